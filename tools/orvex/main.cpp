@@ -1,0 +1,32 @@
+// orvex: inspect and play QuickTime movies through the Orvex filters.
+#include "command_line.h"
+
+#include <orvexdebug.h>
+
+#include <cstdio>
+
+namespace {
+constexpr int kExitUsage = 64;
+constexpr int kExitUnavailable = 69;
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    auto parsed = orvex::cli::parse(args);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "orvex: %s\nTry 'orvex --help' for the commands and options.\n", parsed.error.c_str());
+        return kExitUsage;
+    }
+    const auto &o = parsed.options;
+    if (o.trace) OrvexSetDebugListener(OrvexDebugListenerStderr, nullptr);
+
+    using orvex::cli::Command;
+    switch (o.command) {
+    case Command::Help: std::fputs(orvex::cli::usage(), stdout); return 0;
+    case Command::Version: std::puts("orvex 0.1"); return 0;
+    default: break;
+    }
+    std::fprintf(stderr, "orvex: this command is not available in this build yet\n");
+    return kExitUnavailable;
+}
