@@ -1,0 +1,41 @@
+// Bounded readers of the fixed-entry sample tables, for code that reads the
+// tables directly. The entry count (signed, at 12) is checked against the atom
+// once: a negative count, or one whose entries do not fit in the atom, throws
+// CMyQTException kOutsideAtom. Reads beyond the count throw kOutsideAtom too.
+#pragma once
+
+#include <windows.h>
+
+class CMyQTTable {
+public:
+    // Tables with entries from 16: 'stts' (8-byte entries), 'stss' (4),
+    // 'stsc' (12), 'stco' (4). atom must not be null.
+    CMyQTTable(const BYTE *atom, DWORD entrySize);
+
+    LONG GetCount() const { return m_count; }
+    // Field `field` (0-based, 32-bit big-endian) of entry `index` (0-based).
+    DWORD Get(LONG index, DWORD field = 0) const;
+
+private:
+    const BYTE *m_entries;
+    DWORD m_entrySize;
+    LONG m_count;
+};
+
+// The 'stsz' table: common sample size at 12, sample count at 16, sizes from
+// 20 when the common size is 0. A negative sample count throws
+// kBadSampleCount; a table that does not fit (with common size 0) kOutsideAtom.
+class CMyQTSampleSizeTable {
+public:
+    explicit CMyQTSampleSizeTable(const BYTE *atom);
+
+    DWORD GetCommonSize() const { return m_commonSize; }
+    LONG GetCount() const { return m_count; }
+    // Table entry index (only with common size 0); beyond the count throws kOutsideAtom.
+    DWORD GetEntry(LONG index) const;
+
+private:
+    const BYTE *m_atom;
+    DWORD m_commonSize;
+    LONG m_count;
+};
