@@ -1,0 +1,529 @@
+// The DirectShow interfaces and structures, with the SDK's method order,
+// signatures and layouts. Interface identifiers carry their published values.
+#pragma once
+
+#include <cstddef>
+
+#include "objbase.h"
+
+typedef LONGLONG REFERENCE_TIME;
+typedef double REFTIME;
+typedef DWORD_PTR HSEMAPHORE;
+typedef DWORD_PTR HEVENT;
+
+#define CHARS_IN_GUID 39
+#define MAX_PIN_NAME 128
+#define MAX_FILTER_NAME 128
+
+struct IPin;
+struct IEnumPins;
+struct IEnumMediaTypes;
+struct IFilterGraph;
+struct IEnumFilters;
+struct IBaseFilter;
+struct IReferenceClock;
+struct IMediaSample;
+struct IMemAllocator;
+struct IMemAllocatorNotifyCallbackTemp;
+struct IMediaEventSink;
+
+typedef struct _AMMediaType {
+    GUID majortype;
+    GUID subtype;
+    BOOL bFixedSizeSamples;
+    BOOL bTemporalCompression;
+    ULONG lSampleSize;
+    GUID formattype;
+    IUnknown *pUnk;
+    ULONG cbFormat;
+    BYTE *pbFormat;
+} AM_MEDIA_TYPE;
+
+typedef enum _PinDirection { PINDIR_INPUT = 0, PINDIR_OUTPUT = 1 } PIN_DIRECTION;
+
+typedef struct _AllocatorProperties {
+    LONG cBuffers;
+    LONG cbBuffer;
+    LONG cbAlign;
+    LONG cbPrefix;
+} ALLOCATOR_PROPERTIES;
+
+typedef struct _PinInfo {
+    IBaseFilter *pFilter;
+    PIN_DIRECTION dir;
+    WCHAR achName[MAX_PIN_NAME];
+} PIN_INFO;
+
+typedef enum _FilterState { State_Stopped = 0, State_Paused = 1, State_Running = 2 } FILTER_STATE;
+
+typedef struct _FilterInfo {
+    WCHAR achName[MAX_FILTER_NAME];
+    IFilterGraph *pGraph;
+} FILTER_INFO;
+
+typedef enum tagQualityMessageType { Famine = 0, Flood = 1 } QualityMessageType;
+
+typedef struct tagQuality {
+    QualityMessageType Type;
+    LONG Proportion;
+    REFERENCE_TIME Late;
+    REFERENCE_TIME TimeStamp;
+} Quality;
+
+// Sample property flags and stream identifiers of IMediaSample2.
+enum tagAM_SAMPLE_PROPERTY_FLAGS {
+    AM_SAMPLE_SPLICEPOINT = 0x1,
+    AM_SAMPLE_PREROLL = 0x2,
+    AM_SAMPLE_DATADISCONTINUITY = 0x4,
+    AM_SAMPLE_TYPECHANGED = 0x8,
+    AM_SAMPLE_TIMEVALID = 0x10,
+    AM_SAMPLE_TIMEDISCONTINUITY = 0x40,
+    AM_SAMPLE_FLUSH_ON_PAUSE = 0x80,
+    AM_SAMPLE_STOPVALID = 0x100,
+    AM_SAMPLE_ENDOFSTREAM = 0x200,
+    AM_STREAM_MEDIA = 0,
+    AM_STREAM_CONTROL = 0x80000000
+};
+
+typedef struct tagAM_SAMPLE2_PROPERTIES {
+    DWORD cbData;
+    DWORD dwTypeSpecificFlags;
+    DWORD dwSampleFlags;
+    LONG lActual;
+    REFERENCE_TIME tStart;
+    REFERENCE_TIME tStop;
+    DWORD dwStreamId;
+    AM_MEDIA_TYPE *pMediaType;
+    BYTE *pbBuffer;
+    LONG cbBuffer;
+} AM_SAMPLE2_PROPERTIES;
+
+// Flags of IMemAllocator::GetBuffer.
+#define AM_GBF_PREVFRAMESKIPPED 1
+#define AM_GBF_NOTASYNCPOINT 2
+#define AM_GBF_NOWAIT 4
+#define AM_GBF_NODDSURFACELOCK 8
+
+typedef enum AM_SEEKING_SeekingFlags {
+    AM_SEEKING_NoPositioning = 0,
+    AM_SEEKING_AbsolutePositioning = 0x1,
+    AM_SEEKING_RelativePositioning = 0x2,
+    AM_SEEKING_IncrementalPositioning = 0x3,
+    AM_SEEKING_PositioningBitsMask = 0x3,
+    AM_SEEKING_SeekToKeyFrame = 0x4,
+    AM_SEEKING_ReturnTime = 0x8,
+    AM_SEEKING_Segment = 0x10,
+    AM_SEEKING_NoFlush = 0x20
+} AM_SEEKING_SEEKING_FLAGS;
+
+typedef enum AM_SEEKING_SeekingCapabilities {
+    AM_SEEKING_CanSeekAbsolute = 0x1,
+    AM_SEEKING_CanSeekForwards = 0x2,
+    AM_SEEKING_CanSeekBackwards = 0x4,
+    AM_SEEKING_CanGetCurrentPos = 0x8,
+    AM_SEEKING_CanGetStopPos = 0x10,
+    AM_SEEKING_CanGetDuration = 0x20,
+    AM_SEEKING_CanPlayBackwards = 0x40,
+    AM_SEEKING_CanDoSegments = 0x80,
+    AM_SEEKING_Source = 0x100
+} AM_SEEKING_SEEKING_CAPABILITIES;
+
+enum {
+    MERIT_PREFERRED = 0x800000,
+    MERIT_NORMAL = 0x600000,
+    MERIT_UNLIKELY = 0x400000,
+    MERIT_DO_NOT_USE = 0x200000,
+    MERIT_SW_COMPRESSOR = 0x100000,
+    MERIT_HW_COMPRESSOR = 0x100050
+};
+
+enum { REG_PINFLAG_B_ZERO = 0x1, REG_PINFLAG_B_RENDERER = 0x2, REG_PINFLAG_B_MANY = 0x4, REG_PINFLAG_B_OUTPUT = 0x8 };
+
+typedef enum _AM_FILTER_MISC_FLAGS {
+    AM_FILTER_MISC_FLAGS_IS_RENDERER = 0x1,
+    AM_FILTER_MISC_FLAGS_IS_SOURCE = 0x2
+} AM_FILTER_MISC_FLAGS;
+
+typedef enum _AM_RENSDEREXFLAGS { AM_RENDEREX_RENDERTOEXISTINGRENDERERS = 0x1 } AM_RENSDEREXFLAGS;
+
+// Filter registration records. The pin and filter names are pointers to
+// constant text here, so that setup tables of string literals compile as
+// C++; the layout is the SDK's.
+typedef struct {
+    const CLSID *clsMajorType;
+    const CLSID *clsMinorType;
+} REGPINTYPES;
+
+typedef struct {
+    const WCHAR *strName;
+    BOOL bRendered;
+    BOOL bOutput;
+    BOOL bZero;
+    BOOL bMany;
+    const CLSID *clsConnectsToFilter;
+    const WCHAR *strConnectsToPin;
+    UINT nMediaTypes;
+    const REGPINTYPES *lpMediaType;
+} REGFILTERPINS;
+
+typedef struct {
+    CLSID clsMedium;
+    DWORD dw1;
+    DWORD dw2;
+} REGPINMEDIUM;
+
+typedef struct {
+    DWORD dwFlags;
+    UINT cInstances;
+    UINT nMediaTypes;
+    const REGPINTYPES *lpMediaType;
+    UINT nMediums;
+    const REGPINMEDIUM *lpMedium;
+    const CLSID *clsPinCategory;
+} REGFILTERPINS2;
+
+typedef struct {
+    DWORD dwVersion; // 1: cPins/rgPins, 2: cPins2/rgPins2
+    DWORD dwMerit;
+    union {
+        struct {
+            ULONG cPins;
+            const REGFILTERPINS *rgPins;
+        };
+        struct {
+            ULONG cPins2;
+            const REGFILTERPINS2 *rgPins2;
+        };
+    };
+} REGFILTER2;
+
+typedef struct {
+    CLSID Clsid;
+    LPWSTR Name;
+} REGFILTER;
+
+typedef REGPINTYPES AMOVIESETUP_MEDIATYPE, *PAMOVIESETUP_MEDIATYPE, *LPAMOVIESETUP_MEDIATYPE;
+typedef REGFILTERPINS AMOVIESETUP_PIN, *PAMOVIESETUP_PIN, *LPAMOVIESETUP_PIN;
+
+typedef struct _AMOVIESETUP_FILTER {
+    const CLSID *clsID;
+    const WCHAR *strName;
+    DWORD dwMerit;
+    UINT nPins;
+    const AMOVIESETUP_PIN *lpPin;
+} AMOVIESETUP_FILTER, *PAMOVIESETUP_FILTER, *LPAMOVIESETUP_FILTER;
+
+DEFINE_GUID(IID_IPin, 0x56a86891, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IEnumPins, 0x56a86892, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IEnumFilters, 0x56a86893, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IBaseFilter, 0x56a86895, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IReferenceClock, 0x56a86897, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IMediaFilter, 0x56a86899, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IMediaSample, 0x56a8689a, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IMemAllocator, 0x56a8689c, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IMemInputPin, 0x56a8689d, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IFilterGraph, 0x56a8689f, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IMediaEventSink, 0x56a868a2, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IFilterMapper, 0x56a868a3, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IEnumRegFilters, 0x56a868a4, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IQualityControl, 0x56a868a5, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IFileSourceFilter, 0x56a868a6, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IGraphBuilder, 0x56a868a9, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IAsyncReader, 0x56a868aa, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IGraphVersion, 0x56a868ab, 0x0ad4, 0x11ce, 0xb0, 0x3a, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70);
+DEFINE_GUID(IID_IEnumMediaTypes, 0x89c31040, 0x846b, 0x11ce, 0x97, 0xd3, 0x00, 0xaa, 0x00, 0x55, 0x59, 0x5a);
+DEFINE_GUID(IID_IMediaSeeking, 0x36b73880, 0xc2c8, 0x11cf, 0x8b, 0x46, 0x00, 0x80, 0x5f, 0x6c, 0xef, 0x60);
+DEFINE_GUID(IID_IFilterGraph2, 0x36b73882, 0xc2c8, 0x11cf, 0x8b, 0x46, 0x00, 0x80, 0x5f, 0x6c, 0xef, 0x60);
+DEFINE_GUID(IID_ISeekingPassThru, 0x36b73883, 0xc2c8, 0x11cf, 0x8b, 0x46, 0x00, 0x80, 0x5f, 0x6c, 0xef, 0x60);
+DEFINE_GUID(IID_IMediaSample2, 0x36b73884, 0xc2c8, 0x11cf, 0x8b, 0x46, 0x00, 0x80, 0x5f, 0x6c, 0xef, 0x60);
+DEFINE_GUID(IID_IReferenceClock2, 0x36b73885, 0xc2c8, 0x11cf, 0x8b, 0x46, 0x00, 0x80, 0x5f, 0x6c, 0xef, 0x60);
+DEFINE_GUID(IID_IAMovieSetup, 0xa3d8cec0, 0x7e5a, 0x11cf, 0xbb, 0xc5, 0x00, 0x80, 0x5f, 0x6c, 0xef, 0x20);
+DEFINE_GUID(IID_IFileSinkFilter, 0xa2104830, 0x7c70, 0x11cf, 0x8b, 0xce, 0x00, 0xaa, 0x00, 0xa3, 0xf1, 0xa6);
+DEFINE_GUID(IID_IFilterMapper2, 0xb79bb0b0, 0x33c1, 0x11d1, 0xab, 0xe1, 0x00, 0xa0, 0xc9, 0x05, 0xf3, 0x75);
+DEFINE_GUID(IID_IAMFilterMiscFlags, 0x2dd74950, 0xa890, 0x11d1, 0xab, 0xe8, 0x00, 0xa0, 0xc9, 0x05, 0xf3, 0x75);
+DEFINE_GUID(IID_IMemAllocatorCallbackTemp, 0x379a0cf0, 0xc1de, 0x11d2, 0xab, 0xf5, 0x00, 0xa0, 0xc9, 0x05, 0xf3, 0x75);
+DEFINE_GUID(IID_IMemAllocatorNotifyCallbackTemp, 0x92980b30, 0xc1de, 0x11d2, 0xab, 0xf5, 0x00, 0xa0, 0xc9, 0x05, 0xf3,
+            0x75);
+
+struct IPin : public IUnknown {
+    STDMETHOD(Connect)(IPin *pReceivePin, const AM_MEDIA_TYPE *pmt) PURE;
+    STDMETHOD(ReceiveConnection)(IPin *pConnector, const AM_MEDIA_TYPE *pmt) PURE;
+    STDMETHOD(Disconnect)() PURE;
+    STDMETHOD(ConnectedTo)(IPin **pPin) PURE;
+    STDMETHOD(ConnectionMediaType)(AM_MEDIA_TYPE *pmt) PURE;
+    STDMETHOD(QueryPinInfo)(PIN_INFO *pInfo) PURE;
+    STDMETHOD(QueryDirection)(PIN_DIRECTION *pPinDir) PURE;
+    STDMETHOD(QueryId)(LPWSTR *Id) PURE;
+    STDMETHOD(QueryAccept)(const AM_MEDIA_TYPE *pmt) PURE;
+    STDMETHOD(EnumMediaTypes)(IEnumMediaTypes **ppEnum) PURE;
+    STDMETHOD(QueryInternalConnections)(IPin **apPin, ULONG *nPin) PURE;
+    STDMETHOD(EndOfStream)() PURE;
+    STDMETHOD(BeginFlush)() PURE;
+    STDMETHOD(EndFlush)() PURE;
+    STDMETHOD(NewSegment)(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate) PURE;
+};
+typedef IPin *PPIN;
+
+struct IEnumPins : public IUnknown {
+    STDMETHOD(Next)(ULONG cPins, IPin **ppPins, ULONG *pcFetched) PURE;
+    STDMETHOD(Skip)(ULONG cPins) PURE;
+    STDMETHOD(Reset)() PURE;
+    STDMETHOD(Clone)(IEnumPins **ppEnum) PURE;
+};
+typedef IEnumPins *PENUMPINS;
+
+struct IEnumMediaTypes : public IUnknown {
+    STDMETHOD(Next)(ULONG cMediaTypes, AM_MEDIA_TYPE **ppMediaTypes, ULONG *pcFetched) PURE;
+    STDMETHOD(Skip)(ULONG cMediaTypes) PURE;
+    STDMETHOD(Reset)() PURE;
+    STDMETHOD(Clone)(IEnumMediaTypes **ppEnum) PURE;
+};
+typedef IEnumMediaTypes *PENUMMEDIATYPES;
+
+struct IFilterGraph : public IUnknown {
+    STDMETHOD(AddFilter)(IBaseFilter *pFilter, LPCWSTR pName) PURE;
+    STDMETHOD(RemoveFilter)(IBaseFilter *pFilter) PURE;
+    STDMETHOD(EnumFilters)(IEnumFilters **ppEnum) PURE;
+    STDMETHOD(FindFilterByName)(LPCWSTR pName, IBaseFilter **ppFilter) PURE;
+    STDMETHOD(ConnectDirect)(IPin *ppinOut, IPin *ppinIn, const AM_MEDIA_TYPE *pmt) PURE;
+    STDMETHOD(Reconnect)(IPin *ppin) PURE;
+    STDMETHOD(Disconnect)(IPin *ppin) PURE;
+    STDMETHOD(SetDefaultSyncSource)() PURE;
+};
+typedef IFilterGraph *PFILTERGRAPH;
+
+struct IEnumFilters : public IUnknown {
+    STDMETHOD(Next)(ULONG cFilters, IBaseFilter **ppFilter, ULONG *pcFetched) PURE;
+    STDMETHOD(Skip)(ULONG cFilters) PURE;
+    STDMETHOD(Reset)() PURE;
+    STDMETHOD(Clone)(IEnumFilters **ppEnum) PURE;
+};
+typedef IEnumFilters *PENUMFILTERS;
+
+struct IMediaFilter : public IPersist {
+    STDMETHOD(Stop)() PURE;
+    STDMETHOD(Pause)() PURE;
+    STDMETHOD(Run)(REFERENCE_TIME tStart) PURE;
+    STDMETHOD(GetState)(DWORD dwMilliSecsTimeout, FILTER_STATE *State) PURE;
+    STDMETHOD(SetSyncSource)(IReferenceClock *pClock) PURE;
+    STDMETHOD(GetSyncSource)(IReferenceClock **pClock) PURE;
+};
+typedef IMediaFilter *PMEDIAFILTER;
+
+struct IBaseFilter : public IMediaFilter {
+    STDMETHOD(EnumPins)(IEnumPins **ppEnum) PURE;
+    STDMETHOD(FindPin)(LPCWSTR Id, IPin **ppPin) PURE;
+    STDMETHOD(QueryFilterInfo)(FILTER_INFO *pInfo) PURE;
+    STDMETHOD(JoinFilterGraph)(IFilterGraph *pGraph, LPCWSTR pName) PURE;
+    STDMETHOD(QueryVendorInfo)(LPWSTR *pVendorInfo) PURE;
+};
+typedef IBaseFilter *PFILTER;
+
+struct IReferenceClock : public IUnknown {
+    STDMETHOD(GetTime)(REFERENCE_TIME *pTime) PURE;
+    STDMETHOD(AdviseTime)
+    (REFERENCE_TIME baseTime, REFERENCE_TIME streamTime, HEVENT hEvent, DWORD_PTR *pdwAdviseCookie) PURE;
+    STDMETHOD(AdvisePeriodic)
+    (REFERENCE_TIME startTime, REFERENCE_TIME periodTime, HSEMAPHORE hSemaphore, DWORD_PTR *pdwAdviseCookie) PURE;
+    STDMETHOD(Unadvise)(DWORD_PTR dwAdviseCookie) PURE;
+};
+typedef IReferenceClock *PREFERENCECLOCK;
+
+struct IReferenceClock2 : public IReferenceClock {};
+
+struct IMediaSample : public IUnknown {
+    STDMETHOD(GetPointer)(BYTE **ppBuffer) PURE;
+    STDMETHOD_(LONG, GetSize)() PURE;
+    STDMETHOD(GetTime)(REFERENCE_TIME *pTimeStart, REFERENCE_TIME *pTimeEnd) PURE;
+    STDMETHOD(SetTime)(REFERENCE_TIME *pTimeStart, REFERENCE_TIME *pTimeEnd) PURE;
+    STDMETHOD(IsSyncPoint)() PURE;
+    STDMETHOD(SetSyncPoint)(BOOL bIsSyncPoint) PURE;
+    STDMETHOD(IsPreroll)() PURE;
+    STDMETHOD(SetPreroll)(BOOL bIsPreroll) PURE;
+    STDMETHOD_(LONG, GetActualDataLength)() PURE;
+    STDMETHOD(SetActualDataLength)(LONG lLen) PURE;
+    STDMETHOD(GetMediaType)(AM_MEDIA_TYPE **ppMediaType) PURE;
+    STDMETHOD(SetMediaType)(AM_MEDIA_TYPE *pMediaType) PURE;
+    STDMETHOD(IsDiscontinuity)() PURE;
+    STDMETHOD(SetDiscontinuity)(BOOL bDiscontinuity) PURE;
+    STDMETHOD(GetMediaTime)(LONGLONG *pTimeStart, LONGLONG *pTimeEnd) PURE;
+    STDMETHOD(SetMediaTime)(LONGLONG *pTimeStart, LONGLONG *pTimeEnd) PURE;
+};
+typedef IMediaSample *PMEDIASAMPLE;
+
+struct IMediaSample2 : public IMediaSample {
+    STDMETHOD(GetProperties)(DWORD cbProperties, BYTE *pbProperties) PURE;
+    STDMETHOD(SetProperties)(DWORD cbProperties, const BYTE *pbProperties) PURE;
+};
+typedef IMediaSample2 *PMEDIASAMPLE2;
+
+struct IMemAllocator : public IUnknown {
+    STDMETHOD(SetProperties)(ALLOCATOR_PROPERTIES *pRequest, ALLOCATOR_PROPERTIES *pActual) PURE;
+    STDMETHOD(GetProperties)(ALLOCATOR_PROPERTIES *pProps) PURE;
+    STDMETHOD(Commit)() PURE;
+    STDMETHOD(Decommit)() PURE;
+    STDMETHOD(GetBuffer)
+    (IMediaSample **ppBuffer, REFERENCE_TIME *pStartTime, REFERENCE_TIME *pEndTime, DWORD dwFlags) PURE;
+    STDMETHOD(ReleaseBuffer)(IMediaSample *pBuffer) PURE;
+};
+typedef IMemAllocator *PMEMALLOCATOR;
+
+struct IMemAllocatorNotifyCallbackTemp : public IUnknown {
+    STDMETHOD(NotifyRelease)() PURE;
+};
+
+struct IMemAllocatorCallbackTemp : public IMemAllocator {
+    STDMETHOD(SetNotify)(IMemAllocatorNotifyCallbackTemp *pNotify) PURE;
+    STDMETHOD(GetFreeCount)(LONG *plBuffersFree) PURE;
+};
+
+struct IMemInputPin : public IUnknown {
+    STDMETHOD(GetAllocator)(IMemAllocator **ppAllocator) PURE;
+    STDMETHOD(NotifyAllocator)(IMemAllocator *pAllocator, BOOL bReadOnly) PURE;
+    STDMETHOD(GetAllocatorRequirements)(ALLOCATOR_PROPERTIES *pProps) PURE;
+    STDMETHOD(Receive)(IMediaSample *pSample) PURE;
+    STDMETHOD(ReceiveMultiple)(IMediaSample **pSamples, LONG nSamples, LONG *nSamplesProcessed) PURE;
+    STDMETHOD(ReceiveCanBlock)() PURE;
+};
+typedef IMemInputPin *PMEMINPUTPIN;
+
+struct IAMovieSetup : public IUnknown {
+    STDMETHOD(Register)() PURE;
+    STDMETHOD(Unregister)() PURE;
+};
+typedef IAMovieSetup *PAMOVIESETUP;
+
+struct IMediaSeeking : public IUnknown {
+    STDMETHOD(GetCapabilities)(DWORD *pCapabilities) PURE;
+    STDMETHOD(CheckCapabilities)(DWORD *pCapabilities) PURE;
+    STDMETHOD(IsFormatSupported)(const GUID *pFormat) PURE;
+    STDMETHOD(QueryPreferredFormat)(GUID *pFormat) PURE;
+    STDMETHOD(GetTimeFormat)(GUID *pFormat) PURE;
+    STDMETHOD(IsUsingTimeFormat)(const GUID *pFormat) PURE;
+    STDMETHOD(SetTimeFormat)(const GUID *pFormat) PURE;
+    STDMETHOD(GetDuration)(LONGLONG *pDuration) PURE;
+    STDMETHOD(GetStopPosition)(LONGLONG *pStop) PURE;
+    STDMETHOD(GetCurrentPosition)(LONGLONG *pCurrent) PURE;
+    STDMETHOD(ConvertTimeFormat)
+    (LONGLONG *pTarget, const GUID *pTargetFormat, LONGLONG Source, const GUID *pSourceFormat) PURE;
+    STDMETHOD(SetPositions)(LONGLONG *pCurrent, DWORD dwCurrentFlags, LONGLONG *pStop, DWORD dwStopFlags) PURE;
+    STDMETHOD(GetPositions)(LONGLONG *pCurrent, LONGLONG *pStop) PURE;
+    STDMETHOD(GetAvailable)(LONGLONG *pEarliest, LONGLONG *pLatest) PURE;
+    STDMETHOD(SetRate)(double dRate) PURE;
+    STDMETHOD(GetRate)(double *pdRate) PURE;
+    STDMETHOD(GetPreroll)(LONGLONG *pllPreroll) PURE;
+};
+typedef IMediaSeeking *PMEDIASEEKING;
+
+struct IEnumRegFilters : public IUnknown {
+    STDMETHOD(Next)(ULONG cFilters, REGFILTER **apRegFilter, ULONG *pcFetched) PURE;
+    STDMETHOD(Skip)(ULONG cFilters) PURE;
+    STDMETHOD(Reset)() PURE;
+    STDMETHOD(Clone)(IEnumRegFilters **ppEnum) PURE;
+};
+typedef IEnumRegFilters *PENUMREGFILTERS;
+
+struct IFilterMapper : public IUnknown {
+    STDMETHOD(RegisterFilter)(CLSID clsid, LPCWSTR Name, DWORD dwMerit) PURE;
+    STDMETHOD(RegisterFilterInstance)(CLSID clsid, LPCWSTR Name, CLSID *MRId) PURE;
+    STDMETHOD(RegisterPin)
+    (CLSID Filter, LPCWSTR Name, BOOL bRendered, BOOL bOutput, BOOL bZero, BOOL bMany, CLSID ConnectsToFilter,
+     LPCWSTR ConnectsToPin) PURE;
+    STDMETHOD(RegisterPinType)(CLSID clsFilter, LPCWSTR strName, CLSID clsMajorType, CLSID clsSubType) PURE;
+    STDMETHOD(UnregisterFilter)(CLSID Filter) PURE;
+    STDMETHOD(UnregisterFilterInstance)(CLSID MRId) PURE;
+    STDMETHOD(UnregisterPin)(CLSID Filter, LPCWSTR Name) PURE;
+    STDMETHOD(EnumMatchingFilters)
+    (IEnumRegFilters **ppEnum, DWORD dwMerit, BOOL bInputNeeded, CLSID clsInMaj, CLSID clsInSub, BOOL bRender,
+     BOOL bOututNeeded, CLSID clsOutMaj, CLSID clsOutSub) PURE;
+};
+
+struct IFilterMapper2 : public IUnknown {
+    STDMETHOD(CreateCategory)(REFCLSID clsidCategory, DWORD dwCategoryMerit, LPCWSTR Description) PURE;
+    STDMETHOD(UnregisterFilter)(const CLSID *pclsidCategory, LPCOLESTR szInstance, REFCLSID Filter) PURE;
+    STDMETHOD(RegisterFilter)
+    (REFCLSID clsidFilter, LPCWSTR Name, IMoniker **ppMoniker, const CLSID *pclsidCategory, LPCOLESTR szInstance,
+     const REGFILTER2 *prf2) PURE;
+    STDMETHOD(EnumMatchingFilters)
+    (IEnumMoniker **ppEnum, DWORD dwFlags, BOOL bExactMatch, DWORD dwMerit, BOOL bInputNeeded, DWORD cInputTypes,
+     const GUID *pInputTypes, const REGPINMEDIUM *pMedIn, const CLSID *pPinCategoryIn, BOOL bRender, BOOL bOutputNeeded,
+     DWORD cOutputTypes, const GUID *pOutputTypes, const REGPINMEDIUM *pMedOut, const CLSID *pPinCategoryOut) PURE;
+};
+
+struct IQualityControl : public IUnknown {
+    STDMETHOD(Notify)(IBaseFilter *pSelf, Quality q) PURE;
+    STDMETHOD(SetSink)(IQualityControl *piqc) PURE;
+};
+typedef IQualityControl *PQUALITYCONTROL;
+
+struct IMediaEventSink : public IUnknown {
+    STDMETHOD(Notify)(LONG EventCode, LONG_PTR EventParam1, LONG_PTR EventParam2) PURE;
+};
+
+struct IFileSourceFilter : public IUnknown {
+    STDMETHOD(Load)(LPCOLESTR pszFileName, const AM_MEDIA_TYPE *pmt) PURE;
+    STDMETHOD(GetCurFile)(LPOLESTR *ppszFileName, AM_MEDIA_TYPE *pmt) PURE;
+};
+
+struct IFileSinkFilter : public IUnknown {
+    STDMETHOD(SetFileName)(LPCOLESTR pszFileName, const AM_MEDIA_TYPE *pmt) PURE;
+    STDMETHOD(GetCurFile)(LPOLESTR *ppszFileName, AM_MEDIA_TYPE *pmt) PURE;
+};
+
+struct IGraphBuilder : public IFilterGraph {
+    STDMETHOD(Connect)(IPin *ppinOut, IPin *ppinIn) PURE;
+    STDMETHOD(Render)(IPin *ppinOut) PURE;
+    STDMETHOD(RenderFile)(LPCWSTR lpcwstrFile, LPCWSTR lpcwstrPlayList) PURE;
+    STDMETHOD(AddSourceFilter)(LPCWSTR lpcwstrFileName, LPCWSTR lpcwstrFilterName, IBaseFilter **ppFilter) PURE;
+    STDMETHOD(SetLogFile)(DWORD_PTR hFile) PURE;
+    STDMETHOD(Abort)() PURE;
+    STDMETHOD(ShouldOperationContinue)() PURE;
+};
+
+struct IFilterGraph2 : public IGraphBuilder {
+    STDMETHOD(AddSourceFilterForMoniker)
+    (IMoniker *pMoniker, IBindCtx *pCtx, LPCWSTR lpcwstrFilterName, IBaseFilter **ppFilter) PURE;
+    STDMETHOD(ReconnectEx)(IPin *ppin, const AM_MEDIA_TYPE *pmt) PURE;
+    STDMETHOD(RenderEx)(IPin *pPinOut, DWORD dwFlags, DWORD *pvContext) PURE;
+};
+
+struct IAsyncReader : public IUnknown {
+    STDMETHOD(RequestAllocator)
+    (IMemAllocator *pPreferred, ALLOCATOR_PROPERTIES *pProps, IMemAllocator **ppActual) PURE;
+    STDMETHOD(Request)(IMediaSample *pSample, DWORD_PTR dwUser) PURE;
+    STDMETHOD(WaitForNext)(DWORD dwTimeout, IMediaSample **ppSample, DWORD_PTR *pdwUser) PURE;
+    STDMETHOD(SyncReadAligned)(IMediaSample *pSample) PURE;
+    STDMETHOD(SyncRead)(LONGLONG llPosition, LONG lLength, BYTE *pBuffer) PURE;
+    STDMETHOD(Length)(LONGLONG *pTotal, LONGLONG *pAvailable) PURE;
+    STDMETHOD(BeginFlush)() PURE;
+    STDMETHOD(EndFlush)() PURE;
+};
+
+struct IGraphVersion : public IUnknown {
+    STDMETHOD(QueryVersion)(LONG *pVersion) PURE;
+};
+
+struct ISeekingPassThru : public IUnknown {
+    STDMETHOD(Init)(BOOL bSupportRendering, IPin *pPin) PURE;
+};
+
+struct IAMFilterMiscFlags : public IUnknown {
+    STDMETHOD_(ULONG, GetMiscFlags)() PURE;
+};
+
+static_assert(sizeof(ALLOCATOR_PROPERTIES) == 16, "ALLOCATOR_PROPERTIES layout");
+static_assert(sizeof(Quality) == 24 && offsetof(Quality, Late) == 8, "Quality layout");
+static_assert(offsetof(AM_MEDIA_TYPE, bFixedSizeSamples) == 32 && offsetof(AM_MEDIA_TYPE, formattype) == 44,
+              "AM_MEDIA_TYPE layout");
+static_assert(offsetof(AM_SAMPLE2_PROPERTIES, lActual) == 12 && offsetof(AM_SAMPLE2_PROPERTIES, tStart) == 16 &&
+                  offsetof(AM_SAMPLE2_PROPERTIES, dwStreamId) == 32,
+              "AM_SAMPLE2_PROPERTIES layout");
+static_assert(sizeof(REGPINMEDIUM) == 24, "REGPINMEDIUM layout");
+static_assert(offsetof(PIN_INFO, achName) == sizeof(IBaseFilter *) + sizeof(PIN_DIRECTION), "PIN_INFO layout");
+#if defined(__LP64__)
+static_assert(sizeof(AM_MEDIA_TYPE) == 88, "AM_MEDIA_TYPE layout on 64-bit systems");
+static_assert(sizeof(AM_SAMPLE2_PROPERTIES) == 64, "AM_SAMPLE2_PROPERTIES layout on 64-bit systems");
+static_assert(sizeof(REGFILTER2) == 24, "REGFILTER2 layout on 64-bit systems");
+static_assert(sizeof(REGFILTERPINS) == 56, "REGFILTERPINS layout on 64-bit systems");
+static_assert(sizeof(AMOVIESETUP_FILTER) == 32, "AMOVIESETUP_FILTER layout on 64-bit systems");
+#endif
