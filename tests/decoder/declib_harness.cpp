@@ -1,0 +1,217 @@
+#include "declib_harness.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace declib_test {
+
+Record MakeRecord(const Sample &sample)
+{
+    Record record;
+    for (const Nal &nal : sample)
+        record.units.push_back(Unit{nal, std::nullopt});
+    return record;
+}
+
+Record MakeRecord(const Nal &nal)
+{
+    return MakeRecord(Sample{nal});
+}
+
+int32_t QueueReader::GetDataSize(uint32_t *size, int32_t *status)
+{
+    ++m_getDataSizeCalls;
+    while (!m_held) {
+        if (m_aborted) {
+            *status = AVCD_READER_STATUS_NO_MORE_INPUT;
+            return 0;
+        }
+        if (m_queue.empty()) {
+            // The real reader would wait here, on the thread that queues.
+            m_overRead = true;
+            *status = AVCD_READER_STATUS_NO_MORE_INPUT;
+            return 0;
+        }
+        Record record = std::move(m_queue.front());
+        m_queue.pop_front();
+        if (record.endOfStream) {
+            *status = AVCD_READER_STATUS_END_OF_STREAM;
+            return 0;
+        }
+        // A record without units is used up at once.
+        if (!record.units.empty()) {
+            m_held = std::move(record);
+            m_next = 0;
+        }
+    }
+    const Unit &unit = m_held->units[m_next];
+    *size = unit.announcedSize.value_or(static_cast<uint32_t>(unit.bytes.size()));
+    return 4;
+}
+
+int32_t QueueReader::ReadData(uint8_t *buffer, uint32_t size, int32_t flags)
+{
+    (void)flags;
+    if (!m_held) return 0;
+    const Nal &bytes = m_held->units[m_next].bytes;
+    // Never past the unit: a request beyond it gets what there is.
+    const size_t copied = std::min<size_t>(size, bytes.size());
+    if (copied > 0) std::memcpy(buffer, bytes.data(), copied);
+    ++m_unitsRead;
+    if (++m_next == m_held->units.size()) m_held.reset();
+    return static_cast<int32_t>(copied);
+}
+
+std::vector<uint8_t> Picture::I420() const
+{
+    std::vector<uint8_t> all(y);
+    all.insert(all.end(), cb.begin(), cb.end());
+    all.insert(all.end(), cr.begin(), cr.end());
+    return all;
+}
+
+int32_t PictureSink::WriteData(const uint8_t *data, uint32_t size)
+{
+    if (!m_current) {
+        m_errors.push_back("WriteData outside a picture");
+        return 0;
+    }
+    std::vector<uint8_t> *plane = nullptr;
+    switch (m_state) {
+    case AVCD_WRITER_STATUS_PICTURE_START:
+        plane = m_packed ? &m_current->packed : &m_current->y;
+        break;
+    case AVCD_WRITER_STATUS_CB_PLANE:
+        plane = &m_current->cb;
+        break;
+    case AVCD_WRITER_STATUS_CR_PLANE:
+        plane = &m_current->cr;
+        break;
+    default:
+        m_errors.push_back("WriteData in status " + std::to_string(m_state));
+        return 0;
+    }
+    plane->insert(plane->end(), data, data + size);
+    return 0;
+}
+
+int32_t PictureSink::SetStatus(const OrvexIPP::WriterStatus *info)
+{
+    if (!info) {
+        m_errors.push_back("SetStatus without info");
+        return 0;
+    }
+    const uint32_t status = info->status;
+    const uint32_t expected = m_state == 0                                  ? AVCD_WRITER_STATUS_PICTURE_START
+                              : m_packed                                    ? AVCD_WRITER_STATUS_PICTURE_DONE
+                              : m_state == AVCD_WRITER_STATUS_PICTURE_START ? AVCD_WRITER_STATUS_CB_PLANE
+                              : m_state == AVCD_WRITER_STATUS_CB_PLANE      ? AVCD_WRITER_STATUS_CR_PLANE
+                                                                            : AVCD_WRITER_STATUS_PICTURE_DONE;
+    if (status != expected)
+        m_errors.push_back("status " + std::to_string(status) + " after " + std::to_string(m_state));
+    switch (status) {
+    case AVCD_WRITER_STATUS_PICTURE_START:
+        m_current = Picture{};
+        m_current->width = info->width;
+        m_current->height = info->height;
+        m_current->rowBytes = info->rowBytes;
+        m_state = status;
+        break;
+    case AVCD_WRITER_STATUS_PICTURE_DONE:
+        if (m_current) {
+            const Picture &p = *m_current;
+            const size_t w = p.width, h = p.height;
+            const bool sizesRight =
+                m_packed ? p.packed.size() == size_t{p.rowBytes} * h && p.y.empty()
+                         : p.y.size() == w * h && p.cb.size() == (w / 2) * (h / 2) && p.cr.size() == p.cb.size();
+            if (!sizesRight) m_errors.push_back("picture bytes do not match its size");
+            if (info->width != p.width || info->height != p.height)
+                m_errors.push_back("picture size changed within a picture");
+            m_pictures.push_back(std::move(*m_current));
+        }
+        m_current.reset();
+        m_state = 0;
+        break;
+    default:
+        m_state = status;
+        break;
+    }
+    return 0;
+}
+
+bool IsPacked(int32_t format)
+{
+    return format == AVCD_PARAM_OUTPUT_FORMAT_ID_RGB32 || format == AVCD_PARAM_OUTPUT_FORMAT_ID_RGB24 ||
+           format == AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24;
+}
+
+Harness::Harness(const Settings &settings)
+    : m_settings(settings), m_sink(IsPacked(settings.format)), m_decoder(CreateAVCDecInstance())
+{
+    // The wrapper's order: format, deblocking skip, scaling, then Initialize.
+    m_ready = m_decoder && m_decoder->SetParam(AVCD_PARAM_OUTPUT_FORMAT, settings.format) == 1 &&
+              m_decoder->SetParam(AVCD_PARAM_DEBLOCKING_SKIP, settings.deblockingSkip) == 1 &&
+              m_decoder->SetParam(AVCD_PARAM_OUTPUT_SCALING, settings.scaling) == 1 &&
+              m_decoder->Initialize(&m_reader, &m_sink) == 1;
+}
+
+int32_t Harness::SendHeader(const Nal &sps, const Nal &pps)
+{
+    m_reader.Push(MakeRecord(sps));
+    m_reader.Push(MakeRecord(pps));
+    return m_decoder->DecodeHeader();
+}
+
+int32_t Harness::Step()
+{
+    const int32_t result = m_decoder->Decode();
+    m_results.push_back(result);
+    if (result == AVCD_DECODE_ERROR || result == AVCD_DECODE_END_OF_STREAM) {
+        m_decoder->Reset(0);
+        m_reader.DropHeld();
+    }
+    return result;
+}
+
+void Harness::Receive(Record record)
+{
+    m_reader.Push(std::move(record));
+    if (m_reader.QueuedRecords() >= m_settings.threshold) Step();
+}
+
+void Harness::EndOfStream()
+{
+    m_reader.PushEndOfStream();
+    // Each step reads at least one unit or the marker, so this ends; the
+    // bound only keeps a faulty decoder from hanging the test.
+    for (int i = 0; i < 10000; ++i)
+        if (Step() == AVCD_DECODE_END_OF_STREAM || m_reader.OverRead()) return;
+}
+
+void Harness::Flush()
+{
+    m_decoder->Reset(0);
+    m_reader.Clear();
+}
+
+void Harness::Play(const AnnexBStream &stream)
+{
+    SendHeader(stream.sps, stream.pps);
+    for (const Sample &sample : stream.samples)
+        Receive(MakeRecord(sample));
+    EndOfStream();
+}
+
+size_t Harness::Count(int32_t result) const
+{
+    return static_cast<size_t>(std::count(m_results.begin(), m_results.end(), result));
+}
+
+std::unique_ptr<Harness> DecodeStream(const AnnexBStream &stream, const Settings &settings)
+{
+    auto harness = std::make_unique<Harness>(settings);
+    if (harness->Ready()) harness->Play(stream);
+    return harness;
+}
+
+} // namespace declib_test
