@@ -1,0 +1,3 @@
+# The AVC configuration record parser and, through it, the SPS, VUI and PPS
+# parsers and the picture rectangle and signal lookups.
+orvex_add_fuzzer(NAME avc_configuration SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz_avc_configuration.cpp LIBS orvex_h264syntax)
