@@ -11,6 +11,10 @@
 #include "oaidl.h"
 #include "oleauto.h"
 
+#ifndef CO_E_OBJNOTREG
+#define CO_E_OBJNOTREG _HRESULT_TYPEDEF_(0x800401FBL)
+#endif
+
 typedef enum tagCOINIT {
     COINIT_MULTITHREADED = 0x0,
     COINIT_APARTMENTTHREADED = 0x2,

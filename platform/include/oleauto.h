@@ -5,6 +5,10 @@
 
 #include "oaidl.h"
 
+#ifndef DISP_E_BADVARTYPE
+#define DISP_E_BADVARTYPE _HRESULT_TYPEDEF_(0x80020008L)
+#endif
+
 extern "C" {
 BSTR WINAPI SysAllocString(const OLECHAR *psz);
 BSTR WINAPI SysAllocStringLen(const OLECHAR *strIn, UINT ui);
