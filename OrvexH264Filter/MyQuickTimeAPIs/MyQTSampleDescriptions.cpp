@@ -23,15 +23,20 @@ const BYTE *RequireSampleDescriptions(const CMyQTMedia *media)
 }
 
 // Converts the big-endian fields of a copy in place; a field that does not lie
-// wholly inside the entry stays as it is (zero).
+// wholly inside the entry reads as zero.
 class FieldConverter {
 public:
     FieldConverter(BYTE *copy, DWORD size) : m_copy(copy), m_size(size) {}
 
     void Swap(DWORD offset, DWORD width)
     {
+        if (offset >= m_size) return;
+        if (offset + width > m_size) {
+            // A field cut by the entry's end reads as zero, like the fields beyond it.
+            std::memset(m_copy + offset, 0, m_size - offset);
+            return;
+        }
         if constexpr (std::endian::native == std::endian::big) return;
-        if (offset + width > m_size) return;
         std::reverse(m_copy + offset, m_copy + offset + width);
     }
     // Consecutive fields of the given widths from offset on.

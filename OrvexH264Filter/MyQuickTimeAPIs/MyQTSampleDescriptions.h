@@ -15,7 +15,8 @@ LONG GetMediaSampleDescriptionCount(const CMyQTMedia *media);
 // least up to the end of the fixed part of the entry's kind. Fixed fields that
 // lie inside the entry are converted to host order: the image description for
 // 'vide', the sound description by its version for 'soun', the common head
-// for 'text'; extension atoms stay big-endian.
+// for 'text'; a field cut by the entry's end reads as zero; extension atoms
+// stay big-endian.
 // Throws kNoSampleDescriptions; kBadArgument for an index outside 1..count;
 // kOutsideAtom for an entry whose size is below 8 or which runs past 'stsd';
 // kUnsupportedDescription, after the copy, for another media type or a sound
