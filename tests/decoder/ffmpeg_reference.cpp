@@ -101,6 +101,24 @@ const std::vector<std::vector<uint8_t>> &ReferenceFrames(const std::string &path
     return cache.emplace(key, std::move(frames)).first->second;
 }
 
+const std::vector<char> &ReferencePictureTypes(const std::string &path)
+{
+    static std::map<std::string, std::vector<char>> cache;
+    std::lock_guard<std::mutex> lock(g_cacheLock);
+    auto it = cache.find(path);
+    if (it != cache.end()) return it->second;
+    TempFile out;
+    const std::string command = "ffprobe -v error -select_streams v -show_entries frame=pict_type -of csv=p=0 " +
+                                Quote(path) + " > " + Quote(out.Path());
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("ffprobe failed: " + command);
+    std::ifstream in(out.Path());
+    std::vector<char> types;
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty()) types.push_back(line[0]);
+    return cache.emplace(path, std::move(types)).first->second;
+}
+
 std::string Md5Hex(const std::vector<uint8_t> &bytes)
 {
     uint8_t digest[16];

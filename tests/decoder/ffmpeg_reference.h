@@ -21,6 +21,10 @@ const std::vector<std::string> &ReferenceMd5s(const std::string &path, const std
 const std::vector<std::vector<uint8_t>> &ReferenceFrames(const std::string &path, const std::string &pixFmt,
                                                          size_t frameBytes, const std::string &filter = "");
 
+// "ffprobe -show_entries frame=pict_type": 'I', 'P' or 'B' per picture, in
+// output order.
+const std::vector<char> &ReferencePictureTypes(const std::string &path);
+
 std::string Md5Hex(const std::vector<uint8_t> &bytes);
 
 // PSNR in dB over the first `channels` bytes of each pixel of two packed
