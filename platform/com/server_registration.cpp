@@ -1,19 +1,23 @@
 // Registration of a module's COM classes in the registry and of its filters
-// with the system's filter mapper.
+// with the system's filter mapper. This file uses no library templates: a
+// program that links the static library without registering anything must
+// never have it pulled in for a shared template instance.
 #include <uuids.h>
-
-#include <string>
 
 #include "dllsetup.h"
 
 namespace {
 
-std::wstring clsidKeyName(REFCLSID clsid)
-{
-    OLECHAR text[CHARS_IN_GUID];
-    StringFromGUID2(clsid, text, CHARS_IN_GUID);
-    return std::wstring(L"CLSID\\") + text;
-}
+// "CLSID\{...}"
+struct ClsidKeyName {
+    WCHAR text[6 + CHARS_IN_GUID];
+    explicit ClsidKeyName(REFCLSID clsid)
+    {
+        lstrcpyW(text, L"CLSID\\");
+        StringFromGUID2(clsid, text + 6, CHARS_IN_GUID);
+    }
+    LPCWSTR c_str() const { return text; }
+};
 
 DWORD textBytes(LPCWSTR s)
 {
@@ -44,7 +48,7 @@ STDAPI AMovieSetupRegisterServer(CLSID clsServer, LPCWSTR szDescription, LPCWSTR
     CheckPointer(szThreadingModel, E_POINTER);
     CheckPointer(szServerType, E_POINTER);
     HKEY hkey;
-    LONG lReturn = RegCreateKeyW(HKEY_CLASSES_ROOT, clsidKeyName(clsServer).c_str(), &hkey);
+    LONG lReturn = RegCreateKeyW(HKEY_CLASSES_ROOT, ClsidKeyName(clsServer).c_str(), &hkey);
     if (lReturn != ERROR_SUCCESS) return AmHresultFromWin32(lReturn);
 
     lReturn = RegSetValueW(hkey, NULL, REG_SZ, szDescription, textBytes(szDescription));
@@ -70,7 +74,7 @@ STDAPI AMovieSetupRegisterServer(CLSID clsServer, LPCWSTR szDescription, LPCWSTR
 
 STDAPI AMovieSetupUnregisterServer(CLSID clsServer)
 {
-    return EliminateSubKey(HKEY_CLASSES_ROOT, clsidKeyName(clsServer).c_str());
+    return EliminateSubKey(HKEY_CLASSES_ROOT, ClsidKeyName(clsServer).c_str());
 }
 
 STDAPI EliminateSubKey(HKEY hkey, LPCWSTR strSubKey)

@@ -1,0 +1,321 @@
+// CMemAllocator: properties, commit and decommit, the blocking GetBuffer and
+// the return of samples to the pool, across threads.
+#include "memallocator.h"
+
+#include <vfwmsgs.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+// Exposes the number of GetBuffer calls waiting, so a test can see a
+// thread blocked without timing it.
+class CObservedAllocator : public CMemAllocator {
+public:
+    CObservedAllocator(HRESULT *phr) : CMemAllocator(NAME("Observed allocator"), NULL, phr) {}
+    LONG Waiting()
+    {
+        CAutoLock lock(this);
+        return m_lWaiting;
+    }
+    void WaitForWaiters(LONG n)
+    {
+        while (Waiting() < n)
+            std::this_thread::yield();
+    }
+};
+
+struct CountingNotify : IMemAllocatorNotifyCallbackTemp {
+    std::atomic<int> releases{0};
+    STDMETHODIMP QueryInterface(REFIID, void **ppv) override
+    {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP NotifyRelease() override
+    {
+        ++releases;
+        return S_OK;
+    }
+};
+
+class AllocatorTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_objects = CBaseObject::ObjectsActive();
+        HRESULT hr = S_OK;
+        m_pAlloc = new CObservedAllocator(&hr);
+        m_pAlloc->NonDelegatingAddRef();
+    }
+    void TearDown() override
+    {
+        m_pAlloc->Decommit();
+        m_pAlloc->NonDelegatingRelease();
+        EXPECT_EQ(m_objects, CBaseObject::ObjectsActive()) << "the allocator outlived its last reference";
+    }
+    void Configure(LONG count, LONG size)
+    {
+        ALLOCATOR_PROPERTIES req{count, size, 1, 0}, act{};
+        ASSERT_EQ(S_OK, m_pAlloc->SetProperties(&req, &act));
+    }
+    LONG FreeCount()
+    {
+        LONG n = -1;
+        m_pAlloc->GetFreeCount(&n);
+        return n;
+    }
+    LONG m_objects = 0;
+    CObservedAllocator *m_pAlloc = nullptr;
+};
+
+TEST_F(AllocatorTest, PropertiesRoundUpToTheAlignment)
+{
+    ALLOCATOR_PROPERTIES req{3, 1000, 16, 4}, act{};
+    ASSERT_EQ(S_OK, m_pAlloc->SetProperties(&req, &act));
+    EXPECT_EQ(3, act.cBuffers);
+    EXPECT_EQ(1008 - 4, act.cbBuffer) << "prefix plus buffer is a multiple of the alignment";
+    EXPECT_EQ(16, act.cbAlign);
+    EXPECT_EQ(4, act.cbPrefix);
+    ALLOCATOR_PROPERTIES got{};
+    m_pAlloc->GetProperties(&got);
+    EXPECT_EQ(act.cbBuffer, got.cbBuffer);
+
+    ASSERT_EQ(S_OK, m_pAlloc->Commit());
+    IMediaSample *s = nullptr;
+    ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&s, nullptr, nullptr, 0));
+    BYTE *p = nullptr;
+    s->GetPointer(&p);
+    EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(p - 4) % 16) << "the prefix starts aligned";
+    EXPECT_EQ(act.cbBuffer, s->GetSize());
+    s->Release();
+}
+
+struct BadProperties {
+    ALLOCATOR_PROPERTIES props;
+    HRESULT expected;
+};
+
+class AllocatorBadProperties : public AllocatorTest, public testing::WithParamInterface<BadProperties> {};
+
+TEST_P(AllocatorBadProperties, AreRefused)
+{
+    ALLOCATOR_PROPERTIES req = GetParam().props, act{};
+    EXPECT_EQ(GetParam().expected, m_pAlloc->SetProperties(&req, &act));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, AllocatorBadProperties,
+    testing::Values(BadProperties{{1, 100, 0, 0}, VFW_E_BADALIGN}, BadProperties{{1, 100, 3, 0}, VFW_E_BADALIGN},
+                    BadProperties{{1, 100, -4, 0}, VFW_E_BADALIGN}, BadProperties{{1, 100, 1 << 20, 0}, VFW_E_BADALIGN},
+                    BadProperties{{1, -1, 1, 0}, E_INVALIDARG}, BadProperties{{1, 100, 1, -8}, E_INVALIDARG},
+                    BadProperties{{-1, 100, 1, 0}, E_INVALIDARG},
+                    BadProperties{{1, 0x7FFFFFF0, 1, 0x100}, E_OUTOFMEMORY},
+                    BadProperties{{1, 0x7FFFFFF0, 64, 0}, E_OUTOFMEMORY}));
+
+TEST_F(AllocatorTest, CommitNeedsProperties)
+{
+    EXPECT_EQ(VFW_E_SIZENOTSET, m_pAlloc->Commit());
+    Configure(0, 100);
+    EXPECT_EQ(VFW_E_SIZENOTSET, m_pAlloc->Commit());
+    Configure(2, 0x7FFF0000);
+    EXPECT_EQ(E_OUTOFMEMORY, m_pAlloc->Commit()) << "two buffers of 2 GiB exceed the 32-bit total";
+}
+
+TEST_F(AllocatorTest, GetBufferNeedsCommit)
+{
+    Configure(1, 64);
+    IMediaSample *s = reinterpret_cast<IMediaSample *>(1);
+    EXPECT_EQ(VFW_E_NOT_COMMITTED, m_pAlloc->GetBuffer(&s, nullptr, nullptr, 0));
+    EXPECT_EQ(nullptr, s);
+    EXPECT_EQ(E_POINTER, m_pAlloc->GetBuffer(nullptr, nullptr, nullptr, 0));
+}
+
+TEST_F(AllocatorTest, BufferReturnsToThePoolWithItsLastReference)
+{
+    Configure(2, 64);
+    ASSERT_EQ(S_OK, m_pAlloc->Commit());
+    EXPECT_EQ(2, FreeCount());
+    IMediaSample *a = nullptr, *b = nullptr;
+    ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&a, nullptr, nullptr, 0));
+    ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&b, nullptr, nullptr, 0));
+    EXPECT_NE(a, b);
+    EXPECT_EQ(0, FreeCount());
+    a->AddRef();
+    a->Release();
+    EXPECT_EQ(0, FreeCount()) << "still held once";
+    a->SetDiscontinuity(TRUE);
+    a->Release();
+    EXPECT_EQ(1, FreeCount());
+    IMediaSample *again = nullptr;
+    ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&again, nullptr, nullptr, 0));
+    EXPECT_EQ(a, again) << "the returned buffer is handed out again";
+    EXPECT_EQ(S_FALSE, again->IsDiscontinuity()) << "with its properties cleared";
+    again->Release();
+    b->Release();
+    EXPECT_EQ(2, FreeCount());
+}
+
+TEST_F(AllocatorTest, NoWaitAnswersTimeoutWhenEmpty)
+{
+    Configure(1, 64);
+    ASSERT_EQ(S_OK, m_pAlloc->Commit());
+    IMediaSample *a = nullptr, *b = nullptr;
+    ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&a, nullptr, nullptr, AM_GBF_NOWAIT));
+    EXPECT_EQ(VFW_E_TIMEOUT, m_pAlloc->GetBuffer(&b, nullptr, nullptr, AM_GBF_NOWAIT));
+    EXPECT_EQ(0, m_pAlloc->Waiting());
+    a->Release();
+}
+
+TEST_F(AllocatorTest, GetBufferBlocksUntilABufferComesBack)
+{
+    Configure(1, 64);
+    ASSERT_EQ(S_OK, m_pAlloc->Commit());
+    IMediaSample *held = nullptr;
+    ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&held, nullptr, nullptr, 0));
+
+    std::atomic<bool> returned{false};
+    IMediaSample *got = nullptr;
+    HRESULT hr = E_FAIL;
+    std::thread waiter([&] {
+        hr = m_pAlloc->GetBuffer(&got, nullptr, nullptr, 0);
+        returned = true;
+    });
+    m_pAlloc->WaitForWaiters(1);
+    EXPECT_FALSE(returned) << "no buffer is free";
+    held->Release();
+    waiter.join();
+    EXPECT_EQ(S_OK, hr);
+    EXPECT_EQ(held, got);
+    got->Release();
+}
+
+TEST_F(AllocatorTest, DecommitWakesEveryWaiterWithNotCommitted)
+{
+    Configure(1, 64);
+    ASSERT_EQ(S_OK, m_pAlloc->Commit());
+    IMediaSample *held = nullptr;
+    ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&held, nullptr, nullptr, 0));
+    HRESULT results[3] = {E_FAIL, E_FAIL, E_FAIL};
+    IMediaSample *samples[3] = {};
+    std::thread waiters[3];
+    for (int i = 0; i < 3; i++) {
+        waiters[i] = std::thread([&, i] { results[i] = m_pAlloc->GetBuffer(&samples[i], nullptr, nullptr, 0); });
+    }
+    m_pAlloc->WaitForWaiters(3);
+    ASSERT_EQ(S_OK, m_pAlloc->Decommit());
+    for (int i = 0; i < 3; i++) {
+        waiters[i].join();
+        EXPECT_EQ(VFW_E_NOT_COMMITTED, results[i]);
+        EXPECT_EQ(nullptr, samples[i]);
+    }
+    IMediaSample *late = nullptr;
+    EXPECT_EQ(VFW_E_NOT_COMMITTED, m_pAlloc->GetBuffer(&late, nullptr, nullptr, 0)) << "at once after decommit";
+    held->Release();
+}
+
+TEST_F(AllocatorTest, OutstandingBuffersKeepTheAllocatorAlive)
+{
+    Configure(2, 64);
+    ASSERT_EQ(S_OK, m_pAlloc->Commit());
+    IMediaSample *held = nullptr;
+    ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&held, nullptr, nullptr, 0));
+    ALLOCATOR_PROPERTIES req{4, 64, 1, 0}, act{};
+    EXPECT_EQ(VFW_E_ALREADY_COMMITTED, m_pAlloc->SetProperties(&req, &act));
+    ASSERT_EQ(S_OK, m_pAlloc->Decommit());
+    EXPECT_EQ(VFW_E_BUFFERS_OUTSTANDING, m_pAlloc->SetProperties(&req, &act));
+
+    // The test's reference goes; the committed allocator stays for the sample.
+    m_pAlloc->NonDelegatingAddRef();
+    LONG objects = CBaseObject::ObjectsActive();
+    m_pAlloc->NonDelegatingRelease();
+    EXPECT_EQ(objects, CBaseObject::ObjectsActive());
+    BYTE *p = nullptr;
+    held->GetPointer(&p);
+    p[63] = 0x5A; // the memory is still there
+    held->Release();
+    EXPECT_EQ(S_OK, m_pAlloc->SetProperties(&req, &act));
+}
+
+TEST_F(AllocatorTest, RecommitBeforeTheBuffersReturnKeepsThem)
+{
+    Configure(1, 64);
+    ASSERT_EQ(S_OK, m_pAlloc->Commit());
+    IMediaSample *held = nullptr;
+    ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&held, nullptr, nullptr, 0));
+    m_pAlloc->Decommit();
+    ASSERT_EQ(S_OK, m_pAlloc->Commit());
+    held->Release();
+    IMediaSample *again = nullptr;
+    ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&again, nullptr, nullptr, 0));
+    EXPECT_EQ(held, again);
+    again->Release();
+}
+
+TEST_F(AllocatorTest, ReleaseCallbackHearsEveryReturn)
+{
+    CountingNotify notify;
+    IMemAllocatorCallbackTemp *cb = nullptr;
+    ASSERT_EQ(S_OK, m_pAlloc->NonDelegatingQueryInterface(IID_IMemAllocatorCallbackTemp, (void **)&cb));
+    ASSERT_EQ(S_OK, cb->SetNotify(&notify));
+    Configure(2, 64);
+    ASSERT_EQ(S_OK, m_pAlloc->Commit());
+    IMediaSample *s = nullptr;
+    m_pAlloc->GetBuffer(&s, nullptr, nullptr, 0);
+    s->Release();
+    EXPECT_EQ(1, notify.releases.load());
+    cb->SetNotify(nullptr);
+    cb->Release();
+}
+
+TEST_F(AllocatorTest, SamplesCrossThreadsUnderLoad)
+{
+    Configure(3, 256);
+    ASSERT_EQ(S_OK, m_pAlloc->Commit());
+    constexpr int kSamples = 2000;
+    std::atomic<int> received{0};
+    std::atomic<IMediaSample *> slot{nullptr};
+    std::thread consumer([&] {
+        while (received < kSamples) {
+            IMediaSample *s = slot.exchange(nullptr);
+            if (!s) {
+                std::this_thread::yield();
+                continue;
+            }
+            BYTE *p = nullptr;
+            s->GetPointer(&p);
+            EXPECT_EQ(static_cast<BYTE>(received.load()), p[0]);
+            s->Release();
+            ++received;
+        }
+    });
+    for (int i = 0; i < kSamples; i++) {
+        IMediaSample *s = nullptr;
+        ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&s, nullptr, nullptr, 0));
+        BYTE *p = nullptr;
+        s->GetPointer(&p);
+        p[0] = static_cast<BYTE>(i);
+        while (slot.load() != nullptr)
+            std::this_thread::yield();
+        slot = s;
+    }
+    consumer.join();
+    EXPECT_EQ(3, FreeCount());
+}
+
+TEST(CreateMemoryAllocator, HandsOutOneReference)
+{
+    LONG objects = CBaseObject::ObjectsActive();
+    IMemAllocator *pAlloc = nullptr;
+    ASSERT_EQ(S_OK, CreateMemoryAllocator(&pAlloc));
+    EXPECT_EQ(0u, pAlloc->Release());
+    EXPECT_EQ(objects, CBaseObject::ObjectsActive());
+    EXPECT_EQ(E_POINTER, CreateMemoryAllocator(nullptr));
+}
+
+} // namespace
