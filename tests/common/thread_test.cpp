@@ -15,14 +15,16 @@ public:
     std::atomic<int> units{0};
     std::atomic<bool> paused{true};
     std::vector<DWORD> seen; // commands in the order the worker saw them
-    HANDLE unitGate = CreateEventW(nullptr, TRUE, TRUE, nullptr); // reset to hold the worker inside a unit
-    HANDLE inUnit = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // In gated mode each unit signals inUnit and waits for one unitToken.
+    std::atomic<bool> gated{false};
+    HANDLE unitToken = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE inUnit = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     std::function<void(DWORD)> beforeReply;
 
     ~LoopWorker() override
     {
         if (IsRunning()) CallWorker(THREAD_CMD_EXIT);
-        CloseHandle(unitGate);
+        CloseHandle(unitToken);
         CloseHandle(inUnit);
     }
 
@@ -35,14 +37,16 @@ protected:
             if (CheckRequest(timeout, &cmd)) {
                 seen.push_back(cmd);
                 if (beforeReply) beforeReply(cmd);
+                if (cmd != THREAD_CMD_EXIT) paused = cmd == THREAD_CMD_PAUSE; // visible once the reply is
                 Reply(cmd == THREAD_CMD_EXIT ? 0 : 100 + static_cast<DWORD>(seen.size()));
                 if (cmd == THREAD_CMD_EXIT) return 7;
-                paused = cmd == THREAD_CMD_PAUSE;
                 timeout = paused ? INFINITE : 0;
                 continue;
             }
-            SetEvent(inUnit);
-            WaitForSingleObject(unitGate, INFINITE);
+            if (gated) {
+                SetEvent(inUnit);
+                WaitForSingleObject(unitToken, INFINITE);
+            }
             ++units;
         }
     }
@@ -62,6 +66,7 @@ TEST(MyThread, CallsBeforeCreateAndAfterReturnFailAtOnce)
     while (t.IsRunning()) Sleep(1);
     EXPECT_EQ(t.CallWorker(THREAD_CMD_EXIT), (DWORD)E_FAIL);
     EXPECT_TRUE(t.Create()) << "a finished thread may be started again";
+    while (t.IsRunning()) Sleep(1); // users end their thread before destruction
 }
 
 TEST(MyThread, CreateWhileRunningRefuses)
@@ -92,15 +97,13 @@ TEST(MyThread, PostedCommandIsSeenAtTheNextCheckWhileBusy)
 {
     LoopWorker w;
     ASSERT_TRUE(w.Create());
+    w.gated = true;
     ASSERT_EQ(w.CallWorker(THREAD_CMD_RUN), 101u);
-    ResetEvent(w.unitGate);
-    ResetEvent(w.inUnit);
-    WaitForSingleObject(w.inUnit, INFINITE); // the worker is inside a unit
+    WaitForSingleObject(w.inUnit, INFINITE); // the worker is inside its first unit
     w.PostRequest(THREAD_CMD_PAUSE);
-    int unitsBefore = w.units;
-    SetEvent(w.unitGate);
+    SetEvent(w.unitToken);
     while (!w.paused) Sleep(0);
-    EXPECT_EQ(w.units, unitsBefore + 1) << "the command is taken right after the unit in progress";
+    EXPECT_EQ(w.units, 1) << "the command is taken right after the unit in progress";
     EXPECT_EQ(w.CallWorker(THREAD_CMD_EXIT), 0u);
 }
 
