@@ -99,7 +99,7 @@ void Exerciser::descriptions(const CMyQTMedia *media, DWORD mediaType)
 {
     LONG count = 0;
     ask([&] { count = GetMediaSampleDescriptionCount(media); });
-    for (LONG i = 0; i <= count + 1 && i <= kMaxDescriptions; ++i) {
+    for (LONG i = 0; i <= LONGLONG(count) + 1 && i <= kMaxDescriptions; ++i) {
         CMyQTHandlePtr copy(NewHandle(i == 1 ? 214 : 0));
         if (!ask([&] { GetMediaSampleDescription(media, i, copy.get()); })) continue;
         char text[16];
