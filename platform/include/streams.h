@@ -15,3 +15,6 @@
 #include "fourcc.h"
 #include "mtype.h"
 #include "amfilter.h"
+#include "transfrm.h"
+#include "ctlutil.h"
+#include "cprop.h"

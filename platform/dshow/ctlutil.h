@@ -1,0 +1,4 @@
+// Control helpers of the base classes: seeking passed through upstream.
+#pragma once
+
+#include "posthru.h"
