@@ -8,5 +8,3 @@ orvex_add_fuzzer(NAME quicktime
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz_quicktime.cpp ${PROJECT_SOURCE_DIR}/tests/quicktime/movie_exerciser.cpp
   LIBS orvex_quicktime)
 target_include_directories(fuzz_quicktime PRIVATE ${PROJECT_SOURCE_DIR}/tests/quicktime)
-# Coverage feedback from the library itself, not only from the target.
-target_compile_options(orvex_quicktime PRIVATE -fsanitize=fuzzer-no-link)
