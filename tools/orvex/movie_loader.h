@@ -1,0 +1,20 @@
+// Loading a movie file the way the parser filter does, for the commands that
+// look at what loading gives without building a graph.
+#pragma once
+
+#include "MovFileParserFilter/MovieStreamLoader.h"
+
+#include <string>
+
+namespace orvex {
+
+constexpr int kExitCannotLoad = 2;
+
+// Loads path (UTF-8). On failure writes "orvex: cannot load PATH: NAME
+// (0xXXXXXXXX)" on standard error and returns false.
+bool loadMovie(const std::string &path, CMyMovieStreams *streams);
+
+// Wide text (pin names) as UTF-8.
+std::string narrow(const wchar_t *text);
+
+} // namespace orvex
