@@ -25,18 +25,11 @@ int main(int argc, char **argv)
 
     using orvex::cli::Command;
     switch (o.command) {
-    case Command::Help:
-        std::fputs(orvex::cli::usage(), stdout);
-        return 0;
-    case Command::Version:
-        std::puts("orvex 0.1");
-        return 0;
-    case Command::Info:
-        return orvex::runInfo(o.args.at(0), o.json);
-    case Command::Index:
-        return orvex::runIndex(o.args.at(0));
-    default:
-        break;
+    case Command::Help: std::fputs(orvex::cli::usage(), stdout); return 0;
+    case Command::Version: std::puts("orvex 0.1"); return 0;
+    case Command::Info: return orvex::runInfo(o.args.at(0), o.json);
+    case Command::Index: return orvex::runIndex(o.args.at(0));
+    default: break;
     }
     std::fprintf(stderr, "orvex: this command is not available in this build yet\n");
     return kExitUnavailable;
