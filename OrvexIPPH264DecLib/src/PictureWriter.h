@@ -52,6 +52,7 @@ private:
     bool Convert(const Planes &src, const ConversionKey &key);
     bool EnsureScratch(size_t bytes);
     void WriteYuv(const Planes &picture, AbstractWriter *writer);
+    void ClearFourthBytes(int width, int height);
     void WritePacked(const uint8_t *data, int linesize, int width, int height, int bytesPerPixel,
                      AbstractWriter *writer);
 

@@ -14,7 +14,6 @@ extern "C" {
 #include <limits>
 #include <map>
 #include <mutex>
-#include <sstream>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -32,30 +31,40 @@ std::string Quote(const std::string &s)
     return quoted + "'";
 }
 
-// A file in a fresh temporary folder, removed with the object.
-class TempFile {
-public:
-    TempFile()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "declib-ref-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
-        m_dir = pattern;
-    }
-    ~TempFile()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
-    }
-    std::string Path() const { return (m_dir / "out").string(); }
-
-private:
-    std::filesystem::path m_dir;
-};
-
-void RunFfmpeg(const std::string &args)
+// The output of "PROGRAM ARGS-WITH-{out}" for an input file, kept in the
+// build folder so that the test processes ctest starts (one per case) run
+// ffmpeg once per reference. The key holds the command and the input's size
+// and time, so a regenerated stream gets a new reference.
+std::string ReferenceOutput(const std::string &program, const std::string &inputPath, const std::string &args)
 {
-    const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y " + args;
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed: " + command);
+    namespace fs = std::filesystem;
+    const auto size = fs::file_size(inputPath);
+    const auto time = fs::last_write_time(inputPath).time_since_epoch().count();
+    const std::string key = program + " " + args + " " + inputPath + " " + std::to_string(size) + " " +
+                            std::to_string(static_cast<long long>(time));
+    const fs::path dir = fs::path(ORVEX_BINARY_DIR) / "declib-reference";
+    fs::create_directories(dir);
+    const fs::path cached = dir / Md5Hex(std::vector<uint8_t>(key.begin(), key.end()));
+    if (fs::exists(cached)) return cached.string();
+
+    // Written beside, then renamed: processes running at once never see half a file.
+    const fs::path part = dir / (cached.filename().string() + "." + std::to_string(getpid()) + ".part");
+    std::string command = program + " " + args;
+    const std::string placeholder = "{out}";
+    command.replace(command.find(placeholder), placeholder.size(), Quote(part.string()));
+    if (std::system(command.c_str()) != 0) {
+        std::error_code ec;
+        fs::remove(part, ec);
+        throw std::runtime_error("reference command failed: " + command);
+    }
+    fs::rename(part, cached);
+    return cached.string();
+}
+
+std::string Ffmpeg(const std::string &inputPath, const std::string &args)
+{
+    return ReferenceOutput("ffmpeg -nostdin -hide_banner -loglevel error -y", inputPath,
+                           "-i " + Quote(inputPath) + " " + args);
 }
 
 } // namespace
@@ -67,9 +76,7 @@ const std::vector<std::string> &ReferenceMd5s(const std::string &path, const std
     std::lock_guard<std::mutex> lock(g_cacheLock);
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
-    TempFile out;
-    RunFfmpeg("-i " + Quote(path) + " -f framemd5 -pix_fmt " + pixFmt + " " + Quote(out.Path()));
-    std::ifstream in(out.Path());
+    std::ifstream in(Ffmpeg(path, "-f framemd5 -pix_fmt " + pixFmt + " {out}"));
     std::vector<std::string> md5s;
     std::string line;
     while (std::getline(in, line)) {
@@ -90,10 +97,8 @@ const std::vector<std::vector<uint8_t>> &ReferenceFrames(const std::string &path
     std::lock_guard<std::mutex> lock(g_cacheLock);
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
-    TempFile out;
-    RunFfmpeg("-i " + Quote(path) + (filter.empty() ? "" : " -vf " + Quote(filter)) + " -f rawvideo -pix_fmt " +
-              pixFmt + " " + Quote(out.Path()));
-    const std::vector<uint8_t> all = ReadFileBytes(out.Path());
+    const std::vector<uint8_t> all = ReadFileBytes(Ffmpeg(path, (filter.empty() ? "" : "-vf " + Quote(filter) + " ") +
+                                                                    "-f rawvideo -pix_fmt " + pixFmt + " {out}"));
     std::vector<std::vector<uint8_t>> frames;
     for (size_t at = 0; frameBytes > 0 && at + frameBytes <= all.size(); at += frameBytes)
         frames.emplace_back(all.begin() + static_cast<std::ptrdiff_t>(at),
@@ -107,11 +112,9 @@ const std::vector<char> &ReferencePictureTypes(const std::string &path)
     std::lock_guard<std::mutex> lock(g_cacheLock);
     auto it = cache.find(path);
     if (it != cache.end()) return it->second;
-    TempFile out;
-    const std::string command = "ffprobe -v error -select_streams v -show_entries frame=pict_type -of csv=p=0 " +
-                                Quote(path) + " > " + Quote(out.Path());
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("ffprobe failed: " + command);
-    std::ifstream in(out.Path());
+    std::ifstream in(
+        ReferenceOutput("ffprobe -v error", path,
+                        "-select_streams v -show_entries frame=pict_type -of csv=p=0 " + Quote(path) + " > {out}"));
     std::vector<char> types;
     std::string line;
     while (std::getline(in, line))

@@ -1,6 +1,6 @@
 // Reference output of the ffmpeg program for the test streams: the MD5 of
-// every decoded picture and raw converted frames. Results are cached per
-// command for the life of the test program.
+// every decoded picture and raw converted frames. Results are kept in the
+// build folder (declib-reference/) and in memory.
 #ifndef ORVEX_TESTS_DECODER_FFMPEG_REFERENCE_H
 #define ORVEX_TESTS_DECODER_FFMPEG_REFERENCE_H
 

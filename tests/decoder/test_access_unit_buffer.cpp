@@ -48,7 +48,7 @@ bool PaddingIsZero(const AVPacket *p)
     return true;
 }
 
-TEST(AccessUnitBuffer, UnitsGetStartCodes)
+TEST(DecLibAccessUnitBuffer, UnitsGetStartCodes)
 {
     AccessUnitBuffer buffer;
     EXPECT_TRUE(buffer.Empty());
@@ -65,7 +65,7 @@ TEST(AccessUnitBuffer, UnitsGetStartCodes)
     EXPECT_FALSE(buffer.TakeAll(none.get()));
 }
 
-TEST(AccessUnitBuffer, SplitKeepsTheLastUnitForTheNextPacket)
+TEST(DecLibAccessUnitBuffer, SplitKeepsTheLastUnitForTheNextPacket)
 {
     AccessUnitBuffer buffer;
     Append(buffer, {0x65, 0x11, 0x22});
@@ -89,7 +89,7 @@ TEST(AccessUnitBuffer, SplitKeepsTheLastUnitForTheNextPacket)
     EXPECT_EQ(Bytes(first.get()), (std::vector<uint8_t>{0, 0, 0, 1, 0x65, 0x11, 0x22}));
 }
 
-TEST(AccessUnitBuffer, SplitNeedsAUnitBeforeTheLast)
+TEST(DecLibAccessUnitBuffer, SplitNeedsAUnitBeforeTheLast)
 {
     AccessUnitBuffer buffer;
     auto packet = NewPacket();
@@ -98,7 +98,7 @@ TEST(AccessUnitBuffer, SplitNeedsAUnitBeforeTheLast)
     EXPECT_FALSE(buffer.TakeAllButLastUnit(packet.get()));
 }
 
-TEST(AccessUnitBuffer, DropLastUnitForgetsOnlyIt)
+TEST(DecLibAccessUnitBuffer, DropLastUnitForgetsOnlyIt)
 {
     AccessUnitBuffer buffer;
     Append(buffer, {0x65, 0x01});
@@ -109,7 +109,7 @@ TEST(AccessUnitBuffer, DropLastUnitForgetsOnlyIt)
     EXPECT_EQ(Bytes(packet.get()), (std::vector<uint8_t>{0, 0, 0, 1, 0x65, 0x01}));
 }
 
-TEST(AccessUnitBuffer, GrowsAcrossManyUnits)
+TEST(DecLibAccessUnitBuffer, GrowsAcrossManyUnits)
 {
     AccessUnitBuffer buffer;
     std::vector<uint8_t> unit(1000);
@@ -127,7 +127,7 @@ TEST(AccessUnitBuffer, GrowsAcrossManyUnits)
     EXPECT_TRUE(PaddingIsZero(packet.get()));
 }
 
-TEST(AccessUnitBuffer, RefusesUnitsBeyondTheLimits)
+TEST(DecLibAccessUnitBuffer, RefusesUnitsBeyondTheLimits)
 {
     AccessUnitBuffer buffer;
     EXPECT_FALSE(buffer.CanAppend(kMaxUnitBytes + 1));
@@ -138,7 +138,7 @@ TEST(AccessUnitBuffer, RefusesUnitsBeyondTheLimits)
     EXPECT_GT(kMaxAccessUnitBytes, kMaxUnitBytes);
 }
 
-TEST(AccessUnitBuffer, ClearEmpties)
+TEST(DecLibAccessUnitBuffer, ClearEmpties)
 {
     AccessUnitBuffer buffer;
     Append(buffer, {0x65, 0x01});

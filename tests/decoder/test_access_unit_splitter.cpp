@@ -55,9 +55,9 @@ PpsFields PpsOf(bool bottomFieldPoc, bool redundant)
     return f;
 }
 
-class SliceRules : public testing::TestWithParam<SplitCase> {};
+class DecLibSliceRules : public testing::TestWithParam<SplitCase> {};
 
-TEST_P(SliceRules, SlicesAreGroupedIntoPictures)
+TEST_P(DecLibSliceRules, SlicesAreGroupedIntoPictures)
 {
     const SplitCase &c = GetParam();
     ParameterSetTable sets;
@@ -86,7 +86,7 @@ SliceFields IdrWith(void (*change)(SliceFields &))
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rules, SliceRules,
+    Rules, DecLibSliceRules,
     testing::Values(SplitCase{"SecondSliceOfAPicture",
                               SpsOf(2),
                               PpsOf(false, false),
@@ -192,9 +192,9 @@ struct HeaderRefusal {
     SliceFields slice;
 };
 
-class SliceHeaderRefused : public testing::TestWithParam<HeaderRefusal> {};
+class DecLibSliceHeaderRefused : public testing::TestWithParam<HeaderRefusal> {};
 
-TEST_P(SliceHeaderRefused, IsCorrupt)
+TEST_P(DecLibSliceHeaderRefused, IsCorrupt)
 {
     ParameterSetTable sets;
     AccessUnitSplitter splitter;
@@ -210,7 +210,7 @@ TEST_P(SliceHeaderRefused, IsCorrupt)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Fields, SliceHeaderRefused,
+    Fields, DecLibSliceHeaderRefused,
     testing::Values(HeaderRefusal{"UnknownPps", Slice([](SliceFields &f) { f.pic_parameter_set_id = 4; })},
                     HeaderRefusal{"PpsIdBeyondTheTable", Slice([](SliceFields &f) { f.pic_parameter_set_id = 999; })},
                     HeaderRefusal{"SliceType10", Slice([](SliceFields &f) { f.slice_type = 10; })},
@@ -221,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
                     HeaderRefusal{"IdrPicIdAbove65535", IdrWith([](SliceFields &f) { f.idr_pic_id = 65536; })}),
     [](const auto &info) { return std::string(info.param.name); });
 
-class Splitter : public testing::Test {
+class DecLibSplitter : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -244,7 +244,7 @@ protected:
     AccessUnitSplitter m_splitter;
 };
 
-TEST_F(Splitter, UnitsBeforeTheFirstPictureJoinIt)
+TEST_F(DecLibSplitter, UnitsBeforeTheFirstPictureJoinIt)
 {
     EXPECT_FALSE(m_splitter.HasPicture());
     EXPECT_EQ(Role({0x06, 0x05, 0x01, 0x80}), A); // SEI
@@ -253,7 +253,7 @@ TEST_F(Splitter, UnitsBeforeTheFirstPictureJoinIt)
     EXPECT_TRUE(m_splitter.HasPicture());
 }
 
-TEST_F(Splitter, NonPictureUnitsAfterAPictureStartTheNextAccessUnit)
+TEST_F(DecLibSplitter, NonPictureUnitsAfterAPictureStartTheNextAccessUnit)
 {
     const std::vector<std::vector<uint8_t>> openers{{0x06, 0x05, 0x01, 0x80},
                                                     {0x09, 0xF0},
@@ -273,7 +273,7 @@ TEST_F(Splitter, NonPictureUnitsAfterAPictureStartTheNextAccessUnit)
     }
 }
 
-TEST_F(Splitter, TrailingUnitsStayWithThePicture)
+TEST_F(DecLibSplitter, TrailingUnitsStayWithThePicture)
 {
     EXPECT_EQ(Role(SliceNal(0)), A);
     for (uint8_t header : {0x03, 0x04, 0x0A, 0x0B, 0x0C, 0x0D, 0x13, 0x14, 0x00, 0x18, 0x1F})
@@ -282,7 +282,7 @@ TEST_F(Splitter, TrailingUnitsStayWithThePicture)
     EXPECT_EQ(Role(SliceNal(1)), N);
 }
 
-TEST_F(Splitter, EmptyUnitsAreSkippedAndLeaveTheStateAlone)
+TEST_F(DecLibSplitter, EmptyUnitsAreSkippedAndLeaveTheStateAlone)
 {
     EXPECT_EQ(Role(SliceNal(0)), A);
     EXPECT_EQ(m_splitter.Classify(nullptr, 0, m_sets).role, S);
@@ -290,7 +290,7 @@ TEST_F(Splitter, EmptyUnitsAreSkippedAndLeaveTheStateAlone)
     EXPECT_EQ(Role(SliceNal(0)), N); // macroblock 0 again
 }
 
-TEST_F(Splitter, CorruptUnitsLeaveTheStateAlone)
+TEST_F(DecLibSplitter, CorruptUnitsLeaveTheStateAlone)
 {
     EXPECT_EQ(Role(SliceNal(3)), A);
     EXPECT_EQ(Role({0x85, 0x88}), C);             // forbidden bit
@@ -305,7 +305,7 @@ TEST_F(Splitter, CorruptUnitsLeaveTheStateAlone)
     EXPECT_EQ(Role(MakeSlice(f, m_sps, m_pps)), A);
 }
 
-TEST_F(Splitter, ParameterSetsAreStoredForTheSlicesAfterThem)
+TEST_F(DecLibSplitter, ParameterSetsAreStoredForTheSlicesAfterThem)
 {
     PpsFields other;
     other.pic_parameter_set_id = 7;
@@ -320,7 +320,7 @@ TEST_F(Splitter, ParameterSetsAreStoredForTheSlicesAfterThem)
     EXPECT_EQ(Role(MakeSlice(f, m_sps, other)), A);
 }
 
-TEST_F(Splitter, AnotherPpsIdStartsAPicture)
+TEST_F(DecLibSplitter, AnotherPpsIdStartsAPicture)
 {
     PpsFields second;
     second.pic_parameter_set_id = 1;
@@ -334,7 +334,7 @@ TEST_F(Splitter, AnotherPpsIdStartsAPicture)
     EXPECT_EQ(Role(MakeSlice(f, m_sps, second)), N);
 }
 
-TEST_F(Splitter, RestartForgetsThePicture)
+TEST_F(DecLibSplitter, RestartForgetsThePicture)
 {
     EXPECT_EQ(Role(SliceNal(0)), A);
     m_splitter.Restart();
@@ -342,7 +342,7 @@ TEST_F(Splitter, RestartForgetsThePicture)
     EXPECT_EQ(Role(SliceNal(0)), A);
 }
 
-TEST(SliceHeader, ReadsTheFieldsOfAnEncodersSlice)
+TEST(DecLibSliceHeader, ReadsTheFieldsOfAnEncodersSlice)
 {
     SpsFields spsFields;
     spsFields.pic_order_cnt_type = 0;

@@ -12,7 +12,7 @@ namespace {
 using OrvexIPP::Detail::BitReader;
 using OrvexIPP::Detail::UnescapeRbsp;
 
-TEST(BitReader, ReadsFixedWidthFieldsMostSignificantBitFirst)
+TEST(DecLibBitReader, ReadsFixedWidthFieldsMostSignificantBitFirst)
 {
     const std::vector<uint8_t> bytes{0xA5, 0x0F, 0xF0, 0x12, 0x34, 0x56, 0x78};
     BitReader bits(bytes.data(), bytes.size());
@@ -26,7 +26,7 @@ TEST(BitReader, ReadsFixedWidthFieldsMostSignificantBitFirst)
     EXPECT_FALSE(bits.Failed());
 }
 
-TEST(BitReader, ExpGolombCodesRoundTrip)
+TEST(DecLibBitReader, ExpGolombCodesRoundTrip)
 {
     const std::vector<uint32_t> unsignedValues{0, 1, 2, 3, 7, 8, 255, 65535, 0x7FFF'FFFF, 0xFFFF'FFFE};
     const std::vector<int32_t> signedValues{0, 1, -1, 2, -2, 1000, -1000, INT32_MAX, -INT32_MAX};
@@ -44,7 +44,7 @@ TEST(BitReader, ExpGolombCodesRoundTrip)
     EXPECT_FALSE(bits.Failed());
 }
 
-TEST(BitReader, ReadingPastTheEndFailsAndYieldsZero)
+TEST(DecLibBitReader, ReadingPastTheEndFailsAndYieldsZero)
 {
     const std::vector<uint8_t> bytes{0xFF};
     BitReader bits(bytes.data(), bytes.size());
@@ -55,14 +55,14 @@ TEST(BitReader, ReadingPastTheEndFailsAndYieldsZero)
     EXPECT_EQ(bits.BitsLeft(), 0u);
 }
 
-TEST(BitReader, EmptyDataFailsAtOnce)
+TEST(DecLibBitReader, EmptyDataFailsAtOnce)
 {
     BitReader bits(nullptr, 0);
     EXPECT_EQ(bits.Ue(), 0u);
     EXPECT_TRUE(bits.Failed());
 }
 
-TEST(BitReader, ExpGolombCutShortFails)
+TEST(DecLibBitReader, ExpGolombCutShortFails)
 {
     // Seven zeros and the marker: seven more bits are needed, none follow.
     const std::vector<uint8_t> bytes{0x01, 0xFF};
@@ -71,7 +71,7 @@ TEST(BitReader, ExpGolombCutShortFails)
     EXPECT_TRUE(bits.Failed());
 }
 
-TEST(BitReader, ThirtyTwoLeadingZerosAreRefused)
+TEST(DecLibBitReader, ThirtyTwoLeadingZerosAreRefused)
 {
     const std::vector<uint8_t> bytes{0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     BitReader bits(bytes.data(), bytes.size());
@@ -79,7 +79,7 @@ TEST(BitReader, ThirtyTwoLeadingZerosAreRefused)
     EXPECT_TRUE(bits.Failed());
 }
 
-TEST(BitReader, SkipChecksTheEndAndFailMarks)
+TEST(DecLibBitReader, SkipChecksTheEndAndFailMarks)
 {
     const std::vector<uint8_t> bytes{0x80, 0x00};
     BitReader bits(bytes.data(), bytes.size());
@@ -100,9 +100,9 @@ struct UnescapeCase {
     std::vector<uint8_t> out;
 };
 
-class Unescape : public testing::TestWithParam<UnescapeCase> {};
+class DecLibUnescape : public testing::TestWithParam<UnescapeCase> {};
 
-TEST_P(Unescape, RemovesEmulationPreventionBytes)
+TEST_P(DecLibUnescape, RemovesEmulationPreventionBytes)
 {
     std::vector<uint8_t> rbsp{0xEE}; // replaced, not appended to
     UnescapeRbsp(GetParam().in.data(), GetParam().in.size(), GetParam().maxBytes, rbsp);
@@ -110,7 +110,7 @@ TEST_P(Unescape, RemovesEmulationPreventionBytes)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, Unescape,
+    Cases, DecLibUnescape,
     testing::Values(UnescapeCase{{0x01, 0x02}, 64, {0x01, 0x02}},
                     UnescapeCase{{0x00, 0x00, 0x03, 0x01}, 64, {0x00, 0x00, 0x01}},
                     UnescapeCase{{0x00, 0x00, 0x03, 0x00, 0x00, 0x03}, 64, {0x00, 0x00, 0x00, 0x00}},
@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                     UnescapeCase{{0x00, 0x00, 0x03, 0x03}, 64, {0x00, 0x00, 0x03}},
                     UnescapeCase{{0x11, 0x22, 0x33, 0x44}, 2, {0x11, 0x22}}, UnescapeCase{{}, 64, {}}));
 
-TEST(Unescape, WriterAndReaderAgreeOnEscapedPayloads)
+TEST(DecLibUnescape, WriterAndReaderAgreeOnEscapedPayloads)
 {
     BitWriter w;
     w.U(8, 0).U(8, 0).U(8, 1).U(8, 0).U(8, 0).U(8, 2).U(8, 0).U(8, 0).U(8, 0).U(8, 3).Trailing();

@@ -37,9 +37,9 @@ struct CorruptCase {
     std::function<void(Sample &)> spoil;
 };
 
-class CorruptUnit : public testing::TestWithParam<CorruptCase> {};
+class DecLibCorruptUnit : public testing::TestWithParam<CorruptCase> {};
 
-TEST_P(CorruptUnit, StepFailsOnceAndDecodingGoesOn)
+TEST_P(DecLibCorruptUnit, StepFailsOnceAndDecodingGoesOn)
 {
     const std::string name = "baseline_176x144.h264";
     auto stream = LoadStream(name);
@@ -59,7 +59,7 @@ TEST_P(CorruptUnit, StepFailsOnceAndDecodingGoesOn)
     EXPECT_EQ(Range(md5s, kNextIdr - 1, md5s.size()), Range(reference, kNextIdr, reference.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, CorruptUnit,
+INSTANTIATE_TEST_SUITE_P(Kinds, DecLibCorruptUnit,
                          testing::Values(CorruptCase{"ForbiddenBit", [](Sample &s) { s[0][0] |= 0x80; }},
                                          CorruptCase{"UnknownPictureParameterSet",
                                                      [](Sample &s) {
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, CorruptUnit,
                                                      }}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST(CorruptUnit, InsideAPictureKeepsItsGoodSlices)
+TEST(DecLibCorruptUnit, InsideAPictureKeepsItsGoodSlices)
 {
     const std::string name = "baseline_slices_176x144.h264";
     auto stream = LoadStream(name);
@@ -107,7 +107,7 @@ TEST(CorruptUnit, InsideAPictureKeepsItsGoodSlices)
     EXPECT_NE(md5s[2], reference[2]);
 }
 
-TEST(CorruptUnit, DamagedSliceDataIsConcealedWithoutAFailure)
+TEST(DecLibCorruptUnit, DamagedSliceDataIsConcealedWithoutAFailure)
 {
     const std::string name = "baseline_176x144.h264";
     auto stream = LoadStream(name);
@@ -123,7 +123,7 @@ TEST(CorruptUnit, DamagedSliceDataIsConcealedWithoutAFailure)
     EXPECT_EQ(Range(md5s, kNextIdr, md5s.size()), Range(reference, kNextIdr, reference.size()));
 }
 
-TEST(AnnouncedSize, TooLargeToHoldFailsTheStepWithoutReadingIt)
+TEST(DecLibAnnouncedSize, TooLargeToHoldFailsTheStepWithoutReadingIt)
 {
     const std::string name = "baseline_176x144.h264";
     const auto stream = LoadStream(name);
@@ -146,7 +146,7 @@ TEST(AnnouncedSize, TooLargeToHoldFailsTheStepWithoutReadingIt)
     EXPECT_EQ(Range(md5s, kNextIdr - 1, md5s.size()), Range(reference, kNextIdr, reference.size()));
 }
 
-TEST(AnnouncedSize, ShortReadMarksTheUnitCorrupt)
+TEST(DecLibAnnouncedSize, ShortReadMarksTheUnitCorrupt)
 {
     const std::string name = "baseline_176x144.h264";
     const auto stream = LoadStream(name);
@@ -162,7 +162,7 @@ TEST(AnnouncedSize, ShortReadMarksTheUnitCorrupt)
     EXPECT_EQ(h.Sink().Pictures().size(), stream.samples.size() - 1);
 }
 
-TEST(EmptyInput, EmptyUnitsAndRecordsAndSeiOnlySamplesChangeNothing)
+TEST(DecLibEmptyInput, EmptyUnitsAndRecordsAndSeiOnlySamplesChangeNothing)
 {
     const std::string name = "baseline_176x144.h264";
     const auto stream = LoadStream(name);
@@ -188,9 +188,9 @@ struct HeaderCase {
     std::function<void(QueueReader &, const AnnexBStream &)> queue;
 };
 
-class DecodeHeaderRefusal : public testing::TestWithParam<HeaderCase> {};
+class DecLibDecodeHeaderRefusal : public testing::TestWithParam<HeaderCase> {};
 
-TEST_P(DecodeHeaderRefusal, FailsAndAGoodHeaderStillWorksAfterwards)
+TEST_P(DecLibDecodeHeaderRefusal, FailsAndAGoodHeaderStillWorksAfterwards)
 {
     const std::string name = "main_cavlc_320x240.h264";
     const auto stream = LoadStream(name);
@@ -210,7 +210,7 @@ TEST_P(DecodeHeaderRefusal, FailsAndAGoodHeaderStillWorksAfterwards)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, DecodeHeaderRefusal,
+    Cases, DecLibDecodeHeaderRefusal,
     testing::Values(HeaderCase{"GarbageSps",
                                [](QueueReader &r, const AnnexBStream &s) {
                                    r.Push(MakeRecord(Nal{0x67, 0x00}));
@@ -237,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
                     HeaderCase{"OnlyTheSps", [](QueueReader &r, const AnnexBStream &s) { r.Push(MakeRecord(s.sps)); }}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(DecodeHeader, SeiBeforeTheSetsIsKeptForThePicture)
+TEST(DecLibDecodeHeader, SeiBeforeTheSetsIsKeptForThePicture)
 {
     const std::string name = "baseline_176x144.h264";
     const auto stream = LoadStream(name);
@@ -258,9 +258,9 @@ struct ParamCase {
     int32_t result;
 };
 
-class Parameters : public testing::TestWithParam<ParamCase> {};
+class DecLibParameters : public testing::TestWithParam<ParamCase> {};
 
-TEST_P(Parameters, AcceptsKnownIdsAndValuesOnly)
+TEST_P(DecLibParameters, AcceptsKnownIdsAndValuesOnly)
 {
     DecoderPtr decoder(CreateAVCDecInstance());
     ASSERT_TRUE(decoder);
@@ -268,7 +268,7 @@ TEST_P(Parameters, AcceptsKnownIdsAndValuesOnly)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Values, Parameters,
+    Values, DecLibParameters,
     testing::Values(ParamCase{AVCD_PARAM_OUTPUT_FORMAT, 0, 1}, ParamCase{AVCD_PARAM_OUTPUT_FORMAT, 1, 1},
                     ParamCase{AVCD_PARAM_OUTPUT_FORMAT, 5, 1}, ParamCase{AVCD_PARAM_OUTPUT_FORMAT, 6, 1},
                     ParamCase{AVCD_PARAM_OUTPUT_FORMAT, 7, 1}, ParamCase{AVCD_PARAM_OUTPUT_FORMAT, 2, 0},
@@ -281,7 +281,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ParamCase{AVCD_PARAM_OUTPUT_SCALING, -2, 0}, ParamCase{2, 0, 0}, ParamCase{4, 0, 0},
                     ParamCase{-1, 0, 0}));
 
-TEST(Parameters, RefusedValueKeepsTheOldOne)
+TEST(DecLibParameters, RefusedValueKeepsTheOldOne)
 {
     const std::string name = "baseline_176x144.h264";
     Settings settings;
@@ -307,7 +307,7 @@ public:
     int calls = 0;
 };
 
-TEST(Contract, InitializeNeedsBothCallbacks)
+TEST(DecLibContract, InitializeNeedsBothCallbacks)
 {
     DecoderPtr decoder(CreateAVCDecInstance());
     ASSERT_TRUE(decoder);
@@ -320,7 +320,7 @@ TEST(Contract, InitializeNeedsBothCallbacks)
     EXPECT_EQ(decoder->Initialize(&reader, &sink), AVCD_RESULT_SUCCESS); // again, from nothing
 }
 
-TEST(Contract, DecodingBeforeInitializeOrAfterCloseTouchesNoReader)
+TEST(DecLibContract, DecodingBeforeInitializeOrAfterCloseTouchesNoReader)
 {
     DecoderPtr decoder(CreateAVCDecInstance());
     ASSERT_TRUE(decoder);
@@ -337,7 +337,7 @@ TEST(Contract, DecodingBeforeInitializeOrAfterCloseTouchesNoReader)
     EXPECT_EQ(reader.calls, 0);
 }
 
-TEST(Contract, ReservedSlotsDoNothingAndFreeAcceptsNull)
+TEST(DecLibContract, ReservedSlotsDoNothingAndFreeAcceptsNull)
 {
     DecoderPtr decoder(CreateAVCDecInstance());
     ASSERT_TRUE(decoder);
@@ -347,7 +347,7 @@ TEST(Contract, ReservedSlotsDoNothingAndFreeAcceptsNull)
     FreeAVCDecInstance(nullptr);
 }
 
-TEST(Contract, DefaultWriterStatusAnswersZero)
+TEST(DecLibContract, DefaultWriterStatusAnswersZero)
 {
     struct Plain : OrvexIPP::AbstractWriter {
         int32_t WriteData(const uint8_t *, uint32_t) override { return 0; }

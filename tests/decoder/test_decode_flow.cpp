@@ -30,9 +30,9 @@ struct ThresholdCase {
     size_t threshold;
 };
 
-class QueuedRecords : public testing::TestWithParam<ThresholdCase> {};
+class DecLibQueuedRecords : public testing::TestWithParam<ThresholdCase> {};
 
-TEST_P(QueuedRecords, DecodingNeverAsksForARecordThatIsNotQueued)
+TEST_P(DecLibQueuedRecords, DecodingNeverAsksForARecordThatIsNotQueued)
 {
     const auto &c = GetParam();
     Settings settings;
@@ -45,7 +45,7 @@ TEST_P(QueuedRecords, DecodingNeverAsksForARecordThatIsNotQueued)
     EXPECT_EQ(Md5sOf(*run), ReferenceMd5s(StreamPath(c.stream)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Thresholds, QueuedRecords,
+INSTANTIATE_TEST_SUITE_P(Thresholds, DecLibQueuedRecords,
                          testing::Values(ThresholdCase{"baseline_176x144.h264", 2},
                                          ThresholdCase{"baseline_176x144.h264", 3},
                                          ThresholdCase{"baseline_slices_176x144.h264", 2},
@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(Thresholds, QueuedRecords,
                              return name.substr(0, name.find('.')) + "_" + std::to_string(info.param.threshold);
                          });
 
-TEST(DecodeStep, ReadsOneAccessUnitAndTheFirstUnitOfTheNext)
+TEST(DecLibDecodeStep, ReadsOneAccessUnitAndTheFirstUnitOfTheNext)
 {
     const auto stream = LoadStream("baseline_slices_176x144.h264");
     Harness h;
@@ -77,7 +77,7 @@ TEST(DecodeStep, ReadsOneAccessUnitAndTheFirstUnitOfTheNext)
     EXPECT_FALSE(h.Reader().OverRead());
 }
 
-TEST(DecodeStep, ReportsWhetherItWrotePictures)
+TEST(DecLibDecodeStep, ReportsWhetherItWrotePictures)
 {
     const auto stream = LoadStream("baseline_176x144.h264");
     Harness h;
@@ -94,7 +94,7 @@ TEST(DecodeStep, ReportsWhetherItWrotePictures)
     }
 }
 
-TEST(EndOfStream, DrainWritesEveryRemainingPictureAndReportsOnce)
+TEST(DecLibEndOfStream, DrainWritesEveryRemainingPictureAndReportsOnce)
 {
     const std::string name = "main_cavlc_bframes_176x144.h264";
     const auto stream = LoadStream(name);
@@ -112,7 +112,7 @@ TEST(EndOfStream, DrainWritesEveryRemainingPictureAndReportsOnce)
     EXPECT_FALSE(h.Reader().OverRead());
 }
 
-TEST(EndOfStream, WithoutPicturesStillEnds)
+TEST(DecLibEndOfStream, WithoutPicturesStillEnds)
 {
     const auto stream = LoadStream("baseline_176x144.h264");
     Harness h;
@@ -127,7 +127,7 @@ TEST(EndOfStream, WithoutPicturesStillEnds)
     EXPECT_FALSE(bare.Reader().OverRead());
 }
 
-TEST(EndOfStream, TakenByDecodeHeaderEndsTheNextStepWithoutReading)
+TEST(DecLibEndOfStream, TakenByDecodeHeaderEndsTheNextStepWithoutReading)
 {
     Harness h;
     h.Reader().PushEndOfStream();
@@ -138,7 +138,7 @@ TEST(EndOfStream, TakenByDecodeHeaderEndsTheNextStepWithoutReading)
     EXPECT_FALSE(h.Reader().OverRead());
 }
 
-TEST(EndOfStream, TheNextStreamDecodesAfterIt)
+TEST(DecLibEndOfStream, TheNextStreamDecodesAfterIt)
 {
     const std::string name = "baseline_176x144.h264";
     const auto stream = LoadStream(name);
@@ -152,7 +152,7 @@ TEST(EndOfStream, TheNextStreamDecodesAfterIt)
     EXPECT_EQ(h.Count(AVCD_DECODE_END_OF_STREAM), 2u);
 }
 
-TEST(NoMoreInput, StepReturnsWithoutDecodingAndResumesLater)
+TEST(DecLibNoMoreInput, StepReturnsWithoutDecodingAndResumesLater)
 {
     const std::string name = "baseline_slices_176x144.h264";
     const auto stream = LoadStream(name);
@@ -189,7 +189,7 @@ TEST(NoMoreInput, StepReturnsWithoutDecodingAndResumesLater)
     EXPECT_FALSE(h.Reader().OverRead());
 }
 
-TEST(Reset, LikeASeekToTheNextIdrPicture)
+TEST(DecLibReset, LikeASeekToTheNextIdrPicture)
 {
     const std::string name = "baseline_176x144.h264";
     const auto stream = LoadStream(name);
@@ -215,7 +215,7 @@ TEST(Reset, LikeASeekToTheNextIdrPicture)
     }
 }
 
-TEST(Reset, RightAfterTheHeaderKeepsTheParameterSets)
+TEST(DecLibReset, RightAfterTheHeaderKeepsTheParameterSets)
 {
     const std::string name = "main_cavlc_320x240.h264";
     const auto stream = LoadStream(name);
@@ -228,7 +228,7 @@ TEST(Reset, RightAfterTheHeaderKeepsTheParameterSets)
     EXPECT_EQ(Md5sOf(h), ReferenceMd5s(StreamPath(name)));
 }
 
-TEST(Reset, BeforeAnyInputIsHarmless)
+TEST(DecLibReset, BeforeAnyInputIsHarmless)
 {
     const std::string name = "baseline_176x144.h264";
     Harness h;
@@ -238,7 +238,7 @@ TEST(Reset, BeforeAnyInputIsHarmless)
     EXPECT_EQ(Md5sOf(h), ReferenceMd5s(StreamPath(name)));
 }
 
-TEST(Stream, NewParameterSetsInTheMiddleChangeThePictureSize)
+TEST(DecLibStream, NewParameterSetsInTheMiddleChangeThePictureSize)
 {
     const std::string first = "baseline_176x144.h264";
     const std::string second = "main_cavlc_320x240.h264";
@@ -265,7 +265,7 @@ TEST(Stream, NewParameterSetsInTheMiddleChangeThePictureSize)
     EXPECT_TRUE(h.Sink().Errors().empty());
 }
 
-TEST(Stream, AllSamplesInOneRecordAreSplitIntoPictures)
+TEST(DecLibStream, AllSamplesInOneRecordAreSplitIntoPictures)
 {
     const std::string name = "baseline_slices_176x144.h264";
     const auto stream = LoadStream(name);
@@ -281,7 +281,7 @@ TEST(Stream, AllSamplesInOneRecordAreSplitIntoPictures)
     EXPECT_EQ(h.Results().size(), stream.samples.size());
 }
 
-TEST(Stream, ParameterSetsInTheFirstSampleNeedNoHeader)
+TEST(DecLibStream, ParameterSetsInTheFirstSampleNeedNoHeader)
 {
     const std::string name = "main_cavlc_320x240.h264";
     const auto stream = LoadStream(name);

@@ -35,9 +35,9 @@ std::string FormatName(int32_t format)
     }
 }
 
-class OutputScaling : public testing::TestWithParam<ScalingCase> {};
+class DecLibOutputScaling : public testing::TestWithParam<ScalingCase> {};
 
-TEST_P(OutputScaling, PicturesHaveTheShiftedSizeAndTheScaledContent)
+TEST_P(DecLibOutputScaling, PicturesHaveTheShiftedSizeAndTheScaledContent)
 {
     const ScalingCase &c = GetParam();
     const uint32_t w = c.width >> c.scaling;
@@ -84,7 +84,7 @@ TEST_P(OutputScaling, PicturesHaveTheShiftedSizeAndTheScaledContent)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, OutputScaling,
+INSTANTIATE_TEST_SUITE_P(Sizes, DecLibOutputScaling,
                          testing::Values(ScalingCase{"baseline_176x144.h264", 176, 144, 1, 0},
                                          ScalingCase{"baseline_176x144.h264", 176, 144, 2, 1},
                                          ScalingCase{"baseline_cropped_202x118.h264", 202, 118, 1, 1},
@@ -100,6 +100,32 @@ INSTANTIATE_TEST_SUITE_P(Sizes, OutputScaling,
                                     FormatName(c.format);
                          });
 
+TEST(DecLibOutputScaling, PicturesSmallerThanARowOrAPixelAreAnnouncedWithoutBytes)
+{
+    struct Case {
+        int32_t scaling;
+        int32_t format;
+        uint32_t width, height;
+        size_t bytes;
+    };
+    // 6 x 2 at half size is 3 x 1 (chroma 1 x 0); at quarter size 1 x 0.
+    for (const Case c :
+         {Case{1, AVCD_PARAM_OUTPUT_FORMAT_ID_I420, 3, 1, 3}, Case{2, AVCD_PARAM_OUTPUT_FORMAT_ID_YV12, 1, 0, 0},
+          Case{1, AVCD_PARAM_OUTPUT_FORMAT_ID_RGB32, 3, 1, 12}, Case{2, AVCD_PARAM_OUTPUT_FORMAT_ID_RGB24, 1, 0, 0}}) {
+        Settings settings;
+        settings.scaling = c.scaling;
+        settings.format = c.format;
+        auto run = DecodeStream(LoadStream("baseline_6x2.h264"), settings);
+        EXPECT_TRUE(run->Sink().Errors().empty()) << run->Sink().Errors().front();
+        ASSERT_EQ(run->Sink().Pictures().size(), 2u);
+        for (const Picture &p : run->Sink().Pictures()) {
+            EXPECT_EQ(p.width, c.width);
+            EXPECT_EQ(p.height, c.height);
+            EXPECT_EQ(p.y.size() + p.cb.size() + p.cr.size() + p.packed.size(), c.bytes);
+        }
+    }
+}
+
 std::vector<std::string> Md5sOf(const Harness &h)
 {
     std::vector<std::string> md5s;
@@ -108,7 +134,7 @@ std::vector<std::string> Md5sOf(const Harness &h)
     return md5s;
 }
 
-TEST(DeblockingSkip, SkippingForAllPicturesChangesThemButNotTheirNumber)
+TEST(DecLibDeblockingSkip, SkippingForAllPicturesChangesThemButNotTheirNumber)
 {
     for (const char *name : {"baseline_176x144.h264", "main_cavlc_320x240.h264"}) {
         const auto &reference = ReferenceMd5s(StreamPath(name));
@@ -125,7 +151,7 @@ TEST(DeblockingSkip, SkippingForAllPicturesChangesThemButNotTheirNumber)
     }
 }
 
-TEST(DeblockingSkip, SkippingForNonReferencePicturesChangesOnlyThem)
+TEST(DecLibDeblockingSkip, SkippingForNonReferencePicturesChangesOnlyThem)
 {
     const std::string name = "main_cavlc_bframes_176x144.h264";
     const auto &reference = ReferenceMd5s(StreamPath(name));
@@ -147,7 +173,7 @@ TEST(DeblockingSkip, SkippingForNonReferencePicturesChangesOnlyThem)
     }
 }
 
-TEST(DeblockingSkip, NonReferenceSkipLeavesAnAllReferenceStreamAlone)
+TEST(DecLibDeblockingSkip, NonReferenceSkipLeavesAnAllReferenceStreamAlone)
 {
     const std::string name = "baseline_176x144.h264";
     Settings settings;
@@ -156,7 +182,7 @@ TEST(DeblockingSkip, NonReferenceSkipLeavesAnAllReferenceStreamAlone)
     EXPECT_EQ(Md5sOf(*run), ReferenceMd5s(StreamPath(name)));
 }
 
-TEST(DeblockingSkip, ChangesBetweenStepsTakeEffectOnLaterPictures)
+TEST(DecLibDeblockingSkip, ChangesBetweenStepsTakeEffectOnLaterPictures)
 {
     const std::string name = "baseline_176x144.h264";
     const auto stream = LoadStream(name);
@@ -182,7 +208,7 @@ TEST(DeblockingSkip, ChangesBetweenStepsTakeEffectOnLaterPictures)
         EXPECT_NE(md5s[i], reference[i]) << "picture " << i;
 }
 
-TEST(OutputFormat, ChangesBetweenStepsApplyToTheNextPictureWritten)
+TEST(DecLibOutputFormat, ChangesBetweenStepsApplyToTheNextPictureWritten)
 {
     const std::string name = "main_cavlc_320x240.h264";
     const auto stream = LoadStream(name);

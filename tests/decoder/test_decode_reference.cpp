@@ -22,7 +22,7 @@ const StreamCase kStreams[] = {
     {"baseline_176x144.h264", 176, 144, "yuv420p"},           {"main_cavlc_320x240.h264", 320, 240, "yuv420p"},
     {"baseline_cropped_202x118.h264", 202, 118, "yuv420p"},   {"baseline_slices_176x144.h264", 176, 144, "yuv420p"},
     {"baseline_bt709_128x96.h264", 128, 96, "yuv420p"},       {"baseline_fullrange_128x96.h264", 128, 96, "yuvj420p"},
-    {"main_cavlc_bframes_176x144.h264", 176, 144, "yuv420p"},
+    {"main_cavlc_bframes_176x144.h264", 176, 144, "yuv420p"}, {"baseline_6x2.h264", 6, 2, "yuv420p"},
 };
 
 std::string CaseName(const StreamCase &c)
@@ -41,9 +41,9 @@ void ExpectCleanRun(const Harness &h)
     EXPECT_TRUE(h.Sink().Errors().empty()) << h.Sink().Errors().front();
 }
 
-class YuvOutput : public testing::TestWithParam<std::tuple<StreamCase, int32_t>> {};
+class DecLibYuvOutput : public testing::TestWithParam<std::tuple<StreamCase, int32_t>> {};
 
-TEST_P(YuvOutput, EveryPictureMatchesFfmpegMd5)
+TEST_P(DecLibYuvOutput, EveryPictureMatchesFfmpegMd5)
 {
     const auto &[stream, format] = GetParam();
     const auto &reference = ReferenceMd5s(StreamPath(stream.name), stream.yuvPixFmt);
@@ -61,7 +61,7 @@ TEST_P(YuvOutput, EveryPictureMatchesFfmpegMd5)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Streams, YuvOutput,
+INSTANTIATE_TEST_SUITE_P(Streams, DecLibYuvOutput,
                          testing::Combine(testing::ValuesIn(kStreams),
                                           testing::Values(AVCD_PARAM_OUTPUT_FORMAT_ID_I420,
                                                           AVCD_PARAM_OUTPUT_FORMAT_ID_YV12)),
@@ -82,9 +82,9 @@ const RgbCase kRgb[] = {
     {AVCD_PARAM_OUTPUT_FORMAT_ID_RGB32, "bgra", 4, 4},
 };
 
-class RgbOutput : public testing::TestWithParam<std::tuple<StreamCase, RgbCase>> {};
+class DecLibRgbOutput : public testing::TestWithParam<std::tuple<StreamCase, RgbCase>> {};
 
-TEST_P(RgbOutput, MatchesFfmpegConversionWithin45dB)
+TEST_P(DecLibRgbOutput, MatchesFfmpegConversionWithin45dB)
 {
     const auto &[stream, rgb] = GetParam();
     const size_t pixels = size_t{stream.width} * stream.height;
@@ -112,13 +112,13 @@ TEST_P(RgbOutput, MatchesFfmpegConversionWithin45dB)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Streams, RgbOutput, testing::Combine(testing::ValuesIn(kStreams), testing::ValuesIn(kRgb)),
-                         [](const auto &info) {
+INSTANTIATE_TEST_SUITE_P(Streams, DecLibRgbOutput,
+                         testing::Combine(testing::ValuesIn(kStreams), testing::ValuesIn(kRgb)), [](const auto &info) {
                              return CaseName(std::get<0>(info.param)) + "_" + std::get<1>(info.param).ffmpegPixFmt;
                          });
 
 // Full-range RGB24 treats the samples as full range whatever the stream says.
-TEST(FullRangeRgb24, LimitedRangeStreamIsReadAsFullRange)
+TEST(DecLibFullRangeRgb24, LimitedRangeStreamIsReadAsFullRange)
 {
     const StreamCase stream = kStreams[0];
     const size_t bytes = size_t{stream.width} * stream.height * 3;
@@ -136,7 +136,7 @@ TEST(FullRangeRgb24, LimitedRangeStreamIsReadAsFullRange)
     }
 }
 
-TEST(FullRangeRgb24, FullRangeStreamGivesTheSameAsRgb24)
+TEST(DecLibFullRangeRgb24, FullRangeStreamGivesTheSameAsRgb24)
 {
     const std::string name = "baseline_fullrange_128x96.h264";
     Settings rgb24;
@@ -152,7 +152,7 @@ TEST(FullRangeRgb24, FullRangeStreamGivesTheSameAsRgb24)
 }
 
 // The stream's matrix coefficients (BT.709 here) choose the conversion.
-TEST(RgbMatrix, Bt709StreamIsNotConvertedAsBt601)
+TEST(DecLibRgbMatrix, Bt709StreamIsNotConvertedAsBt601)
 {
     const std::string name = "baseline_bt709_128x96.h264";
     const auto &as601 = ReferenceFrames(StreamPath(name), "bgr24", 128 * 96 * 3, "scale=in_color_matrix=bt601");

@@ -11,7 +11,7 @@ namespace {
 
 using namespace OrvexIPP::Detail;
 
-TEST(SequenceParameterSet, ReadsAnEncodersBaselineSet)
+TEST(DecLibSequenceParameterSet, ReadsAnEncodersBaselineSet)
 {
     const AnnexBStream stream = LoadStream("baseline_176x144.h264");
     const auto sps = ParseSequenceParameterSet(stream.sps.data(), stream.sps.size());
@@ -24,7 +24,7 @@ TEST(SequenceParameterSet, ReadsAnEncodersBaselineSet)
     EXPECT_EQ(sps->FrameSizeInMbs(), 99u);
 }
 
-TEST(SequenceParameterSet, ReadsAMainSetWithPictureOrderCountType0)
+TEST(DecLibSequenceParameterSet, ReadsAMainSetWithPictureOrderCountType0)
 {
     const AnnexBStream stream = LoadStream("main_cavlc_bframes_176x144.h264");
     const auto sps = ParseSequenceParameterSet(stream.sps.data(), stream.sps.size());
@@ -34,7 +34,7 @@ TEST(SequenceParameterSet, ReadsAMainSetWithPictureOrderCountType0)
     EXPECT_GE(sps->log2_max_pic_order_cnt_lsb, 4u);
 }
 
-TEST(SequenceParameterSet, ReadsBuiltSetsOfEveryOrderCountType)
+TEST(DecLibSequenceParameterSet, ReadsBuiltSetsOfEveryOrderCountType)
 {
     for (uint32_t type = 0; type <= 2; ++type) {
         SpsFields f;
@@ -62,7 +62,7 @@ TEST(SequenceParameterSet, ReadsBuiltSetsOfEveryOrderCountType)
     }
 }
 
-TEST(SequenceParameterSet, ReadsPastHighProfileChromaAndScalingLists)
+TEST(DecLibSequenceParameterSet, ReadsPastHighProfileChromaAndScalingLists)
 {
     for (uint32_t chroma : {0u, 1u, 2u, 3u}) {
         SpsFields f;
@@ -94,16 +94,16 @@ SpsFields With(void (*change)(SpsFields &))
     return f;
 }
 
-class SpsRefused : public testing::TestWithParam<SpsRefusal> {};
+class DecLibSpsRefused : public testing::TestWithParam<SpsRefusal> {};
 
-TEST_P(SpsRefused, OutOfRangeFieldsAreRefused)
+TEST_P(DecLibSpsRefused, OutOfRangeFieldsAreRefused)
 {
     const auto nal = MakeSps(GetParam().fields);
     EXPECT_FALSE(ParseSequenceParameterSet(nal.data(), nal.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Fields, SpsRefused,
+    Fields, DecLibSpsRefused,
     testing::Values(SpsRefusal{"SpsId32", With([](SpsFields &f) { f.seq_parameter_set_id = 32; })},
                     SpsRefusal{"FrameNumBits17", With([](SpsFields &f) { f.log2_max_frame_num_minus4 = 13; })},
                     SpsRefusal{"OrderCountType3", With([](SpsFields &f) { f.pic_order_cnt_type = 3; })},
@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
                                })}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(SequenceParameterSet, EveryTruncationIsRefused)
+TEST(DecLibSequenceParameterSet, EveryTruncationIsRefused)
 {
     const auto nal = MakeSps(SpsFields{});
     // The last byte holds frame_mbs_only_flag and what follows it; every
@@ -132,7 +132,7 @@ TEST(SequenceParameterSet, EveryTruncationIsRefused)
         EXPECT_FALSE(ParseSequenceParameterSet(nal.data(), size)) << "size " << size;
 }
 
-TEST(SequenceParameterSet, OtherUnitsAndTheForbiddenBitAreRefused)
+TEST(DecLibSequenceParameterSet, OtherUnitsAndTheForbiddenBitAreRefused)
 {
     auto nal = MakeSps(SpsFields{});
     nal[0] = 0x68;
@@ -141,7 +141,7 @@ TEST(SequenceParameterSet, OtherUnitsAndTheForbiddenBitAreRefused)
     EXPECT_FALSE(ParseSequenceParameterSet(nal.data(), nal.size()));
 }
 
-TEST(PictureParameterSet, ReadsAnEncodersSet)
+TEST(DecLibPictureParameterSet, ReadsAnEncodersSet)
 {
     const AnnexBStream stream = LoadStream("main_cavlc_320x240.h264");
     const auto pps = ParsePictureParameterSet(stream.pps.data(), stream.pps.size());
@@ -152,7 +152,7 @@ TEST(PictureParameterSet, ReadsAnEncodersSet)
     EXPECT_FALSE(pps->redundant_pic_cnt_present_flag);
 }
 
-TEST(PictureParameterSet, ReadsPastEverySliceGroupMapType)
+TEST(DecLibPictureParameterSet, ReadsPastEverySliceGroupMapType)
 {
     for (uint32_t type = 0; type <= 6; ++type) {
         PpsFields f;
@@ -172,7 +172,7 @@ TEST(PictureParameterSet, ReadsPastEverySliceGroupMapType)
     }
 }
 
-TEST(PictureParameterSet, OutOfRangeFieldsAndTruncationsAreRefused)
+TEST(DecLibPictureParameterSet, OutOfRangeFieldsAndTruncationsAreRefused)
 {
     auto refused = [](const PpsFields &f) {
         const auto nal = MakePps(f);
@@ -197,7 +197,7 @@ TEST(PictureParameterSet, OutOfRangeFieldsAndTruncationsAreRefused)
         EXPECT_FALSE(ParsePictureParameterSet(nal.data(), size)) << "size " << size;
 }
 
-TEST(ParameterSetTable, StoresByIdAndReplaces)
+TEST(DecLibParameterSetTable, StoresByIdAndReplaces)
 {
     ParameterSetTable table;
     EXPECT_EQ(table.Sps(0), nullptr);

@@ -26,6 +26,9 @@ encode main_cavlc_320x240 320x240 10 main "cabac=0:bframes=0:keyint=5:min-keyint
 encode baseline_cropped_202x118 202x118 8 baseline "keyint=50"
 # Several slices per picture.
 encode baseline_slices_176x144 176x144 6 baseline "slices=3:keyint=50"
+# A picture smaller than one macroblock: at half and quarter size its planes
+# shrink to a row or to nothing.
+encode baseline_6x2 6x2 2 baseline "keyint=50"
 # Video signal variants for the RGB conversions.
 encode baseline_bt709_128x96 128x96 4 baseline "keyint=50:colorprim=bt709:transfer=bt709:colormatrix=bt709"
 encode baseline_fullrange_128x96 128x96 4 baseline "keyint=50:fullrange=on" -color_range pc
