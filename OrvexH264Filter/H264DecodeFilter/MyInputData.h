@@ -1,0 +1,48 @@
+// Records of the input side: a compressed sample as a list of its NAL units,
+// and the record the input data queue carries (a sample or the end-of-stream
+// marker). The sample's bytes are not copied: the record holds a reference on
+// the upstream sample until it is deleted.
+#pragma once
+
+#include <streams.h>
+
+#include <memory>
+#include <vector>
+
+class CMyInputData {
+public:
+    // Takes a reference on pSample (not null) and finds its NAL units: a run
+    // of units, each behind a 4-byte big-endian length. The scan stops at the
+    // first length that runs past the sample's data, so a truncated unit and
+    // everything after it are left out.
+    explicit CMyInputData(IMediaSample *pSample);
+    // Releases the sample.
+    virtual ~CMyInputData();
+
+    CMyInputData(const CMyInputData &) = delete;
+    CMyInputData &operator=(const CMyInputData &) = delete;
+
+    DWORD GetNALCount() const { return static_cast<DWORD>(m_NALOffsets.size()); }
+    // Unit i's payload (after its length field); null when i is not below the count.
+    const BYTE *GetNALPointer(DWORD i) const;
+    // Unit i's payload length; 0 when i is not below the count.
+    DWORD GetNALSize(DWORD i) const;
+
+    IMediaSample *GetSample() const { return m_pSample; }
+
+private:
+    // The sample's buffer, asked for anew on each use.
+    const BYTE *Buffer() const;
+
+    IMediaSample *m_pSample;
+    // Offset of each unit's length field from the start of the buffer.
+    std::vector<DWORD> m_NALOffsets;
+};
+
+struct CMyInputMediaSampleData {
+    static constexpr LONG kSample = 0;
+    static constexpr LONG kEndOfStream = -1;
+
+    LONG m_kind = kSample;
+    std::unique_ptr<CMyInputData> m_pData; // null in the end-of-stream marker
+};
