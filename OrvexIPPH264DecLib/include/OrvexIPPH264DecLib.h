@@ -122,7 +122,9 @@ public:
     // (which is kept for the next step) and decodes the access unit before it,
     // writing every picture that comes out. Returns an AVCD_DECODE_* value.
     // Never asks the reader for a unit beyond the first one of the next
-    // access unit, so two queued samples always suffice for one step.
+    // access unit, so two queued samples suffice for one step as long as
+    // each sample holds a picture. With frame threads a picture comes out
+    // some steps after its access unit; the end of the stream drains them.
     virtual int32_t Decode() = 0;
     virtual int32_t Reserved5() { return 0; }
     // Sets AVCD_PARAM_* to value. Returns AVCD_RESULT_SUCCESS, or
