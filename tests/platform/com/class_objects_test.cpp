@@ -16,7 +16,7 @@ IClassFactory *testFactory()
     return cf;
 }
 
-TEST(ClassObjects, RegisteredClassIsCreatedUntilRevoked)
+TEST(ComClassObjects, RegisteredClassIsCreatedUntilRevoked)
 {
     IClassFactory *cf = testFactory();
     DWORD cookie = 0;
@@ -43,7 +43,7 @@ TEST(ClassObjects, RegisteredClassIsCreatedUntilRevoked)
     EXPECT_EQ(S_OK, DllCanUnloadNow()) << "revocation released the class object";
 }
 
-TEST(ClassObjects, BadArgumentsAreRefused)
+TEST(ComClassObjects, BadArgumentsAreRefused)
 {
     DWORD cookie;
     EXPECT_EQ(E_INVALIDARG, CoRegisterClassObject(CLSID_TestObject, nullptr, CLSCTX_INPROC_SERVER, 0, &cookie));
@@ -61,7 +61,7 @@ HRESULT locateInThisModule(REFCLSID rclsid, REFIID riid, void **ppv, void *conte
     return DllGetClassObject(rclsid, riid, ppv);
 }
 
-TEST(ClassObjects, UnregisteredClassesAreAskedOfTheLocator)
+TEST(ComClassObjects, UnregisteredClassesAreAskedOfTheLocator)
 {
     LocatorLog log;
     OrvexSetClassObjectLocator(locateInThisModule, &log);
@@ -79,7 +79,7 @@ TEST(ClassObjects, UnregisteredClassesAreAskedOfTheLocator)
     EXPECT_EQ(2, log.calls);
 }
 
-TEST(ClassObjects, FreeUnusedLibrariesReachesTheLoader)
+TEST(ComClassObjects, FreeUnusedLibrariesReachesTheLoader)
 {
     int calls = 0;
     OrvexSetFreeUnusedLibrariesHandler([](void *c) { ++*static_cast<int *>(c); }, &calls);

@@ -43,7 +43,7 @@ INT_PTR CALLBACK LoggingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return msg == WM_COMMAND ? TRUE : FALSE;
 }
 
-class DialogTest : public testing::Test {
+class DialogWindowTest : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -62,7 +62,7 @@ protected:
     HWND m_dlg = nullptr;
 };
 
-TEST_F(DialogTest, CreationSendsInitDialogWithTheParameter)
+TEST_F(DialogWindowTest, CreationSendsInitDialogWithTheParameter)
 {
     ASSERT_EQ(1u, m_log.messages.size());
     EXPECT_EQ(static_cast<UINT>(WM_INITDIALOG), m_log.messages[0].msg);
@@ -73,7 +73,7 @@ TEST_F(DialogTest, CreationSendsInitDialogWithTheParameter)
     EXPECT_EQ(120 * 6 / 4, rc.right - rc.left) << "dialog units become pixels";
 }
 
-TEST_F(DialogTest, CheckRadioButtonChecksOneOfTheRange)
+TEST_F(DialogWindowTest, CheckRadioButtonChecksOneOfTheRange)
 {
     ASSERT_TRUE(CheckRadioButton(m_dlg, 301, 303, 302));
     EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(m_dlg, 301));
@@ -85,7 +85,7 @@ TEST_F(DialogTest, CheckRadioButtonChecksOneOfTheRange)
     EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(m_dlg, 311)) << "other ranges are untouched";
 }
 
-TEST_F(DialogTest, ClickChecksWithinTheGroupAndTellsTheDialog)
+TEST_F(DialogWindowTest, ClickChecksWithinTheGroupAndTellsTheDialog)
 {
     CheckRadioButton(m_dlg, 311, 312, 311);
     ASSERT_TRUE(OrvexClickDlgButton(m_dlg, 303));
@@ -102,7 +102,7 @@ TEST_F(DialogTest, ClickChecksWithinTheGroupAndTellsTheDialog)
     EXPECT_EQ(reinterpret_cast<LPARAM>(GetDlgItem(m_dlg, 303)), m_log.messages[1].lParam);
 }
 
-TEST_F(DialogTest, CheckBoxTogglesAndDisabledButtonIgnoresClicks)
+TEST_F(DialogWindowTest, CheckBoxTogglesAndDisabledButtonIgnoresClicks)
 {
     ASSERT_TRUE(OrvexClickDlgButton(m_dlg, 320));
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(m_dlg, 320));
@@ -113,7 +113,7 @@ TEST_F(DialogTest, CheckBoxTogglesAndDisabledButtonIgnoresClicks)
     EXPECT_EQ(3u, m_log.messages.size());
 }
 
-TEST_F(DialogTest, ButtonMessagesAndTextGoToTheControl)
+TEST_F(DialogWindowTest, ButtonMessagesAndTextGoToTheControl)
 {
     HWND button = GetDlgItem(m_dlg, 312);
     ASSERT_NE(nullptr, button);
@@ -130,7 +130,7 @@ TEST_F(DialogTest, ButtonMessagesAndTextGoToTheControl)
     EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(m_dlg, 998));
 }
 
-TEST_F(DialogTest, DestroyTellsTheDialogAndInvalidatesHandles)
+TEST_F(DialogWindowTest, DestroyTellsTheDialogAndInvalidatesHandles)
 {
     HWND button = GetDlgItem(m_dlg, 301);
     ASSERT_TRUE(DestroyWindow(m_dlg));
@@ -142,14 +142,14 @@ TEST_F(DialogTest, DestroyTellsTheDialogAndInvalidatesHandles)
     EXPECT_EQ(0, OrvexDialogWindowCount());
 }
 
-TEST(DialogResources, MissingTemplateFails)
+TEST(DialogResourceTable, MissingTemplateFails)
 {
     EXPECT_EQ(nullptr, CreateDialogParamW(kModule, MAKEINTRESOURCEW(kDialogId), nullptr, LoggingProc, 0));
     EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());
     EXPECT_EQ(nullptr, CreateDialogParamW(kModule, L"NAMED", nullptr, LoggingProc, 0));
 }
 
-TEST(DialogResources, StringsLoadByModuleAndId)
+TEST(DialogResourceTable, StringsLoadByModuleAndId)
 {
     ASSERT_TRUE(OrvexRegisterStringResource(kModule, 101, L"Decoder Settings"));
     WCHAR buf[64];

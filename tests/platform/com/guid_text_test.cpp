@@ -17,14 +17,14 @@ std::wstring text(REFGUID g)
     return buf;
 }
 
-TEST(GuidText, WritesUpperCaseRegistryForm)
+TEST(ComGuidText, WritesUpperCaseRegistryForm)
 {
     EXPECT_EQ(L"{56A86891-0AD4-11CE-B03A-0020AF0BA770}", text(IID_IPin));
     EXPECT_EQ(L"{73646976-0000-0010-8000-00AA00389B71}", text(MEDIATYPE_Video));
     EXPECT_EQ(L"{00000000-0000-0000-0000-000000000000}", text(GUID_NULL));
 }
 
-TEST(GuidText, ShortBufferWritesNothing)
+TEST(ComGuidText, ShortBufferWritesNothing)
 {
     OLECHAR buf[CHARS_IN_GUID];
     buf[0] = L'x';
@@ -33,7 +33,7 @@ TEST(GuidText, ShortBufferWritesNothing)
     EXPECT_EQ(0, StringFromGUID2(IID_IPin, nullptr, CHARS_IN_GUID));
 }
 
-TEST(GuidText, RoundTripsThroughClsidFromString)
+TEST(ComGuidText, RoundTripsThroughClsidFromString)
 {
     for (const GUID *g : {&IID_IPin, &MEDIATYPE_Stream, &CLSID_FilterMapper2, &TIME_FORMAT_MEDIA_TIME, &GUID_NULL}) {
         CLSID back;
@@ -42,14 +42,14 @@ TEST(GuidText, RoundTripsThroughClsidFromString)
     }
 }
 
-TEST(GuidText, ReadsLowerCaseDigits)
+TEST(ComGuidText, ReadsLowerCaseDigits)
 {
     CLSID back;
     ASSERT_EQ(S_OK, CLSIDFromString(L"{cda42200-bd88-11d0-bd4e-00a0c911ce86}", &back));
     EXPECT_TRUE(IsEqualGUID(CLSID_FilterMapper2, back));
 }
 
-TEST(GuidText, AllocatedTextIsTaskMemory)
+TEST(ComGuidText, AllocatedTextIsTaskMemory)
 {
     LPOLESTR s = nullptr;
     ASSERT_EQ(S_OK, StringFromCLSID(CLSID_FilterGraph, &s));
@@ -65,9 +65,9 @@ struct MalformedCase {
     const wchar_t *text;
 };
 
-class GuidTextMalformed : public testing::TestWithParam<MalformedCase> {};
+class ComGuidTextMalformed : public testing::TestWithParam<MalformedCase> {};
 
-TEST_P(GuidTextMalformed, IsRefused)
+TEST_P(ComGuidTextMalformed, IsRefused)
 {
     CLSID out = IID_IPin;
     EXPECT_EQ(CO_E_CLASSSTRING, CLSIDFromString(GetParam().text, &out));
@@ -76,7 +76,7 @@ TEST_P(GuidTextMalformed, IsRefused)
     EXPECT_EQ(E_INVALIDARG, IIDFromString(GetParam().text, &iid));
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, GuidTextMalformed,
+INSTANTIATE_TEST_SUITE_P(Texts, ComGuidTextMalformed,
                          testing::Values(MalformedCase{L""}, MalformedCase{L"{"},
                                          MalformedCase{L"56A86891-0AD4-11CE-B03A-0020AF0BA770"},
                                          MalformedCase{L"{56A86891-0AD4-11CE-B03A-0020AF0BA770"},
@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, GuidTextMalformed,
                                          MalformedCase{L"{56A86891-0AD4-11CE-B03A0-020AF0BA770}"},
                                          MalformedCase{L"(56A86891-0AD4-11CE-B03A-0020AF0BA770)"}));
 
-TEST(GuidText, NullTextIsTheNullClass)
+TEST(ComGuidText, NullTextIsTheNullClass)
 {
     CLSID out = IID_IPin;
     EXPECT_EQ(S_OK, CLSIDFromString(nullptr, &out));

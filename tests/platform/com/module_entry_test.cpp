@@ -10,7 +10,7 @@
 
 namespace {
 
-class ModuleEntryTest : public testing::Test {
+class ComModuleEntryTest : public testing::Test {
 protected:
     void SetUp() override { CTestObject::s_destroyed = 0; }
     void TearDown() override { EXPECT_EQ(S_OK, DllCanUnloadNow()) << "an object or a lock outlived the test"; }
@@ -23,7 +23,7 @@ protected:
     }
 };
 
-TEST_F(ModuleEntryTest, ClassObjectCreatesTheTemplatesObject)
+TEST_F(ComModuleEntryTest, ClassObjectCreatesTheTemplatesObject)
 {
     IClassFactory *cf = factory(CLSID_TestObject);
     ASSERT_NE(nullptr, cf);
@@ -35,7 +35,7 @@ TEST_F(ModuleEntryTest, ClassObjectCreatesTheTemplatesObject)
     cf->Release();
 }
 
-TEST_F(ModuleEntryTest, ClassObjectAnswersOnlyItsInterfaces)
+TEST_F(ComModuleEntryTest, ClassObjectAnswersOnlyItsInterfaces)
 {
     IUnknown *unk = nullptr;
     ASSERT_EQ(S_OK, DllGetClassObject(CLSID_TestObject, IID_IUnknown, reinterpret_cast<void **>(&unk)));
@@ -48,7 +48,7 @@ TEST_F(ModuleEntryTest, ClassObjectAnswersOnlyItsInterfaces)
     unk->Release();
 }
 
-TEST_F(ModuleEntryTest, UnknownClassOrInterfaceIsRefused)
+TEST_F(ComModuleEntryTest, UnknownClassOrInterfaceIsRefused)
 {
     void *pv = reinterpret_cast<void *>(1);
     EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, DllGetClassObject(IID_ITestOuter, IID_IClassFactory, &pv));
@@ -59,7 +59,7 @@ TEST_F(ModuleEntryTest, UnknownClassOrInterfaceIsRefused)
     EXPECT_EQ(E_POINTER, DllGetClassObject(CLSID_TestObject, IID_IClassFactory, nullptr));
 }
 
-TEST_F(ModuleEntryTest, CreationFailuresReachTheCaller)
+TEST_F(ComModuleEntryTest, CreationFailuresReachTheCaller)
 {
     IClassFactory *cf = factory(CLSID_TestOutOfMemory);
     void *pv = reinterpret_cast<void *>(1);
@@ -79,7 +79,7 @@ TEST_F(ModuleEntryTest, CreationFailuresReachTheCaller)
     cf->Release();
 }
 
-TEST_F(ModuleEntryTest, AggregationAsksForTheInnerUnknownOnly)
+TEST_F(ComModuleEntryTest, AggregationAsksForTheInnerUnknownOnly)
 {
     HRESULT hr = S_OK;
     CTestOuter *outer = new CTestOuter(&hr);
@@ -100,7 +100,7 @@ TEST_F(ModuleEntryTest, AggregationAsksForTheInnerUnknownOnly)
     outer->NonDelegatingRelease();
 }
 
-TEST_F(ModuleEntryTest, CanUnloadOnlyWithoutObjectsAndLocks)
+TEST_F(ComModuleEntryTest, CanUnloadOnlyWithoutObjectsAndLocks)
 {
     EXPECT_EQ(S_OK, DllCanUnloadNow());
     IClassFactory *cf = factory(CLSID_TestObject);
@@ -122,7 +122,7 @@ TEST_F(ModuleEntryTest, CanUnloadOnlyWithoutObjectsAndLocks)
     EXPECT_EQ(S_OK, DllCanUnloadNow());
 }
 
-TEST_F(ModuleEntryTest, EntryPointRecordsTheInstanceAndRunsInitRoutines)
+TEST_F(ComModuleEntryTest, EntryPointRecordsTheInstanceAndRunsInitRoutines)
 {
     HINSTANCE fake = reinterpret_cast<HINSTANCE>(0x1234);
     g_initCalls = g_uninitCalls = 0;

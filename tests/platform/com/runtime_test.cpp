@@ -9,7 +9,7 @@
 
 namespace {
 
-TEST(ComInit, CountsPerThreadAndRefusesAnotherModel)
+TEST(ComInitialize, CountsPerThreadAndRefusesAnotherModel)
 {
     EXPECT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE));
@@ -28,7 +28,7 @@ TEST(ComInit, CountsPerThreadAndRefusesAnotherModel)
     EXPECT_EQ(E_INVALIDARG, CoInitializeEx(reinterpret_cast<void *>(1), COINIT_MULTITHREADED));
 }
 
-TEST(TaskMemory, CountsLiveBlocks)
+TEST(ComTaskMemory, CountsLiveBlocks)
 {
     LONG before = OrvexTaskMemBlockCount();
     void *a = CoTaskMemAlloc(16);
@@ -51,7 +51,7 @@ TEST(TaskMemory, CountsLiveBlocks)
     CoTaskMemFree(c);
 }
 
-TEST(Bstr, KeepsByteLengthBeforeTheText)
+TEST(ComBstr, KeepsByteLengthBeforeTheText)
 {
     BSTR s = SysAllocString(L"Orvex");
     ASSERT_NE(nullptr, s);
@@ -86,7 +86,7 @@ struct CountingUnknown : IUnknown {
     STDMETHODIMP_(ULONG) Release() override { return --refs; }
 };
 
-TEST(Variant, CopiesOwnStringsAndReferences)
+TEST(ComVariant, CopiesOwnStringsAndReferences)
 {
     LONG before = OrvexTaskMemBlockCount();
     VARIANT a, b;

@@ -14,7 +14,7 @@ IUnknown *identity(IUnknown *p)
     return unk;
 }
 
-class CUnknownTest : public testing::Test {
+class ComUnknownTest : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -25,7 +25,7 @@ protected:
     LONG m_objectsBefore = 0;
 };
 
-TEST_F(CUnknownTest, QueryInterfaceIsReflexiveSymmetricAndTransitive)
+TEST_F(ComUnknownTest, QueryInterfaceIsReflexiveSymmetricAndTransitive)
 {
     HRESULT hr = S_OK;
     CTestObject *obj = new CTestObject(nullptr, &hr);
@@ -53,7 +53,7 @@ TEST_F(CUnknownTest, QueryInterfaceIsReflexiveSymmetricAndTransitive)
     EXPECT_EQ(1, CTestObject::s_destroyed);
 }
 
-TEST_F(CUnknownTest, UnknownInterfaceIsRefusedWithNullOut)
+TEST_F(ComUnknownTest, UnknownInterfaceIsRefusedWithNullOut)
 {
     HRESULT hr = S_OK;
     CTestObject *obj = new CTestObject(nullptr, &hr);
@@ -66,7 +66,7 @@ TEST_F(CUnknownTest, UnknownInterfaceIsRefusedWithNullOut)
     obj->NonDelegatingRelease();
 }
 
-TEST_F(CUnknownTest, ReferenceCountsFollowAddRefAndRelease)
+TEST_F(ComUnknownTest, ReferenceCountsFollowAddRefAndRelease)
 {
     HRESULT hr = S_OK;
     CTestObject *obj = new CTestObject(nullptr, &hr);
@@ -83,7 +83,7 @@ TEST_F(CUnknownTest, ReferenceCountsFollowAddRefAndRelease)
     EXPECT_EQ(1, CTestObject::s_destroyed);
 }
 
-TEST_F(CUnknownTest, AggregatedObjectDelegatesToItsOwner)
+TEST_F(ComUnknownTest, AggregatedObjectDelegatesToItsOwner)
 {
     HRESULT hr = S_OK;
     CTestOuter *outer = new CTestOuter(&hr);
@@ -108,7 +108,7 @@ TEST_F(CUnknownTest, AggregatedObjectDelegatesToItsOwner)
     EXPECT_EQ(1, CTestObject::s_destroyed) << "the outer object releases its inner object";
 }
 
-TEST_F(CUnknownTest, LiveObjectCountFollowsConstructionAndDestruction)
+TEST_F(ComUnknownTest, LiveObjectCountFollowsConstructionAndDestruction)
 {
     HRESULT hr = S_OK;
     auto *a = new CTestObject(nullptr, &hr);

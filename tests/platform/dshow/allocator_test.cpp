@@ -44,7 +44,7 @@ struct CountingNotify : IMemAllocatorNotifyCallbackTemp {
     }
 };
 
-class AllocatorTest : public testing::Test {
+class MemAllocatorTest : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -74,7 +74,7 @@ protected:
     CObservedAllocator *m_pAlloc = nullptr;
 };
 
-TEST_F(AllocatorTest, PropertiesRoundUpToTheAlignment)
+TEST_F(MemAllocatorTest, PropertiesRoundUpToTheAlignment)
 {
     ALLOCATOR_PROPERTIES req{3, 1000, 16, 4}, act{};
     ASSERT_EQ(S_OK, m_pAlloc->SetProperties(&req, &act));
@@ -101,16 +101,16 @@ struct BadProperties {
     HRESULT expected;
 };
 
-class AllocatorBadProperties : public AllocatorTest, public testing::WithParamInterface<BadProperties> {};
+class MemAllocatorBadProperties : public MemAllocatorTest, public testing::WithParamInterface<BadProperties> {};
 
-TEST_P(AllocatorBadProperties, AreRefused)
+TEST_P(MemAllocatorBadProperties, AreRefused)
 {
     ALLOCATOR_PROPERTIES req = GetParam().props, act{};
     EXPECT_EQ(GetParam().expected, m_pAlloc->SetProperties(&req, &act));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Values, AllocatorBadProperties,
+    Values, MemAllocatorBadProperties,
     testing::Values(BadProperties{{1, 100, 0, 0}, VFW_E_BADALIGN}, BadProperties{{1, 100, 3, 0}, VFW_E_BADALIGN},
                     BadProperties{{1, 100, -4, 0}, VFW_E_BADALIGN}, BadProperties{{1, 100, 1 << 20, 0}, VFW_E_BADALIGN},
                     BadProperties{{1, -1, 1, 0}, E_INVALIDARG}, BadProperties{{1, 100, 1, -8}, E_INVALIDARG},
@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadProperties{{1, 0x7FFFFFF0, 1, 0x100}, E_OUTOFMEMORY},
                     BadProperties{{1, 0x7FFFFFF0, 64, 0}, E_OUTOFMEMORY}));
 
-TEST_F(AllocatorTest, CommitNeedsProperties)
+TEST_F(MemAllocatorTest, CommitNeedsProperties)
 {
     EXPECT_EQ(VFW_E_SIZENOTSET, m_pAlloc->Commit());
     Configure(0, 100);
@@ -127,7 +127,7 @@ TEST_F(AllocatorTest, CommitNeedsProperties)
     EXPECT_EQ(E_OUTOFMEMORY, m_pAlloc->Commit()) << "two buffers of 2 GiB exceed the 32-bit total";
 }
 
-TEST_F(AllocatorTest, GetBufferNeedsCommit)
+TEST_F(MemAllocatorTest, GetBufferNeedsCommit)
 {
     Configure(1, 64);
     IMediaSample *s = reinterpret_cast<IMediaSample *>(1);
@@ -136,7 +136,7 @@ TEST_F(AllocatorTest, GetBufferNeedsCommit)
     EXPECT_EQ(E_POINTER, m_pAlloc->GetBuffer(nullptr, nullptr, nullptr, 0));
 }
 
-TEST_F(AllocatorTest, BufferReturnsToThePoolWithItsLastReference)
+TEST_F(MemAllocatorTest, BufferReturnsToThePoolWithItsLastReference)
 {
     Configure(2, 64);
     ASSERT_EQ(S_OK, m_pAlloc->Commit());
@@ -161,7 +161,7 @@ TEST_F(AllocatorTest, BufferReturnsToThePoolWithItsLastReference)
     EXPECT_EQ(2, FreeCount());
 }
 
-TEST_F(AllocatorTest, NoWaitAnswersTimeoutWhenEmpty)
+TEST_F(MemAllocatorTest, NoWaitAnswersTimeoutWhenEmpty)
 {
     Configure(1, 64);
     ASSERT_EQ(S_OK, m_pAlloc->Commit());
@@ -172,7 +172,7 @@ TEST_F(AllocatorTest, NoWaitAnswersTimeoutWhenEmpty)
     a->Release();
 }
 
-TEST_F(AllocatorTest, GetBufferBlocksUntilABufferComesBack)
+TEST_F(MemAllocatorTest, GetBufferBlocksUntilABufferComesBack)
 {
     Configure(1, 64);
     ASSERT_EQ(S_OK, m_pAlloc->Commit());
@@ -195,7 +195,7 @@ TEST_F(AllocatorTest, GetBufferBlocksUntilABufferComesBack)
     got->Release();
 }
 
-TEST_F(AllocatorTest, DecommitWakesEveryWaiterWithNotCommitted)
+TEST_F(MemAllocatorTest, DecommitWakesEveryWaiterWithNotCommitted)
 {
     Configure(1, 64);
     ASSERT_EQ(S_OK, m_pAlloc->Commit());
@@ -219,7 +219,7 @@ TEST_F(AllocatorTest, DecommitWakesEveryWaiterWithNotCommitted)
     held->Release();
 }
 
-TEST_F(AllocatorTest, OutstandingBuffersKeepTheAllocatorAlive)
+TEST_F(MemAllocatorTest, OutstandingBuffersKeepTheAllocatorAlive)
 {
     Configure(2, 64);
     ASSERT_EQ(S_OK, m_pAlloc->Commit());
@@ -242,7 +242,7 @@ TEST_F(AllocatorTest, OutstandingBuffersKeepTheAllocatorAlive)
     EXPECT_EQ(S_OK, m_pAlloc->SetProperties(&req, &act));
 }
 
-TEST_F(AllocatorTest, RecommitBeforeTheBuffersReturnKeepsThem)
+TEST_F(MemAllocatorTest, RecommitBeforeTheBuffersReturnKeepsThem)
 {
     Configure(1, 64);
     ASSERT_EQ(S_OK, m_pAlloc->Commit());
@@ -257,7 +257,7 @@ TEST_F(AllocatorTest, RecommitBeforeTheBuffersReturnKeepsThem)
     again->Release();
 }
 
-TEST_F(AllocatorTest, ReleaseCallbackHearsEveryReturn)
+TEST_F(MemAllocatorTest, ReleaseCallbackHearsEveryReturn)
 {
     CountingNotify notify;
     IMemAllocatorCallbackTemp *cb = nullptr;
@@ -273,7 +273,7 @@ TEST_F(AllocatorTest, ReleaseCallbackHearsEveryReturn)
     cb->Release();
 }
 
-TEST_F(AllocatorTest, SamplesCrossThreadsUnderLoad)
+TEST_F(MemAllocatorTest, SamplesCrossThreadsUnderLoad)
 {
     Configure(3, 256);
     ASSERT_EQ(S_OK, m_pAlloc->Commit());

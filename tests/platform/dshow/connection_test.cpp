@@ -6,7 +6,7 @@
 
 namespace {
 
-class ConnectionTest : public testing::Test {
+class PinConnectionTest : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -37,7 +37,7 @@ protected:
     CTestSinkPin *m_pIn = nullptr;
 };
 
-TEST_F(ConnectionTest, AgreesOnATypeBothPinsAccept)
+TEST_F(PinConnectionTest, AgreesOnATypeBothPinsAccept)
 {
     ASSERT_EQ(S_OK, m_pOut->Connect(m_pIn, nullptr));
     IPin *peer = nullptr;
@@ -56,7 +56,7 @@ TEST_F(ConnectionTest, AgreesOnATypeBothPinsAccept)
     EXPECT_TRUE(m_pOut->CurrentMediaType() == m_pIn->CurrentMediaType());
 }
 
-TEST_F(ConnectionTest, NegotiatesTheInputPinsAllocator)
+TEST_F(PinConnectionTest, NegotiatesTheInputPinsAllocator)
 {
     ASSERT_EQ(S_OK, m_pOut->Connect(m_pIn, nullptr));
     EXPECT_EQ(2, m_pOut->m_request.cBuffers) << "the sink's requirements reach DecideBufferSize";
@@ -68,7 +68,7 @@ TEST_F(ConnectionTest, NegotiatesTheInputPinsAllocator)
     EXPECT_FALSE(m_pIn->IsReadOnly());
 }
 
-TEST_F(ConnectionTest, FallsBackToItsOwnAllocator)
+TEST_F(PinConnectionTest, FallsBackToItsOwnAllocator)
 {
     m_pIn->m_refuseAllocator = true;
     ASSERT_EQ(S_OK, m_pOut->Connect(m_pIn, nullptr));
@@ -76,7 +76,7 @@ TEST_F(ConnectionTest, FallsBackToItsOwnAllocator)
     EXPECT_EQ(m_pIn->Allocator(), m_pOut->Allocator()) << "announced to the sink with NotifyAllocator";
 }
 
-TEST_F(ConnectionTest, FullySpecifiedTypeIsTheOnlyOneTried)
+TEST_F(PinConnectionTest, FullySpecifiedTypeIsTheOnlyOneTried)
 {
     CMediaType yv12 = MakeVideoType(MEDIASUBTYPE_YV12, 16, 8);
     EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, m_pOut->Connect(m_pIn, &yv12));
@@ -89,7 +89,7 @@ TEST_F(ConnectionTest, FullySpecifiedTypeIsTheOnlyOneTried)
     EXPECT_TRUE(m_pIn->CurrentMediaType() == rgb);
 }
 
-TEST_F(ConnectionTest, PartialTypeFiltersTheCandidates)
+TEST_F(PinConnectionTest, PartialTypeFiltersTheCandidates)
 {
     CMediaType partial(&MEDIATYPE_Video);
     partial.SetSubtype(&MEDIASUBTYPE_YV12);
@@ -99,14 +99,14 @@ TEST_F(ConnectionTest, PartialTypeFiltersTheCandidates)
     EXPECT_TRUE(IsEqualGUID(MEDIASUBTYPE_YV12, *m_pIn->CurrentMediaType().Subtype()));
 }
 
-TEST_F(ConnectionTest, NoCommonTypeIsRefused)
+TEST_F(PinConnectionTest, NoCommonTypeIsRefused)
 {
     m_pIn->m_accepted = MEDIASUBTYPE_RGB24;
     EXPECT_EQ(VFW_E_NO_ACCEPTABLE_TYPES, m_pOut->Connect(m_pIn, nullptr));
     EXPECT_FALSE(m_pOut->IsConnected());
 }
 
-TEST_F(ConnectionTest, SecondConnectionIsRefused)
+TEST_F(PinConnectionTest, SecondConnectionIsRefused)
 {
     ASSERT_EQ(S_OK, m_pOut->Connect(m_pIn, nullptr));
     EXPECT_EQ(VFW_E_ALREADY_CONNECTED, m_pOut->Connect(m_pIn, nullptr));
@@ -114,7 +114,7 @@ TEST_F(ConnectionTest, SecondConnectionIsRefused)
     EXPECT_EQ(VFW_E_ALREADY_CONNECTED, m_pIn->ReceiveConnection(m_pOut, &rgb));
 }
 
-TEST_F(ConnectionTest, PinsOfOneDirectionDoNotConnect)
+TEST_F(PinConnectionTest, PinsOfOneDirectionDoNotConnect)
 {
     HRESULT hr = S_OK;
     CTestSinkFilter *other = new CTestSinkFilter(&hr);
@@ -125,7 +125,7 @@ TEST_F(ConnectionTest, PinsOfOneDirectionDoNotConnect)
     other->NonDelegatingRelease();
 }
 
-TEST_F(ConnectionTest, ConnectingNeedsStoppedFilters)
+TEST_F(PinConnectionTest, ConnectingNeedsStoppedFilters)
 {
     ASSERT_EQ(S_OK, m_pSource->Pause());
     EXPECT_EQ(VFW_E_NOT_STOPPED, m_pOut->Connect(m_pIn, nullptr));
@@ -138,7 +138,7 @@ TEST_F(ConnectionTest, ConnectingNeedsStoppedFilters)
     m_pSink->Stop();
 }
 
-TEST_F(ConnectionTest, BadArgumentsAreRefused)
+TEST_F(PinConnectionTest, BadArgumentsAreRefused)
 {
     EXPECT_EQ(E_POINTER, m_pOut->Connect(nullptr, nullptr));
     EXPECT_EQ(E_POINTER, m_pIn->ReceiveConnection(nullptr, nullptr));
@@ -149,7 +149,7 @@ TEST_F(ConnectionTest, BadArgumentsAreRefused)
     EXPECT_EQ(E_POINTER, m_pOut->QueryAccept(nullptr));
 }
 
-TEST_F(ConnectionTest, DisconnectNeedsStoppedFilterAndBreaksTheConnection)
+TEST_F(PinConnectionTest, DisconnectNeedsStoppedFilterAndBreaksTheConnection)
 {
     ASSERT_EQ(S_OK, m_pOut->Connect(m_pIn, nullptr));
     ASSERT_EQ(S_OK, m_pSource->Pause());
@@ -166,7 +166,7 @@ TEST_F(ConnectionTest, DisconnectNeedsStoppedFilterAndBreaksTheConnection)
     ASSERT_EQ(S_OK, m_pOut->Connect(m_pIn, nullptr)) << "and they connect again";
 }
 
-TEST_F(ConnectionTest, MediaTypesEnumerateFromThePin)
+TEST_F(PinConnectionTest, MediaTypesEnumerateFromThePin)
 {
     IEnumMediaTypes *pEnum = nullptr;
     ASSERT_EQ(S_OK, m_pOut->EnumMediaTypes(&pEnum));
@@ -206,7 +206,7 @@ TEST_F(ConnectionTest, MediaTypesEnumerateFromThePin)
     pEnum->Release();
 }
 
-TEST_F(ConnectionTest, StateChangesReachConnectedPins)
+TEST_F(PinConnectionTest, StateChangesReachConnectedPins)
 {
     ASSERT_EQ(S_OK, m_pOut->Connect(m_pIn, nullptr));
     IMemAllocator *alloc = m_pOut->Allocator();
@@ -219,7 +219,7 @@ TEST_F(ConnectionTest, StateChangesReachConnectedPins)
     EXPECT_EQ(VFW_E_NOT_COMMITTED, alloc->GetBuffer(&s, nullptr, nullptr, 0));
 }
 
-TEST_F(ConnectionTest, OutputPinWithoutAllocatorCannotGoActive)
+TEST_F(PinConnectionTest, OutputPinWithoutAllocatorCannotGoActive)
 {
     EXPECT_EQ(VFW_E_NO_ALLOCATOR, m_pOut->Active());
     EXPECT_EQ(VFW_E_NO_ALLOCATOR, m_pOut->Inactive());

@@ -25,7 +25,7 @@ IUnknown *Identity(IUnknown *p)
     return unk;
 }
 
-class FilterTest : public testing::Test {
+class BaseFilterTest : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -55,7 +55,7 @@ protected:
     IBaseFilter *m_pFilter = nullptr;
 };
 
-TEST_F(FilterTest, AnswersItsInterfacesWithOneIdentity)
+TEST_F(BaseFilterTest, AnswersItsInterfacesWithOneIdentity)
 {
     IMediaFilter *mf = Query<IMediaFilter>(m_pFilter, IID_IMediaFilter);
     IPersist *persist = Query<IPersist>(m_pFilter, IID_IPersist);
@@ -76,7 +76,7 @@ TEST_F(FilterTest, AnswersItsInterfacesWithOneIdentity)
     setup->Release();
 }
 
-TEST_F(FilterTest, PinsCountOnTheirFilter)
+TEST_F(BaseFilterTest, PinsCountOnTheirFilter)
 {
     IPin *pin = Query<IPin>(static_cast<IPin *>(m_pSink->Pin(0)), IID_IPin);
     ULONG filterRefs = m_pFilter->AddRef() - 1;
@@ -95,7 +95,7 @@ TEST_F(FilterTest, PinsCountOnTheirFilter)
     pin->Release();
 }
 
-TEST_F(FilterTest, EnumeratesEveryPinOnce)
+TEST_F(BaseFilterTest, EnumeratesEveryPinOnce)
 {
     IEnumPins *pEnum = nullptr;
     ASSERT_EQ(S_OK, m_pFilter->EnumPins(&pEnum));
@@ -123,7 +123,7 @@ TEST_F(FilterTest, EnumeratesEveryPinOnce)
     pEnum->Release();
 }
 
-TEST_F(FilterTest, EnumerationFollowsAChangeOfPins)
+TEST_F(BaseFilterTest, EnumerationFollowsAChangeOfPins)
 {
     IEnumPins *pEnum = nullptr;
     ASSERT_EQ(S_OK, m_pFilter->EnumPins(&pEnum));
@@ -144,7 +144,7 @@ TEST_F(FilterTest, EnumerationFollowsAChangeOfPins)
     m_pSink->RemoveLastPin();
 }
 
-TEST_F(FilterTest, FindsPinsByName)
+TEST_F(BaseFilterTest, FindsPinsByName)
 {
     IPin *pin = nullptr;
     ASSERT_EQ(S_OK, m_pFilter->FindPin(L"In1", &pin));
@@ -156,7 +156,7 @@ TEST_F(FilterTest, FindsPinsByName)
     EXPECT_EQ(E_POINTER, m_pFilter->FindPin(L"In1", nullptr));
 }
 
-TEST_F(FilterTest, PinsDescribeThemselves)
+TEST_F(BaseFilterTest, PinsDescribeThemselves)
 {
     IPin *pin = m_pSink->Pin(1);
     PIN_INFO info;
@@ -184,7 +184,7 @@ TEST_F(FilterTest, PinsDescribeThemselves)
     EXPECT_EQ(E_NOTIMPL, pin->QueryInternalConnections(nullptr, nullptr));
 }
 
-TEST_F(FilterTest, JoiningAGraphKeepsItsNameAndEventSink)
+TEST_F(BaseFilterTest, JoiningAGraphKeepsItsNameAndEventSink)
 {
     FILTER_INFO info;
     ASSERT_EQ(S_OK, m_pFilter->QueryFilterInfo(&info));
@@ -214,7 +214,7 @@ TEST_F(FilterTest, JoiningAGraphKeepsItsNameAndEventSink)
     EXPECT_EQ(E_NOTIMPL, m_pFilter->QueryVendorInfo(nullptr));
 }
 
-TEST_F(FilterTest, StateChangesWithoutConnectedPins)
+TEST_F(BaseFilterTest, StateChangesWithoutConnectedPins)
 {
     FILTER_STATE state;
     EXPECT_EQ(S_OK, m_pFilter->GetState(0, &state));
@@ -232,7 +232,7 @@ TEST_F(FilterTest, StateChangesWithoutConnectedPins)
     EXPECT_EQ(E_POINTER, m_pFilter->GetState(0, nullptr));
 }
 
-TEST_F(FilterTest, StreamTimeIsClockTimeSinceTheRunStart)
+TEST_F(BaseFilterTest, StreamTimeIsClockTimeSinceTheRunStart)
 {
     CRefTime rt(REFERENCE_TIME(-1));
     EXPECT_EQ(VFW_E_NO_CLOCK, m_pSink->StreamTime(rt));
@@ -254,7 +254,7 @@ TEST_F(FilterTest, StreamTimeIsClockTimeSinceTheRunStart)
     EXPECT_EQ(1, clock.m_cRef) << "the clock is released";
 }
 
-TEST_F(FilterTest, PinVersionCountsPinChanges)
+TEST_F(BaseFilterTest, PinVersionCountsPinChanges)
 {
     LONG v = m_pSink->GetPinVersion();
     m_pSink->IncrementPinVersion();

@@ -21,15 +21,15 @@ struct GuidCase {
     const wchar_t *text;
 };
 
-class PublishedGuids : public testing::TestWithParam<GuidCase> {};
+class DShowPublishedGuids : public testing::TestWithParam<GuidCase> {};
 
-TEST_P(PublishedGuids, HaveTheirRegistryText)
+TEST_P(DShowPublishedGuids, HaveTheirRegistryText)
 {
     EXPECT_EQ(GetParam().text, Text(*GetParam().guid));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Values, PublishedGuids,
+    Values, DShowPublishedGuids,
     testing::Values(GuidCase{&IID_IBaseFilter, L"{56A86895-0AD4-11CE-B03A-0020AF0BA770}"},
                     GuidCase{&IID_IMemInputPin, L"{56A8689D-0AD4-11CE-B03A-0020AF0BA770}"},
                     GuidCase{&IID_IMediaSeeking, L"{36B73880-C2C8-11CF-8B46-00805F6CEF60}"},
@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
                     GuidCase{&TIME_FORMAT_MEDIA_TIME, L"{7B785574-8C82-11CF-BC0C-00AA00AC74F6}"},
                     GuidCase{&CLSID_LegacyAmFilterCategory, L"{083863F1-70DE-11D0-BD40-00A0C911CE86}"}));
 
-TEST(PublishedValues, ResultCodesAndFlags)
+TEST(DShowPublishedValues, ResultCodesAndFlags)
 {
     EXPECT_EQ(static_cast<HRESULT>(0x80040211), VFW_E_NOT_COMMITTED);
     EXPECT_EQ(static_cast<HRESULT>(0x80040227), VFW_E_WRONG_STATE);
@@ -58,7 +58,7 @@ TEST(PublishedValues, ResultCodesAndFlags)
     EXPECT_EQ(1, PROPPAGESTATUS_DIRTY);
 }
 
-TEST(PublishedValues, WindowsSizes)
+TEST(DShowPublishedValues, WindowsSizes)
 {
     EXPECT_EQ(88u, sizeof(VIDEOINFOHEADER));
     EXPECT_EQ(40u, sizeof(BITMAPINFOHEADER));

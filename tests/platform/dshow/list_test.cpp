@@ -15,12 +15,12 @@ std::vector<int> contents(const CGenericList<int> &list)
     return out;
 }
 
-struct ListTest : testing::Test {
+struct CGenericListTest : testing::Test {
     int v[8] = {0, 1, 2, 3, 4, 5, 6, 7};
     CGenericList<int> list{NAME("Test list"), 2};
 };
 
-TEST_F(ListTest, KeepsInsertionOrderAtBothEnds)
+TEST_F(CGenericListTest, KeepsInsertionOrderAtBothEnds)
 {
     EXPECT_EQ(0, list.GetCount());
     EXPECT_EQ(nullptr, list.GetHeadPosition());
@@ -35,7 +35,7 @@ TEST_F(ListTest, KeepsInsertionOrderAtBothEnds)
     EXPECT_STREQ(L"Test list", list.Name());
 }
 
-TEST_F(ListTest, InsertsBeforeAndAfterPositions)
+TEST_F(CGenericListTest, InsertsBeforeAndAfterPositions)
 {
     POSITION p2 = list.AddTail(&v[2]);
     list.AddAfter(p2, &v[4]);
@@ -48,7 +48,7 @@ TEST_F(ListTest, InsertsBeforeAndAfterPositions)
     EXPECT_EQ((std::vector<int>{7, 0, 1, 2, 4, 5, 6}), contents(list)) << "NULL means the head resp. the tail";
 }
 
-TEST_F(ListTest, FindsAndRemovesByPosition)
+TEST_F(CGenericListTest, FindsAndRemovesByPosition)
 {
     for (int i = 0; i < 5; i++)
         list.AddTail(&v[i]);
@@ -73,7 +73,7 @@ TEST_F(ListTest, FindsAndRemovesByPosition)
     EXPECT_EQ(nullptr, list.GetTailPosition());
 }
 
-TEST_F(ListTest, NextAndPrevWalkBothWays)
+TEST_F(CGenericListTest, NextAndPrevWalkBothWays)
 {
     for (int i = 0; i < 3; i++)
         list.AddTail(&v[i]);
@@ -86,7 +86,7 @@ TEST_F(ListTest, NextAndPrevWalkBothWays)
     EXPECT_EQ(nullptr, list.Next(list.GetTailPosition()));
 }
 
-TEST_F(ListTest, CopiesAnotherListWithoutChangingIt)
+TEST_F(CGenericListTest, CopiesAnotherListWithoutChangingIt)
 {
     CGenericList<int> other(NAME("Other"));
     other.AddTail(&v[5]);
@@ -101,7 +101,7 @@ TEST_F(ListTest, CopiesAnotherListWithoutChangingIt)
     EXPECT_EQ((std::vector<int>{5, 6, 1, 5, 6, 5, 6}), contents(list));
 }
 
-TEST_F(ListTest, MovesHeadAndTailPartsToAnotherList)
+TEST_F(CGenericListTest, MovesHeadAndTailPartsToAnotherList)
 {
     for (int i = 0; i < 6; i++)
         list.AddTail(&v[i]);
@@ -123,7 +123,7 @@ TEST_F(ListTest, MovesHeadAndTailPartsToAnotherList)
     EXPECT_EQ((std::vector<int>{4, 5, 7, 0, 1, 2, 3}), contents(other));
 }
 
-TEST_F(ListTest, ReversesInPlace)
+TEST_F(CGenericListTest, ReversesInPlace)
 {
     for (int i = 0; i < 4; i++)
         list.AddTail(&v[i]);

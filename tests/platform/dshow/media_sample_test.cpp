@@ -13,7 +13,7 @@
 
 namespace {
 
-class MediaSampleTest : public testing::Test {
+class CMediaSampleTest : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -42,7 +42,7 @@ protected:
     IMediaSample2 *m_pSample2 = nullptr;
 };
 
-TEST_F(MediaSampleTest, TimesAreUnsetStartOnlyOrBoth)
+TEST_F(CMediaSampleTest, TimesAreUnsetStartOnlyOrBoth)
 {
     REFERENCE_TIME start = 0, stop = 0;
     EXPECT_EQ(VFW_E_SAMPLE_TIME_NOT_SET, m_pSample->GetTime(&start, &stop));
@@ -59,7 +59,7 @@ TEST_F(MediaSampleTest, TimesAreUnsetStartOnlyOrBoth)
     EXPECT_EQ(E_POINTER, m_pSample->GetTime(nullptr, &stop));
 }
 
-TEST_F(MediaSampleTest, MediaTimesKeepStartAndStop)
+TEST_F(CMediaSampleTest, MediaTimesKeepStartAndStop)
 {
     LONGLONG start = 0, stop = 0;
     EXPECT_EQ(VFW_E_MEDIA_TIME_NOT_SET, m_pSample->GetMediaTime(&start, &stop));
@@ -74,7 +74,7 @@ TEST_F(MediaSampleTest, MediaTimesKeepStartAndStop)
     EXPECT_EQ(VFW_E_MEDIA_TIME_NOT_SET, m_pSample->GetMediaTime(&start, &stop));
 }
 
-TEST_F(MediaSampleTest, FlagsReadBackAsTheyWereSet)
+TEST_F(CMediaSampleTest, FlagsReadBackAsTheyWereSet)
 {
     EXPECT_EQ(S_FALSE, m_pSample->IsSyncPoint());
     EXPECT_EQ(S_FALSE, m_pSample->IsPreroll());
@@ -91,7 +91,7 @@ TEST_F(MediaSampleTest, FlagsReadBackAsTheyWereSet)
     EXPECT_EQ(S_FALSE, m_pSample->IsSyncPoint());
 }
 
-TEST_F(MediaSampleTest, DataLengthStaysWithinTheBuffer)
+TEST_F(CMediaSampleTest, DataLengthStaysWithinTheBuffer)
 {
     EXPECT_EQ(100, m_pSample->GetSize());
     EXPECT_EQ(S_OK, m_pSample->SetActualDataLength(100));
@@ -102,7 +102,7 @@ TEST_F(MediaSampleTest, DataLengthStaysWithinTheBuffer)
     EXPECT_EQ(0, m_pSample->GetActualDataLength());
 }
 
-TEST_F(MediaSampleTest, AttachedMediaTypeIsCopiedOutAndCleared)
+TEST_F(CMediaSampleTest, AttachedMediaTypeIsCopiedOutAndCleared)
 {
     LONG blocks = OrvexTaskMemBlockCount();
     AM_MEDIA_TYPE *pmt = nullptr;
@@ -124,7 +124,7 @@ TEST_F(MediaSampleTest, AttachedMediaTypeIsCopiedOutAndCleared)
     EXPECT_EQ(blocks + 1, OrvexTaskMemBlockCount()) << "only the local type's block is left";
 }
 
-TEST_F(MediaSampleTest, PropertiesRoundTripWithTheStreamIdentifier)
+TEST_F(CMediaSampleTest, PropertiesRoundTripWithTheStreamIdentifier)
 {
     AM_SAMPLE2_PROPERTIES in = Props();
     in.cbData = offsetof(AM_SAMPLE2_PROPERTIES, dwStreamId) + sizeof(DWORD);
@@ -155,7 +155,7 @@ TEST_F(MediaSampleTest, PropertiesRoundTripWithTheStreamIdentifier)
     EXPECT_EQ(2000, stop);
 }
 
-TEST_F(MediaSampleTest, StreamIdentifierIsClearedWhenTheSampleReturns)
+TEST_F(CMediaSampleTest, StreamIdentifierIsClearedWhenTheSampleReturns)
 {
     AM_SAMPLE2_PROPERTIES in = Props();
     in.cbData = 36;
@@ -169,7 +169,7 @@ TEST_F(MediaSampleTest, StreamIdentifierIsClearedWhenTheSampleReturns)
     EXPECT_EQ(static_cast<DWORD>(AM_STREAM_MEDIA), Props().dwStreamId);
 }
 
-TEST_F(MediaSampleTest, SetPropertiesUsesNoMoreThanCbDataSays)
+TEST_F(CMediaSampleTest, SetPropertiesUsesNoMoreThanCbDataSays)
 {
     AM_SAMPLE2_PROPERTIES in = Props();
     in.cbData = 16; // as read with GetProperties(16): the stream identifier is not part of it
@@ -178,7 +178,7 @@ TEST_F(MediaSampleTest, SetPropertiesUsesNoMoreThanCbDataSays)
     EXPECT_EQ(static_cast<DWORD>(AM_STREAM_MEDIA), Props().dwStreamId);
 }
 
-TEST_F(MediaSampleTest, PartialReadsFillOnlyTheBytesAskedFor)
+TEST_F(CMediaSampleTest, PartialReadsFillOnlyTheBytesAskedFor)
 {
     BYTE raw[sizeof(AM_SAMPLE2_PROPERTIES)];
     std::memset(raw, 0xEE, sizeof(raw));
@@ -197,9 +197,9 @@ struct BadPropertiesCase {
     void (*spoil)(AM_SAMPLE2_PROPERTIES &);
 };
 
-class SampleBadProperties : public MediaSampleTest, public testing::WithParamInterface<BadPropertiesCase> {};
+class CMediaSampleBadProperties : public CMediaSampleTest, public testing::WithParamInterface<BadPropertiesCase> {};
 
-TEST_P(SampleBadProperties, AreRefusedWithoutChange)
+TEST_P(CMediaSampleBadProperties, AreRefusedWithoutChange)
 {
     AM_SAMPLE2_PROPERTIES in = Props();
     GetParam().spoil(in);
@@ -210,7 +210,7 @@ TEST_P(SampleBadProperties, AreRefusedWithoutChange)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, SampleBadProperties,
+    Cases, CMediaSampleBadProperties,
     testing::Values(BadPropertiesCase{"unknown flag", [](AM_SAMPLE2_PROPERTIES &p) { p.dwSampleFlags = 0x200; }},
                     BadPropertiesCase{"media time flag", [](AM_SAMPLE2_PROPERTIES &p) { p.dwSampleFlags = 0x20; }},
                     BadPropertiesCase{"other buffer", [](AM_SAMPLE2_PROPERTIES &p) { p.pbBuffer += 1; }},
@@ -220,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadPropertiesCase{"cbData past the structure",
                                       [](AM_SAMPLE2_PROPERTIES &p) { p.cbData = sizeof(p) + 4; }}));
 
-TEST_F(MediaSampleTest, TypeChangeThroughPropertiesNeedsAType)
+TEST_F(CMediaSampleTest, TypeChangeThroughPropertiesNeedsAType)
 {
     AM_SAMPLE2_PROPERTIES in = Props();
     in.dwSampleFlags = AM_SAMPLE_TYPECHANGED;

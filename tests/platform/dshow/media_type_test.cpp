@@ -32,14 +32,14 @@ CMediaType videoType(LONG width)
     return mt;
 }
 
-class MediaTypeTest : public testing::Test {
+class CMediaTypeTest : public testing::Test {
 protected:
     void SetUp() override { m_blocks = OrvexTaskMemBlockCount(); }
     void TearDown() override { EXPECT_EQ(m_blocks, OrvexTaskMemBlockCount()) << "a format block leaked"; }
     LONG m_blocks = 0;
 };
 
-TEST_F(MediaTypeTest, EmptyTypeHasFixedOneByteSamples)
+TEST_F(CMediaTypeTest, EmptyTypeHasFixedOneByteSamples)
 {
     CMediaType mt;
     EXPECT_FALSE(mt.IsValid());
@@ -54,7 +54,7 @@ TEST_F(MediaTypeTest, EmptyTypeHasFixedOneByteSamples)
     EXPECT_EQ(0u, mt.GetSampleSize()) << "variable-size samples report 0";
 }
 
-TEST_F(MediaTypeTest, CopiesOwnTheirFormatBlock)
+TEST_F(CMediaTypeTest, CopiesOwnTheirFormatBlock)
 {
     CMediaType a = videoType(1920);
     CMediaType b(a);
@@ -73,7 +73,7 @@ TEST_F(MediaTypeTest, CopiesOwnTheirFormatBlock)
     EXPECT_FALSE(c.IsPartiallySpecified());
 }
 
-TEST_F(MediaTypeTest, FormatBuffersGrowShrinkAndKeepContents)
+TEST_F(CMediaTypeTest, FormatBuffersGrowShrinkAndKeepContents)
 {
     CMediaType mt;
     BYTE data[4] = {1, 2, 3, 4};
@@ -92,7 +92,7 @@ TEST_F(MediaTypeTest, FormatBuffersGrowShrinkAndKeepContents)
     EXPECT_EQ(nullptr, mt.Format());
 }
 
-TEST_F(MediaTypeTest, MatchesPartialTypesFieldByField)
+TEST_F(CMediaTypeTest, MatchesPartialTypesFieldByField)
 {
     CMediaType full = videoType(640);
     CMediaType partial;
@@ -111,7 +111,7 @@ TEST_F(MediaTypeTest, MatchesPartialTypesFieldByField)
     EXPECT_FALSE(full.MatchesPartial(&partial));
 }
 
-TEST_F(MediaTypeTest, TaskMemoryTypesHoldTheirUnknown)
+TEST_F(CMediaTypeTest, TaskMemoryTypesHoldTheirUnknown)
 {
     CountingUnknown unk;
     CMediaType mt = videoType(320);
@@ -129,7 +129,7 @@ TEST_F(MediaTypeTest, TaskMemoryTypesHoldTheirUnknown)
     DeleteMediaType(nullptr);
 }
 
-TEST_F(MediaTypeTest, FormatLengthWithoutBlockIsRefused)
+TEST_F(CMediaTypeTest, FormatLengthWithoutBlockIsRefused)
 {
     AM_MEDIA_TYPE bad{};
     bad.majortype = MEDIATYPE_Video;
@@ -145,7 +145,7 @@ TEST_F(MediaTypeTest, FormatLengthWithoutBlockIsRefused)
     EXPECT_EQ(E_POINTER, CopyMediaType(&out, nullptr));
 }
 
-TEST_F(MediaTypeTest, EmptyFormatIsNeverShared)
+TEST_F(CMediaTypeTest, EmptyFormatIsNeverShared)
 {
     AM_MEDIA_TYPE src{};
     BYTE stray = 0;
@@ -155,7 +155,7 @@ TEST_F(MediaTypeTest, EmptyFormatIsNeverShared)
     EXPECT_EQ(nullptr, out.pbFormat);
 }
 
-TEST_F(MediaTypeTest, AudioTypeFromWaveFormat)
+TEST_F(CMediaTypeTest, AudioTypeFromWaveFormat)
 {
     WAVEFORMATEX wfx{WAVE_FORMAT_PCM, 2, 48000, 192000, 4, 16, 22};
     CMediaType mt;

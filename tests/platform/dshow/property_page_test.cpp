@@ -135,7 +135,7 @@ const OrvexDialogControl kControls[] = {
 };
 const OrvexDialogTemplate kTemplate = {DS_CONTROL | WS_CHILD, 195, 127, L"MS Shell Dlg", 9, 4, kControls};
 
-class PropertyPageTest : public testing::Test {
+class BasePropertyPageTest : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -172,7 +172,7 @@ protected:
     CTestSite m_site;
 };
 
-TEST_F(PropertyPageTest, ShowsTheObjectsValue)
+TEST_F(BasePropertyPageTest, ShowsTheObjectsValue)
 {
     Open();
     EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(m_pPage->Dialog(), 503));
@@ -185,7 +185,7 @@ TEST_F(PropertyPageTest, ShowsTheObjectsValue)
     EXPECT_EQ(S_OK, m_pProp->Deactivate());
 }
 
-TEST_F(PropertyPageTest, ClickMakesThePageDirtyAndApplySetsTheValue)
+TEST_F(BasePropertyPageTest, ClickMakesThePageDirtyAndApplySetsTheValue)
 {
     Open();
     ASSERT_TRUE(OrvexClickDlgButton(m_pPage->Dialog(), 502));
@@ -199,7 +199,7 @@ TEST_F(PropertyPageTest, ClickMakesThePageDirtyAndApplySetsTheValue)
     EXPECT_EQ(S_OK, m_pProp->Deactivate());
 }
 
-TEST_F(PropertyPageTest, CommandWhileInactiveDoesNotDirtyThePage)
+TEST_F(BasePropertyPageTest, CommandWhileInactiveDoesNotDirtyThePage)
 {
     Open();
     m_pPage->m_active = false;
@@ -209,7 +209,7 @@ TEST_F(PropertyPageTest, CommandWhileInactiveDoesNotDirtyThePage)
     m_pProp->Deactivate();
 }
 
-TEST_F(PropertyPageTest, DeactivateReadsTheButtons)
+TEST_F(BasePropertyPageTest, DeactivateReadsTheButtons)
 {
     Open();
     OrvexClickDlgButton(m_pPage->Dialog(), 501);
@@ -222,7 +222,7 @@ TEST_F(PropertyPageTest, DeactivateReadsTheButtons)
     EXPECT_EQ(0, m_pSettings->m_mode);
 }
 
-TEST_F(PropertyPageTest, ActivationNeedsAnObjectAndOnlyOneDialog)
+TEST_F(BasePropertyPageTest, ActivationNeedsAnObjectAndOnlyOneDialog)
 {
     RECT rc{0, 0, 10, 10};
     EXPECT_EQ(E_UNEXPECTED, m_pProp->Activate(nullptr, &rc, FALSE));
@@ -236,7 +236,7 @@ TEST_F(PropertyPageTest, ActivationNeedsAnObjectAndOnlyOneDialog)
     EXPECT_EQ(E_UNEXPECTED, m_pProp->Show(SW_SHOW));
 }
 
-TEST_F(PropertyPageTest, ObjectsAndSitesFollowTheRules)
+TEST_F(BasePropertyPageTest, ObjectsAndSitesFollowTheRules)
 {
     IUnknown *obj = m_pSettings->GetOwner();
     IUnknown *two[2] = {obj, obj};
@@ -257,7 +257,7 @@ TEST_F(PropertyPageTest, ObjectsAndSitesFollowTheRules)
     EXPECT_EQ(E_NOTIMPL, m_pProp->TranslateAccelerator(nullptr));
 }
 
-TEST_F(PropertyPageTest, ObjectWithoutTheInterfaceIsRefused)
+TEST_F(BasePropertyPageTest, ObjectWithoutTheInterfaceIsRefused)
 {
     class CNoSettings : public CUnknown {
     public:
@@ -270,7 +270,7 @@ TEST_F(PropertyPageTest, ObjectWithoutTheInterfaceIsRefused)
     none->NonDelegatingRelease();
 }
 
-TEST_F(PropertyPageTest, PageInfoHasTheTitleAndTheDialogSize)
+TEST_F(BasePropertyPageTest, PageInfoHasTheTitleAndTheDialogSize)
 {
     PROPPAGEINFO info;
     ASSERT_EQ(S_OK, m_pProp->GetPageInfo(&info));
@@ -289,7 +289,7 @@ TEST_F(PropertyPageTest, PageInfoHasTheTitleAndTheDialogSize)
     EXPECT_EQ(E_POINTER, m_pProp->GetPageInfo(nullptr));
 }
 
-TEST_F(PropertyPageTest, LastReleaseLetsGoOfSiteAndObject)
+TEST_F(BasePropertyPageTest, LastReleaseLetsGoOfSiteAndObject)
 {
     Open();
     m_pProp->Deactivate();

@@ -13,7 +13,7 @@
 
 namespace {
 
-class StreamingTest : public testing::Test {
+class PinStreamingTest : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -54,7 +54,7 @@ protected:
     CTestSinkPin *m_pIn = nullptr;
 };
 
-TEST_F(StreamingTest, SamplesArriveInOrderFromAnotherThread)
+TEST_F(PinStreamingTest, SamplesArriveInOrderFromAnotherThread)
 {
     Start();
     HRESULT last = S_OK;
@@ -78,7 +78,7 @@ TEST_F(StreamingTest, SamplesArriveInOrderFromAnotherThread)
     }
 }
 
-TEST_F(StreamingTest, StreamIdentifierReachesTheInputPin)
+TEST_F(PinStreamingTest, StreamIdentifierReachesTheInputPin)
 {
     Start();
     ASSERT_EQ(S_OK, m_pSource->DeliverOne(1, AM_STREAM_CONTROL));
@@ -91,14 +91,14 @@ TEST_F(StreamingTest, StreamIdentifierReachesTheInputPin)
     EXPECT_EQ(0u, got[2].streamId) << "a reused buffer starts again as media";
 }
 
-TEST_F(StreamingTest, StoppedInputPinRefusesWithWrongState)
+TEST_F(PinStreamingTest, StoppedInputPinRefusesWithWrongState)
 {
     ASSERT_EQ(S_OK, m_pSource->Pause());
     EXPECT_EQ(VFW_E_WRONG_STATE, m_pSource->DeliverOne(0));
     EXPECT_TRUE(m_pIn->Received().empty());
 }
 
-TEST_F(StreamingTest, FlushingInputPinRefusesWithFalse)
+TEST_F(PinStreamingTest, FlushingInputPinRefusesWithFalse)
 {
     Start();
     ASSERT_EQ(S_OK, m_pOut->DeliverBeginFlush());
@@ -111,7 +111,7 @@ TEST_F(StreamingTest, FlushingInputPinRefusesWithFalse)
     EXPECT_EQ(1, m_pIn->Received()[0].firstByte);
 }
 
-TEST_F(StreamingTest, BeginFlushReleasesABlockedReceive)
+TEST_F(PinStreamingTest, BeginFlushReleasesABlockedReceive)
 {
     Start();
     m_pIn->m_blockUntilFlush = true;
@@ -126,7 +126,7 @@ TEST_F(StreamingTest, BeginFlushReleasesABlockedReceive)
     EXPECT_EQ(S_OK, m_pSource->DeliverOne(1));
 }
 
-TEST_F(StreamingTest, StoppingWakesASourceWaitingForBuffers)
+TEST_F(PinStreamingTest, StoppingWakesASourceWaitingForBuffers)
 {
     Start();
     m_pIn->m_holdSamples = true; // the sink keeps every buffer
@@ -149,7 +149,7 @@ TEST_F(StreamingTest, StoppingWakesASourceWaitingForBuffers)
     EXPECT_EQ(3, delivered.load());
 }
 
-TEST_F(StreamingTest, ReleasedBuffersLetTheSourceGoOn)
+TEST_F(PinStreamingTest, ReleasedBuffersLetTheSourceGoOn)
 {
     Start();
     m_pIn->m_holdSamples = true;
@@ -166,7 +166,7 @@ TEST_F(StreamingTest, ReleasedBuffersLetTheSourceGoOn)
     EXPECT_EQ(9u, m_pIn->Received().size());
 }
 
-TEST_F(StreamingTest, NewSegmentIsStoredOnTheInputPin)
+TEST_F(PinStreamingTest, NewSegmentIsStoredOnTheInputPin)
 {
     EXPECT_EQ(0, m_pIn->CurrentStartTime());
     EXPECT_EQ(MAX_TIME, m_pIn->CurrentStopTime());
@@ -178,7 +178,7 @@ TEST_F(StreamingTest, NewSegmentIsStoredOnTheInputPin)
     EXPECT_EQ(1, m_pIn->EndOfStreams());
 }
 
-TEST_F(StreamingTest, QualityMessagesGoUpstreamOrToTheSink)
+TEST_F(PinStreamingTest, QualityMessagesGoUpstreamOrToTheSink)
 {
     Quality q{Famine, 800, 250000, 1000000};
     EXPECT_EQ(S_OK, m_pIn->PassNotify(q));
@@ -197,7 +197,7 @@ TEST_F(StreamingTest, QualityMessagesGoUpstreamOrToTheSink)
     (void)sinkOwner;
 }
 
-TEST_F(StreamingTest, RefusedTypeChangeIsARunTimeError)
+TEST_F(PinStreamingTest, RefusedTypeChangeIsARunTimeError)
 {
     CTestGraph graph;
     m_pSink->JoinFilterGraph(&graph, L"sink");
@@ -227,7 +227,7 @@ TEST_F(StreamingTest, RefusedTypeChangeIsARunTimeError)
     m_pSink->JoinFilterGraph(nullptr, nullptr);
 }
 
-TEST_F(StreamingTest, ReceiveMultipleStopsAtTheFirstRefusal)
+TEST_F(PinStreamingTest, ReceiveMultipleStopsAtTheFirstRefusal)
 {
     Start();
     IMediaSample *s[2] = {};

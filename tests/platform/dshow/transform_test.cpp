@@ -146,7 +146,7 @@ HRESULT CLoggingOutputPin::Inactive()
     return CTransformOutputPin::Inactive();
 }
 
-class TransformTest : public testing::Test {
+class TransformFilterTest : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -201,7 +201,7 @@ protected:
     CTransformOutputPin *m_pOut = nullptr;
 };
 
-TEST_F(TransformTest, HasTwoNamedPins)
+TEST_F(TransformFilterTest, HasTwoNamedPins)
 {
     EXPECT_EQ(2, m_pTransform->GetPinCount());
     EXPECT_EQ(nullptr, m_pTransform->GetPin(2));
@@ -221,7 +221,7 @@ TEST_F(TransformTest, HasTwoNamedPins)
     EXPECT_EQ(VFW_E_NOT_FOUND, m_pTransform->FindPin(L"XForm Out", &pin));
 }
 
-TEST_F(TransformTest, BaseClassMakesItsOwnPins)
+TEST_F(TransformFilterTest, BaseClassMakesItsOwnPins)
 {
     class CPlainTransform : public CTransformFilter {
     public:
@@ -242,7 +242,7 @@ TEST_F(TransformTest, BaseClassMakesItsOwnPins)
     plain->NonDelegatingRelease();
 }
 
-TEST_F(TransformTest, OutputWaitsForTheInputConnection)
+TEST_F(TransformFilterTest, OutputWaitsForTheInputConnection)
 {
     CMediaType mt;
     EXPECT_EQ(VFW_S_NO_MORE_ITEMS, m_pOut->GetMediaType(0, &mt));
@@ -256,7 +256,7 @@ TEST_F(TransformTest, OutputWaitsForTheInputConnection)
     EXPECT_TRUE(m_pSink->Pin()->CurrentMediaType() == m_pIn->CurrentMediaType());
 }
 
-TEST_F(TransformTest, InputTypeIsCheckedAgainstTheConnectedOutput)
+TEST_F(TransformFilterTest, InputTypeIsCheckedAgainstTheConnectedOutput)
 {
     ConnectAll();
     CMediaType yv12 = MakeVideoType(MEDIASUBTYPE_YV12, 16, 8);
@@ -265,7 +265,7 @@ TEST_F(TransformTest, InputTypeIsCheckedAgainstTheConnectedOutput)
     EXPECT_EQ(S_OK, m_pIn->QueryAccept(&rgb));
 }
 
-TEST_F(TransformTest, PauseFromStoppedStartsStreamingUnderTheReceiveLock)
+TEST_F(TransformFilterTest, PauseFromStoppedStartsStreamingUnderTheReceiveLock)
 {
     ConnectAll();
     ASSERT_EQ(S_OK, m_pTransform->Pause());
@@ -275,7 +275,7 @@ TEST_F(TransformTest, PauseFromStoppedStartsStreamingUnderTheReceiveLock)
     EXPECT_EQ("StartStreaming(locked) ", m_pTransform->m_log) << "only the first pause starts streaming";
 }
 
-TEST_F(TransformTest, StopDecommitsInputThenLocksThenOutputThenStopsStreaming)
+TEST_F(TransformFilterTest, StopDecommitsInputThenLocksThenOutputThenStopsStreaming)
 {
     ConnectAll();
     ASSERT_EQ(S_OK, m_pTransform->Pause());
@@ -288,14 +288,14 @@ TEST_F(TransformTest, StopDecommitsInputThenLocksThenOutputThenStopsStreaming)
     EXPECT_EQ("", m_pTransform->m_log) << "stopping a stopped filter does nothing";
 }
 
-TEST_F(TransformTest, UnconnectedFilterStopsAndPausesQuietly)
+TEST_F(TransformFilterTest, UnconnectedFilterStopsAndPausesQuietly)
 {
     ASSERT_EQ(S_OK, m_pTransform->Pause());
     ASSERT_EQ(S_OK, m_pTransform->Stop());
     EXPECT_EQ("", m_pTransform->m_log);
 }
 
-TEST_F(TransformTest, PauseWithoutInputSendsEndOfStreamOnce)
+TEST_F(TransformFilterTest, PauseWithoutInputSendsEndOfStreamOnce)
 {
     ConnectAll();
     // Connected downstream only: nothing can ever come from upstream.
@@ -312,7 +312,7 @@ TEST_F(TransformTest, PauseWithoutInputSendsEndOfStreamOnce)
     EXPECT_EQ("", m_pTransform->m_log) << "no streaming without input";
 }
 
-TEST_F(TransformTest, ReceiveTransformsAndDelivers)
+TEST_F(TransformFilterTest, ReceiveTransformsAndDelivers)
 {
     ConnectAll();
     RunAll();
@@ -330,7 +330,7 @@ TEST_F(TransformTest, ReceiveTransformsAndDelivers)
     }
 }
 
-TEST_F(TransformTest, DroppedSampleIsNoFailureAndTellsTheGraphOnce)
+TEST_F(TransformFilterTest, DroppedSampleIsNoFailureAndTellsTheGraphOnce)
 {
     CTestGraph graph;
     m_pTransform->JoinFilterGraph(&graph, L"transform");
@@ -345,7 +345,7 @@ TEST_F(TransformTest, DroppedSampleIsNoFailureAndTellsTheGraphOnce)
     m_pTransform->JoinFilterGraph(nullptr, nullptr);
 }
 
-TEST_F(TransformTest, OtherStreamsPassThroughUnchanged)
+TEST_F(TransformFilterTest, OtherStreamsPassThroughUnchanged)
 {
     ConnectAll();
     RunAll();
@@ -356,7 +356,7 @@ TEST_F(TransformTest, OtherStreamsPassThroughUnchanged)
     EXPECT_EQ(static_cast<DWORD>(AM_STREAM_CONTROL), got[0].streamId);
 }
 
-TEST_F(TransformTest, InputPinRefusesWhenStoppedFlushingOrUnconnected)
+TEST_F(TransformFilterTest, InputPinRefusesWhenStoppedFlushingOrUnconnected)
 {
     ASSERT_EQ(S_OK, m_pSource->Pin()->Connect(m_pIn, nullptr));
     ASSERT_EQ(S_OK, m_pSource->Pause());
@@ -372,7 +372,7 @@ TEST_F(TransformTest, InputPinRefusesWhenStoppedFlushingOrUnconnected)
     EXPECT_EQ(VFW_E_WRONG_STATE, m_pSource->DeliverOne(0));
 }
 
-TEST_F(TransformTest, FlushAndEndOfStreamReachDownstream)
+TEST_F(TransformFilterTest, FlushAndEndOfStreamReachDownstream)
 {
     ConnectAll();
     RunAll();
@@ -386,7 +386,7 @@ TEST_F(TransformTest, FlushAndEndOfStreamReachDownstream)
     EXPECT_EQ(1, m_pSink->Pin()->EndOfStreams());
 }
 
-TEST_F(TransformTest, NewSegmentReachesTheInputPinBeforeTheFilter)
+TEST_F(TransformFilterTest, NewSegmentReachesTheInputPinBeforeTheFilter)
 {
     ConnectAll();
     ASSERT_EQ(S_OK, m_pSource->Pin()->DeliverNewSegment(20000000, 80000000, 1.0));
@@ -395,7 +395,7 @@ TEST_F(TransformTest, NewSegmentReachesTheInputPinBeforeTheFilter)
     EXPECT_EQ(80000000, m_pSink->Pin()->CurrentStopTime());
 }
 
-TEST_F(TransformTest, QualityIsHandledOrPassedUpstream)
+TEST_F(TransformFilterTest, QualityIsHandledOrPassedUpstream)
 {
     ConnectAll();
     Quality flood{Flood, 1200, -10000, 0};
@@ -408,7 +408,7 @@ TEST_F(TransformTest, QualityIsHandledOrPassedUpstream)
     EXPECT_EQ(50000, m_pSource->Pin()->m_quality[0].Late);
 }
 
-TEST_F(TransformTest, StoppingInGraphOrderEndsAThreeFilterStream)
+TEST_F(TransformFilterTest, StoppingInGraphOrderEndsAThreeFilterStream)
 {
     ConnectAll();
     m_pSink->Pin()->m_holdSamples = true; // downstream keeps every buffer
@@ -474,7 +474,7 @@ public:
     STDMETHODIMP GetPreroll(LONGLONG *) override { return E_NOTIMPL; }
 };
 
-TEST_F(TransformTest, OutputPinSeeksThroughTheUpstreamPin)
+TEST_F(TransformFilterTest, OutputPinSeeksThroughTheUpstreamPin)
 {
     HRESULT hr = S_OK;
     CSeekingPin *seeking = new CSeekingPin(m_pSource, m_pSource->Lock(), &hr);
