@@ -1,0 +1,255 @@
+// `orvex info` and `orvex index` run as a user runs them: their output on
+// real and written movies, the JSON keys, agreement with ffprobe, and the
+// error line and exit status of a movie that cannot be loaded.
+#include "quicktime/ffprobe_packets.h"
+#include "support/annexb.h"
+#include "support/movie_writer.h"
+#include "tools/json_reader.h"
+#include "tools/program_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+namespace orvex::test {
+namespace {
+
+std::string dataPath(const std::string &relative)
+{
+    return std::string(ORVEX_TEST_DATA_DIR) + "/" + relative;
+}
+
+ProgramRun orvex(const std::vector<std::string> &args)
+{
+    return runProgram(orvexProgram(), args);
+}
+
+JsonValue infoJson(const std::string &path)
+{
+    ProgramRun run = orvex({"info", path, "--json"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    return parseJson(run.out);
+}
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+// One stream's "key=value" fields from ffprobe.
+std::map<std::string, std::string> probeStream(const std::string &path, const std::string &selector)
+{
+    std::string command = "ffprobe -v error -select_streams " + selector +
+                          " -show_entries stream=width,height,sample_rate,channels -of default=nw=1 '" + path + "'";
+    std::map<std::string, std::string> fields;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe) return fields;
+    char line[256];
+    while (fgets(line, sizeof(line), pipe)) {
+        std::string text(line);
+        auto eq = text.find('=');
+        if (eq != std::string::npos) fields[text.substr(0, eq)] = text.substr(eq + 1, text.find('\n') - eq - 1);
+    }
+    pclose(pipe);
+    return fields;
+}
+
+// A temporary folder for written movies.
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "orvex-cli-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+        m_path = pattern;
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    std::string write(const std::string &name, const Bytes &bytes) const
+    {
+        writeFileBytes(m_path + "/" + name, bytes);
+        return m_path + "/" + name;
+    }
+
+private:
+    std::string m_path;
+};
+
+TEST(OrvexInfo, JsonHasEveryDocumentedKey)
+{
+    const std::string path = dataPath("movies/baseline_sowt.mov");
+    JsonValue info = infoJson(path);
+    EXPECT_EQ(info.order, (std::vector<std::string>{"file", "layout", "video", "sound"}));
+    EXPECT_EQ(info.at("file").text, path);
+    EXPECT_EQ(info.at("layout").text, "plain");
+    EXPECT_EQ(info.at("video").order,
+              (std::vector<std::string>{"pin", "subtype", "width", "height", "displayWidth", "displayHeight", "profile",
+                                        "level", "avgTimePerFrame", "bitRate", "timeScale", "duration", "sampleCount",
+                                        "entries", "durationRt", "signal"}));
+    EXPECT_EQ(info.at("video/signal").order,
+              (std::vector<std::string>{"videoFormat", "fullRange", "colourPrimaries", "transferCharacteristics",
+                                        "matrixCoefficients"}));
+    EXPECT_EQ(info.at("sound").order,
+              (std::vector<std::string>{"pin", "subtype", "channels", "sampleRate", "bitsPerSample", "blockAlign",
+                                        "avgBytesPerSec", "entries", "durationRt"}));
+
+    EXPECT_EQ(info.at("video/pin").text, "Video(H.264) Out");
+    EXPECT_EQ(info.at("video/subtype").text, "avc1");
+    EXPECT_EQ(info.at("video/profile").number(), 66);
+    EXPECT_EQ(info.at("video/avgTimePerFrame").number(), 666666);
+    EXPECT_EQ(info.at("video/signal/videoFormat").number(), 5);
+    EXPECT_EQ(info.at("sound/pin").text, "Audio(PCM) Out");
+    EXPECT_EQ(info.at("sound/subtype").text, "PCM");
+    EXPECT_EQ(info.at("sound/channels").number(), 2);
+    EXPECT_EQ(info.at("sound/bitsPerSample").number(), 16);
+    EXPECT_EQ(info.at("sound/blockAlign").number(), 4);
+    EXPECT_EQ(info.at("sound/avgBytesPerSec").number(), 32000);
+}
+
+TEST(OrvexInfo, AacAndVideoOnlyMovies)
+{
+    JsonValue aac = infoJson(dataPath("movies/main_aac_faststart.mov"));
+    EXPECT_EQ(aac.at("sound/pin").text, "Audio(AAC) Out");
+    EXPECT_EQ(aac.at("sound/subtype").text, "AAC");
+    EXPECT_EQ(aac.at("video/profile").number(), 77);
+    EXPECT_EQ(aac.at("video/timeScale").number(), 30000);
+
+    JsonValue videoOnly = infoJson(dataPath("movies/video_only_faststart.mov"));
+    EXPECT_EQ(videoOnly.at("sound").kind, JsonValue::Kind::Null);
+    EXPECT_EQ(videoOnly.at("video/entries").number(), videoOnly.at("video/sampleCount").number());
+}
+
+class OrvexInfoAgainstFfprobe : public testing::TestWithParam<const char *> {};
+
+TEST_P(OrvexInfoAgainstFfprobe, PictureSizeAndSampleRate)
+{
+    if (findOnPath("ffprobe").empty()) GTEST_SKIP() << "ffprobe is not installed";
+    const std::string path = dataPath(std::string("movies/") + GetParam());
+    JsonValue info = infoJson(path);
+    auto video = probeStream(path, "v:0");
+    EXPECT_EQ(std::to_string(info.at("video/width").number()), video["width"]);
+    EXPECT_EQ(std::to_string(info.at("video/height").number()), video["height"]);
+    EXPECT_EQ(std::to_string(info.at("video/displayWidth").number()), video["width"]);
+    EXPECT_EQ(std::to_string(info.at("video/displayHeight").number()), video["height"]);
+    EXPECT_EQ(info.at("video/entries").number(), int64_t(probePackets(path, "v:0").size()));
+    auto sound = probeStream(path, "a:0");
+    if (sound.empty()) {
+        EXPECT_EQ(info.at("sound").kind, JsonValue::Kind::Null);
+    } else {
+        EXPECT_EQ(std::to_string(info.at("sound/sampleRate").number()), sound["sample_rate"]);
+        EXPECT_EQ(std::to_string(info.at("sound/channels").number()), sound["channels"]);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Movies, OrvexInfoAgainstFfprobe,
+                         testing::Values("baseline_sowt.mov", "main_aac_faststart.mov", "odd_size_sowt_3000.mov",
+                                         "sowt_one_second_chunks.mov", "video_only_faststart.mov"),
+                         [](const testing::TestParamInfo<const char *> &info) {
+                             std::string name = info.param;
+                             return name.substr(0, name.find('.'));
+                         });
+
+TEST(OrvexInfo, TextNamesTheLayoutAndThePins)
+{
+    ProgramRun run = orvex({"info", dataPath("movies/baseline_sowt.mov")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("layout:  plain"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"Video(H.264) Out\""), std::string::npos);
+    EXPECT_NE(run.out.find("\"Audio(PCM) Out\""), std::string::npos);
+    EXPECT_NE(run.out.find("160 x 120"), std::string::npos);
+}
+
+TEST(OrvexInfo, CameraMovieFromTheMovieWriter)
+{
+    ScratchFolder folder;
+    VideoInput video =
+        videoFromStream(parseAnnexB(readFileBytes(dataPath("movies/stream_176x144_15fps.h264"))), 176, 144);
+    SoundInput sound = makeSound(2.5, 1, 8000);
+    const std::string path = folder.write("camera.mov", writeMovie(video, &sound, {MovieLayout::kCamera}).file);
+    JsonValue info = infoJson(path);
+    EXPECT_EQ(info.at("layout").text, "camera");
+    EXPECT_EQ(info.at("video/pin").text, "Video(Orvex H.264) Out");
+    EXPECT_EQ(info.at("sound/pin").text, "Audio(PCM) Out");
+    EXPECT_EQ(info.at("sound/entries").number(), 3);
+    EXPECT_EQ(info.at("sound/durationRt").number(), 25000000);
+    EXPECT_EQ(info.at("video/entries").number(), int64_t(video.samples.size()));
+}
+
+TEST(OrvexIndex, HeaderThenOneLinePerEntry)
+{
+    const std::string path = dataPath("movies/sowt_one_second_chunks.mov");
+    ProgramRun run = orvex({"index", path});
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto text = lines(run.out);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text[0], "stream\tentry\tstart\tstop\tsize\toffset\tsync\tsamples");
+    JsonValue info = infoJson(path);
+    const size_t videoEntries = size_t(info.at("video/entries").number());
+    const size_t soundEntries = size_t(info.at("sound/entries").number());
+    ASSERT_EQ(text.size(), 1 + videoEntries + soundEntries);
+
+    // The first video line is ffprobe's first packet at time 0, a sync sample.
+    auto packets = probePackets(path, "v:0");
+    EXPECT_EQ(text[1], "video\t0\t0\t" + std::to_string(packets[0].duration * 10000000 / 15360) + "\t" +
+                           std::to_string(packets[0].size) + "\t" + std::to_string(packets[0].pos) + "\t1\t1");
+    // Sound: one-second chunks of 8000 mono 16-bit frames, the last one a half.
+    EXPECT_EQ(text[1 + videoEntries].rfind("sound\t0\t0\t10000000\t16000\t", 0), 0u) << text[1 + videoEntries];
+    EXPECT_EQ(text.back().rfind("sound\t2\t20000000\t25000000\t8000\t", 0), 0u) << text.back();
+}
+
+TEST(OrvexRefusal, MissingFileGivesTheErrorLineAndStatus2)
+{
+    ProgramRun run = orvex({"info", "/nonexistent/folder/movie.mov"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "orvex: cannot load /nonexistent/folder/movie.mov: HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) "
+                       "(0x80070003)\n");
+}
+
+TEST(OrvexRefusal, FilesThatAreNoMovieGiveEInvalidArg)
+{
+    ScratchFolder folder;
+    const std::string text = folder.write("notes.mov", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'v', 'i', 'e'});
+    for (const char *command : {"info", "index"}) {
+        ProgramRun run = orvex({command, text});
+        EXPECT_EQ(run.status, 2) << command;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "orvex: cannot load " + text + ": E_INVALIDARG (0x80070057)\n");
+    }
+    const std::string missing = folder.write("x.mov", {}) + ".gone";
+    ProgramRun run = orvex({"index", missing});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "orvex: cannot load " + missing + ": HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) (0x80070002)\n");
+}
+
+TEST(OrvexRefusal, TruncatedRealMovieIsRefusedNotCrashed)
+{
+    ScratchFolder folder;
+    Bytes movie = readFileBytes(dataPath("movies/main_aac_faststart.mov"));
+    for (size_t keep : {size_t(16), movie.size() / 3, movie.size() - 1}) {
+        const std::string path = folder.write("cut.mov", Bytes(movie.begin(), movie.begin() + long(keep)));
+        ProgramRun run = orvex({"info", path, "--json"});
+        EXPECT_EQ(run.status, 2) << keep;
+        EXPECT_EQ(run.err, "orvex: cannot load " + path + ": E_INVALIDARG (0x80070057)\n");
+    }
+}
+
+TEST(OrvexUsage, WrongArgumentsExitWith64)
+{
+    EXPECT_EQ(orvex({"info"}).status, 64);
+    EXPECT_EQ(orvex({"index", "a.mov", "b.mov"}).status, 64);
+    EXPECT_EQ(orvex({"info", "a.mov", "--bogus"}).status, 64);
+}
+
+} // namespace
+} // namespace orvex::test
