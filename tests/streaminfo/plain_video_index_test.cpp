@@ -61,7 +61,8 @@ TEST(PlainVideoIndex, TakesSyncFlagsFromStss)
         EXPECT_EQ(info->GetSampleIndex()[i].sync, (i == 0 || i == 30 || i == 60) ? 1u : 0u) << i;
 
     TestMovie withoutStss(movieAtom({videoTrack(3000, 9000, evenVideoTables(90, 100, 10, 100))}));
-    for (const auto &entry : build(withoutStss)->GetSampleIndex())
+    auto noStss = build(withoutStss);
+    for (const auto &entry : noStss->GetSampleIndex())
         EXPECT_EQ(entry.sync, 1u);
 }
 
