@@ -13,7 +13,7 @@ void CMyDecoder11::DecoderDeleter::operator()(OrvexIPP::AVCDecoder *pDecoder) co
 }
 
 CMyDecoder11::CMyDecoder11(CMyInputDataQueue *pInput, CMyOutputDataQueue *pOutput)
-    : m_pInput(pInput), m_pOutput(pOutput)
+    : m_pInput(pInput), m_pOutput(pOutput), m_pPixelBuffers(std::make_shared<CMyPixelBufferPool>())
 {
 }
 
@@ -299,7 +299,7 @@ void CMyDecoder11::StartPicture()
         switch (format) {
         case AVCD_PARAM_OUTPUT_FORMAT_ID_I420:
         case AVCD_PARAM_OUTPUT_FORMAT_ID_YV12: {
-            auto pYUV = std::make_unique<CMyYUVBuffer>(m_displayWidth, m_displayHeight, format);
+            auto pYUV = std::make_unique<CMyYUVBuffer>(m_displayWidth, m_displayHeight, format, m_pPixelBuffers);
             m_pYUV = pYUV.get();
             m_pPicture = std::move(pYUV);
             break;
@@ -307,7 +307,7 @@ void CMyDecoder11::StartPicture()
         case AVCD_PARAM_OUTPUT_FORMAT_ID_RGB32:
         case AVCD_PARAM_OUTPUT_FORMAT_ID_RGB24:
         case AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24: {
-            auto pRGB = std::make_unique<CMyRGBBuffer>(m_displayWidth, m_displayHeight, format);
+            auto pRGB = std::make_unique<CMyRGBBuffer>(m_displayWidth, m_displayHeight, format, m_pPixelBuffers);
             m_pRGB = pRGB.get();
             m_pPicture = std::move(pRGB);
             break;
@@ -328,6 +328,8 @@ int32_t CMyDecoder11::SetStatus(const OrvexIPP::WriterStatus *pInfo)
     if (status == AVCD_WRITER_STATUS_PICTURE_START) {
         StartPicture();
     } else if (status == AVCD_WRITER_STATUS_PICTURE_DONE && m_pPicture) {
+        if (m_pYUV) m_pYUV->ClearUnwritten();
+        if (m_pRGB) m_pRGB->ClearUnwritten();
         m_pYUV = nullptr;
         m_pRGB = nullptr;
         m_pOutput->PushFrame(std::move(m_pPicture));

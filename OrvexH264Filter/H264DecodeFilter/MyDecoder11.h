@@ -132,6 +132,10 @@ private:
     CMyYUVBuffer *m_pYUV = nullptr;
     CMyRGBBuffer *m_pRGB = nullptr;
 
+    // Shared with the picture records, which give their buffers back to it
+    // wherever they are deleted.
+    std::shared_ptr<CMyPixelBufferPool> m_pPixelBuffers;
+
     CAMEvent m_evStop{TRUE};
     CMyVideoSignalInfo m_videoSignal;
 };

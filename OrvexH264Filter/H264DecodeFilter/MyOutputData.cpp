@@ -47,9 +47,21 @@ std::unique_ptr<CMyOutputData> CMyOutputData::NewSegment(REFERENCE_TIME start, R
 
 CMyOutputData::CMyOutputData(LONG kind) : m_kind(kind) {}
 
-CMyOutputData::CMyOutputData(DWORD width, DWORD height, LONG format, DWORD pixelBytes)
-    : m_kind(kPicture), m_pixels(pixelBytes), m_width(width), m_height(height), m_format(format)
+CMyOutputData::CMyOutputData(DWORD width, DWORD height, LONG format, DWORD pixelBytes,
+                             std::shared_ptr<CMyPixelBufferPool> pPool)
+    : m_kind(kPicture), m_width(width), m_height(height), m_format(format), m_pPool(std::move(pPool))
 {
+    m_pixels = m_pPool ? m_pPool->Take(pixelBytes, &m_reused) : CSimpleBuffer(pixelBytes);
+}
+
+CMyOutputData::~CMyOutputData()
+{
+    if (m_pPool) m_pPool->Give(std::move(m_pixels));
+}
+
+void CMyOutputData::ClearFrom(BYTE *pCursor, BYTE *pEnd) const
+{
+    if (m_reused && pCursor && pEnd > pCursor) std::memset(pCursor, 0, static_cast<size_t>(pEnd - pCursor));
 }
 
 bool CMyOutputData::GetNewSegment(REFERENCE_TIME *pStart, REFERENCE_TIME *pStop, double *pRate) const
@@ -71,10 +83,15 @@ void CMyOutputData::CopyBounded(BYTE *&pCursor, BYTE *pEnd, const BYTE *pSource,
     pCursor += count;
 }
 
-CMyRGBBuffer::CMyRGBBuffer(DWORD width, DWORD height, LONG format)
-    : CMyOutputData(width, height, format, PlaneBytes(width, height, format == kFormatRGB32 ? 4 : 3)),
+CMyRGBBuffer::CMyRGBBuffer(DWORD width, DWORD height, LONG format, std::shared_ptr<CMyPixelBufferPool> pPool)
+    : CMyOutputData(width, height, format, PlaneBytes(width, height, format == kFormatRGB32 ? 4 : 3), std::move(pPool)),
       m_pCursor(m_pixels.GetData())
 {
+}
+
+void CMyRGBBuffer::ClearUnwritten()
+{
+    ClearFrom(m_pCursor, m_pixels.GetData() + m_pixels.GetSize());
 }
 
 void CMyRGBBuffer::Write(const BYTE *pSource, DWORD n)
@@ -82,8 +99,8 @@ void CMyRGBBuffer::Write(const BYTE *pSource, DWORD n)
     CopyBounded(m_pCursor, m_pixels.GetData() + m_pixels.GetSize(), pSource, n);
 }
 
-CMyYUVBuffer::CMyYUVBuffer(DWORD width, DWORD height, LONG format)
-    : CMyOutputData(width, height, format, SizesOf(width, height).total)
+CMyYUVBuffer::CMyYUVBuffer(DWORD width, DWORD height, LONG format, std::shared_ptr<CMyPixelBufferPool> pPool)
+    : CMyOutputData(width, height, format, SizesOf(width, height).total, std::move(pPool))
 {
     const YUVSizes sizes = SizesOf(width, height);
     BYTE *pBase = m_pixels.GetData();
@@ -101,4 +118,11 @@ CMyYUVBuffer::CMyYUVBuffer(DWORD width, DWORD height, LONG format)
     m_pYCursor = m_pY;
     m_pUCursor = m_pU;
     m_pVCursor = m_pV;
+}
+
+void CMyYUVBuffer::ClearUnwritten()
+{
+    ClearFrom(m_pYCursor, m_pY + m_ySize);
+    ClearFrom(m_pUCursor, m_pU + m_uSize);
+    ClearFrom(m_pVCursor, m_pV + m_vSize);
 }

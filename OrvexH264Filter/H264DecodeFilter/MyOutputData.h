@@ -5,6 +5,7 @@
 // its target format, so frame output copies rows and nothing else.
 #pragma once
 
+#include "H264DecodeFilter/MyPixelBufferPool.h"
 #include "MyQuickTimeAPIs/SimpleBuffer.h"
 
 #include <streams.h>
@@ -22,7 +23,8 @@ public:
     static std::unique_ptr<CMyOutputData> NewEndOfStream();
     static std::unique_ptr<CMyOutputData> NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate);
 
-    virtual ~CMyOutputData() = default;
+    // Gives the pixel buffer back to the pool it came from, if any.
+    virtual ~CMyOutputData();
     CMyOutputData(const CMyOutputData &) = delete;
     CMyOutputData &operator=(const CMyOutputData &) = delete;
 
@@ -40,12 +42,15 @@ public:
 protected:
     // A command of the given kind.
     explicit CMyOutputData(LONG kind);
-    // A picture with a zero-filled pixel buffer of pixelBytes bytes.
-    CMyOutputData(DWORD width, DWORD height, LONG format, DWORD pixelBytes);
+    // A picture with a pixel buffer of pixelBytes bytes, from pPool when
+    // given (then possibly holding an earlier picture), else zero-filled.
+    CMyOutputData(DWORD width, DWORD height, LONG format, DWORD pixelBytes, std::shared_ptr<CMyPixelBufferPool> pPool);
 
     // Copies up to n bytes from pSource to the cursor, never past end, and
     // moves the cursor on by what was copied.
     static void CopyBounded(BYTE *&pCursor, BYTE *pEnd, const BYTE *pSource, DWORD n);
+    // Zeroes [pCursor, pEnd) when the buffer was reused.
+    void ClearFrom(BYTE *pCursor, BYTE *pEnd) const;
 
     LONG m_kind;
     CSimpleBuffer m_pixels;
@@ -55,6 +60,8 @@ protected:
     REFERENCE_TIME m_segmentStart = 0;
     REFERENCE_TIME m_segmentStop = 0;
     double m_rate = 0.0;
+    std::shared_ptr<CMyPixelBufferPool> m_pPool;
+    bool m_reused = false; // the buffer holds an earlier picture's bytes
 };
 
 // Packed RGB: 4 bytes per pixel for format 5, 3 for every other format; rows
@@ -62,11 +69,15 @@ protected:
 class CMyRGBBuffer : public CMyOutputData {
 public:
     // Throws std::bad_alloc. A picture too large for a 32-bit size gets an
-    // empty buffer (every write dropped).
-    CMyRGBBuffer(DWORD width, DWORD height, LONG format);
+    // empty buffer (every write dropped). With a pool the buffer may be one
+    // that held an earlier picture.
+    CMyRGBBuffer(DWORD width, DWORD height, LONG format, std::shared_ptr<CMyPixelBufferPool> pPool = nullptr);
 
     // Appends n bytes; what would pass the end of the buffer is dropped.
     void Write(const BYTE *pSource, DWORD n);
+    // Zeroes what the writes did not reach, so that a reused buffer shows
+    // nothing of an earlier picture.
+    void ClearUnwritten();
 
     BYTE *GetData() { return m_pixels.GetData(); }
     DWORD GetBytesWritten() const { return static_cast<DWORD>(m_pCursor - m_pixels.GetData()); }
@@ -81,13 +92,17 @@ private:
 class CMyYUVBuffer : public CMyOutputData {
 public:
     // Throws std::bad_alloc. A picture too large for a 32-bit size gets an
-    // empty buffer (every write dropped).
-    CMyYUVBuffer(DWORD width, DWORD height, LONG format);
+    // empty buffer (every write dropped). With a pool the buffer may be one
+    // that held an earlier picture.
+    CMyYUVBuffer(DWORD width, DWORD height, LONG format, std::shared_ptr<CMyPixelBufferPool> pPool = nullptr);
 
     // Each appends n bytes to its plane; what would pass the plane's end is dropped.
     void WriteY(const BYTE *pSource, DWORD n) { CopyBounded(m_pYCursor, m_pY + m_ySize, pSource, n); }
     void WriteU(const BYTE *pSource, DWORD n) { CopyBounded(m_pUCursor, m_pU + m_uSize, pSource, n); }
     void WriteV(const BYTE *pSource, DWORD n) { CopyBounded(m_pVCursor, m_pV + m_vSize, pSource, n); }
+    // Zeroes what the writes did not reach in each plane, so that a reused
+    // buffer shows nothing of an earlier picture.
+    void ClearUnwritten();
 
     BYTE *GetY() const { return m_pY; }
     DWORD GetYSize() const { return m_ySize; }

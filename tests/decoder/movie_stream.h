@@ -1,0 +1,46 @@
+// A test movie's H.264 video as the parser delivers it to the decode filter:
+// the parameter sets of its configuration record, its image description,
+// and every sample's bytes (NAL units behind 4-byte big-endian lengths) with
+// its time stamps. Movies are read through the QuickTime layer (sample
+// offsets and sizes from the sample tables, bytes from the file); Annex B
+// streams are cut into one sample per picture.
+#ifndef ORVEX_TESTS_DECODER_MOVIE_STREAM_H
+#define ORVEX_TESTS_DECODER_MOVIE_STREAM_H
+
+#include "MyQuickTimeAPIs/MySampleDescription.h"
+
+#include <streams.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace wrapper_test {
+
+struct MovieSample {
+    std::vector<uint8_t> bytes;
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+};
+
+struct MovieStream {
+    std::string path; // the file ffmpeg decodes for reference
+    std::vector<uint8_t> sps, pps;
+    std::shared_ptr<CMyImageDescription> description;
+    std::vector<MovieSample> samples;
+
+    size_t LargestSample() const;
+};
+
+// A movie under tests/data by relative path (for example "movies/baseline_sowt.mov").
+std::string DataPath(const std::string &relative);
+
+// Throws std::runtime_error when the movie has no H.264 video track.
+MovieStream LoadMovie(const std::string &path);
+// An Annex B stream of tests/data/decoder, 1/15 s per sample.
+MovieStream LoadAnnexB(const std::string &name);
+
+} // namespace wrapper_test
+
+#endif

@@ -1,0 +1,88 @@
+#include "sample_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace wrapper_test {
+
+SamplePool::SamplePool(LONG count, LONG size) : m_count(count), m_size(size)
+{
+    EXPECT_EQ(CreateMemoryAllocator(&m_pAllocator), S_OK);
+    ALLOCATOR_PROPERTIES request{count, size, 1, 0};
+    ALLOCATOR_PROPERTIES actual{};
+    EXPECT_EQ(m_pAllocator->SetProperties(&request, &actual), S_OK);
+    m_size = actual.cbBuffer;
+    EXPECT_EQ(m_pAllocator->Commit(), S_OK);
+}
+
+SamplePool::~SamplePool()
+{
+    m_pAllocator->Decommit();
+    m_pAllocator->Release();
+}
+
+SamplePtr SamplePool::Make(const SampleSpec &spec)
+{
+    IMediaSample *pSample = nullptr;
+    EXPECT_EQ(m_pAllocator->GetBuffer(&pSample, nullptr, nullptr, 0), S_OK);
+    if (!pSample) return nullptr;
+    SamplePtr sample(pSample);
+    EXPECT_LE(spec.bytes.size(), static_cast<size_t>(m_size)) << "sample larger than the pool's buffers";
+    if (spec.bytes.size() > static_cast<size_t>(m_size)) return nullptr;
+
+    BYTE *pBuffer = nullptr;
+    EXPECT_EQ(sample->GetPointer(&pBuffer), S_OK);
+    if (!spec.bytes.empty()) std::memcpy(pBuffer, spec.bytes.data(), spec.bytes.size());
+    EXPECT_EQ(sample->SetActualDataLength(static_cast<LONG>(spec.bytes.size())), S_OK);
+
+    if (spec.start) {
+        REFERENCE_TIME start = *spec.start;
+        REFERENCE_TIME stop = spec.stop.value_or(0);
+        sample->SetTime(&start, spec.stop ? &stop : nullptr);
+    }
+    if (spec.mediaStart) {
+        LONGLONG start = *spec.mediaStart;
+        LONGLONG stop = spec.mediaStop.value_or(start);
+        sample->SetMediaTime(&start, &stop);
+    }
+    sample->SetDiscontinuity(spec.discontinuity ? TRUE : FALSE);
+
+    IMediaSample2 *pSample2 = nullptr;
+    EXPECT_EQ(sample->QueryInterface(IID_IMediaSample2, reinterpret_cast<void **>(&pSample2)), S_OK);
+    if (pSample2) {
+        AM_SAMPLE2_PROPERTIES props{};
+        EXPECT_EQ(pSample2->GetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props)), S_OK);
+        props.dwStreamId = spec.streamId;
+        EXPECT_EQ(pSample2->SetProperties(sizeof(props), reinterpret_cast<const BYTE *>(&props)), S_OK);
+        pSample2->Release();
+    }
+    return sample;
+}
+
+SamplePtr SamplePool::Make(const std::vector<uint8_t> &bytes, DWORD streamId)
+{
+    SampleSpec spec;
+    spec.bytes = bytes;
+    spec.streamId = streamId;
+    return Make(spec);
+}
+
+LONG SamplePool::FreeCount()
+{
+    IMemAllocatorCallbackTemp *pCallback = nullptr;
+    LONG free = -1;
+    if (SUCCEEDED(m_pAllocator->QueryInterface(IID_IMemAllocatorCallbackTemp, reinterpret_cast<void **>(&pCallback)))) {
+        pCallback->GetFreeCount(&free);
+        pCallback->Release();
+    }
+    return free;
+}
+
+ULONG RefCount(IUnknown *p)
+{
+    p->AddRef();
+    return p->Release();
+}
+
+} // namespace wrapper_test

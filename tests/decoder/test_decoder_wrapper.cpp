@@ -1,0 +1,746 @@
+// CMyDecoder11 on its own: what it learns from the parameter sets, the output
+// format it picks, the decoder's lifetime, the reader over queued samples,
+// the writer building picture records, and the back-pressure wait of a step.
+#include "movie_stream.h"
+#include "sample_pool.h"
+#include "wrapper_pipeline.h"
+
+#include "H264DecodeFilter/MyDecoder11.h"
+#include "support/debug_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace wrapper_test;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Settle()
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+const MovieStream &Movie(const std::string &relative)
+{
+    static std::map<std::string, MovieStream> cache;
+    auto it = cache.find(relative);
+    if (it == cache.end()) it = cache.emplace(relative, LoadMovie(DataPath(relative))).first;
+    return it->second;
+}
+
+HRESULT SetSets(CMyDecoder11 &decoder, const MovieStream &movie)
+{
+    return decoder.SetParameterSets(movie.sps.data(), WORD(movie.sps.size()), movie.pps.data(), WORD(movie.pps.size()),
+                                    movie.description.get());
+}
+
+HRESULT SetFormat(CMyDecoder11 &decoder, const GUID &subtype)
+{
+    CMediaType mt(&MEDIATYPE_Video);
+    mt.SetSubtype(&subtype);
+    return decoder.SetOutputFormat(&mt);
+}
+
+struct Rig {
+    CMyInputDataQueue input;
+    CMyOutputDataQueue output;
+    CMyDecoder11 decoder{&input, &output};
+};
+
+// --- stream information --------------------------------------------------------
+
+TEST(DecoderWrapperStreamInfo, DisplaySizeIsUnknownUntilParameterSets)
+{
+    Rig rig;
+    DWORD w = 7, h = 7;
+    EXPECT_EQ(rig.decoder.GetDisplaySize(&w, &h), E_UNEXPECTED);
+    EXPECT_EQ(w, 0u);
+    EXPECT_EQ(h, 0u);
+    EXPECT_EQ(rig.decoder.GetDisplaySize(nullptr, &h), E_POINTER);
+    EXPECT_EQ(rig.decoder.GetDisplaySize(&w, nullptr), E_POINTER);
+}
+
+struct StreamInfoCase {
+    std::string movie;
+    DWORD width, height;
+    LONG fullRange, matrix;
+};
+
+class DecoderWrapperParameterSets : public ::testing::TestWithParam<StreamInfoCase> {};
+
+TEST_P(DecoderWrapperParameterSets, GiveTheDisplaySizeAndVideoSignal)
+{
+    const StreamInfoCase &c = GetParam();
+    Rig rig;
+    orvex::test::DebugCapture capture;
+    ASSERT_EQ(SetSets(rig.decoder, Movie(c.movie)), S_OK);
+    DWORD w = 0, h = 0;
+    EXPECT_EQ(rig.decoder.GetDisplaySize(&w, &h), S_OK);
+    EXPECT_EQ(w, c.width);
+    EXPECT_EQ(h, c.height);
+    EXPECT_EQ(rig.decoder.GetVideoSignal().m_video_full_range_flag, c.fullRange);
+    EXPECT_EQ(rig.decoder.GetVideoSignal().m_matrix_coefficients, c.matrix);
+    EXPECT_NE(rig.decoder.GetSPS(), nullptr);
+    EXPECT_NE(rig.decoder.GetPPS(), nullptr);
+    EXPECT_TRUE(capture.contains("matrix_coefficients : " + std::to_string(c.matrix) + " \n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Movies, DecoderWrapperParameterSets,
+    ::testing::Values(StreamInfoCase{"movies/baseline_sowt.mov", 160, 120, 0, 2},
+                      StreamInfoCase{"movies/odd_size_sowt_3000.mov", 162, 98, 0, 2},
+                      StreamInfoCase{"parameter_sets/baseline_1920x1080_l40.mov", 1920, 1080, 0, 2},
+                      StreamInfoCase{"parameter_sets/main_1280x720_l31_bt709.mov", 1280, 720, 0, 1},
+                      StreamInfoCase{"parameter_sets/main_322x242_l21_fullrange.mov", 322, 242, 1, 6}),
+    [](const auto &info) {
+        std::string name = info.param.movie.substr(info.param.movie.find('/') + 1);
+        name = name.substr(0, name.find('.'));
+        for (char &ch : name)
+            if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        return name;
+    });
+
+TEST(DecoderWrapperStreamInfo, MissingArgumentsAreRefused)
+{
+    Rig rig;
+    const MovieStream &m = Movie("movies/baseline_sowt.mov");
+    EXPECT_EQ(rig.decoder.SetParameterSets(nullptr, 4, m.pps.data(), WORD(m.pps.size()), m.description.get()),
+              E_POINTER);
+    EXPECT_EQ(rig.decoder.SetParameterSets(m.sps.data(), WORD(m.sps.size()), nullptr, 4, m.description.get()),
+              E_POINTER);
+    EXPECT_EQ(rig.decoder.SetParameterSets(m.sps.data(), WORD(m.sps.size()), m.pps.data(), WORD(m.pps.size()), nullptr),
+              E_POINTER);
+    EXPECT_EQ(rig.decoder.GetSPS(), nullptr);
+}
+
+TEST(DecoderWrapperStreamInfo, RefusedSetsFailAndKeepThePairHeldBefore)
+{
+    struct Refused {
+        std::string name;
+        Bytes sps, pps;
+        std::string trace;
+        bool zeroPpsLength = false;
+    };
+    const MovieStream &good = Movie("movies/baseline_sowt.mov");
+    const MovieStream &high = Movie("parameter_sets/high_320x240.mov");
+    const MovieStream &cabac = Movie("parameter_sets/main_cabac_320x240.mov");
+    const std::vector<Refused> cases = {
+        {"High profile SPS", high.sps, high.pps, "neither Baseline nor Main"},
+        {"CABAC PPS", cabac.sps, cabac.pps, "CABAC"},
+        {"truncated SPS", Bytes(good.sps.begin(), good.sps.begin() + 3), good.pps, "ends before its fields"},
+        {"SPS of its header byte only", Bytes{0x67}, good.pps, "CMyDecoder11::SetParameterSets : "},
+        {"PPS of length 0", good.sps, good.pps, "CMyDecoder11::SetParameterSets : ", true},
+    };
+    for (const Refused &c : cases) {
+        Rig rig;
+        ASSERT_EQ(SetSets(rig.decoder, good), S_OK);
+        const CMyH264SPS *sps = rig.decoder.GetSPS();
+        const CMyH264PPS *pps = rig.decoder.GetPPS();
+        orvex::test::DebugCapture capture;
+        const WORD ppsLength = c.zeroPpsLength ? 0 : WORD(c.pps.size());
+        EXPECT_EQ(rig.decoder.SetParameterSets(c.sps.data(), WORD(c.sps.size()), c.pps.data(), ppsLength,
+                                               good.description.get()),
+                  E_INVALIDARG)
+            << c.name;
+        EXPECT_EQ(rig.decoder.GetSPS(), sps) << c.name;
+        EXPECT_EQ(rig.decoder.GetPPS(), pps) << c.name;
+        DWORD w = 0, h = 0;
+        EXPECT_EQ(rig.decoder.GetDisplaySize(&w, &h), S_OK);
+        EXPECT_EQ(w, 160u);
+        EXPECT_TRUE(capture.contains(c.trace)) << c.name;
+    }
+}
+
+TEST(DecoderWrapperStreamInfo, ResetForgetsTheSetsButKeepsTheDisplaySize)
+{
+    Rig rig;
+    ASSERT_EQ(SetSets(rig.decoder, Movie("parameter_sets/main_322x242_l21_fullrange.mov")), S_OK);
+    rig.decoder.ResetStreamInfo();
+    EXPECT_EQ(rig.decoder.GetSPS(), nullptr);
+    EXPECT_EQ(rig.decoder.GetPPS(), nullptr);
+    const CMyVideoSignalInfo &signal = rig.decoder.GetVideoSignal();
+    EXPECT_EQ(signal.m_video_format, 5);
+    EXPECT_EQ(signal.m_video_full_range_flag, 0);
+    EXPECT_EQ(signal.m_colour_primaries, 2);
+    EXPECT_EQ(signal.m_transfer_characteristics, 2);
+    EXPECT_EQ(signal.m_matrix_coefficients, 2);
+    DWORD w = 0, h = 0;
+    EXPECT_EQ(rig.decoder.GetDisplaySize(&w, &h), S_OK);
+    EXPECT_EQ(w, 322u);
+    EXPECT_EQ(h, 242u);
+}
+
+// --- output format and decode parameters -------------------------------------------
+
+struct FormatCase {
+    const GUID *subtype;
+    const char *name;
+    LONG limitedRange, fullRange;
+};
+
+TEST(DecoderWrapperOutputFormat, FollowsTheSubtypeAndTheStreamsRange)
+{
+    const FormatCase cases[] = {
+        {&MEDIASUBTYPE_YV12, "YV12", 1, 1},
+        {&MEDIASUBTYPE_IYUV, "IYUV", 0, 0},
+        {&MEDIASUBTYPE_RGB32, "RGB32", 5, 7},
+        {&MEDIASUBTYPE_RGB24, "RGB24", 6, 7},
+    };
+    for (const FormatCase &c : cases) {
+        Rig limited, full;
+        ASSERT_EQ(SetSets(limited.decoder, Movie("movies/baseline_sowt.mov")), S_OK);
+        ASSERT_EQ(SetSets(full.decoder, Movie("parameter_sets/main_322x242_l21_fullrange.mov")), S_OK);
+        EXPECT_EQ(SetFormat(limited.decoder, *c.subtype), S_OK) << c.name;
+        EXPECT_EQ(SetFormat(full.decoder, *c.subtype), S_OK) << c.name;
+        EXPECT_EQ(limited.decoder.GetOutputFormatId(), c.limitedRange) << c.name;
+        EXPECT_EQ(full.decoder.GetOutputFormatId(), c.fullRange) << c.name;
+    }
+}
+
+TEST(DecoderWrapperOutputFormat, StartsAtYV12AndKeepsItForOtherSubtypes)
+{
+    Rig rig;
+    EXPECT_EQ(rig.decoder.GetOutputFormatId(), 1);
+    ASSERT_EQ(SetFormat(rig.decoder, MEDIASUBTYPE_RGB24), S_OK);
+    EXPECT_EQ(SetFormat(rig.decoder, MEDIASUBTYPE_Avi), VFW_E_TYPE_NOT_ACCEPTED);
+    EXPECT_EQ(SetFormat(rig.decoder, MEDIASUBTYPE_ARGB32), VFW_E_TYPE_NOT_ACCEPTED);
+    EXPECT_EQ(SetFormat(rig.decoder, GUID_NULL), VFW_E_TYPE_NOT_ACCEPTED);
+    EXPECT_EQ(rig.decoder.GetOutputFormatId(), 6);
+    EXPECT_EQ(rig.decoder.SetOutputFormat(nullptr), E_POINTER);
+}
+
+TEST(DecoderWrapperOutputFormat, AnOpenDecoderTakesTheNewFormat)
+{
+    Rig rig;
+    ASSERT_EQ(SetSets(rig.decoder, Movie("movies/baseline_sowt.mov")), S_OK);
+    ASSERT_TRUE(rig.decoder.CreateDecoder());
+    EXPECT_EQ(SetFormat(rig.decoder, MEDIASUBTYPE_RGB32), S_OK);
+    EXPECT_EQ(rig.decoder.GetOutputFormatId(), 5);
+    rig.decoder.FreeDecoder();
+}
+
+TEST(DecoderWrapperParameters, ModesAreZeroToTwo)
+{
+    Rig rig;
+    EXPECT_EQ(rig.decoder.GetDeblockingSkipMode(), 0);
+    EXPECT_EQ(rig.decoder.GetOutputScalingMode(), 0);
+    for (LONG mode : {0, 1, 2}) {
+        EXPECT_EQ(rig.decoder.SetDeblockingSkipMode(mode), S_OK);
+        EXPECT_EQ(rig.decoder.GetDeblockingSkipMode(), mode);
+        EXPECT_EQ(rig.decoder.SetOutputScalingMode(mode), S_OK);
+        EXPECT_EQ(rig.decoder.GetOutputScalingMode(), mode);
+    }
+    for (LONG bad : {3, -1, 0x7FFFFFFF}) {
+        EXPECT_EQ(rig.decoder.SetDeblockingSkipMode(bad), E_INVALIDARG);
+        EXPECT_EQ(rig.decoder.SetOutputScalingMode(bad), E_INVALIDARG);
+    }
+    EXPECT_EQ(rig.decoder.GetDeblockingSkipMode(), 2);
+    EXPECT_EQ(rig.decoder.GetOutputScalingMode(), 2);
+}
+
+// --- the decoder instance ------------------------------------------------------------
+
+TEST(DecoderWrapperLifecycle, CreateAndFree)
+{
+    Rig rig;
+    EXPECT_FALSE(rig.decoder.HasDecoder());
+    EXPECT_EQ(rig.decoder.DecodeHeader(), 0) << "no instance";
+    rig.decoder.FreeDecoder(); // nothing to free
+    ASSERT_TRUE(rig.decoder.CreateDecoder());
+    EXPECT_TRUE(rig.decoder.HasDecoder());
+    ASSERT_TRUE(rig.decoder.CreateDecoder()) << "opening again replaces the instance";
+    rig.decoder.FreeDecoder();
+    EXPECT_FALSE(rig.decoder.HasDecoder());
+}
+
+TEST(DecoderWrapperLifecycle, FreeDecoderAbortsTheInputAndStartInputResetsIt)
+{
+    SamplePool pool(1, 64);
+    Rig rig;
+    ASSERT_TRUE(rig.decoder.CreateDecoder());
+    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 1}}));
+    rig.input.PushSample(sample.get());
+    rig.decoder.FreeDecoder();
+    EXPECT_EQ(rig.input.WaitPop(), nullptr) << "aborted";
+    rig.decoder.StartInput();
+    EXPECT_NE(rig.input.WaitPop(), nullptr);
+    rig.decoder.AbortInput();
+    EXPECT_EQ(rig.input.TryPop(), nullptr);
+}
+
+TEST(DecoderWrapperLifecycle, DecodeFrameWithoutADecoderFailsAndDropsTheSample)
+{
+    SamplePool pool(1, 64);
+    Rig rig;
+    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 1}, {0x65, 2}}));
+    rig.input.PushSample(sample.get());
+    sample.reset();
+    uint32_t size = 0;
+    int32_t status = 0;
+    ASSERT_EQ(rig.decoder.GetDataSize(&size, &status), 4);
+    EXPECT_EQ(pool.FreeCount(), 0);
+    EXPECT_EQ(rig.decoder.DecodeFrame(), -1);
+    EXPECT_EQ(pool.FreeCount(), 1);
+}
+
+TEST(DecoderWrapperLifecycle, DestroyingTheWrapperFreesAnOpenDecoderAndHeldSample)
+{
+    SamplePool pool(1, 64);
+    CMyInputDataQueue input;
+    CMyOutputDataQueue output;
+    {
+        CMyDecoder11 decoder(&input, &output);
+        ASSERT_TRUE(decoder.CreateDecoder());
+        SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 1}, {0x65, 2}}));
+        input.PushSample(sample.get());
+        uint32_t size = 0;
+        int32_t status = 0;
+        ASSERT_EQ(decoder.GetDataSize(&size, &status), 4);
+    }
+    EXPECT_EQ(pool.FreeCount(), 1);
+}
+
+// --- reader ---------------------------------------------------------------------------
+
+struct Read {
+    int32_t result;
+    uint32_t size;
+    int32_t status;
+};
+
+Read GetDataSize(CMyDecoder11 &decoder)
+{
+    Read r{0, 0xAAAAAAAA, 0x5555};
+    r.result = decoder.GetDataSize(&r.size, &r.status);
+    return r;
+}
+
+TEST(DecoderWrapperReader, HandsOutTheUnitsOfRecordsOfZeroOneAndThreeUnits)
+{
+    SamplePool pool(3, 128);
+    Rig rig;
+    const Bytes one{0x65, 1, 2, 3, 4};
+    const std::vector<Bytes> three{{0x41, 1}, {0x41, 2, 2}, {0x41, 3, 3, 3}};
+    SamplePtr empty = pool.Make(Bytes{});
+    SamplePtr single = pool.Make(LengthPrefixed({one}));
+    SamplePtr triple = pool.Make(LengthPrefixed(three));
+    for (SamplePtr *s : {&empty, &single, &triple}) {
+        rig.input.PushSample(s->get());
+        s->reset(); // the queue's records hold the samples now
+    }
+
+    std::vector<Bytes> expected{one};
+    expected.insert(expected.end(), three.begin(), three.end());
+    // Buffers back in the pool after each unit is read: the empty sample at
+    // once, the single one after its unit, the triple one after its third.
+    const LONG freeAfter[] = {2, 2, 2, 3};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const Read r = GetDataSize(rig.decoder);
+        ASSERT_EQ(r.result, 4) << "unit " << i;
+        EXPECT_EQ(r.status, 0x5555) << "status written with a unit";
+        ASSERT_EQ(r.size, expected[i].size()) << "unit " << i;
+        if (i == 0) {
+            EXPECT_EQ(pool.FreeCount(), 1) << "the empty sample is used up at once";
+        }
+        Bytes buffer(r.size);
+        EXPECT_EQ(rig.decoder.ReadData(buffer.data(), r.size, 0), int32_t(r.size));
+        EXPECT_EQ(buffer, expected[i]);
+        EXPECT_EQ(pool.FreeCount(), freeAfter[i]) << "after unit " << i;
+    }
+
+    // Nothing queued: "no more input" at once; the library goes on later.
+    Read r = GetDataSize(rig.decoder);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.status, 6);
+    EXPECT_EQ(r.size, 0xAAAAAAAAu) << "size written without a unit";
+
+    rig.input.PushEndOfStream();
+    r = GetDataSize(rig.decoder);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.status, 5);
+    EXPECT_EQ(rig.input.GetCount(), 0u) << "the marker is used up";
+    r = GetDataSize(rig.decoder);
+    EXPECT_EQ(r.status, 6);
+}
+
+TEST(DecoderWrapperReader, RecordsAddedAfterNoMoreInputAreReadNext)
+{
+    SamplePool pool(1, 64);
+    Rig rig;
+    EXPECT_EQ(GetDataSize(rig.decoder).status, 6);
+    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 9}}));
+    rig.input.PushSample(sample.get());
+    const Read r = GetDataSize(rig.decoder);
+    EXPECT_EQ(r.result, 4);
+    EXPECT_EQ(r.size, 2u);
+}
+
+TEST(DecoderWrapperReader, AbortedQueueGivesNoMoreInputEvenWithRecords)
+{
+    SamplePool pool(1, 64);
+    Rig rig;
+    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 9}}));
+    rig.input.PushSample(sample.get());
+    rig.decoder.AbortInput();
+    const Read r = GetDataSize(rig.decoder);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.status, 6);
+    EXPECT_EQ(rig.input.GetCount(), 1u);
+    rig.decoder.StartInput();
+    EXPECT_EQ(GetDataSize(rig.decoder).result, 4);
+}
+
+TEST(DecoderWrapperReader, SamplesWithoutCompleteUnitsAreSkipped)
+{
+    SamplePool pool(4, 64);
+    Rig rig;
+    const std::vector<Bytes> unitless = {{}, {0, 0, 1}, {0, 0, 0, 9, 1, 2}};
+    for (const Bytes &bytes : unitless) {
+        SamplePtr sample = pool.Make(bytes);
+        rig.input.PushSample(sample.get());
+    }
+    SamplePtr last = pool.Make(LengthPrefixed({{0x65, 7, 7}}));
+    rig.input.PushSample(last.get());
+    last.reset();
+    const Read r = GetDataSize(rig.decoder);
+    ASSERT_EQ(r.result, 4);
+    EXPECT_EQ(r.size, 3u);
+    EXPECT_EQ(pool.FreeCount(), 3);
+}
+
+TEST(DecoderWrapperReader, ZeroLengthUnitIsHandedOutAndMovesOn)
+{
+    SamplePool pool(1, 64);
+    Rig rig;
+    SamplePtr sample = pool.Make(LengthPrefixed({{}, {0x65, 1}}));
+    rig.input.PushSample(sample.get());
+    Read r = GetDataSize(rig.decoder);
+    ASSERT_EQ(r.result, 4);
+    EXPECT_EQ(r.size, 0u);
+    Bytes buffer(4, 0xEE);
+    EXPECT_EQ(rig.decoder.ReadData(buffer.data(), 0, 0), 0);
+    r = GetDataSize(rig.decoder);
+    ASSERT_EQ(r.result, 4);
+    EXPECT_EQ(r.size, 2u);
+}
+
+TEST(DecoderWrapperReader, RequestBeyondTheUnitNeverReadsPastIt)
+{
+    SamplePool pool(1, 64);
+    Rig rig;
+    // The first unit is followed, inside the same buffer, by a second one
+    // whose bytes must not leak into the first read.
+    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 1, 2}, {0x41, 0x99, 0x99}}));
+    rig.input.PushSample(sample.get());
+    ASSERT_EQ(GetDataSize(rig.decoder).size, 3u);
+    Bytes buffer(64, 0xEE);
+    EXPECT_EQ(rig.decoder.ReadData(buffer.data(), 64, 0), 3) << "a short count marks the unit corrupt";
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 4), (Bytes{0x65, 1, 2, 0xEE}));
+    // The reader has moved on to the second unit.
+    ASSERT_EQ(GetDataSize(rig.decoder).size, 3u);
+    EXPECT_EQ(rig.decoder.ReadData(buffer.data(), 2, 0), 2) << "a smaller request gets what it asked for";
+    EXPECT_EQ(buffer[0], 0x41);
+    EXPECT_EQ(buffer[2], 2) << "nothing written beyond the request";
+}
+
+TEST(DecoderWrapperReader, ReadWithoutAnnouncedUnitCopiesNothing)
+{
+    Rig rig;
+    Bytes buffer(8, 0xEE);
+    EXPECT_EQ(rig.decoder.ReadData(buffer.data(), 8, 0), 0);
+    EXPECT_EQ(buffer, Bytes(8, 0xEE));
+    EXPECT_EQ(rig.decoder.GetDataSize(nullptr, nullptr), 0);
+}
+
+TEST(DecoderWrapperReader, FlushDropsThePartlyReadSample)
+{
+    SamplePool pool(1, 64);
+    Rig rig;
+    ASSERT_TRUE(rig.decoder.CreateDecoder());
+    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 1}, {0x65, 2}}));
+    rig.input.PushSample(sample.get());
+    sample.reset();
+    ASSERT_EQ(GetDataSize(rig.decoder).result, 4);
+    Bytes buffer(2);
+    rig.decoder.ReadData(buffer.data(), 2, 0);
+    EXPECT_EQ(pool.FreeCount(), 0);
+    rig.decoder.Flush();
+    EXPECT_EQ(pool.FreeCount(), 1);
+    EXPECT_EQ(GetDataSize(rig.decoder).status, 6);
+    rig.decoder.FreeDecoder();
+}
+
+// --- writer ---------------------------------------------------------------------------
+
+int32_t Status(CMyDecoder11 &decoder, uint32_t status)
+{
+    OrvexIPP::WriterStatus info{status, 0, 0, 0};
+    return decoder.SetStatus(&info);
+}
+
+int32_t Write(CMyDecoder11 &decoder, const Bytes &bytes)
+{
+    return decoder.WriteData(bytes.data(), uint32_t(bytes.size()));
+}
+
+// A wrapper that knows a 4 x 2 display (one 8 x 8 macroblock row would do
+// too, but the size comes from real parameter sets): the 6x2 test stream.
+struct WriterRig : Rig {
+    WriterRig()
+    {
+        const MovieStream &stream = Stream();
+        EXPECT_EQ(SetSets(decoder, stream), S_OK);
+        DWORD w = 0, h = 0;
+        decoder.GetDisplaySize(&w, &h);
+        width = w;
+        height = h;
+    }
+    static const MovieStream &Stream()
+    {
+        static const MovieStream stream = LoadAnnexB("baseline_6x2.h264");
+        return stream;
+    }
+    DWORD width = 0, height = 0;
+};
+
+TEST(DecoderWrapperWriter, YV12PictureGetsItsPlanesInYVUOrder)
+{
+    WriterRig rig;
+    ASSERT_EQ(rig.width, 6u);
+    ASSERT_EQ(rig.height, 2u);
+    const Bytes y{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, u{20, 21, 22}, v{30, 31, 32};
+    EXPECT_EQ(Status(rig.decoder, 1), 0);
+    EXPECT_EQ(Write(rig.decoder, Bytes(y.begin(), y.begin() + 6)), 0);
+    EXPECT_EQ(Write(rig.decoder, Bytes(y.begin() + 6, y.end())), 0);
+    Status(rig.decoder, 3);
+    Write(rig.decoder, u);
+    Status(rig.decoder, 4);
+    Write(rig.decoder, v);
+    EXPECT_EQ(rig.output.GetCount(), 0u) << "queued only when complete";
+    Status(rig.decoder, 2);
+    ASSERT_EQ(rig.output.GetCount(), 1u);
+    auto record = rig.output.WaitPop();
+    auto *yuv = dynamic_cast<CMyYUVBuffer *>(record.get());
+    ASSERT_NE(yuv, nullptr);
+    EXPECT_EQ(yuv->GetFormat(), 1);
+    EXPECT_EQ(yuv->GetWidth(), 6u);
+    EXPECT_EQ(yuv->GetHeight(), 2u);
+    const BYTE *p = yuv->GetPixels().GetData();
+    Bytes expected = y;
+    expected.insert(expected.end(), v.begin(), v.end());
+    expected.insert(expected.end(), u.begin(), u.end());
+    EXPECT_EQ(Bytes(p, p + yuv->GetPixels().GetSize()), expected);
+}
+
+TEST(DecoderWrapperWriter, I420PictureGetsItsPlanesInYUVOrder)
+{
+    WriterRig rig;
+    ASSERT_EQ(SetFormat(rig.decoder, MEDIASUBTYPE_IYUV), S_OK);
+    Status(rig.decoder, 1);
+    Write(rig.decoder, Bytes(12, 1));
+    Status(rig.decoder, 3);
+    Write(rig.decoder, Bytes(3, 2));
+    Status(rig.decoder, 4);
+    Write(rig.decoder, Bytes(3, 3));
+    Status(rig.decoder, 2);
+    auto record = rig.output.WaitPop();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->GetFormat(), 0);
+    const BYTE *p = record->GetPixels().GetData();
+    EXPECT_EQ(p[12], 2);
+    EXPECT_EQ(p[15], 3);
+}
+
+TEST(DecoderWrapperWriter, RGBPicturesByFormat)
+{
+    struct {
+        const GUID *subtype;
+        LONG format;
+        DWORD bytes;
+    } cases[] = {{&MEDIASUBTYPE_RGB32, 5, 48}, {&MEDIASUBTYPE_RGB24, 6, 36}};
+    for (const auto &c : cases) {
+        WriterRig rig;
+        ASSERT_EQ(SetFormat(rig.decoder, *c.subtype), S_OK);
+        Status(rig.decoder, 1);
+        Write(rig.decoder, Bytes(c.bytes + 10, 7)); // 10 bytes too many
+        Status(rig.decoder, 3);
+        Write(rig.decoder, Bytes(5, 9)); // no chroma plane in RGB: ignored
+        Status(rig.decoder, 2);
+        auto record = rig.output.WaitPop();
+        auto *rgb = dynamic_cast<CMyRGBBuffer *>(record.get());
+        ASSERT_NE(rgb, nullptr);
+        EXPECT_EQ(rgb->GetFormat(), c.format);
+        EXPECT_EQ(rgb->GetBytesWritten(), c.bytes);
+        EXPECT_EQ(rgb->GetPixels().GetSize(), c.bytes);
+        EXPECT_EQ(Bytes(rgb->GetData(), rgb->GetData() + c.bytes), Bytes(c.bytes, 7));
+    }
+}
+
+TEST(DecoderWrapperWriter, UnfinishedPictureIsReplacedByTheNext)
+{
+    WriterRig rig;
+    Status(rig.decoder, 1);
+    Write(rig.decoder, Bytes(12, 1));
+    Status(rig.decoder, 1);
+    Write(rig.decoder, Bytes(12, 2));
+    Status(rig.decoder, 2);
+    EXPECT_EQ(rig.output.GetCount(), 1u);
+    auto record = rig.output.WaitPop();
+    EXPECT_EQ(record->GetPixels().GetData()[0], 2);
+}
+
+TEST(DecoderWrapperWriter, CallsOutOfOrderQueueNothing)
+{
+    WriterRig rig;
+    Status(rig.decoder, 2); // complete without a start
+    Write(rig.decoder, Bytes(4, 1));
+    Status(rig.decoder, 3);
+    Write(rig.decoder, Bytes(4, 1));
+    EXPECT_EQ(rig.decoder.SetStatus(nullptr), 0);
+    Status(rig.decoder, 99);
+    Write(rig.decoder, Bytes(4, 1));
+    EXPECT_EQ(rig.decoder.WriteData(nullptr, 5), 0);
+    EXPECT_EQ(rig.output.GetCount(), 0u);
+    // A picture completed twice is queued once.
+    Status(rig.decoder, 1);
+    Status(rig.decoder, 2);
+    Status(rig.decoder, 2);
+    EXPECT_EQ(rig.output.GetCount(), 1u);
+}
+
+TEST(DecoderWrapperWriter, LaterPicturesFollowANewFormat)
+{
+    WriterRig rig;
+    Status(rig.decoder, 1);
+    Status(rig.decoder, 2);
+    ASSERT_EQ(SetFormat(rig.decoder, MEDIASUBTYPE_RGB24), S_OK);
+    Status(rig.decoder, 1);
+    Status(rig.decoder, 2);
+    EXPECT_EQ(rig.output.WaitPop()->GetFormat(), 1);
+    EXPECT_EQ(rig.output.WaitPop()->GetFormat(), 6);
+}
+
+TEST(DecoderWrapperWriter, PictureRecordHasTheDisplaySizeOfA1080Stream)
+{
+    Rig rig;
+    ASSERT_EQ(SetSets(rig.decoder, Movie("parameter_sets/baseline_1920x1080_l40.mov")), S_OK);
+    Status(rig.decoder, 1);
+    Status(rig.decoder, 2);
+    auto record = rig.output.WaitPop();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->GetWidth(), 1920u);
+    EXPECT_EQ(record->GetHeight(), 1080u);
+    EXPECT_EQ(record->GetPixels().GetSize(), 1920u * 1080u * 3 / 2);
+}
+
+// --- decode steps ----------------------------------------------------------------------
+
+// A decoder over a real stream, its header read and two samples queued:
+// ready for one step.
+struct StepRig {
+    explicit StepRig(const MovieStream &movie) : stream(movie)
+    {
+        PipelineSettings settings;
+        settings.outputThread = false;
+        pipeline = std::make_unique<Pipeline>(stream, settings);
+        EXPECT_EQ(pipeline->SendParameterSets(), 1);
+        for (int i = 0; i < 2; ++i) {
+            SamplePtr sample = pipeline->Pool().Make(stream.samples[i].bytes);
+            pipeline->Input().PushSample(sample.get());
+        }
+    }
+    void FillOutput(int records)
+    {
+        for (int i = 0; i < records; ++i)
+            pipeline->Output().PushNewSegment(0, 0, 1.0);
+    }
+    const MovieStream &stream;
+    std::unique_ptr<Pipeline> pipeline;
+};
+
+TEST(DecoderWrapperDecodeFrame, WaitsWhileMoreThanTenRecordsAreQueuedAndGoesOnWhenOneIsTaken)
+{
+    StepRig rig(Movie("movies/video_only_faststart.mov"));
+    rig.FillOutput(11);
+    auto step = std::async(std::launch::async, [&] { return rig.pipeline->Decoder().DecodeFrame(); });
+    Settle();
+    EXPECT_EQ(step.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+    EXPECT_EQ(rig.pipeline->Input().GetCount(), 2u) << "nothing decoded while waiting";
+    ASSERT_TRUE(rig.pipeline->Output().WaitPop());
+    EXPECT_GE(step.get(), 0);
+    EXPECT_LT(rig.pipeline->Input().GetCount(), 2u) << "the step read its sample";
+}
+
+TEST(DecoderWrapperDecodeFrame, TenQueuedRecordsDoNotHoldAStepBack)
+{
+    StepRig rig(Movie("movies/video_only_faststart.mov"));
+    rig.FillOutput(10);
+    EXPECT_GE(rig.pipeline->Decoder().DecodeFrame(), 0);
+    EXPECT_LT(rig.pipeline->Input().GetCount(), 2u);
+}
+
+TEST(DecoderWrapperDecodeFrame, StopEventEndsTheWaitWithoutDecoding)
+{
+    StepRig rig(Movie("movies/video_only_faststart.mov"));
+    rig.FillOutput(11);
+    auto step = std::async(std::launch::async, [&] { return rig.pipeline->Decoder().DecodeFrame(); });
+    Settle();
+    rig.pipeline->Decoder().FreeDecoder();
+    EXPECT_EQ(step.get(), 0);
+    EXPECT_EQ(rig.pipeline->Input().GetCount(), 2u);
+    EXPECT_EQ(rig.pipeline->Output().GetCount(), 11u);
+}
+
+TEST(DecoderWrapperDecodeFrame, EndOfStreamQueuesExactlyOneEndRecord)
+{
+    const MovieStream &movie = Movie("movies/video_only_faststart.mov");
+    PipelineSettings settings;
+    settings.outputThread = false;
+    settings.poolBuffers = LONG(movie.samples.size()) + 4;
+    Pipeline pipeline(movie, settings);
+    ASSERT_EQ(pipeline.SendParameterSets(), 1);
+    for (const MovieSample &s : movie.samples) {
+        SamplePtr sample = pipeline.Pool().Make(s.bytes);
+        pipeline.Input().PushSample(sample.get());
+    }
+    pipeline.Input().PushEndOfStream();
+    int pictures = 0, ends = 0;
+    LONG result = 0;
+    for (int guard = 0; guard < 1000 && result != 2; ++guard) {
+        result = pipeline.Decoder().DecodeFrame();
+        while (pipeline.Output().GetCount() > 0) {
+            auto record = pipeline.Output().WaitPop();
+            ASSERT_TRUE(record);
+            if (record->GetKind() == CMyOutputData::kPicture) ++pictures;
+            if (record->GetKind() == CMyOutputData::kEndOfStream) ++ends;
+        }
+    }
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(pictures, int(movie.samples.size()));
+    EXPECT_EQ(pipeline.Output().GetCount(), 0u);
+    // The library was reset: a further step finds no input and ends nothing.
+    EXPECT_NE(pipeline.Decoder().DecodeFrame(), 2);
+    EXPECT_EQ(pipeline.Output().GetCount(), 0u);
+}
+
+TEST(DecoderWrapperDecodeFrame, DecodeHeaderFailsWithoutThePictureParameterSet)
+{
+    const MovieStream &movie = Movie("movies/video_only_faststart.mov");
+    PipelineSettings settings;
+    settings.outputThread = false;
+    Pipeline pipeline(movie, settings);
+    SamplePtr sps = pipeline.Pool().Make(LengthPrefixed({movie.sps}), kSpsStreamId);
+    pipeline.Input().PushSample(sps.get());
+    EXPECT_EQ(pipeline.Decoder().DecodeHeader(), 0) << "answered at once, without waiting for more";
+}
+
+} // namespace
