@@ -15,10 +15,11 @@ void CQuickTimeMediaStreamInfo::Init(const CMyQTMedia *media, ULONGLONG lastMedi
 
 bool CQuickTimeMediaStreamInfo::GetNextMediaSampleRef(MediaSampleRef *entry, DWORD *index)
 {
-    if (m_currentIndex >= m_sampleIndex.size()) return false;
-    *entry = m_sampleIndex[m_currentIndex];
-    *index = m_currentIndex;
-    ++m_currentIndex;
+    const DWORD current = m_currentIndex.load(std::memory_order_relaxed);
+    if (current >= m_sampleIndex.size()) return false;
+    *entry = m_sampleIndex[current];
+    *index = current;
+    m_currentIndex.store(current + 1, std::memory_order_relaxed);
     return true;
 }
 
@@ -31,9 +32,11 @@ bool CQuickTimeMediaStreamInfo::SetCurrentIndex(DWORD index)
 
 LONGLONG CQuickTimeMediaStreamInfo::GetCurrentTime() const
 {
-    if (m_currentIndex == 0) return 0;
-    if (m_currentIndex >= m_sampleIndex.size()) return m_duration;
-    return m_sampleIndex[m_currentIndex - 1].start;
+    // One read: another thread may move the index between two.
+    const DWORD current = m_currentIndex.load(std::memory_order_relaxed);
+    if (current == 0) return 0;
+    if (current >= m_sampleIndex.size()) return m_duration;
+    return m_sampleIndex[current - 1].start;
 }
 
 bool CQuickTimeMediaStreamInfo::FindSyncSampleRef(DWORD startIndex, LONGLONG time, DWORD *index,

@@ -11,6 +11,7 @@
 
 #include <mtype.h>
 
+#include <atomic>
 #include <vector>
 
 class CMyQTMedia;
@@ -54,7 +55,7 @@ public:
     // Stop time of the last entry.
     LONGLONG GetDuration() const { return m_duration; }
     const CMediaType &GetMediaType() const { return m_mediaType; }
-    DWORD GetCurrentIndex() const { return m_currentIndex; }
+    DWORD GetCurrentIndex() const { return m_currentIndex.load(std::memory_order_relaxed); }
 
 protected:
     CQuickTimeMediaStreamInfo() = default;
@@ -73,7 +74,8 @@ private:
     ULONGLONG m_totalBytes = 0;
     DWORD m_largestEntry = 0;
     LONGLONG m_duration = 0;
-    DWORD m_currentIndex = 0;
+    // Moved by the delivery thread, read by seeking calls on the host's thread.
+    std::atomic<DWORD> m_currentIndex{0};
 };
 
 // Writes "ChunkOffset Error  \n" and throws CMyQTException kChunkOffsetError

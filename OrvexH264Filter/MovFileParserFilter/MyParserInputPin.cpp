@@ -1,0 +1,114 @@
+#include "MovFileParserFilter/MyParserInputPin.h"
+
+#include "MovFileParserFilter/OrvexMovFileParserFilter.h"
+
+namespace {
+// The name of the file the upstream filter reads, in task memory; null if
+// it has none or offers no IFileSourceFilter.
+LPOLESTR upstreamFileName(IPin *upstream)
+{
+    PIN_INFO info{};
+    if (FAILED(upstream->QueryPinInfo(&info)) || !info.pFilter) return nullptr;
+    LPOLESTR name = nullptr;
+    IFileSourceFilter *source = nullptr;
+    if (SUCCEEDED(info.pFilter->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void **>(&source))) && source) {
+        if (FAILED(source->GetCurFile(&name, nullptr)) && name) {
+            CoTaskMemFree(name);
+            name = nullptr;
+        }
+        source->Release();
+    }
+    info.pFilter->Release();
+    return name;
+}
+} // namespace
+
+CMyParserInputPin::CMyParserInputPin(COrvexMovFileParserFilter *pFilter, CCritSec *pLock, HRESULT *phr)
+    : CBasePin(NAME("Parser input pin"), pFilter, pLock, phr, L"XForm In", PINDIR_INPUT), m_pParserFilter(pFilter),
+      m_pReader(nullptr), m_bFlushing(false)
+{
+}
+
+CMyParserInputPin::~CMyParserInputPin()
+{
+    releaseReader();
+}
+
+HRESULT CMyParserInputPin::CheckMediaType(const CMediaType *pmt)
+{
+    if (!pmt) return E_POINTER;
+    const bool streamOrAny = *pmt->Type() == MEDIATYPE_Stream || *pmt->Type() == GUID_NULL;
+    if (streamOrAny && *pmt->Subtype() == GUID_NULL && *pmt->FormatType() == GUID_NULL) return S_OK;
+    return E_INVALIDARG;
+}
+
+HRESULT CMyParserInputPin::CompleteConnect(IPin *pReceivePin)
+{
+    HRESULT hr = CBasePin::CompleteConnect(pReceivePin);
+    if (FAILED(hr)) return hr;
+    LPOLESTR name = upstreamFileName(pReceivePin);
+    if (!name) return E_UNEXPECTED;
+
+    hr = m_pParserFilter->setSource(name);
+    CoTaskMemFree(name);
+    if (FAILED(hr)) return hr;
+
+    IAsyncReader *reader = nullptr;
+    hr = pReceivePin->QueryInterface(IID_IAsyncReader, reinterpret_cast<void **>(&reader));
+    if (FAILED(hr) || !reader) {
+        // The pins just made have nothing to read from: they go with the source.
+        m_pParserFilter->setSource(nullptr);
+        return FAILED(hr) ? hr : E_NOINTERFACE;
+    }
+    CAutoLock lock(&m_ReadLock);
+    if (m_pReader) m_pReader->Release();
+    m_pReader = reader;
+    return hr;
+}
+
+STDMETHODIMP CMyParserInputPin::Disconnect()
+{
+    CAutoLock lock(m_pLock);
+    // The output pins' threads read through this pin while the filter runs.
+    if (!IsStopped()) return VFW_E_NOT_STOPPED;
+    m_pParserFilter->setSource(nullptr);
+    releaseReader();
+    return CBasePin::Disconnect();
+}
+
+void CMyParserInputPin::releaseReader()
+{
+    CAutoLock lock(&m_ReadLock);
+    if (m_pReader) {
+        m_pReader->Release();
+        m_pReader = nullptr;
+    }
+}
+
+STDMETHODIMP CMyParserInputPin::BeginFlush()
+{
+    CAutoLock lock(m_pLock);
+    m_bFlushing = true;
+    return S_OK;
+}
+
+STDMETHODIMP CMyParserInputPin::EndFlush()
+{
+    CAutoLock lock(m_pLock);
+    m_bFlushing = false;
+    m_bRunTimeError = false;
+    return S_OK;
+}
+
+bool CMyParserInputPin::IsFlushing()
+{
+    CAutoLock lock(m_pLock);
+    return m_bFlushing;
+}
+
+HRESULT CMyParserInputPin::readAt(LONGLONG position, LONG length, BYTE *buffer)
+{
+    CAutoLock lock(&m_ReadLock);
+    if (!m_pReader) return VFW_E_NOT_CONNECTED;
+    return m_pReader->SyncRead(position, length, buffer);
+}

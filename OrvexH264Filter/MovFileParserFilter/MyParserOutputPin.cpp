@@ -1,0 +1,295 @@
+#include "MovFileParserFilter/MyParserOutputPin.h"
+
+#include "MovFileParserFilter/MyParserInputPin.h"
+#include "MovFileParserFilter/OrvexMovFileParserFilter.h"
+#include "common/MyTrace.h"
+
+#include <limits>
+
+LONGLONG SaturatingSubtract(LONGLONG a, LONGLONG b)
+{
+    LONGLONG result = 0;
+    if (!__builtin_sub_overflow(a, b, &result)) return result;
+    return b < 0 ? std::numeric_limits<LONGLONG>::max() : std::numeric_limits<LONGLONG>::min();
+}
+
+CMyParserOutputPin::CMyParserOutputPin(CObjectName pObjectName, COrvexMovFileParserFilter *pFilter, HRESULT *phr,
+                                       LPCWSTR pName, std::unique_ptr<CQuickTimeMediaStreamInfo> streamInfo)
+    : CBaseOutputPin(pObjectName, pFilter, pFilter->filterLock(), phr, pName), m_pParserFilter(pFilter),
+      m_pStreamInfo(std::move(streamInfo)), m_rtLate(0), m_TimeFormat(TIME_FORMAT_MEDIA_TIME), m_cPinRef(0),
+      m_bFilterHolds(false), m_bHoldsFilter(false)
+{
+    m_tStart = 0;
+    m_tStop = m_pStreamInfo ? m_pStreamInfo->GetDuration() : 0;
+    m_dRate = 1.0;
+}
+
+CMyParserOutputPin::~CMyParserOutputPin()
+{
+    endDelivery();
+    if (m_Connected) BreakConnect();
+}
+
+void CMyParserOutputPin::endDelivery()
+{
+    // Pins are stopped before they go; should one still run, its thread is
+    // stopped rather than left on a pin being destroyed.
+    if (IsRunning()) Inactive();
+    stopThread();
+}
+
+STDMETHODIMP CMyParserOutputPin::NonDelegatingQueryInterface(REFIID riid, void **ppv)
+{
+    CheckPointer(ppv, E_POINTER);
+    if (riid == IID_IMediaSeeking) return GetInterface(static_cast<IMediaSeeking *>(this), ppv);
+    return CBaseOutputPin::NonDelegatingQueryInterface(riid, ppv);
+}
+
+// The count has a lock-free path for the common case, a count that stays at
+// 2 or more: downstream filters take and drop references on their streaming
+// threads (a quality message finds this pin by QueryInterface), and those
+// threads must not wait for the filter lock, which the host's thread holds
+// while it waits for them in a seek or a stop. Changes that may move the
+// filter reference or end the pin (counts below 2) go under the filter lock.
+bool CMyParserOutputPin::stepCountAbove(LONG floor, LONG step)
+{
+    LONG count = m_cPinRef.load(std::memory_order_relaxed);
+    while (count >= floor) {
+        if (m_cPinRef.compare_exchange_weak(count, count + step, std::memory_order_acq_rel)) return true;
+    }
+    return false;
+}
+
+STDMETHODIMP_(ULONG) CMyParserOutputPin::NonDelegatingAddRef()
+{
+    // At 2 or more someone besides the filter holds the pin already.
+    if (stepCountAbove(2, 1)) return ULONG(m_cPinRef.load(std::memory_order_relaxed));
+    CAutoLock lock(m_pParserFilter->filterLock());
+    const LONG count = m_cPinRef.fetch_add(1, std::memory_order_acq_rel) + 1;
+    if (!m_bHoldsFilter && count > (m_bFilterHolds ? 1 : 0)) {
+        m_bHoldsFilter = true;
+        m_pParserFilter->AddRef();
+    }
+    return ULONG(count);
+}
+
+STDMETHODIMP_(ULONG) CMyParserOutputPin::NonDelegatingRelease()
+{
+    // From 3 or more the count stays at 2 or more: nothing else changes.
+    if (stepCountAbove(3, -1)) return ULONG(m_cPinRef.load(std::memory_order_relaxed));
+    COrvexMovFileParserFilter *filter = m_pParserFilter;
+    bool dropFilter = false;
+    LONG count = 0;
+    {
+        CAutoLock lock(filter->filterLock());
+        count = m_cPinRef.fetch_sub(1, std::memory_order_acq_rel) - 1;
+        if (m_bHoldsFilter && count <= (m_bFilterHolds ? 1 : 0)) {
+            m_bHoldsFilter = false;
+            dropFilter = true;
+        }
+        if (count <= 0) {
+            m_cPinRef.store(0, std::memory_order_relaxed);
+            count = 0;
+            filter->outputPinReleased(this); // deletes this pin
+        }
+    }
+    // Last, outside the filter lock: this may end the filter, and with it
+    // this pin.
+    if (dropFilter) filter->Release();
+    return ULONG(count);
+}
+
+void CMyParserOutputPin::addFilterReference()
+{
+    CAutoLock lock(m_pParserFilter->filterLock());
+    m_cPinRef.fetch_add(1, std::memory_order_acq_rel);
+    m_bFilterHolds = true;
+}
+
+void CMyParserOutputPin::releaseFilterReference()
+{
+    COrvexMovFileParserFilter *filter = m_pParserFilter;
+    CAutoLock lock(filter->filterLock());
+    if (!m_bFilterHolds) return;
+    m_bFilterHolds = false;
+    if (m_cPinRef.fetch_sub(1, std::memory_order_acq_rel) - 1 <= 0) {
+        m_cPinRef.store(0, std::memory_order_relaxed);
+        filter->outputPinReleased(this); // deletes this pin
+    }
+}
+
+HRESULT CMyParserOutputPin::GetMediaType(int iPosition, CMediaType *pMediaType)
+{
+    if (!pMediaType || iPosition < 0) return E_INVALIDARG;
+    if (iPosition > 0) return VFW_S_NO_MORE_ITEMS;
+    if (!m_pStreamInfo) return E_UNEXPECTED;
+    return pMediaType->Set(m_pStreamInfo->GetMediaType());
+}
+
+STDMETHODIMP CMyParserOutputPin::Notify(IBaseFilter *pSender, Quality q)
+{
+    UNREFERENCED_PARAMETER(pSender);
+    m_rtLate.store(q.Late, std::memory_order_relaxed);
+    return S_OK;
+}
+
+HRESULT CMyParserOutputPin::Active()
+{
+    HRESULT hr = CBaseOutputPin::Active();
+    if (FAILED(hr)) return hr;
+    // A thread of an earlier run has ended by now; its handle goes first.
+    stopThread();
+    if (!Create()) return E_FAIL;
+    return hr;
+}
+
+HRESULT CMyParserOutputPin::Inactive()
+{
+    // Decommitting first wakes a thread blocked in GetBuffer.
+    HRESULT hr = CBaseOutputPin::Inactive();
+    stopThread();
+    return hr;
+}
+
+void CMyParserOutputPin::stopThread()
+{
+    if (IsRunning()) CallWorker(THREAD_CMD_EXIT);
+    HANDLE h = InterlockedExchangePointer(&m_hThread, nullptr);
+    if (h) {
+        WaitForSingleObject(h, INFINITE);
+        CloseHandle(h);
+    }
+}
+
+HRESULT CMyParserOutputPin::startNewSegment()
+{
+    m_rtLate.store(0, std::memory_order_relaxed);
+    m_pStreamInfo->SeekToTime(m_tStart);
+    return DeliverNewSegment(m_tStart, m_tStop, m_dRate);
+}
+
+void CMyParserOutputPin::setSegment(bool setStart, LONGLONG start, bool setStop, LONGLONG stop)
+{
+    CAutoLock lock(&m_DeliveryLock);
+    if (setStart) m_tStart = start;
+    if (setStop) m_tStop = stop;
+}
+
+void CMyParserOutputPin::chooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity)
+{
+    UNREFERENCED_PARAMETER(entry);
+    UNREFERENCED_PARAMETER(index);
+    UNREFERENCED_PARAMETER(discontinuity);
+}
+
+bool CMyParserOutputPin::tracesReceiveFailure(HRESULT hr) const
+{
+    UNREFERENCED_PARAMETER(hr);
+    return true;
+}
+
+DWORD CMyParserOutputPin::deliveryLoop(const char *className)
+{
+    {
+        CAutoLock lock(&m_DeliveryLock);
+        m_pStreamInfo->SetCurrentIndex(0);
+        if (m_tStart != 0) {
+            DWORD index = 0;
+            LONGLONG syncStart = 0;
+            if (m_pStreamInfo->FindSyncSampleRef(m_pStreamInfo->GetCurrentIndex(), m_tStart, &index, &syncStart))
+                m_pStreamInfo->SetCurrentIndex(index);
+        }
+    }
+    HRESULT hr = S_OK;
+    bool newSegment = true;
+    DWORD timeout = 0;
+    for (;;) {
+        DWORD command = 0;
+        if (CheckRequest(timeout, &command)) {
+            // Every command is answered, an unknown one too: left unanswered it
+            // would stay visible and keep the loop spinning.
+            Reply(0);
+            switch (command) {
+            case THREAD_CMD_EXIT:
+                return DWORD(hr);
+            case THREAD_CMD_PAUSE:
+                timeout = INFINITE;
+                break;
+            case THREAD_CMD_RUN:
+                newSegment = true;
+                timeout = 0;
+                break;
+            default:
+                break;
+            }
+            continue;
+        }
+        timeout = deliverNext(className, &newSegment, &hr) == Pace::kWork ? 0 : INFINITE;
+    }
+}
+
+CMyParserOutputPin::Pace CMyParserOutputPin::deliverNext(const char *className, bool *newSegment, HRESULT *hr)
+{
+    CAutoLock lock(&m_DeliveryLock);
+    if (*newSegment) {
+        *hr = startNewSegment();
+        if (FAILED(*hr) && waitsAfterFailedSegmentStart()) return Pace::kWait; // tried again on the next run
+        *newSegment = false;
+    }
+
+    MediaSampleRef entry;
+    DWORD index = 0;
+    if (!m_pStreamInfo->GetNextMediaSampleRef(&entry, &index)) {
+        DeliverEndOfStream();
+        return Pace::kWait;
+    }
+    bool discontinuity = false;
+    chooseEntry(&entry, &index, &discontinuity);
+    if (entry.start >= m_tStop) {
+        DeliverEndOfStream();
+        return Pace::kWait;
+    }
+
+    // From here a failure costs this entry only: the index has moved past it.
+    IMediaSample *sample = nullptr;
+    *hr = GetDeliveryBuffer(&sample, NULL, NULL, 0);
+    if (FAILED(*hr)) {
+        if (*hr != VFW_E_NOT_COMMITTED)
+            MyTrace("%s::ThreadProc : GetBuffer return 0x%08X \n", className, unsigned(*hr));
+        return Pace::kWork;
+    }
+    const LONG size = sample->GetSize();
+    BYTE *buffer = nullptr;
+    *hr = sample->GetPointer(&buffer);
+    if (FAILED(*hr) || size < 0 || entry.size > DWORD(size)) {
+        MyTrace("%s::ThreadProc : GetPointer return 0x%08X, GetSize return %ldbytes \n", className, unsigned(*hr),
+                long(size));
+        sample->Release();
+        return Pace::kWork;
+    }
+    *hr = m_pParserFilter->inputPin()->readAt(LONGLONG(entry.offset), LONG(entry.size), buffer);
+    if (FAILED(*hr)) {
+        MyTrace("%s::ThreadProc : SyncRead return 0x%08X \n", className, unsigned(*hr));
+        sample->Release();
+        return Pace::kWork;
+    }
+    HRESULT hrLength = S_OK, hrTime = S_OK;
+    stampSample(sample, entry, index, discontinuity, &hrLength, &hrTime);
+    *hr = FAILED(hrLength) ? hrLength : hrTime;
+    if (FAILED(hrLength) || FAILED(hrTime)) {
+        MyTrace("%s::ThreadProc : SetActualDataLength return 0x%08X, SetTime return 0x%08X \n", className,
+                unsigned(hrLength), unsigned(hrTime));
+        sample->Release();
+        return Pace::kWork;
+    }
+    *hr = Deliver(sample);
+    if (FAILED(*hr)) {
+        if (tracesReceiveFailure(*hr))
+            MyTrace("%s::ThreadProc : m_pInputPin->Receive return 0x%08X \n", className, unsigned(*hr));
+        DeliverEndOfStream();
+        sample->Release();
+        return Pace::kWait;
+    }
+    sample->Release();
+    return Pace::kWork;
+}

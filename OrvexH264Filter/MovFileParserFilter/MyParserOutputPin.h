@@ -1,0 +1,117 @@
+// The base of the parser's output pins. Each serves one stream info (which it
+// owns), offers its one media type, counts its own references, and while
+// active runs a delivery thread that walks the sample index from the segment
+// start, reads each entry's bytes through the input pin and hands them
+// downstream as fast as downstream takes them. Seeking (IMediaSeeking) is
+// answered here for the whole filter.
+#pragma once
+
+#include "MovFileParserFilter/QuickTimeMediaStreamInfo.h"
+#include "common/MyThread.h"
+
+#include <streams.h>
+
+#include <atomic>
+#include <memory>
+
+class COrvexMovFileParserFilter;
+
+class CMyParserOutputPin : public CBaseOutputPin, public CMyThread, public IMediaSeeking {
+public:
+    CMyParserOutputPin(CObjectName pObjectName, COrvexMovFileParserFilter *pFilter, HRESULT *phr, LPCWSTR pName,
+                       std::unique_ptr<CQuickTimeMediaStreamInfo> streamInfo);
+    ~CMyParserOutputPin() override;
+
+    DECLARE_IUNKNOWN
+    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void **ppv) override;
+    // The pin's own count, under the filter lock. While anyone but the filter
+    // holds the pin, the pin holds one reference on the filter, so that the
+    // filter (whose lock the pin uses) outlives every pin handed out.
+    STDMETHODIMP_(ULONG) NonDelegatingAddRef() override;
+    STDMETHODIMP_(ULONG) NonDelegatingRelease() override;
+    // The filter's own reference, taken at creation and dropped when the
+    // filter lets the pin go.
+    void addFilterReference();
+    void releaseFilterReference();
+
+    HRESULT Active() override;
+    HRESULT Inactive() override;
+    HRESULT GetMediaType(int iPosition, CMediaType *pMediaType) override;
+    // Keeps the lateness downstream reports for the late-frame skip.
+    STDMETHODIMP Notify(IBaseFilter *pSender, Quality q) override;
+
+    // Called by the delivery thread under the delivery lock: lateness
+    // cleared, the index at the sync entry at or before the segment start,
+    // the segment announced downstream.
+    virtual HRESULT startNewSegment();
+
+    // IMediaSeeking
+    STDMETHODIMP GetCapabilities(DWORD *pCapabilities) override;
+    STDMETHODIMP CheckCapabilities(DWORD *pCapabilities) override;
+    STDMETHODIMP IsFormatSupported(const GUID *pFormat) override;
+    STDMETHODIMP QueryPreferredFormat(GUID *pFormat) override;
+    STDMETHODIMP GetTimeFormat(GUID *pFormat) override;
+    STDMETHODIMP IsUsingTimeFormat(const GUID *pFormat) override;
+    STDMETHODIMP SetTimeFormat(const GUID *pFormat) override;
+    STDMETHODIMP GetDuration(LONGLONG *pDuration) override;
+    STDMETHODIMP GetStopPosition(LONGLONG *pStop) override;
+    STDMETHODIMP GetCurrentPosition(LONGLONG *pCurrent) override;
+    STDMETHODIMP ConvertTimeFormat(LONGLONG *pTarget, const GUID *pTargetFormat, LONGLONG Source,
+                                   const GUID *pSourceFormat) override;
+    STDMETHODIMP SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags, LONGLONG *pStop, DWORD dwStopFlags) override;
+    STDMETHODIMP GetPositions(LONGLONG *pCurrent, LONGLONG *pStop) override;
+    STDMETHODIMP GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest) override;
+    STDMETHODIMP SetRate(double dRate) override;
+    STDMETHODIMP GetRate(double *pdRate) override;
+    STDMETHODIMP GetPreroll(LONGLONG *pllPreroll) override;
+
+    // The filter-level seek's steps on this pin.
+    void pauseDelivery() { PostRequest(THREAD_CMD_PAUSE); }
+    void restartDelivery() { CallWorker(THREAD_CMD_RUN); }
+    // Waits for the sample in progress, then sets the segment.
+    void setSegment(bool setStart, LONGLONG start, bool setStop, LONGLONG stop);
+
+    const CQuickTimeMediaStreamInfo *GetStreamInfo() const { return m_pStreamInfo.get(); }
+
+protected:
+    // Stops a thread still running. The destructor of every concrete pin
+    // calls it first: the thread calls the pin's overrides.
+    void endDelivery();
+    // The delivery thread's loop; className starts its trace messages.
+    DWORD deliveryLoop(const char *className);
+
+    // Hooks of the loop for the video and sound pins.
+    // True when a failed segment start makes the thread wait for a command.
+    virtual bool waitsAfterFailedSegmentStart() const { return false; }
+    // May replace the entry fetched (the late-frame skip).
+    virtual void chooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity);
+    // Times, media times and flags of a sample about to go downstream;
+    // the results of setting the length and the time.
+    virtual void stampSample(IMediaSample *sample, const MediaSampleRef &entry, DWORD index, bool discontinuity,
+                             HRESULT *hrLength, HRESULT *hrTime) = 0;
+    // False for a Receive failure that goes untraced.
+    virtual bool tracesReceiveFailure(HRESULT hr) const;
+
+    COrvexMovFileParserFilter *const m_pParserFilter;
+    std::unique_ptr<CQuickTimeMediaStreamInfo> m_pStreamInfo;
+    CCritSec m_DeliveryLock;
+    // Written by Notify on downstream threads, read by the delivery thread.
+    std::atomic<LONGLONG> m_rtLate;
+    GUID m_TimeFormat;
+
+private:
+    enum class Pace { kWork, kWait };
+    // One round of the loop under the delivery lock.
+    Pace deliverNext(const char *className, bool *newSegment, HRESULT *hr);
+    void stopThread();
+
+    // Adds step to the count unless it is below floor; false then.
+    bool stepCountAbove(LONG floor, LONG step);
+
+    std::atomic<LONG> m_cPinRef;
+    bool m_bFilterHolds; // the filter's own reference is among m_cPinRef (filter lock)
+    bool m_bHoldsFilter; // this pin holds a reference on the filter (filter lock)
+};
+
+// a - b, held at the ends of the range instead of wrapping.
+LONGLONG SaturatingSubtract(LONGLONG a, LONGLONG b);
