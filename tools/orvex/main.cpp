@@ -1,5 +1,6 @@
 // orvex: inspect and play QuickTime movies through the Orvex filters.
 #include "command_line.h"
+#include "filters_command.h"
 #include "index_command.h"
 #include "info_command.h"
 
@@ -29,6 +30,7 @@ int main(int argc, char **argv)
     case Command::Version: std::puts("orvex 0.1"); return 0;
     case Command::Info: return orvex::runInfo(o.args.at(0), o.json);
     case Command::Index: return orvex::runIndex(o.args.at(0));
+    case Command::Filters: return orvex::runFilters();
     default: break;
     }
     std::fprintf(stderr, "orvex: this command is not available in this build yet\n");

@@ -1,0 +1,83 @@
+// `orvex filters` lists what the registry holds, here after the test module
+// registered itself.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+#include "temp_registry.h"
+
+namespace {
+
+const std::string kBin = std::string(ORVEX_BINARY_DIR) + "/bin/";
+
+struct ProgramRun {
+    int status;
+    std::string out;
+};
+
+ProgramRun runFilters()
+{
+    ProgramRun r{-1, {}};
+    FILE *pipe = ::popen((kBin + "orvex filters 2>&1").c_str(), "r");
+    if (!pipe) return r;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        r.out.append(buffer, n);
+    int status = ::pclose(pipe);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+HRESULT registerTestModule()
+{
+    std::wstring path;
+    for (char c : kBin + "graph_test_module.ax")
+        path.push_back(static_cast<wchar_t>(c));
+    HMODULE module = LoadLibraryW(path.c_str());
+    if (!module) return E_FAIL;
+    typedef HRESULT(STDAPICALLTYPE * ServerFn)();
+    auto fn = reinterpret_cast<ServerFn>(reinterpret_cast<void (*)()>(GetProcAddress(module, "DllRegisterServer")));
+    HRESULT hr = fn ? fn() : E_FAIL;
+    FreeLibrary(module);
+    return hr;
+}
+
+TEST(OrvexFilters, SaysSoWhenNothingIsRegistered)
+{
+    orvex::test::TempRegistry registry;
+    ProgramRun r = runFilters();
+    EXPECT_EQ(0, r.status);
+    EXPECT_NE(std::string::npos, r.out.find("Registry: " + registry.file() + "\n")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("Nothing is registered.")) << r.out;
+}
+
+TEST(OrvexFilters, ListsTheRegisteredFiltersAndClasses)
+{
+    orvex::test::TempRegistry registry;
+    ASSERT_EQ(S_OK, registerTestModule());
+    ProgramRun r = runFilters();
+    EXPECT_EQ(0, r.status);
+    for (const char *expected :
+         {"\nFilters\n  Module Test Filter\n", "    class   {7E57D000-3333-4C4C-A000-000000000001}\n",
+          "graph_test_module.ax\n", "    merit   0x00600000\n", "    input   Input\n",
+          "            {7E57A000-1111-4A4A-8000-000000000001} / {7E57A000-1111-4A4A-8000-00000000000A}\n",
+          "\nCOM classes\n", "  {7E57D000-3333-4C4C-A000-000000000002}  Module Test Object\n"}) {
+        EXPECT_NE(std::string::npos, r.out.find(expected)) << "missing: " << expected << "\n" << r.out;
+    }
+}
+
+TEST(OrvexFilters, UnreadableRegistryIsAnError)
+{
+    orvex::test::TempRegistry registry;
+    registry.write("not a registry\n");
+    ProgramRun r = runFilters();
+    EXPECT_EQ(2, r.status);
+    EXPECT_NE(std::string::npos, r.out.find("orvex: cannot read the registry " + registry.file())) << r.out;
+}
+
+} // namespace

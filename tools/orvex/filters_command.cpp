@@ -1,0 +1,220 @@
+#include "filters_command.h"
+
+#include <dshow.h>
+#include <orvexreg.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace orvex {
+
+namespace {
+
+constexpr int kExitCannotRead = 2;
+
+std::string utf8(const std::wstring &text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+    out.resize(static_cast<size_t>(n) - 1);
+    return out;
+}
+
+// A media type GUID as a reader knows it: a name, a four-character code, or the GUID.
+std::string typeName(const std::wstring &text)
+{
+    GUID g;
+    if (FAILED(CLSIDFromString(text.c_str(), &g))) return utf8(text);
+    struct Known {
+        const GUID *guid;
+        const char *name;
+    };
+    static const Known kKnown[] = {
+        {&GUID_NULL, "any"},           {&MEDIATYPE_Video, "Video"},    {&MEDIATYPE_Audio, "Audio"},
+        {&MEDIATYPE_Stream, "Stream"}, {&MEDIATYPE_Text, "Text"},      {&MEDIATYPE_Interleaved, "Interleaved"},
+        {&MEDIASUBTYPE_PCM, "PCM"},    {&MEDIASUBTYPE_RGB24, "RGB24"}, {&MEDIASUBTYPE_RGB32, "RGB32"},
+    };
+    for (const Known &k : kKnown) {
+        if (g == *k.guid) return k.name;
+    }
+    // FOURCC subtypes: the code followed by 0000-0010-8000-00AA00389B71.
+    static const BYTE kTail[8] = {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    if (g.Data2 == 0 && g.Data3 == 0x10 && std::equal(kTail, kTail + 8, g.Data4)) {
+        std::string code;
+        for (int i = 0; i < 4; ++i) {
+            char c = static_cast<char>((g.Data1 >> (8 * i)) & 0xFF);
+            if (c < 0x20 || c > 0x7E) return utf8(text);
+            code.push_back(c);
+        }
+        return "'" + code + "'";
+    }
+    return utf8(text);
+}
+
+std::wstring readText(HKEY root, const std::wstring &path, const wchar_t *value)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+    DWORD type = 0, size = 0;
+    std::wstring text;
+    if (RegQueryValueExW(key, value, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ) {
+        std::wstring buffer(size / sizeof(WCHAR) + 1, L'\0');
+        size = static_cast<DWORD>(buffer.size() * sizeof(WCHAR));
+        if (RegQueryValueExW(key, value, nullptr, nullptr, reinterpret_cast<BYTE *>(buffer.data()), &size) ==
+            ERROR_SUCCESS) {
+            text = buffer.c_str();
+        }
+    }
+    RegCloseKey(key);
+    return text;
+}
+
+std::wstring moduleOf(const std::wstring &clsid)
+{
+    return readText(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\InprocServer32", nullptr);
+}
+
+std::wstring bagText(IPropertyBag *bag, const wchar_t *name)
+{
+    VARIANT v;
+    v.vt = VT_EMPTY;
+    std::wstring text;
+    if (SUCCEEDED(bag->Read(name, &v, nullptr)) && v.vt == VT_BSTR && v.bstrVal) text = v.bstrVal;
+    VariantClear(&v);
+    return text;
+}
+
+// Splits a line of the registration text into words; quoted words keep
+// their blanks and lose their quotes.
+std::vector<std::wstring> words(const std::wstring &line)
+{
+    std::vector<std::wstring> out;
+    size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == L' ') {
+            ++i;
+            continue;
+        }
+        std::wstring word;
+        if (line[i] == L'"') {
+            for (++i; i < line.size() && line[i] != L'"'; ++i) {
+                if (line[i] == L'\\' && i + 1 < line.size()) ++i;
+                word.push_back(line[i]);
+            }
+            ++i;
+        } else {
+            while (i < line.size() && line[i] != L' ')
+                word.push_back(line[i++]);
+        }
+        out.push_back(word);
+    }
+    return out;
+}
+
+// The merit and pin lines of one filter's registration text.
+void printFilterData(const std::wstring &data)
+{
+    size_t pos = 0;
+    bool output = false;
+    std::string pinName;
+    while (pos < data.size()) {
+        size_t end = data.find(L'\n', pos);
+        if (end == std::wstring::npos) end = data.size();
+        std::vector<std::wstring> w = words(data.substr(pos, end - pos));
+        pos = end + 1;
+        if (w.empty()) continue;
+        if (w[0] == L"merit" && w.size() == 2) {
+            std::printf("    merit   %s\n", utf8(w[1]).c_str());
+        } else if (w[0] == L"pin" && w.size() >= 4) {
+            unsigned long flags = std::wcstoul(w[3].c_str(), nullptr, 16);
+            output = (flags & REG_PINFLAG_B_OUTPUT) != 0;
+            pinName = utf8(w[1]);
+            std::printf("    %-7s %s%s%s%s\n", output ? "output" : "input",
+                        pinName.empty() ? "(unnamed)" : pinName.c_str(),
+                        (flags & REG_PINFLAG_B_RENDERER) ? ", rendered" : "",
+                        (flags & REG_PINFLAG_B_ZERO) ? ", optional" : "", (flags & REG_PINFLAG_B_MANY) ? ", many" : "");
+        } else if (w[0] == L"type" && w.size() == 3) {
+            std::printf("            %s / %s\n", typeName(w[1]).c_str(), typeName(w[2]).c_str());
+        }
+    }
+}
+
+int printFilters(IFilterMapper2 *mapper)
+{
+    IEnumMoniker *monikers = nullptr;
+    HRESULT hr = mapper->EnumMatchingFilters(&monikers, 0, FALSE, 0, FALSE, 0, nullptr, nullptr, nullptr, FALSE, FALSE,
+                                             0, nullptr, nullptr, nullptr);
+    if (FAILED(hr) || !monikers) return 0;
+    int count = 0;
+    IMoniker *moniker = nullptr;
+    while (monikers->Next(1, &moniker, nullptr) == S_OK) {
+        IPropertyBag *bag = nullptr;
+        if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void **>(&bag)))) {
+            std::wstring clsid = bagText(bag, L"CLSID");
+            std::wstring module = moduleOf(clsid);
+            if (count++ == 0) std::printf("\nFilters\n");
+            std::printf("  %s\n", utf8(bagText(bag, L"FriendlyName")).c_str());
+            std::printf("    class   %s\n", utf8(clsid).c_str());
+            std::printf("    module  %s\n", module.empty() ? "(none registered)" : utf8(module).c_str());
+            printFilterData(bagText(bag, L"FilterData"));
+            bag->Release();
+        }
+        moniker->Release();
+    }
+    monikers->Release();
+    return count;
+}
+
+int printClasses()
+{
+    HKEY clsidKey = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_READ, &clsidKey) != ERROR_SUCCESS) return 0;
+    int count = 0;
+    for (DWORD i = 0;; ++i) {
+        WCHAR name[256];
+        DWORD cch = 256;
+        if (RegEnumKeyExW(clsidKey, i, name, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        std::wstring module = moduleOf(name);
+        if (module.empty()) continue;
+        if (count++ == 0) std::printf("\nCOM classes\n");
+        std::wstring description = readText(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + name, nullptr);
+        std::printf("  %s  %s\n    module  %s\n", utf8(name).c_str(), utf8(description).c_str(), utf8(module).c_str());
+    }
+    RegCloseKey(clsidKey);
+    return count;
+}
+
+} // namespace
+
+int runFilters()
+{
+    char path[4096];
+    DWORD n = OrvexGetRegistryFileName(path, sizeof(path));
+    std::string file = n > 0 && n < sizeof(path) ? std::string(path, n) : std::string("(no location)");
+    DWORD subkeys = 0;
+    if (RegQueryInfoKeyW(HKEY_CLASSES_ROOT, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        std::fprintf(stderr, "orvex: cannot read the registry %s\n", file.c_str());
+        return kExitCannotRead;
+    }
+    std::printf("Registry: %s\n", file.c_str());
+    IFilterMapper2 *mapper = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                  reinterpret_cast<void **>(&mapper));
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "orvex: no filter mapper (0x%08X)\n", static_cast<unsigned>(hr));
+        return kExitCannotRead;
+    }
+    int filters = printFilters(mapper);
+    mapper->Release();
+    int classes = printClasses();
+    if (filters == 0 && classes == 0) std::printf("\nNothing is registered.\n");
+    return 0;
+}
+
+} // namespace orvex
