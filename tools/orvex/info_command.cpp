@@ -3,6 +3,7 @@
 #include "json_writer.h"
 #include "movie_loader.h"
 #include "movie_summary.h"
+#include "parser_loader.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -96,9 +97,10 @@ void printText(const MovieSummary &m)
 
 int runInfo(const std::string &path, bool json)
 {
-    CMyMovieStreams streams;
-    if (!loadMovie(path, &streams)) return kExitCannotLoad;
-    const MovieSummary summary = summarize(path, streams);
+    ParserLoader loader;
+    if (!loader.load(path)) return kExitCannotLoad;
+    const MovieSummary summary =
+        summarize(path, loader.camera(), loader.videoPinName(), *loader.video(), loader.soundPinName(), loader.sound());
     if (json)
         std::fputs(toJson(summary).c_str(), stdout);
     else

@@ -7,8 +7,6 @@
 
 namespace orvex {
 
-namespace {
-
 std::wstring widen(const std::string &text)
 {
     if (text.empty()) return {};
@@ -18,8 +16,6 @@ std::wstring widen(const std::string &text)
     MultiByteToWideChar(CP_UTF8, 0, text.c_str(), int(text.size()), wide.data(), count);
     return std::wstring(wide.data(), size_t(count));
 }
-
-} // namespace
 
 std::string narrow(const wchar_t *text)
 {

@@ -16,5 +16,7 @@ bool loadMovie(const std::string &path, CMyMovieStreams *streams);
 
 // Wide text (pin names) as UTF-8.
 std::string narrow(const wchar_t *text);
+// UTF-8 as wide text; empty for text that is not valid UTF-8.
+std::wstring widen(const std::string &text);
 
 } // namespace orvex

@@ -23,11 +23,10 @@ std::string fourccText(DWORD fourcc)
     return text;
 }
 
-VideoSummary summarizeVideo(const CMyMovieStreams &streams)
+VideoSummary summarizeVideo(const std::string &pin, const CVideoMediaStreamInfo &info)
 {
-    const CVideoMediaStreamInfo &info = *streams.video;
     VideoSummary v;
-    v.pin = narrow(streams.GetVideoPinName());
+    v.pin = pin;
     const CMediaType &type = info.GetMediaType();
     if (type.FormatLength() >= sizeof(VIDEOINFOHEADER)) {
         VIDEOINFOHEADER vih;
@@ -63,15 +62,14 @@ VideoSummary summarizeVideo(const CMyMovieStreams &streams)
     return v;
 }
 
-SoundSummary summarizeSound(const CMyMovieStreams &streams)
+SoundSummary summarizeSound(const std::string &pin, const CSoundMediaStreamInfo &info)
 {
-    const CSoundMediaStreamInfo &info = *streams.sound;
     SoundSummary s;
-    s.pin = narrow(streams.GetSoundPinName());
+    s.pin = pin;
     s.entries = info.GetEntryCount();
     s.durationRt = info.GetDuration();
     const CMediaType &type = info.GetMediaType();
-    if (streams.soundKind == CMyMovieStreams::ESoundKind::kAAC) {
+    if (*type.Subtype() == MEDIASUBTYPE_MovParserAAC) {
         s.subtype = "AAC";
         MovParserAACConfigHeader header{};
         if (type.FormatLength() >= sizeof(header)) std::memcpy(&header, type.Format(), sizeof(header));
@@ -99,11 +97,19 @@ SoundSummary summarizeSound(const CMyMovieStreams &streams)
 
 MovieSummary summarize(const std::string &file, const CMyMovieStreams &streams)
 {
+    return summarize(file, streams.camera, narrow(streams.GetVideoPinName()), *streams.video,
+                     narrow(streams.GetSoundPinName()), streams.sound.get());
+}
+
+MovieSummary summarize(const std::string &file, bool camera, const std::string &videoPin,
+                       const CVideoMediaStreamInfo &video, const std::string &soundPin,
+                       const CSoundMediaStreamInfo *sound)
+{
     MovieSummary summary;
     summary.file = file;
-    summary.layout = streams.camera ? "camera" : "plain";
-    summary.video = summarizeVideo(streams);
-    if (streams.sound) summary.sound = summarizeSound(streams);
+    summary.layout = camera ? "camera" : "plain";
+    summary.video = summarizeVideo(videoPin, video);
+    if (sound) summary.sound = summarizeSound(soundPin, *sound);
     return summary;
 }
 

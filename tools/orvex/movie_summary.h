@@ -40,5 +40,9 @@ struct MovieSummary {
 };
 
 MovieSummary summarize(const std::string &file, const CMyMovieStreams &streams);
+// The same from the streams of a parser filter's pins, under the pins' names.
+MovieSummary summarize(const std::string &file, bool camera, const std::string &videoPin,
+                       const CVideoMediaStreamInfo &video, const std::string &soundPin,
+                       const CSoundMediaStreamInfo *sound);
 
 } // namespace orvex

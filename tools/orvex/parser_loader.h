@@ -1,0 +1,49 @@
+// Loading a movie through the real parser filter: a file source and the
+// parser in a filter graph, the source's output connected to the parser's
+// input, and the output pins the parser made, with the streams they serve.
+#pragma once
+
+#include "MovFileParserFilter/SoundMediaStreamInfo.h"
+#include "MovFileParserFilter/VideoMediaStreamInfo.h"
+
+#include <string>
+
+struct IGraphBuilder;
+struct IBaseFilter;
+class COrvexMovFileParserFilter;
+
+namespace orvex {
+
+class ParserLoader {
+public:
+    ParserLoader() = default;
+    ~ParserLoader();
+    ParserLoader(const ParserLoader &) = delete;
+    ParserLoader &operator=(const ParserLoader &) = delete;
+
+    // Connects a file source on path (UTF-8) to a new parser filter. On
+    // failure writes "orvex: cannot load PATH: NAME (0xXXXXXXXX)" on standard
+    // error, with the parser's own loading result, and returns false.
+    bool load(const std::string &path);
+
+    // After a load: the pins as the parser names them, and their streams.
+    bool camera() const { return m_camera; }
+    const std::string &videoPinName() const { return m_videoPin; }
+    const CVideoMediaStreamInfo *video() const { return m_video; }
+    const std::string &soundPinName() const { return m_soundPin; }
+    const CSoundMediaStreamInfo *sound() const { return m_sound; } // null without sound
+
+private:
+    HRESULT connect(const std::wstring &path);
+    void readPins();
+
+    IGraphBuilder *m_graph = nullptr;
+    IBaseFilter *m_source = nullptr;
+    COrvexMovFileParserFilter *m_parser = nullptr;
+    bool m_camera = false;
+    std::string m_videoPin, m_soundPin;
+    const CVideoMediaStreamInfo *m_video = nullptr;
+    const CSoundMediaStreamInfo *m_sound = nullptr;
+};
+
+} // namespace orvex
