@@ -1,0 +1,123 @@
+// Frame output: one decoded picture into one output sample of the output
+// pin's allocator, with the time stamps of its input sample, delivered.
+#include "H264DecodeFilter/OrvexH264DecodeFilter11.h"
+
+#include "H264DecodeFilter/MyFrameCopy.h"
+#include "H264DecodeFilter/OrvexH264DecodeFilterPins.h"
+#include "H264DecodeFilter/OrvexH264OutputTypes.h"
+#include "common/MyTrace.h"
+
+namespace {
+
+// Releases the sample on every way out.
+class SampleHolder {
+public:
+    SampleHolder() = default;
+    ~SampleHolder()
+    {
+        if (m_pSample) m_pSample->Release();
+    }
+    SampleHolder(const SampleHolder &) = delete;
+    SampleHolder &operator=(const SampleHolder &) = delete;
+    IMediaSample **Out() { return &m_pSample; }
+    IMediaSample *Get() const { return m_pSample; }
+
+private:
+    IMediaSample *m_pSample = nullptr;
+};
+
+} // namespace
+
+void COrvexH264DecodeFilter11::DropTimeInfo()
+{
+    m_OutputQueue.PopTimeInfo();
+}
+
+void COrvexH264DecodeFilter11::KeepStreamingError(HRESULT hr)
+{
+    HRESULT none = S_OK;
+    m_hrStreamingError.compare_exchange_strong(none, hr);
+}
+
+HRESULT COrvexH264DecodeFilter11::output(const CMyOutputData *pPicture)
+{
+    CheckPointer(pPicture, E_POINTER);
+    // A picture that goes no further than the checks below still takes its
+    // time stamps with it: the next picture must not get them.
+    SampleHolder sample;
+    HRESULT hr = m_pDecOutputPin->GetEmptySample(sample.Out());
+    if (FAILED(hr) || !sample.Get()) {
+        DropTimeInfo();
+        return FAILED(hr) ? hr : E_FAIL;
+    }
+    BYTE *pBuffer = nullptr;
+    hr = sample.Get()->GetPointer(&pBuffer);
+    if (FAILED(hr) || !pBuffer || sample.Get()->GetSize() < 1) {
+        DropTimeInfo();
+        return FAILED(hr) ? hr : E_FAIL;
+    }
+
+    // A type the downstream filter attached to the sample.
+    AM_MEDIA_TYPE *pAttached = nullptr;
+    if (sample.Get()->GetMediaType(&pAttached) == S_OK && pAttached) {
+        HRESULT copied = S_OK;
+        const CMediaType attached(*pAttached, &copied);
+        DeleteMediaType(pAttached);
+        if (SUCCEEDED(copied)) copied = validateNewOutputMediaType(&attached, &m_pOutput->CurrentMediaType(), false);
+        if (SUCCEEDED(copied)) copied = m_pOutput->SetMediaType(&attached);
+        if (FAILED(copied)) {
+            DropTimeInfo();
+            return copied;
+        }
+    }
+
+    const CMediaType &type = m_pOutput->CurrentMediaType();
+    const LONG formatId = pPicture->GetFormat();
+    if (!OutputSubtypeFitsFormat(*type.Subtype(), formatId)) {
+        MyTrace("COrvexH264DecodeFilter11::output : Format Mismatch \n");
+        MyTrace("  OutputMediaSubtype  = %s \n", OutputSubtypeName(*type.Subtype()));
+        MyTrace("  DecoderOutputFormat = %s \n", DecoderOutputFormatName(formatId));
+        DropTimeInfo();
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    if (*type.FormatType() != FORMAT_VideoInfo || !type.Format() || type.FormatLength() < sizeof(VIDEOINFOHEADER)) {
+        DropTimeInfo();
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    }
+
+    const MyFrameLayout layout = GetFrameLayout(type, *pPicture);
+    hr = CopyFrame(layout, *pPicture, pBuffer, sample.Get()->GetSize());
+    if (FAILED(hr)) {
+        MyTrace("COrvexH264DecodeFilter11::output : sample of %ld bytes cannot hold the picture \n",
+                static_cast<long>(sample.Get()->GetSize()));
+        DropTimeInfo();
+        return hr;
+    }
+
+    std::unique_ptr<CSampleTimeInfo> pTime = m_OutputQueue.PopTimeInfo();
+    if (pTime) {
+        REFERENCE_TIME start = 0, stop = 0;
+        if (pTime->GetTime(&start, &stop)) {
+            const REFERENCE_TIME segmentStart = m_pInput->CurrentStartTime();
+            if (stop < segmentStart) {
+                MyTrace("COrvexH264DecodeFilter11::output discard frame before segment startTime \n");
+                MyTrace("  frame endTime(%ld) < segment startTime(%ld) \n",
+                        static_cast<long>(static_cast<LONG>(stop / 10000)),
+                        static_cast<long>(static_cast<LONG>(segmentStart / 10000)));
+                return S_OK;
+            }
+            start -= segmentStart;
+            stop -= segmentStart;
+            if (start >= 0 && stop >= 0) sample.Get()->SetTime(&start, &stop);
+        }
+        LONGLONG mediaStart = 0, mediaStop = 0;
+        if (pTime->GetMediaTime(&mediaStart, &mediaStop)) sample.Get()->SetMediaTime(&mediaStart, &mediaStop);
+    }
+
+    hr = m_pDecOutputPin->DeliverSample(sample.Get());
+    if (FAILED(hr)) {
+        MyTrace("COrvexH264DecodeFilter11::output : DeliverOutput return 0x%08X \n", static_cast<unsigned>(hr));
+        if (hr != VFW_E_NOT_COMMITTED) KeepStreamingError(hr);
+    }
+    return hr;
+}

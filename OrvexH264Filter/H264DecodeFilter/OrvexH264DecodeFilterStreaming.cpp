@@ -1,0 +1,227 @@
+// The decode filter while streaming: samples are queued and decoded on the
+// upstream thread inside Receive; the output thread delivers the pictures,
+// new segments and the end of the stream in the order they were queued.
+#include "H264DecodeFilter/OrvexH264DecodeFilter11.h"
+
+#include "H264DecodeFilter/OrvexH264DecodeFilterPins.h"
+#include "common/MyTrace.h"
+
+#include <algorithm>
+
+namespace {
+
+// Stream identifiers of the parser's parameter-set samples.
+constexpr DWORD kSequenceParameterSetStream = AM_STREAM_CONTROL;
+constexpr DWORD kPictureParameterSetStream = AM_STREAM_CONTROL + 1;
+
+// Each decoding step reads one access unit. A movie sample is one access
+// unit, so one step per sample keeps the queue level; a sample that packs
+// several gets extra steps, up to this many per received sample.
+constexpr int kMaxStepsPerSample = 16;
+// Steps at the end of the stream that may read nothing new before the
+// decoder counts as stuck.
+constexpr int kMaxIdleSteps = 1024;
+
+constexpr DWORD kDeliverTimeout = 0;
+constexpr DWORD kPausedTimeout = INFINITE;
+
+} // namespace
+
+HRESULT COrvexH264DecodeFilter11::StartStreaming()
+{
+    m_InputQueue.ResetEvents();
+    m_OutputQueue.ResetEvents();
+    m_Decoder.SetDeblockingSkipMode(GetDeblockingSkipMode());
+    m_Decoder.SetOutputScalingMode(GetOutputScalingMode());
+    if (!m_Decoder.CreateDecoder()) return E_FAIL;
+
+    m_nInputBuffers = 0;
+    IMemAllocator *pAllocator = nullptr;
+    if (SUCCEEDED(m_pInput->GetAllocator(&pAllocator))) {
+        ALLOCATOR_PROPERTIES props{};
+        if (SUCCEEDED(pAllocator->GetProperties(&props)) && props.cBuffers > 0)
+            m_nInputBuffers = static_cast<DWORD>(props.cBuffers);
+        pAllocator->Release();
+    }
+
+    m_hrStreamingError = S_OK;
+    if (!Create()) return E_FAIL;
+    return S_OK;
+}
+
+HRESULT COrvexH264DecodeFilter11::StopStreaming()
+{
+    EndOutputThread();
+    m_Decoder.FreeDecoder();
+    m_InputQueue.Clear();
+    m_InputQueue.ResetEvents();
+    m_OutputQueue.ClearAll();
+    m_OutputQueue.ResetEvents();
+    return S_OK;
+}
+
+void COrvexH264DecodeFilter11::EndOutputThread()
+{
+    // The abort wakes a thread waiting for a record, so it sees the command.
+    m_OutputQueue.Abort();
+    CallWorker(THREAD_CMD_EXIT);
+    HANDLE hThread = InterlockedExchangePointer(&m_hThread, nullptr);
+    if (hThread) {
+        WaitForSingleObject(hThread, INFINITE);
+        CloseHandle(hThread);
+    }
+}
+
+DWORD COrvexH264DecodeFilter11::DecodeThreshold()
+{
+    // The queued samples hold upstream buffers: with fewer buffers than the
+    // threshold, upstream would wait for one while nothing is decoded.
+    if (m_nInputBuffers > 0 && m_nInputBuffers <= m_nDecodeThreshold) return std::max<DWORD>(1, m_nInputBuffers - 1);
+    return m_nDecodeThreshold;
+}
+
+HRESULT COrvexH264DecodeFilter11::Receive(IMediaSample *pSample)
+{
+    HRESULT hr = m_hrStreamingError.load();
+    if (FAILED(hr)) return hr;
+
+    const DWORD streamId = m_pInput->SampleProps()->dwStreamId;
+    if (streamId != AM_STREAM_MEDIA && streamId != kSequenceParameterSetStream &&
+        streamId != kPictureParameterSetStream)
+        return E_FAIL;
+
+    if (streamId == AM_STREAM_MEDIA) {
+        if (pSample->IsDiscontinuity() == S_OK) {
+            m_InputQueue.Clear();
+            m_OutputQueue.ClearAll();
+        }
+        hr = m_OutputQueue.PushTimeInfo(pSample);
+        if (FAILED(hr)) return hr;
+    }
+    hr = m_InputQueue.PushSample(pSample);
+    if (streamId == kSequenceParameterSetStream || FAILED(hr)) return hr;
+    if (streamId == kPictureParameterSetStream) return m_Decoder.DecodeHeader() == 1 ? hr : E_FAIL;
+
+    const DWORD threshold = DecodeThreshold();
+    for (int step = 0; step < kMaxStepsPerSample && m_InputQueue.GetCount() >= threshold; ++step) {
+        m_Decoder.DecodeFrame();
+    }
+
+    std::unique_ptr<Quality> pQuality = m_OutputQueue.TakeQuality();
+    if (pQuality) m_pInput->PassNotify(*pQuality);
+    return hr;
+}
+
+HRESULT COrvexH264DecodeFilter11::EndOfStream()
+{
+    const HRESULT hr = m_InputQueue.PushEndOfStream();
+    if (FAILED(hr)) return hr;
+    // The marker waits behind the remaining samples; the step that reads it
+    // answers 2, having queued the end of the stream for the output thread.
+    // Each step reads at least one unit, so the queue shrinks; steps that
+    // leave it as it was, many times over, mean nothing is read any more.
+    DWORD queued = m_InputQueue.GetCount();
+    for (int idle = 0; m_Decoder.HasDecoder() && idle < kMaxIdleSteps;) {
+        if (m_Decoder.DecodeFrame() == 2) return hr;
+        const DWORD now = m_InputQueue.GetCount();
+        idle = now < queued ? 0 : idle + 1;
+        queued = now;
+    }
+    // Not drained: downstream still hears the end, after what was decoded.
+    m_OutputQueue.PushEndOfStream();
+    return hr;
+}
+
+HRESULT COrvexH264DecodeFilter11::NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate)
+{
+    // Passed on by the output thread, in order with the pictures.
+    m_OutputQueue.PushNewSegment(tStart, tStop, dRate);
+    return S_OK;
+}
+
+HRESULT COrvexH264DecodeFilter11::BeginFlush()
+{
+    CTransformFilter::BeginFlush();
+
+    // Queued samples hold upstream buffers: an upstream thread waiting for
+    // one must get an error now rather than wait for the receive lock.
+    IMemAllocator *pAllocator = nullptr;
+    if (FAILED(m_pInput->GetAllocator(&pAllocator))) pAllocator = nullptr;
+    if (pAllocator) pAllocator->Decommit();
+    {
+        CAutoLock receiving(&m_csReceive);
+        m_Decoder.AbortInput();
+        m_OutputQueue.Abort();
+        CallWorker(THREAD_CMD_PAUSE);
+        m_Decoder.Flush();
+        m_InputQueue.Clear();
+        m_OutputQueue.ClearAll();
+    }
+    HRESULT hr = S_OK;
+    if (pAllocator) {
+        hr = pAllocator->Commit();
+        pAllocator->Release();
+    }
+    return hr;
+}
+
+HRESULT COrvexH264DecodeFilter11::EndFlush()
+{
+    m_OutputQueue.ResetEvents();
+    CallWorker(THREAD_CMD_RUN);
+    m_Decoder.StartInput();
+    return CTransformFilter::EndFlush();
+}
+
+HRESULT COrvexH264DecodeFilter11::AlterQuality(Quality q)
+{
+    // Famine needs nothing from upstream; a flood is passed on from Receive.
+    if (q.Type != Famine) m_OutputQueue.SetQuality(q);
+    return S_OK;
+}
+
+DWORD COrvexH264DecodeFilter11::ThreadProc()
+{
+    bool running = true;
+    DWORD timeout = kDeliverTimeout;
+    while (running) {
+        DWORD command = 0;
+        if (CheckRequest(timeout, &command)) {
+            Reply(0);
+            if (command == THREAD_CMD_EXIT) {
+                running = false;
+            } else if (command == THREAD_CMD_PAUSE) {
+                timeout = kPausedTimeout;
+            } else if (command == THREAD_CMD_RUN) {
+                timeout = kDeliverTimeout;
+            }
+            continue;
+        }
+        std::unique_ptr<CMyOutputData> pRecord = m_OutputQueue.WaitPop();
+        if (!pRecord) continue;
+        switch (pRecord->GetKind()) {
+        case CMyOutputData::kEndOfStream:
+            m_pOutput->DeliverEndOfStream();
+            break;
+        case CMyOutputData::kNewSegment: {
+            REFERENCE_TIME start = 0, stop = 0;
+            double rate = 1.0;
+            pRecord->GetNewSegment(&start, &stop, &rate);
+            const HRESULT hr = CTransformFilter::NewSegment(start, stop, rate);
+            if (FAILED(hr))
+                MyTrace("COrvexH264DecodeFilter11::ThreadProc NewSegment  0x%08X  \n", static_cast<unsigned>(hr));
+            break;
+        }
+        case CMyOutputData::kPicture:
+            if (SUCCEEDED(m_hrStreamingError.load())) {
+                output(pRecord.get());
+            } else {
+                DropTimeInfo();
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,129 @@
+#include "decode_graph.h"
+
+#include "MovFileParserFilter/OrvexMovFileParserFilter.h"
+
+namespace {
+
+template <class T> void ReleaseAndClear(T *&p)
+{
+    if (p) p->Release();
+    p = nullptr;
+}
+
+} // namespace
+
+std::string MoviePath(const std::string &name)
+{
+    return std::string(ORVEX_TEST_DATA_DIR) + "/movies/" + name;
+}
+
+IPin *FindOutputPin(IBaseFilter *filter, const std::wstring &prefix)
+{
+    IEnumPins *pEnum = nullptr;
+    if (FAILED(filter->EnumPins(&pEnum))) return nullptr;
+    IPin *found = nullptr;
+    IPin *pin = nullptr;
+    while (!found && pEnum->Next(1, &pin, nullptr) == S_OK) {
+        PIN_INFO info{};
+        pin->QueryPinInfo(&info);
+        if (info.pFilter) info.pFilter->Release();
+        if (info.dir == PINDIR_OUTPUT && std::wstring(info.achName).rfind(prefix, 0) == 0) {
+            found = pin;
+        } else {
+            pin->Release();
+        }
+    }
+    pEnum->Release();
+    if (found) found->Release(); // the filter keeps its pins
+    return found;
+}
+
+void DecodeGraphTest::SetUp()
+{
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                     reinterpret_cast<void **>(&m_graph)));
+    m_graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void **>(&m_control));
+    m_graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void **>(&m_events));
+    m_graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void **>(&m_seeking));
+    IMediaFilter *mediaFilter = nullptr;
+    m_graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void **>(&mediaFilter));
+    mediaFilter->SetSyncSource(nullptr);
+    mediaFilter->Release();
+
+    HRESULT hr = S_OK;
+    CUnknown *unknown = COrvexH264DecodeFilter11::CreateInstance(nullptr, &hr);
+    ASSERT_NE(nullptr, unknown);
+    m_decoder = static_cast<COrvexH264DecodeFilter11 *>(unknown);
+    m_decoder->NonDelegatingAddRef();
+    ASSERT_EQ(S_OK, m_graph->AddFilter(m_decoder, L"Decoder"));
+}
+
+void DecodeGraphTest::TearDown()
+{
+    if (m_control) m_control->Stop();
+    if (m_sink) m_sink->Unblock();
+    ReleaseAndClear(m_seeking);
+    ReleaseAndClear(m_events);
+    ReleaseAndClear(m_control);
+    ReleaseAndClear(m_graph);
+    ReleaseAndClear(m_source);
+    ReleaseAndClear(m_parser);
+    if (m_push) m_push->NonDelegatingRelease();
+    if (m_sink) m_sink->NonDelegatingRelease();
+    if (m_decoder) m_decoder->NonDelegatingRelease();
+}
+
+HRESULT DecodeGraphTest::Connect(IPin *out, IPin *in, const AM_MEDIA_TYPE *pmt)
+{
+    return m_graph->ConnectDirect(out, in, pmt);
+}
+
+IPin *DecodeGraphTest::DecodeIn()
+{
+    return m_decoder->GetPin(0);
+}
+
+IPin *DecodeGraphTest::DecodeOut()
+{
+    return m_decoder->GetPin(1);
+}
+
+void DecodeGraphTest::BuildMovieInput(const std::string &path)
+{
+    const std::wstring wide(path.begin(), path.end());
+    ASSERT_EQ(S_OK, m_graph->AddSourceFilter(wide.c_str(), L"Source", &m_source));
+    HRESULT hr = S_OK;
+    CUnknown *unknown = COrvexMovFileParserFilter::CreateInstance(nullptr, &hr);
+    ASSERT_NE(nullptr, unknown);
+    ASSERT_EQ(S_OK, unknown->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void **>(&m_parser)));
+    ASSERT_EQ(S_OK, m_graph->AddFilter(m_parser, L"Parser"));
+    IPin *parserIn = nullptr;
+    ASSERT_EQ(S_OK, m_parser->FindPin(L"XForm In", &parserIn));
+    ASSERT_EQ(S_OK, Connect(FindOutputPin(m_source), parserIn));
+    parserIn->Release();
+    IPin *video = FindOutputPin(m_parser, L"Video");
+    ASSERT_NE(nullptr, video);
+    ASSERT_EQ(S_OK, Connect(video, DecodeIn()));
+}
+
+void DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)
+{
+    m_push = CPushSource::Create(config);
+    ASSERT_EQ(S_OK, m_graph->AddFilter(m_push, L"Push"));
+    ASSERT_EQ(S_OK, Connect(m_push->Pin(), DecodeIn()));
+}
+
+void DecodeGraphTest::ConnectSink(const GUID &subtype)
+{
+    m_sink = CTestSink::Create();
+    m_sink->AcceptSubtype(subtype);
+    ASSERT_EQ(S_OK, m_graph->AddFilter(m_sink, L"Sink"));
+    ASSERT_EQ(S_OK, Connect(DecodeOut(), m_sink->Pin()));
+}
+
+bool DecodeGraphTest::RunToCompletion()
+{
+    if (FAILED(m_control->Run())) return false;
+    LONG code = 0;
+    return m_events->WaitForCompletion(static_cast<LONG>(kWaitMs), &code) == S_OK && code == EC_COMPLETE;
+}

@@ -1,0 +1,125 @@
+// Whole movies through file source, parser and decode filter: every picture
+// against ffmpeg's decoding of the same file.
+#include "decode_graph.h"
+#include "frame_reference.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const VIDEOINFOHEADER &VideoInfo(const CMediaType &type)
+{
+    return *reinterpret_cast<const VIDEOINFOHEADER *>(type.Format());
+}
+
+// The visible Y, U and V planes of a planar picture, back to back.
+std::vector<BYTE> PlanesOf(const SinkPicture &picture, bool yv12)
+{
+    const VIDEOINFOHEADER &vih = VideoInfo(picture.type);
+    const size_t stride = static_cast<size_t>(vih.bmiHeader.biWidth);
+    const size_t rows = static_cast<size_t>(std::abs(vih.bmiHeader.biHeight));
+    const size_t width = static_cast<size_t>(vih.rcTarget.right ? vih.rcTarget.right : vih.bmiHeader.biWidth);
+    const size_t height = static_cast<size_t>(vih.rcTarget.bottom ? vih.rcTarget.bottom : rows);
+    const BYTE *p = picture.bytes.data();
+    std::vector<BYTE> planes;
+    for (size_t y = 0; y < height; ++y)
+        planes.insert(planes.end(), p + y * stride, p + y * stride + width);
+    const BYTE *first = p + stride * rows;
+    const BYTE *second = first + (stride / 2) * (rows / 2);
+    const BYTE *u = yv12 ? second : first;
+    const BYTE *v = yv12 ? first : second;
+    for (const BYTE *plane : {u, v})
+        for (size_t y = 0; y < height / 2; ++y)
+            planes.insert(planes.end(), plane + y * (stride / 2), plane + y * (stride / 2) + width / 2);
+    return planes;
+}
+
+struct PlanarCase {
+    const char *movie;
+    bool iyuv;
+};
+
+class PlanarReferenceTest : public DecodeGraphTest, public testing::WithParamInterface<PlanarCase> {};
+
+TEST_P(PlanarReferenceTest, EveryPictureEqualsFfmpegInOrderWithItsTimes)
+{
+    const PlanarCase &c = GetParam();
+    const std::string path = MoviePath(c.movie);
+    Parameters()->SetIYUVFlag(c.iyuv ? 1 : 0);
+    BuildMovieInput(path);
+    ConnectSink(c.iyuv ? MEDIASUBTYPE_IYUV : MEDIASUBTYPE_YV12);
+    ASSERT_TRUE(RunToCompletion());
+
+    const std::vector<ReferenceFrame> reference = ReferenceFrames(path);
+    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    ASSERT_EQ(reference.size(), pictures.size());
+    EXPECT_EQ(static_cast<long>(pictures.size()), m_sink->PicturesBeforeEndOfStream());
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const std::vector<BYTE> planes = PlanesOf(pictures[i], !c.iyuv);
+        EXPECT_EQ(reference[i].md5, Md5Hex(planes.data(), planes.size())) << "picture " << i;
+        EXPECT_EQ(S_OK, pictures[i].timeResult);
+        EXPECT_EQ(reference[i].start, pictures[i].start) << "picture " << i;
+        EXPECT_EQ(reference[i].stop, pictures[i].stop) << "picture " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Movies, PlanarReferenceTest,
+    testing::Values(PlanarCase{"baseline_sowt.mov", false}, PlanarCase{"baseline_sowt.mov", true},
+                    PlanarCase{"main_aac_faststart.mov", false}, PlanarCase{"main_aac_faststart.mov", true},
+                    PlanarCase{"odd_size_sowt_3000.mov", false}, PlanarCase{"odd_size_sowt_3000.mov", true},
+                    PlanarCase{"sowt_one_second_chunks.mov", false}, PlanarCase{"video_only_faststart.mov", true}));
+
+// PSNR over the first three bytes of each pixel of rows packed at stride.
+double Psnr(const std::vector<BYTE> &ours, size_t stride, size_t pixelBytes, const std::vector<BYTE> &reference,
+            size_t width, size_t height, bool flip)
+{
+    double sum = 0;
+    for (size_t y = 0; y < height; ++y) {
+        const BYTE *row = ours.data() + (flip ? height - 1 - y : y) * stride;
+        for (size_t x = 0; x < width; ++x)
+            for (size_t c = 0; c < 3; ++c) {
+                const double d = double(row[x * pixelBytes + c]) - reference[(y * width + x) * 3 + c];
+                sum += d * d;
+            }
+    }
+    const double mse = sum / double(width * height * 3);
+    return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+class RgbOutputTest : public DecodeGraphTest, public testing::WithParamInterface<bool> {};
+
+// 162 pixels wide: RGB24 rows are padded from 486 to 488 bytes.
+TEST_P(RgbOutputTest, PicturesAreTopDownWithPaddedStrides)
+{
+    const bool rgb32 = GetParam();
+    const std::string path = MoviePath("odd_size_sowt_3000.mov");
+    BuildMovieInput(path);
+    ConnectSink(rgb32 ? MEDIASUBTYPE_RGB32 : MEDIASUBTYPE_RGB24);
+    ASSERT_TRUE(RunToCompletion());
+
+    const size_t width = 162, height = 98, pixelBytes = rgb32 ? 4 : 3;
+    const size_t stride = rgb32 ? 648 : 488;
+    const auto reference = ReferenceRawFrames(path, "bgr24", width * height * 3);
+    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    ASSERT_EQ(reference.size(), pictures.size());
+    for (size_t i = 0; i < pictures.size(); i += 7) {
+        const VIDEOINFOHEADER &vih = VideoInfo(pictures[i].type);
+        EXPECT_EQ(-98, vih.bmiHeader.biHeight);
+        ASSERT_GE(pictures[i].bytes.size(), stride * height);
+        const double upright = Psnr(pictures[i].bytes, stride, pixelBytes, reference[i], width, height, false);
+        const double flipped = Psnr(pictures[i].bytes, stride, pixelBytes, reference[i], width, height, true);
+        EXPECT_GT(upright, 30.0) << "picture " << i;
+        EXPECT_GT(upright, flipped + 10.0) << "picture " << i;
+        if (rgb32) {
+            for (size_t y = 0; y < height; ++y)
+                for (size_t x = 0; x < width; ++x)
+                    ASSERT_EQ(0, pictures[i].bytes[y * stride + x * 4 + 3]);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rgb, RgbOutputTest, testing::Values(false, true));
+
+} // namespace
