@@ -188,7 +188,12 @@ std::string homeFolder()
 std::string RegistryFilePath()
 {
     const char *explicitPath = std::getenv("ORVEX_REGISTRY");
-    if (explicitPath && *explicitPath) return explicitPath;
+    if (explicitPath && *explicitPath) {
+        std::string path = explicitPath;
+        // A bare file name is in the current folder; saying so keeps its
+        // folder, where the lock and temporary files go, explicit.
+        return path.find('/') == std::string::npos ? "./" + path : path;
+    }
     const char *config = std::getenv("XDG_CONFIG_HOME");
     std::string folder;
     if (config && *config == '/') {
@@ -216,7 +221,6 @@ LONG ChangeRegistry(const std::function<LONG(Key &tree, bool &changed)> &change)
 {
     std::string path = RegistryFilePath();
     if (path.empty() || path.back() == '/') return ERROR_CANTWRITE;
-    if (path.find('/') == std::string::npos) path = "./" + path;
     Cache &c = cache();
     std::lock_guard<std::mutex> guard(c.lock);
     if (!makeFolders(path)) return ERROR_CANTWRITE;

@@ -157,6 +157,20 @@ TEST_F(GraphRunning, LateSamplesSendQualityMessagesUpstream)
     EXPECT_EQ(3u, c.grabber.callback->Samples().size()) << "late samples are still handed on";
 }
 
+TEST_F(GraphRunning, CatchingUpIsReportedOnce)
+{
+    Chain c = chain(3);
+    c.source->Pin()->m_sampleDuration = UNITS / 2;   // half a second apart:
+    c.source->Pin()->m_timeOffset = -3 * UNITS / 10; // -0.3 s (late), 0.2 s and 0.7 s (on time)
+    ASSERT_EQ(S_OK, m_control->Run());
+    LONG code = 0;
+    ASSERT_EQ(S_OK, m_events->WaitForCompletion(10000, &code));
+    std::vector<Quality> quality = c.source->Pin()->QualityMessages();
+    ASSERT_EQ(2u, quality.size()) << "one for the late sample, one when on time again, none after";
+    EXPECT_GT(quality[0].Late, 0);
+    EXPECT_LE(quality[1].Late, 0);
+}
+
 TEST_F(GraphRunning, TheClockAndTheStartTimeAreCommonToAllFilters)
 {
     Chain a = chain(1, L"A");

@@ -56,6 +56,10 @@ TEST(RegistryLocation, OverrideThenConfigFolderThenHome)
     EnvironmentVariable home("HOME", "/home/someone");
     EXPECT_EQ("/tmp/some/registry", registryFileName());
     {
+        EnvironmentVariable bare("ORVEX_REGISTRY", "registry");
+        EXPECT_EQ("./registry", registryFileName()) << "a bare name is in the current folder";
+    }
+    {
         EnvironmentVariable unset("ORVEX_REGISTRY", nullptr);
         EXPECT_EQ("/cfg/orvex/registry", registryFileName());
         EnvironmentVariable relative("XDG_CONFIG_HOME", "relative/folder");
