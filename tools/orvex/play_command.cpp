@@ -100,7 +100,14 @@ int runPlay(const cli::Options &o)
             state.lastStart = start;
             state.lastStop = stop;
         }
-        ++state.frames;
+        const uint64_t index = state.frames++;
+        if (o.trace) {
+            // Sample times of each picture as the renderer sees them.
+            REFERENCE_TIME t0 = -1, t1 = -1;
+            const HRESULT timed = sample->GetTime(&t0, &t1);
+            std::fprintf(stderr, "orvex: picture %llu %s %lld..%lld\n", static_cast<unsigned long long>(index),
+                         SUCCEEDED(timed) ? "time" : "no time", static_cast<long long>(t0), static_cast<long long>(t1));
+        }
         if (!video) return;
         BYTE *data = nullptr;
         if (FAILED(sample->GetPointer(&data))) return state.fail("a picture sample has no buffer");
@@ -148,7 +155,7 @@ int runPlay(const cli::Options &o)
     {
         ProgressBar bar(!o.quiet);
         hr = graph.run([&state] { return state.failed.load(); },
-                       [&] { bar.show(double(state.lastStop.load()) / 1e7, total); });
+                       [&] { bar.show(double(state.lastStop.load()) / 1e7 - offset, total); });
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (state.failed) {

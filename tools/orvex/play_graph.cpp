@@ -69,7 +69,7 @@ public:
     {
         std::string text;
         for (const auto &line : m_lines)
-            text += "orvex:   trace: " + line + "\n";
+            text += "\norvex:   trace: " + line;
         return text;
     }
 
@@ -202,12 +202,11 @@ bool PlayGraph::build(const PlaySettings &s, SampleHandler onPicture, SampleHand
     findPin(m_source.get(), PINDIR_OUTPUT, nullptr, sourceOut.out());
     findPin(m_parser.get(), PINDIR_INPUT, nullptr, parserIn.out());
     hr = sourceOut && parserIn ? m_graph->ConnectDirect(sourceOut.get(), parserIn.get(), nullptr) : E_UNEXPECTED;
-    if (FAILED(hr))
-        return fail(error, kExitNoLoad, "cannot load " + s.file + ": " + describe(hr) + "\n" + trace.lastLines());
+    if (FAILED(hr)) return fail(error, kExitNoLoad, "cannot load " + s.file + ": " + describe(hr) + trace.lastLines());
 
     ComRef<IPin> videoOut;
     if (FAILED(findPin(m_parser.get(), PINDIR_OUTPUT, &MEDIATYPE_Video, videoOut.out())))
-        return fail(error, kExitNoLoad, "cannot load " + s.file + ": the parser serves no video\n" + trace.lastLines());
+        return fail(error, kExitNoLoad, "cannot load " + s.file + ": the parser serves no video" + trace.lastLines());
 
     hr = createFilter(CLSID_OrvexH264DecodeFilter11, L"Orvex H.264 Decode Filter", m_decoder);
     if (FAILED(hr)) return fail(error, kExitNoLoad, "cannot create the decode filter: " + describe(hr));
@@ -226,7 +225,7 @@ bool PlayGraph::build(const PlaySettings &s, SampleHandler onPicture, SampleHand
     hr = decoderIn ? m_graph->ConnectDirect(videoOut.get(), decoderIn.get(), nullptr) : E_UNEXPECTED;
     if (FAILED(hr))
         return fail(error, kExitNoLoad,
-                    "cannot play " + s.file + ": the decode filter refused its video: " + describe(hr) + "\n" +
+                    "cannot play " + s.file + ": the decode filter refused its video: " + describe(hr) +
                         trace.lastLines());
 
     // The picture type the decode filter proposes in the wanted format.

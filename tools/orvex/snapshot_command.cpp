@@ -28,8 +28,8 @@ int runSnapshot(const cli::Options &o)
     settings.deblock = o.deblock;
     settings.start = seconds;
 
-    // After the seek, sample times count from the seek position: the
-    // pictures before it (decoded from the key frame) have negative starts.
+    // Sample times count from the seek position: the pictures decoded from
+    // the key frame before it have negative starts.
     std::mutex lock;
     std::vector<uint8_t> picture;
     std::atomic<bool> taken{false};
