@@ -22,38 +22,38 @@ SamplePool::~SamplePool()
     m_pAllocator->Release();
 }
 
-SamplePtr SamplePool::Make(const SampleSpec &spec)
+SamplePtr SamplePool::Make(const SampleFields &fields)
 {
     IMediaSample *pSample = nullptr;
     EXPECT_EQ(m_pAllocator->GetBuffer(&pSample, nullptr, nullptr, 0), S_OK);
     if (!pSample) return nullptr;
     SamplePtr sample(pSample);
-    EXPECT_LE(spec.bytes.size(), static_cast<size_t>(m_size)) << "sample larger than the pool's buffers";
-    if (spec.bytes.size() > static_cast<size_t>(m_size)) return nullptr;
+    EXPECT_LE(fields.bytes.size(), static_cast<size_t>(m_size)) << "sample larger than the pool's buffers";
+    if (fields.bytes.size() > static_cast<size_t>(m_size)) return nullptr;
 
     BYTE *pBuffer = nullptr;
     EXPECT_EQ(sample->GetPointer(&pBuffer), S_OK);
-    if (!spec.bytes.empty()) std::memcpy(pBuffer, spec.bytes.data(), spec.bytes.size());
-    EXPECT_EQ(sample->SetActualDataLength(static_cast<LONG>(spec.bytes.size())), S_OK);
+    if (!fields.bytes.empty()) std::memcpy(pBuffer, fields.bytes.data(), fields.bytes.size());
+    EXPECT_EQ(sample->SetActualDataLength(static_cast<LONG>(fields.bytes.size())), S_OK);
 
-    if (spec.start) {
-        REFERENCE_TIME start = *spec.start;
-        REFERENCE_TIME stop = spec.stop.value_or(0);
-        sample->SetTime(&start, spec.stop ? &stop : nullptr);
+    if (fields.start) {
+        REFERENCE_TIME start = *fields.start;
+        REFERENCE_TIME stop = fields.stop.value_or(0);
+        sample->SetTime(&start, fields.stop ? &stop : nullptr);
     }
-    if (spec.mediaStart) {
-        LONGLONG start = *spec.mediaStart;
-        LONGLONG stop = spec.mediaStop.value_or(start);
+    if (fields.mediaStart) {
+        LONGLONG start = *fields.mediaStart;
+        LONGLONG stop = fields.mediaStop.value_or(start);
         sample->SetMediaTime(&start, &stop);
     }
-    sample->SetDiscontinuity(spec.discontinuity ? TRUE : FALSE);
+    sample->SetDiscontinuity(fields.discontinuity ? TRUE : FALSE);
 
     IMediaSample2 *pSample2 = nullptr;
     EXPECT_EQ(sample->QueryInterface(IID_IMediaSample2, reinterpret_cast<void **>(&pSample2)), S_OK);
     if (pSample2) {
         AM_SAMPLE2_PROPERTIES props{};
         EXPECT_EQ(pSample2->GetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props)), S_OK);
-        props.dwStreamId = spec.streamId;
+        props.dwStreamId = fields.streamId;
         EXPECT_EQ(pSample2->SetProperties(sizeof(props), reinterpret_cast<const BYTE *>(&props)), S_OK);
         pSample2->Release();
     }
@@ -62,10 +62,10 @@ SamplePtr SamplePool::Make(const SampleSpec &spec)
 
 SamplePtr SamplePool::Make(const std::vector<uint8_t> &bytes, DWORD streamId)
 {
-    SampleSpec spec;
-    spec.bytes = bytes;
-    spec.streamId = streamId;
-    return Make(spec);
+    SampleFields fields;
+    fields.bytes = bytes;
+    fields.streamId = streamId;
+    return Make(fields);
 }
 
 LONG SamplePool::FreeCount()

@@ -26,7 +26,7 @@ using SamplePtr = std::unique_ptr<IMediaSample, ComRelease>;
 inline constexpr DWORD kSpsStreamId = 0x80000000;
 inline constexpr DWORD kPpsStreamId = 0x80000001;
 
-struct SampleSpec {
+struct SampleFields {
     std::vector<uint8_t> bytes;
     std::optional<REFERENCE_TIME> start, stop;
     std::optional<LONGLONG> mediaStart, mediaStop;
@@ -42,9 +42,9 @@ public:
     SamplePool(const SamplePool &) = delete;
     SamplePool &operator=(const SamplePool &) = delete;
 
-    // A sample holding spec's bytes (waits for a free buffer like an upstream
+    // A sample holding fields's bytes (waits for a free buffer like an upstream
     // pin). Fails the test when the bytes do not fit.
-    SamplePtr Make(const SampleSpec &spec);
+    SamplePtr Make(const SampleFields &fields);
     SamplePtr Make(const std::vector<uint8_t> &bytes, DWORD streamId = 0);
 
     // Buffers not handed out (all of them when nothing holds a sample).

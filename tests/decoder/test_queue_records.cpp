@@ -261,12 +261,12 @@ TEST(PictureRecords, EmptyPictureAcceptsWritesWithoutEffect)
 TEST(SampleTimeInfo, TakesBothPairsWhenTheSampleHasThem)
 {
     SamplePool pool(1, 16);
-    SampleSpec spec;
-    spec.start = 1000;
-    spec.stop = 2000;
-    spec.mediaStart = 3;
-    spec.mediaStop = 4;
-    SamplePtr sample = pool.Make(spec);
+    SampleFields fields;
+    fields.start = 1000;
+    fields.stop = 2000;
+    fields.mediaStart = 3;
+    fields.mediaStop = 4;
+    SamplePtr sample = pool.Make(fields);
     auto info = CSampleTimeInfo::FromSample(sample.get());
     REFERENCE_TIME start = 0, stop = 0;
     ASSERT_TRUE(info->GetTime(&start, &stop));
@@ -281,9 +281,9 @@ TEST(SampleTimeInfo, TakesBothPairsWhenTheSampleHasThem)
 TEST(SampleTimeInfo, MissingStopTimeStillCountsAsHavingTime)
 {
     SamplePool pool(1, 16);
-    SampleSpec spec;
-    spec.start = 500;
-    SamplePtr sample = pool.Make(spec);
+    SampleFields fields;
+    fields.start = 500;
+    SamplePtr sample = pool.Make(fields);
     auto info = CSampleTimeInfo::FromSample(sample.get());
     REFERENCE_TIME start = 0, stop = 0;
     EXPECT_TRUE(info->GetTime(&start, &stop));

@@ -412,10 +412,10 @@ TEST(OutputDataQueue, TimeRecordsComeBackInArrivalOrder)
     SamplePool pool(3, 16);
     CMyOutputDataQueue queue;
     for (REFERENCE_TIME t : {100, 200, 300}) {
-        SampleSpec spec;
-        spec.start = t;
-        spec.stop = t + 100;
-        SamplePtr sample = pool.Make(spec);
+        SampleFields fields;
+        fields.start = t;
+        fields.stop = t + 100;
+        SamplePtr sample = pool.Make(fields);
         EXPECT_EQ(queue.PushTimeInfo(sample.get()), S_OK);
     }
     SamplePtr untimed = pool.Make(Bytes{});
@@ -457,9 +457,9 @@ TEST(OutputDataQueue, ClearAllEmptiesPicturesTimesAndQuality)
     queue.PushFrame(std::make_unique<CMyYUVBuffer>(16, 16, 1));
     queue.PushNewSegment(0, 1, 1.0);
     queue.PushEndOfStream();
-    SampleSpec spec;
-    spec.start = 1;
-    SamplePtr sample = pool.Make(spec);
+    SampleFields fields;
+    fields.start = 1;
+    SamplePtr sample = pool.Make(fields);
     queue.PushTimeInfo(sample.get());
     queue.SetQuality(Quality{Flood, 1, 2, 3});
     queue.ClearAll();

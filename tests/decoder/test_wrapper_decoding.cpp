@@ -401,9 +401,9 @@ TEST(WrapperFlush, DecodingRestartsCleanlyAtASyncSampleAfterAFlush)
         }
     };
     auto receive = [&](size_t i) {
-        SampleSpec spec;
-        spec.bytes = stream.samples[i].bytes;
-        pipeline.Receive(spec);
+        SampleFields fields;
+        fields.bytes = stream.samples[i].bytes;
+        pipeline.Receive(fields);
         drain();
     };
 

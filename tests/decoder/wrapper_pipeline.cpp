@@ -116,11 +116,11 @@ LONG Pipeline::SendParameterSets()
     return m_decoder.DecodeHeader();
 }
 
-void Pipeline::Receive(const SampleSpec &spec)
+void Pipeline::Receive(const SampleFields &fields)
 {
-    SamplePtr sample = m_pool->Make(spec);
+    SamplePtr sample = m_pool->Make(fields);
     ASSERT_TRUE(sample);
-    if (spec.streamId == 0) {
+    if (fields.streamId == 0) {
         EXPECT_EQ(m_output.PushTimeInfo(sample.get()), S_OK);
     }
     EXPECT_EQ(m_input.PushSample(sample.get()), S_OK);
@@ -161,13 +161,13 @@ void Pipeline::Play(const std::vector<std::vector<uint8_t>> &sampleBytes)
 {
     EXPECT_EQ(SendParameterSets(), 1);
     for (size_t i = 0; i < sampleBytes.size(); ++i) {
-        SampleSpec spec;
-        spec.bytes = sampleBytes[i];
+        SampleFields fields;
+        fields.bytes = sampleBytes[i];
         if (i < m_stream.samples.size()) {
-            spec.start = m_stream.samples[i].start;
-            spec.stop = m_stream.samples[i].stop;
+            fields.start = m_stream.samples[i].start;
+            fields.stop = m_stream.samples[i].stop;
         }
-        Receive(spec);
+        Receive(fields);
     }
     EndOfStream();
     WaitForEnd();

@@ -73,7 +73,7 @@ public:
 
     // The steps one by one.
     LONG SendParameterSets();
-    void Receive(const SampleSpec &spec);
+    void Receive(const SampleFields &fields);
     void EndOfStream();
     // Waits for the output thread to take the end-of-stream record.
     void WaitForEnd();
