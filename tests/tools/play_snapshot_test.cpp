@@ -1,6 +1,8 @@
 // orvex play, snapshot, register and unregister run as a user runs them, on
 // the movies of tests/data and the bundled sample, against ffmpeg's decoding.
 #include "program_runner.h"
+#include "support/annexb.h"
+#include "support/movie_writer.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -247,6 +249,35 @@ TEST_F(PlayTest, UserErrorsNameTheFileAndCause)
     EXPECT_FALSE(fs::exists(out("a.y4m")));
     EXPECT_FALSE(fs::exists(out("a.wav")));
     EXPECT_FALSE(fs::exists(out("a.aac")));
+}
+
+TEST_F(PlayTest, ScaleGivesHalfAndQuarterPictures)
+{
+    struct Case {
+        const char *scale, *format, *file, *header;
+    } cases[] = {
+        {"1", "yv12", "a.y4m", "YUV4MPEG2 W80 H60 F15:1 "},
+        {"2", "rgb24", "a.ppm", "P6\n40 30\n"},
+    };
+    for (const Case &c : cases) {
+        auto run = orvex({"play", movie("baseline_sowt.mov"), "--scale", c.scale, "--deblock", "2", "--format",
+                          c.format, "-o", out(c.file)});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(readFile(out(c.file)).rfind(c.header, 0), 0u) << c.scale;
+    }
+}
+
+TEST_F(PlayTest, UnservableVideoSaysWhyWithTheTrace)
+{
+    using namespace orvex::test;
+    VideoInput video = videoFromStream(parseAnnexB(readFileBytes(movie("stream_176x144_15fps.h264"))), 176, 144);
+    video.sps.assign(video.sps.size(), 0xff); // no parameter set the parser can read
+    const std::string file = out("bad_sps.mov");
+    writeFileBytes(file, writeMovie(video, nullptr, {MovieLayout::kCamera, false}).file);
+    auto run = orvex({"play", file});
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.err.find("orvex: cannot load " + file + ": "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("orvex:   trace: "), std::string::npos) << run.err;
 }
 
 TEST_F(PlayTest, RegisterPutsTheFiltersInTheRegistryAndUnregisterTakesThemOut)

@@ -68,6 +68,16 @@ void rateOf(const AM_MEDIA_TYPE &type, uint32_t &num, uint32_t &den)
     if (type.formattype != FORMAT_VideoInfo || type.cbFormat < sizeof(VIDEOINFOHEADER)) return;
     const LONGLONG avg = reinterpret_cast<const VIDEOINFOHEADER *>(type.pbFormat)->AvgTimePerFrame;
     if (avg <= 0 || avg > 0xFFFFFFFFLL) return;
+    // AvgTimePerFrame is truncated to 100 ns: 15 a second arrives as 666666.
+    // A rate of n/1 or n/1001 within that truncation is the rate meant.
+    for (uint64_t d : {uint64_t(1), uint64_t(1001)}) {
+        const uint64_t n = uint64_t(std::llround(1e7 * double(d) / double(avg)));
+        if (n && std::fabs(1e7 * double(d) / double(n) - double(avg)) < 1.0) {
+            num = uint32_t(n);
+            den = uint32_t(d);
+            return;
+        }
+    }
     const uint64_t g = std::gcd(uint64_t(10000000), uint64_t(avg));
     num = uint32_t(10000000 / g);
     den = uint32_t(uint64_t(avg) / g);
