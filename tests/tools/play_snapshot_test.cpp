@@ -7,7 +7,11 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -278,6 +282,33 @@ TEST_F(PlayTest, UnservableVideoSaysWhyWithTheTrace)
     EXPECT_EQ(run.status, 2) << run.err;
     EXPECT_NE(run.err.find("orvex: cannot load " + file + ": "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("orvex:   trace: "), std::string::npos) << run.err;
+}
+
+TEST_F(PlayTest, InterruptedPlayLeavesNothingBehind)
+{
+    const std::string program = orvexProgram(), sample = std::string(ORVEX_TEST_DATA_DIR) + "/../../samples/sample.mov",
+                      video = out("r.y4m"), sound = out("r.wav");
+    std::vector<const char *> argv = {program.c_str(), "play",    sample.c_str(), "--realtime", "--quiet", "-o",
+                                      video.c_str(),   "--audio", sound.c_str(),  nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, const_cast<char **>(argv.data()), environ), 0);
+    auto outputs = [this] {
+        size_t n = 0;
+        for (const auto &entry : fs::directory_iterator(dir))
+            n += entry.path().filename().string().find("r.") != std::string::npos;
+        return n;
+    };
+    // Both temporary files exist once the graph is about to run; the sample
+    // plays for three seconds against the clock.
+    for (int i = 0; i < 6000 && outputs() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(outputs(), 2u);
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(outputs(), 0u);
 }
 
 TEST_F(PlayTest, RegisterPutsTheFiltersInTheRegistryAndUnregisterTakesThemOut)

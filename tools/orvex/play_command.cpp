@@ -13,6 +13,7 @@
 #include <uuids.h>
 
 #include <atomic>
+#include <csignal>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -23,6 +24,15 @@
 namespace orvex {
 
 namespace {
+
+// Set by Ctrl-C or a termination request: the graph stops and the
+// temporary files go, instead of a half-written output staying behind.
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int)
+{
+    interrupted = 1;
+}
 
 // What the streaming threads report back: counts, times, the first failure.
 struct PlayState {
@@ -158,19 +168,25 @@ int runPlay(const cli::Options &o)
         return kExitCannotCreate;
     }
 
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
     const double offset = settings.start.value_or(0);
     const double total = (settings.stop ? *settings.stop : double(graph.durationRt()) / 1e7) - offset;
     const auto began = std::chrono::steady_clock::now();
     HRESULT hr;
     {
         ProgressBar bar(!o.quiet);
-        hr = graph.run([&state] { return state.failed.load(); },
+        hr = graph.run([&state] { return state.failed.load() || interrupted != 0; },
                        [&] { bar.show(double(state.lastStop.load()) / 1e7 - offset, total); });
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (state.failed) {
         std::fprintf(stderr, "orvex: %s\n", state.error.c_str());
         return kExitCannotCreate;
+    }
+    if (interrupted) {
+        std::fprintf(stderr, "orvex: interrupted; nothing written\n");
+        return kExitInterrupted;
     }
     if (FAILED(hr)) {
         std::fprintf(stderr, "orvex: playing %s failed: %s (0x%08X)\n", settings.file.c_str(), hresultName(hr).c_str(),
