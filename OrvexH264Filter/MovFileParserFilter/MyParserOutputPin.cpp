@@ -267,7 +267,8 @@ CMyParserOutputPin::Pace CMyParserOutputPin::deliverNext(const char *className, 
         sample->Release();
         return Pace::kWork;
     }
-    *hr = m_pParserFilter->inputPin()->readAt(LONGLONG(entry.offset), LONG(entry.size), buffer);
+    CMyParserInputPin *input = m_pParserFilter->inputPin();
+    *hr = input ? input->readAt(LONGLONG(entry.offset), LONG(entry.size), buffer) : VFW_E_NOT_CONNECTED;
     if (FAILED(*hr)) {
         MyTrace("%s::ThreadProc : SyncRead return 0x%08X \n", className, unsigned(*hr));
         sample->Release();

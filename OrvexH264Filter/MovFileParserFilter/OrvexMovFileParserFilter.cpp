@@ -128,6 +128,7 @@ HRESULT COrvexMovFileParserFilter::createPins(CMyMovieStreams &streams, bool cam
 {
     CAutoLock lock(&m_Lock);
     if (!streams.video) return E_UNEXPECTED;
+    releaseOutputPins(); // the pins of an earlier movie
     HRESULT hr = S_OK;
     LPCWSTR videoName = streams.GetVideoPinName();
     LPCWSTR soundName = streams.GetSoundPinName();

@@ -21,17 +21,28 @@ template <class T> T *query(IUnknown *object, REFIID riid)
     return p;
 }
 
+std::wstring wide(const std::string &text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+} // namespace
+
 IPin *findPin(IBaseFilter *filter, const wchar_t *name)
 {
     IPin *pin = nullptr;
     return SUCCEEDED(filter->FindPin(name, &pin)) ? pin : nullptr;
 }
 
-std::wstring wide(const std::string &text)
+int pinCount(IBaseFilter *filter)
 {
-    return std::wstring(text.begin(), text.end());
+    IEnumPins *pins = nullptr;
+    filter->EnumPins(&pins);
+    int n = 0;
+    for (IPin *pin = nullptr; pins->Next(1, &pin, nullptr) == S_OK; pin->Release())
+        ++n;
+    pins->Release();
+    return n;
 }
-} // namespace
 
 STDMETHODIMP GrabberLog::QueryInterface(REFIID riid, void **ppv)
 {
@@ -175,11 +186,6 @@ void ParserGraph::useClock(bool clock)
 HRESULT ParserGraph::run()
 {
     return m_control->Run();
-}
-
-HRESULT ParserGraph::pause()
-{
-    return m_control->Pause();
 }
 
 HRESULT ParserGraph::stop()

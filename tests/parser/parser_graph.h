@@ -59,7 +59,6 @@ public:
     void useClock(bool clock);
 
     HRESULT run();
-    HRESULT pause();
     HRESULT stop();
     // EC_COMPLETE within the bound (a guard against hangs, not a timing check).
     bool completes(LONG boundMs = 20000);
@@ -78,6 +77,9 @@ private:
     std::vector<IUnknown *> m_held;
     std::vector<std::unique_ptr<GrabberLog>> m_logs;
 };
+
+IPin *findPin(IBaseFilter *filter, const wchar_t *name); // with a reference, or null
+int pinCount(IBaseFilter *filter);
 
 // The stream infos the parser makes of a file, for the expected index.
 CMyMovieStreams loadStreams(const std::string &path);

@@ -143,14 +143,6 @@ std::vector<SampleRecord> RecordingSink::samples()
     return m_samples;
 }
 
-size_t RecordingSink::count(const std::string &prefix)
-{
-    size_t n = 0;
-    for (const std::string &e : events())
-        n += e.rfind(prefix, 0) == 0;
-    return n;
-}
-
 bool RecordingSink::waitUntil(const std::function<bool(const std::vector<std::string> &)> &done, DWORD boundMs)
 {
     std::unique_lock<std::mutex> guard(m_logLock);

@@ -38,7 +38,6 @@ public:
     std::vector<SampleRecord> samples();
     // Waits (within a bound against hangs) until the events satisfy done.
     bool waitUntil(const std::function<bool(const std::vector<std::string> &)> &done, DWORD boundMs = 20000);
-    size_t count(const std::string &prefix);
 
     // The sampleNumber-th sample received (from 1) records "blocked" and
     // waits in Receive for a flush or a stop.
