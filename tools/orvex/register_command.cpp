@@ -31,11 +31,11 @@ int runRegister(const std::string &given, bool unregister)
     auto fn = reinterpret_cast<EntryFn>(reinterpret_cast<void *>(GetProcAddress(handle, entry)));
     if (!fn) {
         std::fprintf(stderr, "orvex: cannot load %s: it has no %s\n", module.c_str(), entry);
-        FreeLibrary(handle);
         return kExitNoLoad;
     }
+    // The module stays loaded until the program ends: unloading it would
+    // orphan the one-time allocations of the libraries it brought in.
     const HRESULT hr = fn();
-    FreeLibrary(handle);
     if (FAILED(hr)) {
         std::fprintf(stderr, "orvex: %s of %s failed: %s (0x%08X)\n", entry, module.c_str(), hresultName(hr).c_str(),
                      unsigned(hr));
