@@ -83,6 +83,8 @@ private:
     HRESULT ConnectToParser(IPin *pReceivePin);
     // The number of queued input samples at which Receive decodes.
     DWORD DecodeThreshold();
+    // Decoding steps while more than keep samples wait (a bounded number).
+    void DecodeQueuedSamples(DWORD keep);
     // Ends the output thread and waits for it.
     void EndOutputThread();
     // A picture that is not delivered gives back its time stamps, so the

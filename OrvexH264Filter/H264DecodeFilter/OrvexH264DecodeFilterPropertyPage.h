@@ -20,6 +20,9 @@ public:
     HRESULT OnApplyChanges() override;
     INT_PTR OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) override;
 
+    // The page's dialog while it is shown, else null.
+    HWND Dialog() const { return m_Dlg; }
+
 private:
     explicit COrvexH264DecodeFilterPropertyPage(LPUNKNOWN pUnk);
     ~COrvexH264DecodeFilterPropertyPage() override;

@@ -80,6 +80,13 @@ DWORD COrvexH264DecodeFilter11::DecodeThreshold()
     return m_nDecodeThreshold;
 }
 
+void COrvexH264DecodeFilter11::DecodeQueuedSamples(DWORD keep)
+{
+    for (int step = 0; step < kMaxStepsPerSample && m_InputQueue.GetCount() > keep; ++step) {
+        m_Decoder.DecodeFrame();
+    }
+}
+
 HRESULT COrvexH264DecodeFilter11::Receive(IMediaSample *pSample)
 {
     HRESULT hr = m_hrStreamingError.load();
@@ -94,18 +101,23 @@ HRESULT COrvexH264DecodeFilter11::Receive(IMediaSample *pSample)
         if (pSample->IsDiscontinuity() == S_OK) {
             m_InputQueue.Clear();
             m_OutputQueue.ClearAll();
+            // Pictures still inside the decoder would take the times of the
+            // samples after the gap: they go with the rest.
+            m_Decoder.Flush();
         }
         hr = m_OutputQueue.PushTimeInfo(pSample);
         if (FAILED(hr)) return hr;
+    } else if (streamId == kSequenceParameterSetStream) {
+        // Parameter sets that come while pictures wait (a new segment without
+        // a flush) must not be read before them: the decoder takes a picture
+        // ahead of its parameter sets as an error. Decode what waits first.
+        DecodeQueuedSamples(0);
     }
     hr = m_InputQueue.PushSample(pSample);
     if (streamId == kSequenceParameterSetStream || FAILED(hr)) return hr;
     if (streamId == kPictureParameterSetStream) return m_Decoder.DecodeHeader() == 1 ? hr : E_FAIL;
 
-    const DWORD threshold = DecodeThreshold();
-    for (int step = 0; step < kMaxStepsPerSample && m_InputQueue.GetCount() >= threshold; ++step) {
-        m_Decoder.DecodeFrame();
-    }
+    DecodeQueuedSamples(DecodeThreshold() - 1);
 
     std::unique_ptr<Quality> pQuality = m_OutputQueue.TakeQuality();
     if (pQuality) m_pInput->PassNotify(*pQuality);

@@ -4,11 +4,9 @@
 #include <streams.h>
 
 #include <olectl.h>
-#include <orvexdlg.h>
 
 extern "C" ORVEX_DLL_EXPORT BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pReserved)
 {
-    if (dwReason == DLL_PROCESS_DETACH) OrvexUnregisterResources(hInstance);
     return DllEntryPoint(hInstance, dwReason, pReserved);
 }
 
@@ -25,7 +23,8 @@ STDAPI DllUnregisterServer()
 namespace {
 
 // The system loader here does not call DllMain: the module calls it itself
-// when it is loaded and unloaded.
+// when it is loaded and unloaded. (The property page's dialog and title are
+// registered by the page itself, under the same instance handle.)
 __attribute__((constructor)) void OnModuleLoad()
 {
     DllMain(AmGetModuleInstance(), DLL_PROCESS_ATTACH, nullptr);

@@ -1,6 +1,10 @@
 #include "decode_graph.h"
 
 #include "MovFileParserFilter/OrvexMovFileParserFilter.h"
+#include "frame_reference.h"
+#include "support/annexb.h"
+
+#include <cstdlib>
 
 namespace {
 
@@ -106,11 +110,12 @@ void DecodeGraphTest::BuildMovieInput(const std::string &path)
     ASSERT_EQ(S_OK, Connect(video, DecodeIn()));
 }
 
-void DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)
+HRESULT DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)
 {
     m_push = CPushSource::Create(config);
-    ASSERT_EQ(S_OK, m_graph->AddFilter(m_push, L"Push"));
-    ASSERT_EQ(S_OK, Connect(m_push->Pin(), DecodeIn()));
+    HRESULT hr = m_graph->AddFilter(m_push, L"Push");
+    if (FAILED(hr)) return hr;
+    return Connect(m_push->Pin(), DecodeIn());
 }
 
 void DecodeGraphTest::ConnectSink(const GUID &subtype)
@@ -126,4 +131,39 @@ bool DecodeGraphTest::RunToCompletion()
     if (FAILED(m_control->Run())) return false;
     LONG code = 0;
     return m_events->WaitForCompletion(static_cast<LONG>(kWaitMs), &code) == S_OK && code == EC_COMPLETE;
+}
+
+PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG height)
+{
+    const orvex::test::H264Stream stream =
+        orvex::test::parseAnnexB(orvex::test::readFileBytes(std::string(ORVEX_TEST_DATA_DIR) + "/" + relativePath));
+    PushStream push;
+    push.config.sps = stream.sps;
+    push.config.pps = stream.pps;
+    push.config.width = width;
+    push.config.height = height;
+    for (const auto &unit : stream.accessUnits)
+        push.samples.push_back(unit.sample);
+    return push;
+}
+
+std::string PictureMd5(const SinkPicture &picture, bool yv12)
+{
+    const auto &vih = *reinterpret_cast<const VIDEOINFOHEADER *>(picture.type.Format());
+    const size_t stride = static_cast<size_t>(vih.bmiHeader.biWidth);
+    const size_t rows = static_cast<size_t>(std::abs(vih.bmiHeader.biHeight));
+    const size_t width = static_cast<size_t>(vih.rcTarget.right ? vih.rcTarget.right : vih.bmiHeader.biWidth);
+    const size_t height = static_cast<size_t>(vih.rcTarget.bottom ? vih.rcTarget.bottom : rows);
+    const BYTE *p = picture.bytes.data();
+    std::vector<BYTE> planes;
+    for (size_t y = 0; y < height; ++y)
+        planes.insert(planes.end(), p + y * stride, p + y * stride + width);
+    const BYTE *first = p + stride * rows;
+    const BYTE *second = first + (stride / 2) * (rows / 2);
+    const BYTE *u = yv12 ? second : first;
+    const BYTE *v = yv12 ? first : second;
+    for (const BYTE *plane : {u, v})
+        for (size_t y = 0; y < height / 2; ++y)
+            planes.insert(planes.end(), plane + y * (stride / 2), plane + y * (stride / 2) + width / 2);
+    return Md5Hex(planes.data(), planes.size());
 }

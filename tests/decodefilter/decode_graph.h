@@ -28,8 +28,8 @@ protected:
 
     // file source -> parser -> decode filter; the decode output unconnected.
     void BuildMovieInput(const std::string &path);
-    // push source -> decode filter.
-    void BuildPushInput(const PushSourceConfig &config);
+    // push source -> decode filter; the connection's result.
+    HRESULT BuildPushInput(const PushSourceConfig &config);
     // decode filter -> a new test sink accepting the subtype.
     void ConnectSink(const GUID &subtype);
     // Runs until the graph completes; false when it did not in time.
@@ -54,3 +54,15 @@ protected:
 
 // The first output pin of a filter whose name starts with prefix.
 IPin *FindOutputPin(IBaseFilter *filter, const std::wstring &prefix = L"");
+
+// A push source for an Annex-B stream of tests/data (path relative to it):
+// its first SPS and PPS, its size, and its access units as samples.
+struct PushStream {
+    PushSourceConfig config;
+    std::vector<std::vector<BYTE>> samples; // length-prefixed units, one access unit each
+};
+PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG height);
+
+// The MD5 of the visible Y, U and V planes of a planar picture (YV12 or
+// IYUV), at the strides its type names: comparable with ffmpeg's yuv420p.
+std::string PictureMd5(const SinkPicture &picture, bool yv12 = true);

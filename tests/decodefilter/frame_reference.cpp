@@ -78,13 +78,14 @@ std::string Md5Hex(const BYTE *bytes, size_t count)
     return std::string(hex, 32);
 }
 
-std::vector<std::vector<BYTE>> ReferenceRawFrames(const std::string &path, const std::string &pixFmt, size_t frameBytes)
+std::vector<std::vector<BYTE>> ReferenceRawFrames(const std::string &path, const std::string &pixFmt, size_t frameBytes,
+                                                  const std::string &filter)
 {
     namespace fs = std::filesystem;
     const fs::path out = fs::temp_directory_path() / ("decodefilter-raw-" + std::to_string(getpid()) + ".raw");
     const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y -i '" + path +
-                                "' -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt " + pixFmt + " '" +
-                                out.string() + "'";
+                                "' -map 0:v:0 -fps_mode passthrough " + (filter.empty() ? "" : "-vf " + filter + " ") +
+                                "-f rawvideo -pix_fmt " + pixFmt + " '" + out.string() + "'";
     if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed: " + command);
     std::ifstream in(out, std::ios::binary);
     std::vector<std::vector<BYTE>> frames;

@@ -19,6 +19,7 @@ std::vector<ReferenceFrame> ReferenceFrames(const std::string &path);
 // The MD5 (hex) of bytes.
 std::string Md5Hex(const BYTE *bytes, size_t count);
 
-// "ffmpeg ... -f rawvideo -pix_fmt PIXFMT" of the first video stream, cut into frames of frameBytes.
-std::vector<std::vector<BYTE>> ReferenceRawFrames(const std::string &path, const std::string &pixFmt,
-                                                  size_t frameBytes);
+// "ffmpeg ... [-vf FILTER] -f rawvideo -pix_fmt PIXFMT" of the first video
+// stream, cut into frames of frameBytes.
+std::vector<std::vector<BYTE>> ReferenceRawFrames(const std::string &path, const std::string &pixFmt, size_t frameBytes,
+                                                  const std::string &filter = "");

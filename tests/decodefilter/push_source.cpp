@@ -51,6 +51,14 @@ public:
         return pAlloc->SetProperties(pProps, &actual);
     }
 
+    STDMETHODIMP Notify(IBaseFilter *pSender, Quality q) override
+    {
+        (void)pSender;
+        std::lock_guard<std::mutex> hold(m_pSource->m_qualityLock);
+        m_pSource->m_quality.push_back(q);
+        return S_OK;
+    }
+
 private:
     CPushSource *m_pSource;
 };
@@ -177,4 +185,10 @@ STDMETHODIMP CPushSource::GetMediaInfo(LONG *plTimeScale, LONG *plDuration, LONG
 STDMETHODIMP_(CMyImageDescription *) CPushSource::GetImageDescription()
 {
     return &m_description;
+}
+
+std::vector<Quality> CPushSource::QualityMessages()
+{
+    std::lock_guard<std::mutex> hold(m_qualityLock);
+    return m_quality;
 }

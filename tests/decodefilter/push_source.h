@@ -11,6 +11,7 @@
 #include <streams.h>
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
 struct PushSourceConfig {
@@ -49,6 +50,8 @@ public:
     STDMETHODIMP_(CMyImageDescription *) GetImageDescription() override;
 
     const PushSourceConfig &Config() const { return m_config; }
+    // The quality messages downstream passed up to the output pin.
+    std::vector<Quality> QualityMessages();
 
 private:
     friend class CPushSourcePin;
@@ -59,6 +62,8 @@ private:
     PushSourceConfig m_config;
     CMyImageDescription m_description;
     CPushSourcePin *m_pPin;
+    std::mutex m_qualityLock;
+    std::vector<Quality> m_quality;
 };
 
 // bytes with a 4-byte big-endian length prefix.

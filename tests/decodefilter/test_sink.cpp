@@ -53,14 +53,28 @@ public:
         CheckPointer(ppAllocator, E_POINTER);
         CAutoLock hold(m_pLock);
         if (!m_pAllocator) {
-            HRESULT hr = S_OK;
-            m_pOwnAllocator = new CTypeChangingAllocator(&hr);
-            m_pOwnAllocator->NonDelegatingAddRef();
+            // One allocator for the pin's life, whatever reconnections come.
+            if (!m_pOwnAllocator) {
+                HRESULT hr = S_OK;
+                m_pOwnAllocator = new CTypeChangingAllocator(&hr);
+                m_pOwnAllocator->NonDelegatingAddRef();
+            }
             m_pAllocator = m_pOwnAllocator;
             m_pAllocator->AddRef();
         }
         *ppAllocator = m_pAllocator;
         m_pAllocator->AddRef();
+        return S_OK;
+    }
+
+    STDMETHODIMP GetAllocatorRequirements(ALLOCATOR_PROPERTIES *pProps) override
+    {
+        std::lock_guard<std::mutex> hold(m_pSink->m_lock);
+        if (m_pSink->m_bufferSize == 0) return E_NOTIMPL;
+        *pProps = ALLOCATOR_PROPERTIES{};
+        pProps->cBuffers = 2;
+        pProps->cbBuffer = m_pSink->m_bufferSize;
+        pProps->cbAlign = 1;
         return S_OK;
     }
 
@@ -92,8 +106,10 @@ public:
 
     STDMETHODIMP BeginFlush() override
     {
+        // Flushing before the wake, so a woken Receive sees the flush.
+        HRESULT hr = CBaseInputPin::BeginFlush();
         m_pSink->m_wake.Set();
-        return CBaseInputPin::BeginFlush();
+        return hr;
     }
 
     STDMETHODIMP EndFlush() override
@@ -198,6 +214,12 @@ void CTestSink::AttachToNextSample(const CMediaType &type)
     m_pPin->Attach(type);
 }
 
+void CTestSink::RequireBufferSize(LONG bytes)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_bufferSize = bytes;
+}
+
 void CTestSink::Reset()
 {
     std::lock_guard<std::mutex> hold(m_lock);
@@ -222,7 +244,9 @@ HRESULT CTestSink::Take(IMediaSample *pSample, const CMediaType &type)
     if (!m_open.Check()) {
         m_blocked.Set();
         const HANDLE waits[2] = {m_open, m_wake};
-        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) return VFW_E_WRONG_STATE;
+        // Woken by a flush the sample is dropped, by a stop refused.
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0)
+            return m_pPin->IsFlushing() ? S_FALSE : VFW_E_WRONG_STATE;
     }
     SinkPicture picture;
     BYTE *pBuffer = nullptr;

@@ -46,6 +46,8 @@ public:
     void Unblock();
     // The next sample the allocator hands out carries this type.
     void AttachToNextSample(const CMediaType &type);
+    // Buffers of at least this size are asked for at connection.
+    void RequireBufferSize(LONG bytes);
     void Reset();
 
     std::vector<SinkPicture> Pictures();
@@ -73,6 +75,7 @@ private:
     GUID m_subtype{};
     CMediaType m_exact;
     bool m_hasExact = false;
+    LONG m_bufferSize = 0;
     size_t m_failFrom = SIZE_MAX;
     HRESULT m_failure = S_OK;
     std::vector<SinkPicture> m_pictures;

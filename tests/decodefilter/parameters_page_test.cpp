@@ -1,0 +1,185 @@
+// The decode parameters through IOrvexH264DecoderParameter2 and through the
+// "Decode Parameters" property page.
+#include "H264DecodeFilter/OrvexH264DecodeFilterPropertyPage.h"
+#include "H264DecodeFilter/OrvexH264DecodeFilterResource.h"
+#include "decode_graph.h"
+#include "frame_reference.h"
+
+#include <orvexcom.h>
+#include <orvexdlg.h>
+
+namespace {
+
+TEST_F(DecodeGraphTest, ModesOutsideZeroToTwoAreRefusedAndTheOldOnesKept)
+{
+    IOrvexH264DecoderParameter2 *p = Parameters();
+    EXPECT_EQ(0, p->GetDeblockingSkipMode());
+    EXPECT_EQ(0, p->GetIYUVFlag());
+    EXPECT_EQ(0, p->GetOutputScalingMode());
+    ASSERT_EQ(S_OK, p->SetDeblockingSkipMode(2));
+    ASSERT_EQ(S_OK, p->SetOutputScalingMode(1));
+    for (LONG bad : {-1, 3, 0x7FFFFFFF}) {
+        EXPECT_EQ(E_INVALIDARG, p->SetDeblockingSkipMode(bad));
+        EXPECT_EQ(E_INVALIDARG, p->SetOutputScalingMode(bad));
+    }
+    EXPECT_EQ(2, p->GetDeblockingSkipMode());
+    EXPECT_EQ(1, p->GetOutputScalingMode());
+    p->SetIYUVFlag(7);
+    EXPECT_EQ(7, p->GetIYUVFlag());
+
+    CAUUID pages{};
+    EXPECT_EQ(E_POINTER, m_decoder->GetPages(nullptr));
+    ASSERT_EQ(S_OK, m_decoder->GetPages(&pages));
+    ASSERT_EQ(1u, pages.cElems);
+    EXPECT_EQ(CLSID_OrvexH264DecodeFilterPropertyPage, pages.pElems[0]);
+    CoTaskMemFree(pages.pElems);
+}
+
+// The modes reach the decoder when streaming starts.
+TEST_F(DecodeGraphTest, TheNextStartDecodesWithTheModesSet)
+{
+    const std::string path = MoviePath("video_only_faststart.mov"); // 176 x 144
+    const std::vector<ReferenceFrame> reference = ReferenceFrames(path);
+    ASSERT_EQ(S_OK, Parameters()->SetDeblockingSkipMode(1));
+    ASSERT_EQ(S_OK, Parameters()->SetOutputScalingMode(2));
+    BuildMovieInput(path);
+    ConnectSink(MEDIASUBTYPE_YV12);
+    ASSERT_TRUE(RunToCompletion());
+    std::vector<SinkPicture> pictures = m_sink->Pictures();
+    ASSERT_EQ(reference.size(), pictures.size());
+    const auto &vih = *reinterpret_cast<const VIDEOINFOHEADER *>(pictures[0].type.Format());
+    EXPECT_EQ(44, vih.bmiHeader.biWidth);
+    EXPECT_EQ(36, vih.bmiHeader.biHeight);
+    // A quarter-size picture's luma against ffmpeg's own quarter-size scaling.
+    const auto scaled = ReferenceRawFrames(path, "yuv420p", 44 * 36 * 3 / 2, "scale=44:36");
+    ASSERT_EQ(reference.size(), scaled.size());
+    double sum = 0;
+    for (size_t y = 0; y < 36; ++y)
+        for (size_t x = 0; x < 44; ++x) {
+            const double d = double(pictures[5].bytes[y * 44 + x]) - scaled[5][y * 44 + x];
+            sum += d * d;
+        }
+    EXPECT_LT(sum / (44 * 36), 100.0);
+
+    // Back to full size without deblocking skipped: ffmpeg's own pictures.
+    ASSERT_EQ(S_OK, m_control->Stop());
+    ASSERT_EQ(S_OK, Parameters()->SetDeblockingSkipMode(0));
+    ASSERT_EQ(S_OK, Parameters()->SetOutputScalingMode(0));
+    ASSERT_EQ(S_OK, m_graph->Disconnect(DecodeOut()));
+    ASSERT_EQ(S_OK, m_graph->Disconnect(m_sink->Pin()));
+    ASSERT_EQ(S_OK, Connect(DecodeOut(), m_sink->Pin()));
+    m_sink->Reset();
+    ASSERT_TRUE(RunToCompletion());
+    pictures = m_sink->Pictures();
+    ASSERT_EQ(reference.size(), pictures.size());
+    EXPECT_EQ(reference[5].md5, PictureMd5(pictures[5]));
+}
+
+// A page site that counts status changes.
+class CountingSite : public IPropertyPageSite {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
+    {
+        if (riid != IID_IUnknown && riid != IID_IPropertyPageSite) return E_NOINTERFACE;
+        *ppv = this;
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP OnStatusChange(DWORD dwFlags) override
+    {
+        if (dwFlags == PROPPAGESTATUS_DIRTY) ++dirty;
+        return S_OK;
+    }
+    STDMETHODIMP GetLocaleID(LCID *) override { return E_NOTIMPL; }
+    STDMETHODIMP GetPageContainer(IUnknown **) override { return E_NOTIMPL; }
+    STDMETHODIMP TranslateAccelerator(MSG *) override { return E_NOTIMPL; }
+    int dirty = 0;
+};
+
+class PropertyPageTest : public DecodeGraphTest {
+protected:
+    void SetUp() override
+    {
+        DecodeGraphTest::SetUp();
+        HRESULT hr = S_OK;
+        m_pPage = static_cast<COrvexH264DecodeFilterPropertyPage *>(
+            COrvexH264DecodeFilterPropertyPage::CreateInstance(nullptr, &hr));
+        ASSERT_NE(nullptr, m_pPage);
+        ASSERT_EQ(S_OK, m_pPage->NonDelegatingQueryInterface(IID_IPropertyPage, reinterpret_cast<void **>(&m_pProp)));
+        ASSERT_EQ(S_OK, m_pProp->SetPageSite(&m_site));
+    }
+    void TearDown() override
+    {
+        if (m_pProp) m_pProp->Release();
+        EXPECT_EQ(0, OrvexDialogWindowCount());
+        DecodeGraphTest::TearDown();
+    }
+    void Show()
+    {
+        IUnknown *object = Parameters();
+        ASSERT_EQ(S_OK, m_pProp->SetObjects(1, &object));
+        RECT rc{0, 0, 300, 200};
+        ASSERT_EQ(S_OK, m_pProp->Activate(nullptr, &rc, FALSE));
+    }
+    UINT Checked(int id) { return IsDlgButtonChecked(m_pPage->Dialog(), id); }
+
+    COrvexH264DecodeFilterPropertyPage *m_pPage = nullptr;
+    IPropertyPage *m_pProp = nullptr;
+    CountingSite m_site;
+};
+
+TEST_F(PropertyPageTest, ShowsTheFilterModesAndAppliesTheChosenOnes)
+{
+    ASSERT_EQ(S_OK, Parameters()->SetDeblockingSkipMode(2));
+    ASSERT_EQ(S_OK, Parameters()->SetOutputScalingMode(1));
+    Show();
+    EXPECT_EQ(BST_CHECKED, Checked(IDC_DEBLOCKING_SKIP_NON_REF));
+    EXPECT_EQ(BST_UNCHECKED, Checked(IDC_DEBLOCKING_NOT_SKIP));
+    EXPECT_EQ(BST_UNCHECKED, Checked(IDC_DEBLOCKING_SKIP_ALL));
+    EXPECT_EQ(BST_CHECKED, Checked(IDC_SCALING_HALF));
+    EXPECT_EQ(S_FALSE, m_pProp->IsPageDirty());
+
+    ASSERT_TRUE(OrvexClickDlgButton(m_pPage->Dialog(), IDC_DEBLOCKING_SKIP_ALL));
+    ASSERT_TRUE(OrvexClickDlgButton(m_pPage->Dialog(), IDC_SCALING_QUARTER));
+    EXPECT_EQ(S_OK, m_pProp->IsPageDirty());
+    EXPECT_EQ(2, m_site.dirty);
+    EXPECT_EQ(2, Parameters()->GetDeblockingSkipMode()) << "nothing changes before Apply";
+    ASSERT_EQ(S_OK, m_pProp->Apply());
+    EXPECT_EQ(1, Parameters()->GetDeblockingSkipMode());
+    EXPECT_EQ(2, Parameters()->GetOutputScalingMode());
+    EXPECT_EQ(S_FALSE, m_pProp->IsPageDirty());
+
+    // Hidden and applied again: the choice made on screen is kept.
+    ASSERT_TRUE(OrvexClickDlgButton(m_pPage->Dialog(), IDC_DEBLOCKING_NOT_SKIP));
+    ASSERT_EQ(S_OK, m_pProp->Deactivate());
+    ASSERT_EQ(S_OK, m_pProp->Apply());
+    EXPECT_EQ(0, Parameters()->GetDeblockingSkipMode());
+
+    PROPPAGEINFO info{};
+    ASSERT_EQ(S_OK, m_pProp->GetPageInfo(&info));
+    EXPECT_STREQ(L"Decode Parameters", info.pszTitle);
+    CoTaskMemFree(info.pszTitle);
+    EXPECT_EQ(S_OK, m_pProp->SetObjects(0, nullptr));
+}
+
+TEST_F(PropertyPageTest, CommandsMarkThePageDirtyOnlyWhileShown)
+{
+    EXPECT_EQ(TRUE, m_pPage->OnReceiveMessage(nullptr, WM_COMMAND, MAKEWPARAM(IDC_DEBLOCKING_SKIP_ALL, BN_CLICKED), 0));
+    EXPECT_EQ(S_FALSE, m_pProp->IsPageDirty());
+    EXPECT_EQ(0, m_site.dirty);
+    Show();
+    EXPECT_EQ(TRUE, SendMessageW(m_pPage->Dialog(), WM_COMMAND, MAKEWPARAM(IDC_SCALING_HALF, BN_CLICKED), 0));
+    EXPECT_EQ(S_OK, m_pProp->IsPageDirty());
+    EXPECT_EQ(S_OK, m_pProp->Deactivate());
+}
+
+TEST_F(PropertyPageTest, AnObjectWithoutTheParametersIsRefused)
+{
+    CTestSink *other = CTestSink::Create();
+    IUnknown *object = static_cast<IBaseFilter *>(other);
+    EXPECT_EQ(E_NOINTERFACE, m_pProp->SetObjects(1, &object));
+    other->NonDelegatingRelease();
+}
+
+} // namespace

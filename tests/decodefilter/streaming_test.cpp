@@ -1,0 +1,276 @@
+// Streaming through the decode filter with a push source driven by the test
+// thread (which is then the upstream thread that decodes) and a test sink.
+#include "decode_graph.h"
+#include "frame_reference.h"
+
+#include "support/debug_capture.h"
+
+#include <thread>
+
+namespace {
+
+constexpr REFERENCE_TIME kFrame = 666666; // 15 fps
+const char kStream[] = "movies/stream_176x144_15fps.h264";
+
+REFERENCE_TIME StartOf(size_t i)
+{
+    return static_cast<REFERENCE_TIME>(i) * kFrame;
+}
+
+// The NAL units of a length-prefixed sample, each as a sample of its own.
+std::vector<std::vector<BYTE>> SplitUnits(const std::vector<BYTE> &sample)
+{
+    std::vector<std::vector<BYTE>> units;
+    for (size_t at = 0; at + 4 <= sample.size();) {
+        const size_t n = (size_t(sample[at]) << 24) | (size_t(sample[at + 1]) << 16) | (size_t(sample[at + 2]) << 8) |
+                         sample[at + 3];
+        units.emplace_back(sample.begin() + long(at), sample.begin() + long(at + 4 + n));
+        at += 4 + n;
+    }
+    return units;
+}
+
+class StreamingTest : public DecodeGraphTest {
+protected:
+    void SetUp() override
+    {
+        DecodeGraphTest::SetUp();
+        m_stream = LoadPushStream(kStream, 176, 144);
+        m_reference = ReferenceFrames(std::string(ORVEX_TEST_DATA_DIR) + "/" + kStream);
+        ASSERT_EQ(m_stream.samples.size(), m_reference.size());
+        ASSERT_EQ(S_OK, BuildPushInput(m_stream.config));
+        ConnectSink(MEDIASUBTYPE_YV12);
+    }
+
+    void Start()
+    {
+        ASSERT_EQ(S_OK, m_control->Run());
+        ASSERT_EQ(S_OK, m_push->NewSegment(0, StartOf(m_stream.samples.size()), 1.0));
+        ASSERT_EQ(S_OK, m_push->PushParameterSets());
+    }
+
+    // Samples [from, to) with their times; the first failure.
+    HRESULT PushRange(size_t from, size_t to, size_t discontinuityAt = SIZE_MAX)
+    {
+        for (size_t i = from; i < to; ++i) {
+            HRESULT hr =
+                m_push->Push(m_stream.samples[i], AM_STREAM_MEDIA, StartOf(i), StartOf(i + 1), i == discontinuityAt);
+            if (FAILED(hr)) return hr;
+        }
+        return S_OK;
+    }
+
+    HRESULT EndAndWait()
+    {
+        HRESULT hr = m_push->EndOfStream();
+        if (FAILED(hr)) return hr;
+        return m_sink->WaitForEndOfStream(kWaitMs) ? S_OK : E_FAIL;
+    }
+
+    // Every picture of pictures[from...] equals reference picture first + k, at its time less segmentStart.
+    void ExpectReference(const std::vector<SinkPicture> &pictures, size_t from, size_t first,
+                         REFERENCE_TIME segmentStart = 0, size_t count = SIZE_MAX)
+    {
+        for (size_t k = 0; from + k < pictures.size() && k < count; ++k) {
+            const SinkPicture &p = pictures[from + k];
+            EXPECT_EQ(m_reference[first + k].md5, PictureMd5(p)) << "picture " << first + k;
+            EXPECT_EQ(S_OK, p.timeResult);
+            EXPECT_EQ(StartOf(first + k) - segmentStart, p.start) << "picture " << first + k;
+        }
+    }
+
+    PushStream m_stream;
+    std::vector<ReferenceFrame> m_reference;
+};
+
+// Parameter sets, SEI and every other unit each in a sample of their own:
+// samples without a picture must not leave decoding waiting for input.
+TEST_F(StreamingTest, SamplesWithoutPicturesNeverStallDecoding)
+{
+    Start();
+    size_t pushed = 0;
+    for (size_t i = 0; i < m_stream.samples.size(); ++i) {
+        for (const std::vector<BYTE> &unit : SplitUnits(m_stream.samples[i])) {
+            ASSERT_EQ(S_OK, m_push->Push(unit, AM_STREAM_MEDIA));
+            ++pushed;
+        }
+        if (i == 14) {
+            ASSERT_EQ(S_OK, m_push->PushParameterSets()); // again, while pictures wait
+        }
+    }
+    ASSERT_GT(pushed, m_stream.samples.size());
+    ASSERT_EQ(S_OK, EndAndWait());
+    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    ASSERT_EQ(m_reference.size(), pictures.size());
+    for (size_t i = 0; i < pictures.size(); ++i)
+        EXPECT_EQ(m_reference[i].md5, PictureMd5(pictures[i])) << "picture " << i;
+}
+
+TEST_F(StreamingTest, AnUnknownStreamIsRefusedAndNotQueued)
+{
+    ASSERT_EQ(S_OK, m_control->Run());
+    // Queued, this picture would come before the parameter sets and fail them.
+    EXPECT_EQ(E_FAIL, m_push->Push(m_stream.samples[0], 1));
+    ASSERT_EQ(S_OK, m_push->PushParameterSets());
+    ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
+    ASSERT_EQ(S_OK, EndAndWait());
+    EXPECT_EQ(m_reference.size(), m_sink->PictureCount());
+}
+
+// A discontinuity drops what waits, and the pictures after it keep their own times.
+TEST_F(StreamingTest, ADiscontinuityDropsWaitingPicturesAndKeepsTheRestPaired)
+{
+    m_sink->Block();
+    Start();
+    ASSERT_EQ(S_OK, PushRange(0, 8));
+    ASSERT_EQ(S_OK, PushRange(15, 16, 15)); // an IDR picture
+    m_sink->Unblock();
+    ASSERT_EQ(S_OK, PushRange(16, m_stream.samples.size()));
+    ASSERT_EQ(S_OK, EndAndWait());
+    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const size_t tail = m_stream.samples.size() - 15;
+    ASSERT_GE(pictures.size(), tail);
+    ASSERT_LE(pictures.size(), tail + 1); // the one the blocked sink held
+    ExpectReference(pictures, 0, 0, 0, pictures.size() - tail);
+    ExpectReference(pictures, pictures.size() - tail, 15);
+}
+
+struct DownstreamFailure {
+    HRESULT hr;
+    size_t picturesSeen; // of 30, failing from the third
+};
+
+class DownstreamFailureTest : public StreamingTest, public testing::WithParamInterface<DownstreamFailure> {};
+
+TEST_P(DownstreamFailureTest, AFailureStopsDeliveryUntilTheNextStart)
+{
+    m_sink->FailFrom(2, GetParam().hr);
+    Start();
+    // Receive refuses samples once the output thread has met the failure.
+    PushRange(0, m_stream.samples.size());
+    ASSERT_EQ(S_OK, EndAndWait());
+    EXPECT_EQ(GetParam().picturesSeen, m_sink->PictureCount());
+    const HRESULT kept = GetParam().hr == E_FAIL ? E_FAIL : S_OK;
+    EXPECT_EQ(kept, m_decoder->GetStreamingError());
+    EXPECT_EQ(kept, m_push->Push(m_stream.samples[0], AM_STREAM_MEDIA, 0, kFrame));
+
+    ASSERT_EQ(S_OK, m_control->Stop());
+    m_sink->Reset();
+    Start();
+    ASSERT_EQ(S_OK, m_decoder->GetStreamingError());
+    ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
+    ASSERT_EQ(S_OK, EndAndWait());
+    EXPECT_EQ(m_reference.size(), m_sink->PictureCount());
+}
+
+INSTANTIATE_TEST_SUITE_P(Results, DownstreamFailureTest,
+                         testing::Values(DownstreamFailure{E_FAIL, 3}, DownstreamFailure{VFW_E_NOT_COMMITTED, 30}));
+
+TEST_F(StreamingTest, StopWhileDecodingWaitsForRoomDoesNotHang)
+{
+    m_sink->Block();
+    Start();
+    std::thread upstream([this] {
+        // Blocks for room once the queue of pictures is full; the stop ends it.
+        PushRange(0, m_stream.samples.size());
+        m_push->EndOfStream();
+    });
+    ASSERT_TRUE(m_sink->WaitUntilBlocked(kWaitMs));
+    EXPECT_EQ(S_OK, m_control->Stop());
+    upstream.join();
+    EXPECT_LT(m_sink->PictureCount(), m_reference.size());
+}
+
+TEST_F(StreamingTest, AFlushEmptiesTheQueuesAndTheNewSegmentFollowsInOrder)
+{
+    m_sink->Block();
+    Start();
+    ASSERT_EQ(S_OK, PushRange(0, 6));
+    ASSERT_EQ(S_OK, m_push->BeginFlush());
+    ASSERT_EQ(S_OK, m_push->EndFlush());
+    m_sink->Unblock();
+    const REFERENCE_TIME segmentStart = StartOf(15);
+    ASSERT_EQ(S_OK, m_push->NewSegment(segmentStart, StartOf(30), 1.0));
+    ASSERT_EQ(S_OK, m_push->PushParameterSets());
+    ASSERT_EQ(S_OK, PushRange(15, m_stream.samples.size()));
+    ASSERT_EQ(S_OK, EndAndWait());
+
+    const std::vector<SinkSegment> segments = m_sink->Segments();
+    ASSERT_EQ(2u, segments.size());
+    EXPECT_EQ(segmentStart, segments[1].start);
+    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    ASSERT_EQ(segments[1].picturesBefore + 15, pictures.size());
+    EXPECT_LE(segments[1].picturesBefore, 1u);
+    ExpectReference(pictures, segments[1].picturesBefore, 15, segmentStart);
+}
+
+TEST_F(StreamingTest, PicturesEndingBeforeTheSegmentStartAreDropped)
+{
+    ASSERT_EQ(S_OK, m_control->Run());
+    const REFERENCE_TIME segmentStart = StartOf(3) + kFrame / 2; // in the middle of picture 3
+    ASSERT_EQ(S_OK, m_push->NewSegment(segmentStart, StartOf(30), 1.0));
+    ASSERT_EQ(S_OK, m_push->PushParameterSets());
+    orvex::test::DebugCapture trace;
+    ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
+    ASSERT_EQ(S_OK, EndAndWait());
+
+    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    ASSERT_EQ(m_reference.size() - 3, pictures.size());
+    EXPECT_EQ(m_reference[3].md5, PictureMd5(pictures[0]));
+    EXPECT_EQ(VFW_E_SAMPLE_TIME_NOT_SET, pictures[0].timeResult); // it starts before the segment
+    ExpectReference(pictures, 1, 4, segmentStart);
+    EXPECT_EQ(3u, trace.count("COrvexH264DecodeFilter11::output discard frame before segment startTime \n"));
+    EXPECT_EQ(1u, trace.count("  frame endTime(66) < segment startTime(233) \n"));
+    EXPECT_EQ(1u, trace.count("  frame endTime(199) < segment startTime(233) \n"));
+}
+
+// A renderer's surface with a wider stride, attached to a sample.
+TEST_F(StreamingTest, ATypeChangeOnASampleWidensTheStride)
+{
+    CMediaType wide = m_decoder->GetPin(1)->CurrentMediaType();
+    auto &vih = *reinterpret_cast<VIDEOINFOHEADER *>(wide.Format());
+    vih.bmiHeader.biWidth = 256;
+    vih.rcSource = vih.rcTarget = RECT{0, 0, 176, 144};
+    const LONG bytes = 256 * 144 * 3 / 2;
+    m_sink->RequireBufferSize(bytes);
+    ASSERT_EQ(S_OK, m_graph->Reconnect(DecodeOut()));
+    m_sink->AttachToNextSample(wide);
+    Start();
+    ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
+    ASSERT_EQ(S_OK, EndAndWait());
+    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    ASSERT_EQ(m_reference.size(), pictures.size());
+    for (const SinkPicture &p : pictures)
+        EXPECT_EQ(256, reinterpret_cast<const VIDEOINFOHEADER *>(p.type.Format())->bmiHeader.biWidth);
+    ExpectReference(pictures, 0, 0);
+}
+
+// The same surface without buffers to hold it: pictures are refused, not overrun.
+TEST_F(StreamingTest, ASampleTooSmallForTheNewTypeIsRefused)
+{
+    CMediaType wide = m_decoder->GetPin(1)->CurrentMediaType();
+    reinterpret_cast<VIDEOINFOHEADER *>(wide.Format())->bmiHeader.biWidth = 256;
+    m_sink->AttachToNextSample(wide);
+    Start();
+    ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
+    ASSERT_EQ(S_OK, EndAndWait());
+    EXPECT_EQ(0u, m_sink->PictureCount());
+    EXPECT_EQ(S_OK, m_decoder->GetStreamingError());
+}
+
+TEST_F(StreamingTest, OnlyTheLastFloodMessageGoesUpstream)
+{
+    Start();
+    IQualityControl *quality = nullptr;
+    ASSERT_EQ(S_OK, DecodeOut()->QueryInterface(IID_IQualityControl, reinterpret_cast<void **>(&quality)));
+    quality->Notify(m_sink, Quality{Famine, 900, 10, 0});
+    quality->Notify(m_sink, Quality{Flood, 1100, -10, 1});
+    quality->Notify(m_sink, Quality{Flood, 1200, -20, 2});
+    quality->Release();
+    ASSERT_EQ(S_OK, PushRange(0, 1));
+    const std::vector<Quality> passed = m_push->QualityMessages();
+    ASSERT_EQ(1u, passed.size());
+    EXPECT_EQ(1200, passed[0].Proportion);
+}
+
+} // namespace
