@@ -245,6 +245,22 @@ TEST_F(StreamingTest, ATypeChangeOnASampleWidensTheStride)
     ExpectReference(pictures, 0, 0);
 }
 
+// A type the filter refuses drops that one picture; the rest keep their times.
+TEST_F(StreamingTest, ARefusedTypeChangeDropsOnePictureAndTheRestKeepTheirTimes)
+{
+    CMediaType other = m_decoder->GetPin(1)->CurrentMediaType();
+    other.SetSubtype(&MEDIASUBTYPE_RGB24);
+    m_sink->AttachToNextSample(other);
+    orvex::test::DebugCapture trace;
+    Start();
+    ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
+    ASSERT_EQ(S_OK, EndAndWait());
+    EXPECT_EQ(1u, trace.count("COrvexH264DecodeFilter11::validateNewOutputMediaType : REJECT : newSubType changed \n"));
+    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    ASSERT_EQ(m_reference.size() - 1, pictures.size());
+    ExpectReference(pictures, 0, 1);
+}
+
 // The same surface without buffers to hold it: pictures are refused, not overrun.
 TEST_F(StreamingTest, ASampleTooSmallForTheNewTypeIsRefused)
 {

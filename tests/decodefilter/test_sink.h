@@ -1,5 +1,5 @@
-// A renderer for the decode filter's tests: it accepts video of one subtype
-// (optionally only one exact type), keeps a copy of every sample it
+// A renderer for the decode filter's tests: it accepts video of one subtype,
+// keeps a copy of every sample it
 // receives with its times and the type in force, and can fail, block, or
 // attach a new media type to the next sample its allocator hands out, as a
 // video renderer does when it changes its surface.
@@ -36,9 +36,8 @@ public:
     CBasePin *GetPin(int n) override;
     IPin *Pin();
 
-    // Set before connecting: accepted subtype, or a whole type to match exactly.
+    // Set before connecting: the accepted subtype.
     void AcceptSubtype(const GUID &subtype);
-    void AcceptExactly(const CMediaType &type);
     // Receive answers hr from the n-th picture on (0-based), until Reset.
     void FailFrom(size_t n, HRESULT hr);
     // Receive waits before taking a picture until Unblock, a flush or a stop.
@@ -73,8 +72,6 @@ private:
     CTestSinkPin *m_pPin;
     std::mutex m_lock;
     GUID m_subtype{};
-    CMediaType m_exact;
-    bool m_hasExact = false;
     LONG m_bufferSize = 0;
     size_t m_failFrom = SIZE_MAX;
     HRESULT m_failure = S_OK;
