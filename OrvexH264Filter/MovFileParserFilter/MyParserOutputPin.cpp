@@ -6,6 +6,24 @@
 
 #include <limits>
 
+namespace {
+std::atomic<CMyParserOutputPin::DeliveryHook> g_deliveryHook{nullptr};
+std::atomic<void *> g_deliveryHookContext{nullptr};
+} // namespace
+
+void CMyParserOutputPin::SetDeliveryHook(DeliveryHook hook, void *context)
+{
+    if (hook) g_deliveryHookContext.store(context);
+    g_deliveryHook.store(hook);
+    if (!hook) g_deliveryHookContext.store(nullptr);
+}
+
+void CMyParserOutputPin::atDeliveryPoint(EDeliveryPoint point)
+{
+    if (DeliveryHook hook = g_deliveryHook.load(std::memory_order_acquire))
+        hook(this, point, g_deliveryHookContext.load(std::memory_order_acquire));
+}
+
 LONGLONG SaturatingSubtract(LONGLONG a, LONGLONG b)
 {
     LONGLONG result = 0;
@@ -225,12 +243,19 @@ DWORD CMyParserOutputPin::deliveryLoop(const char *className)
             continue;
         }
         timeout = deliverNext(className, &newSegment, &hr) == Pace::kWork ? 0 : INFINITE;
+        if (timeout == INFINITE) atDeliveryPoint(EDeliveryPoint::kWaiting);
     }
 }
 
 CMyParserOutputPin::Pace CMyParserOutputPin::deliverNext(const char *className, bool *newSegment, HRESULT *hr)
 {
+    atDeliveryPoint(EDeliveryPoint::kBeforeDeliveryLock);
     CAutoLock lock(&m_DeliveryLock);
+    // A seek that came after the loop looked for commands may have flushed
+    // downstream and set a new segment while this thread waited for the lock:
+    // nothing of the old position may follow its flush. The loop answers the
+    // command first.
+    if (CheckRequest(0)) return Pace::kWork;
     if (*newSegment) {
         *hr = startNewSegment();
         if (FAILED(*hr) && waitsAfterFailedSegmentStart()) return Pace::kWait; // tried again on the next run
@@ -283,6 +308,7 @@ CMyParserOutputPin::Pace CMyParserOutputPin::deliverNext(const char *className, 
         sample->Release();
         return Pace::kWork;
     }
+    atDeliveryPoint(EDeliveryPoint::kBeforeReceive);
     *hr = Deliver(sample);
     if (FAILED(*hr)) {
         if (tracesReceiveFailure(*hr))

@@ -73,6 +73,16 @@ public:
 
     const CQuickTimeMediaStreamInfo *GetStreamInfo() const { return m_pStreamInfo.get(); }
 
+    // Points of the delivery loop where a test can hold a thread to force an
+    // interleaving with a seek or a stop. Nothing sets a hook outside tests.
+    enum class EDeliveryPoint {
+        kBeforeDeliveryLock, // between the command check and the delivery lock
+        kBeforeReceive,      // a stamped sample, about to go downstream
+        kWaiting,            // about to wait for a command
+    };
+    typedef void (*DeliveryHook)(CMyParserOutputPin *pin, EDeliveryPoint point, void *context);
+    static void SetDeliveryHook(DeliveryHook hook, void *context);
+
 protected:
     // Stops a thread still running. The destructor of every concrete pin
     // calls it first: the thread calls the pin's overrides.
@@ -101,6 +111,7 @@ protected:
 
 private:
     enum class Pace { kWork, kWait };
+    void atDeliveryPoint(EDeliveryPoint point);
     // One round of the loop under the delivery lock.
     Pace deliverNext(const char *className, bool *newSegment, HRESULT *hr);
     void stopThread();

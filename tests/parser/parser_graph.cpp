@@ -27,6 +27,27 @@ std::wstring wide(const std::string &text)
 }
 } // namespace
 
+DeliveryHook::DeliveryHook(Function at) : m_at(std::move(at))
+{
+    CMyParserOutputPin::SetDeliveryHook(&DeliveryHook::call, this);
+}
+
+DeliveryHook::~DeliveryHook()
+{
+    CMyParserOutputPin::SetDeliveryHook(nullptr, nullptr);
+}
+
+void DeliveryHook::call(CMyParserOutputPin *pin, Point point, void *context)
+{
+    static_cast<DeliveryHook *>(context)->m_at(pin, point);
+}
+
+CMyParserOutputPin *parserPin(IPin *pin)
+{
+    // The parser's pins are CBasePin objects, IPin their first interface.
+    return dynamic_cast<CMyParserOutputPin *>(static_cast<CBasePin *>(pin));
+}
+
 IPin *findPin(IBaseFilter *filter, const wchar_t *name)
 {
     IPin *pin = nullptr;
@@ -90,6 +111,7 @@ ParserGraph::ParserGraph(const std::string &path)
         throw std::runtime_error("no filter graph");
     m_control = query<IMediaControl>(m_graph, IID_IMediaControl);
     m_events = query<IMediaEventEx>(m_graph, IID_IMediaEventEx);
+    m_seeking = query<IMediaSeeking>(m_graph, IID_IMediaSeeking);
     CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                      reinterpret_cast<void **>(&m_source));
     HRESULT hr = S_OK;
@@ -115,6 +137,7 @@ ParserGraph::~ParserGraph()
     for (IUnknown *p : m_held)
         p->Release();
     if (m_events) m_events->Release();
+    if (m_seeking) m_seeking->Release();
     if (m_control) m_control->Release();
     if (m_graph) m_graph->Release(); // removes and releases the filters
     if (m_parser) m_parser->Release();
@@ -186,6 +209,11 @@ void ParserGraph::useClock(bool clock)
 HRESULT ParserGraph::run()
 {
     return m_control->Run();
+}
+
+HRESULT ParserGraph::pause()
+{
+    return m_control->Pause();
 }
 
 HRESULT ParserGraph::stop()

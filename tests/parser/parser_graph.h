@@ -5,11 +5,13 @@
 #include "recording_sink.h"
 
 #include "MovFileParserFilter/MovieStreamLoader.h"
+#include "MovFileParserFilter/MyParserOutputPin.h"
 #include "support/atom_builder.h"
 
 #include <dshow.h>
 #include <qedit.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -59,7 +61,9 @@ public:
     void useClock(bool clock);
 
     HRESULT run();
+    HRESULT pause();
     HRESULT stop();
+    IMediaSeeking *graphSeeking() const { return m_seeking; }
     // EC_COMPLETE within the bound (a guard against hangs, not a timing check).
     bool completes(LONG boundMs = 20000);
 
@@ -71,12 +75,32 @@ private:
     IGraphBuilder *m_graph = nullptr;
     IMediaControl *m_control = nullptr;
     IMediaEventEx *m_events = nullptr;
+    IMediaSeeking *m_seeking = nullptr;
     IBaseFilter *m_source = nullptr;
     IBaseFilter *m_parser = nullptr;
     HRESULT m_connect = E_FAIL;
     std::vector<IUnknown *> m_held;
     std::vector<std::unique_ptr<GrabberLog>> m_logs;
 };
+
+// While alive, the parser's delivery threads call at() at each point of
+// their loop (CMyParserOutputPin::EDeliveryPoint); at() may hold a thread
+// there to force an interleaving.
+class DeliveryHook {
+public:
+    using Point = CMyParserOutputPin::EDeliveryPoint;
+    using Function = std::function<void(CMyParserOutputPin *, Point)>;
+    explicit DeliveryHook(Function at);
+    ~DeliveryHook();
+    DeliveryHook(const DeliveryHook &) = delete;
+    DeliveryHook &operator=(const DeliveryHook &) = delete;
+
+private:
+    static void call(CMyParserOutputPin *pin, Point point, void *context);
+    Function m_at;
+};
+// The parser's pin object behind an IPin of it.
+CMyParserOutputPin *parserPin(IPin *pin);
 
 IPin *findPin(IBaseFilter *filter, const wchar_t *name); // with a reference, or null
 int pinCount(IBaseFilter *filter);

@@ -1,5 +1,6 @@
 #include "recording_sink.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -44,25 +45,46 @@ public:
     }
     STDMETHODIMP EndOfStream() override
     {
-        m_sink->note("eos");
+        m_sink->endOfStream();
         return S_OK;
     }
     STDMETHODIMP BeginFlush() override
     {
         HRESULT hr = CBaseInputPin::BeginFlush();
+        {
+            std::lock_guard<std::mutex> guard(m_sink->m_logLock);
+            m_sink->m_flushing = true;
+        }
         m_sink->note("flush");
         m_sink->wake();
         return hr;
     }
     STDMETHODIMP EndFlush() override
     {
+        {
+            std::lock_guard<std::mutex> guard(m_sink->m_logLock);
+            m_sink->m_flushing = false;
+        }
         m_sink->note("endflush");
         return CBaseInputPin::EndFlush();
     }
     HRESULT Inactive() override
     {
         m_sink->wake();
-        return CBaseInputPin::Inactive();
+        HRESULT hr = CBaseInputPin::Inactive();
+        std::lock_guard<std::mutex> guard(m_sink->m_logLock);
+        if (m_sink->m_recordStates) {
+            m_sink->m_events.push_back("inactive");
+            m_sink->m_changed.notify_all();
+        }
+        return hr;
+    }
+    STDMETHODIMP Disconnect() override
+    {
+        m_sink->note("disconnect");
+        CAutoLock lock(m_pLock);
+        m_sink->disconnecting();
+        return CBaseInputPin::Disconnect();
     }
 
 private:
@@ -112,6 +134,8 @@ HRESULT RecordingSink::receive(IMediaSample *sample)
     SampleRecord r = recordSample(sample);
     note("sample " + std::to_string(r.streamId) + " " + std::to_string(r.start), &r);
     std::unique_lock<std::mutex> guard(m_logLock);
+    HRESULT held = holdIfPaused(guard);
+    if (held != S_OK) return held;
     if (m_hold) {
         sample->AddRef();
         m_held.push_back(sample);
@@ -122,6 +146,102 @@ HRESULT RecordingSink::receive(IMediaSample *sample)
     m_changed.notify_all();
     m_changed.wait(guard, [this] { return m_woken; });
     return m_pPin->IsFlushing() ? S_FALSE : VFW_E_WRONG_STATE;
+}
+
+HRESULT RecordingSink::holdIfPaused(std::unique_lock<std::mutex> &guard)
+{
+    if (!m_holdWhilePaused || m_state != State_Paused || m_flushing) return S_OK;
+    m_events.push_back("held");
+    m_changed.notify_all();
+    m_changed.wait(guard, [this] { return m_state != State_Paused || m_flushing; });
+    if (m_flushing) return S_FALSE;
+    return m_state == State_Running ? S_OK : VFW_E_WRONG_STATE;
+}
+
+void RecordingSink::noteState(const char *event, FILTER_STATE state)
+{
+    std::lock_guard<std::mutex> guard(m_logLock);
+    m_state = state;
+    if (m_recordStates) m_events.push_back(event);
+    m_changed.notify_all();
+}
+
+STDMETHODIMP RecordingSink::Stop()
+{
+    noteState("stop", State_Stopped);
+    return CBaseFilter::Stop();
+}
+
+STDMETHODIMP RecordingSink::Pause()
+{
+    HRESULT hr = CBaseFilter::Pause();
+    noteState("pause", State_Paused);
+    return hr;
+}
+
+STDMETHODIMP RecordingSink::Run(REFERENCE_TIME tStart)
+{
+    HRESULT hr = CBaseFilter::Run(tStart);
+    noteState("run", State_Running);
+    return hr;
+}
+
+void RecordingSink::disconnecting()
+{
+    std::unique_lock<std::mutex> guard(m_logLock);
+    ++m_disconnects;
+    m_changed.notify_all();
+    if (!m_holdDisconnect) return;
+    m_holdDisconnect = false;
+    m_events.push_back("disconnect held");
+    const size_t mine = m_disconnects;
+    m_changed.wait_for(guard, std::chrono::seconds(20), [&] {
+        return std::count(m_events.begin(), m_events.end(), "disconnect") > std::ptrdiff_t(mine);
+    });
+}
+
+void RecordingSink::endOfStream()
+{
+    note("eos");
+    bool ask = false;
+    {
+        std::unique_lock<std::mutex> guard(m_logLock);
+        ask = m_askStop;
+        if (ask) m_changed.wait_for(guard, std::chrono::seconds(20), [this] { return m_flushing; });
+    }
+    if (!ask) return;
+    IPin *upstream = m_pPin->GetConnected();
+    IMediaSeeking *seeking = nullptr;
+    LONGLONG stop = -1;
+    if (upstream && SUCCEEDED(upstream->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void **>(&seeking)))) {
+        seeking->GetStopPosition(&stop);
+        seeking->Release();
+    }
+    note("stop " + std::to_string(stop));
+}
+
+void RecordingSink::recordStateChanges()
+{
+    std::lock_guard<std::mutex> guard(m_logLock);
+    m_recordStates = true;
+}
+
+void RecordingSink::holdWhilePaused()
+{
+    std::lock_guard<std::mutex> guard(m_logLock);
+    m_holdWhilePaused = true;
+}
+
+void RecordingSink::holdNextDisconnect()
+{
+    std::lock_guard<std::mutex> guard(m_logLock);
+    m_holdDisconnect = true;
+}
+
+void RecordingSink::askStopPositionAtEndOfStream()
+{
+    std::lock_guard<std::mutex> guard(m_logLock);
+    m_askStop = true;
 }
 
 void RecordingSink::wake()

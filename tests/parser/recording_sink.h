@@ -47,6 +47,21 @@ public:
     void releaseHeld();
     // Each Receive takes this long first, as a renderer that keeps time does.
     void pace(DWORD milliseconds);
+    // Also records "pause", "run" and "inactive" (once the allocator is decommitted).
+    void recordStateChanges();
+    // As a renderer does, a sample that comes while paused records "held" and
+    // waits for Run (S_OK), a flush (S_FALSE) or a stop.
+    void holdWhilePaused();
+    // The next Disconnect of the pin waits, holding the pin lock, until a
+    // second Disconnect call comes in.
+    void holdNextDisconnect();
+    // At the end of the stream the pin waits for a flush, then asks the
+    // upstream pin's IMediaSeeking for its stop position: "stop POSITION".
+    void askStopPositionAtEndOfStream();
+
+    STDMETHODIMP Stop() override;
+    STDMETHODIMP Pause() override;
+    STDMETHODIMP Run(REFERENCE_TIME tStart) override;
 
 private:
     class Pin;
@@ -55,6 +70,10 @@ private:
     void note(const std::string &event, const SampleRecord *sample = nullptr);
     HRESULT receive(IMediaSample *sample);
     void wake();
+    void noteState(const char *event, FILTER_STATE state);
+    HRESULT holdIfPaused(std::unique_lock<std::mutex> &guard);
+    void disconnecting();
+    void endOfStream();
 
     CCritSec m_Lock;
     Pin *m_pPin;
@@ -66,6 +85,10 @@ private:
     bool m_hold = false, m_woken = false;
     size_t m_blockAt = 0;
     DWORD m_paceMs = 0;
+    bool m_recordStates = false, m_holdWhilePaused = false, m_holdDisconnect = false, m_askStop = false;
+    FILTER_STATE m_state = State_Stopped; // as this sink's own state changes set it
+    bool m_flushing = false;
+    size_t m_disconnects = 0;
 };
 
 } // namespace orvex::test

@@ -1,0 +1,93 @@
+// Seeks, stops and disconnections of the parser racing its delivery threads
+// and downstream, with the interleavings forced through the delivery hook.
+#include "parser_graph.h"
+
+#include "support/hang_guard.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+using namespace orvex::test;
+
+namespace {
+
+constexpr LONGLONG kSecond = 10000000;
+using Point = DeliveryHook::Point;
+
+bool has(const std::vector<std::string> &events, const std::string &event)
+{
+    return std::find(events.begin(), events.end(), event) != events.end();
+}
+
+// The events after the last occurrence of event (all of them when it never came).
+std::vector<std::string> after(const std::vector<std::string> &events, const std::string &event)
+{
+    auto it = std::find(events.rbegin(), events.rend(), event);
+    return std::vector<std::string>(it.base(), events.end());
+}
+
+std::string segment(LONGLONG start, LONGLONG stop)
+{
+    return "segment " + std::to_string(start) + " " + std::to_string(stop);
+}
+
+// The start of the sync entry at or before time.
+LONGLONG syncBefore(const CQuickTimeMediaStreamInfo &info, LONGLONG time)
+{
+    LONGLONG found = 0;
+    for (const MediaSampleRef &e : info.GetSampleIndex())
+        if (e.sync && e.start <= time) found = e.start;
+    return found;
+}
+
+// A new segment opens with both parameter sets and the sync entry at or before its start.
+void expectSegmentOpening(RecordingSink *sink, const CQuickTimeMediaStreamInfo &info, LONGLONG start, LONGLONG stop)
+{
+    const std::string opened = segment(start, stop);
+    auto samplesAfter = [&](const std::vector<std::string> &events) {
+        std::vector<std::string> found;
+        for (const std::string &e : after(events, opened))
+            if (e.rfind("sample ", 0) == 0 && found.size() < 3) found.push_back(e);
+        return found;
+    };
+    ASSERT_TRUE(sink->waitUntil([&](const auto &e) { return has(e, opened) && samplesAfter(e).size() == 3; }));
+    EXPECT_EQ(samplesAfter(sink->events()),
+              (std::vector<std::string>{"sample 2147483648 0", "sample 2147483649 0",
+                                        "sample 0 " + std::to_string(syncBefore(info, start))}));
+}
+
+TEST(ParserSeekRaces, NoSampleOfTheOldSegmentFollowsTheFlushOfASeek)
+{
+    const std::string path = dataMovie("baseline_sowt.mov");
+    const CMyMovieStreams expected = loadStreams(path);
+    ParserGraph graph(path);
+    ASSERT_EQ(S_OK, graph.connectResult());
+    IPin *video = graph.videoPin();
+    RecordingSink *sink = graph.record(video);
+    CMyParserOutputPin *const pin = parserPin(video);
+    Flag inWindow;
+    int rounds = 0;
+    // The sixth round stops between its command check and the delivery lock
+    // until the seek has flushed.
+    DeliveryHook hook([&](CMyParserOutputPin *p, Point point) {
+        if (p != pin || point != Point::kBeforeDeliveryLock || ++rounds != 6) return;
+        inWindow.set();
+        sink->waitUntil([](const auto &e) { return has(e, "endflush"); });
+    });
+    graph.useClock(false);
+    ASSERT_EQ(S_OK, graph.run());
+    ASSERT_TRUE(inWindow.wait());
+    LONGLONG start = kSecond / 2, stop = expected.video->GetDuration();
+    expectReturns("the seek", [&] {
+        EXPECT_EQ(S_OK, graph.seeking(video)->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0));
+    });
+    expectSegmentOpening(sink, *expected.video, start, stop);
+    const std::vector<std::string> afterFlush = after(sink->events(), "endflush");
+    ASSERT_FALSE(afterFlush.empty());
+    EXPECT_EQ(afterFlush.front(), segment(start, stop));
+    expectReturns("the stop", [&] { graph.stop(); });
+}
+
+} // namespace
