@@ -34,8 +34,8 @@ LONGLONG SaturatingSubtract(LONGLONG a, LONGLONG b)
 CMyParserOutputPin::CMyParserOutputPin(CObjectName pObjectName, COrvexMovFileParserFilter *pFilter, HRESULT *phr,
                                        LPCWSTR pName, std::unique_ptr<CQuickTimeMediaStreamInfo> streamInfo)
     : CBaseOutputPin(pObjectName, pFilter, pFilter->filterLock(), phr, pName), m_pParserFilter(pFilter),
-      m_pStreamInfo(std::move(streamInfo)), m_rtLate(0), m_TimeFormat(TIME_FORMAT_MEDIA_TIME), m_cPinRef(0),
-      m_bFilterHolds(false), m_bHoldsFilter(false)
+      m_pStreamInfo(std::move(streamInfo)), m_tDeliveryStart(0), m_tDeliveryStop(0), m_rtLate(0),
+      m_TimeFormat(TIME_FORMAT_MEDIA_TIME), m_cPinRef(0), m_bFilterHolds(false), m_bHoldsFilter(false)
 {
     m_tStart = 0;
     m_tStop = m_pStreamInfo ? m_pStreamInfo->GetDuration() : 0;
@@ -182,15 +182,33 @@ void CMyParserOutputPin::stopThread()
 HRESULT CMyParserOutputPin::startNewSegment()
 {
     m_rtLate.store(0, std::memory_order_relaxed);
-    m_pStreamInfo->SeekToTime(m_tStart);
-    return DeliverNewSegment(m_tStart, m_tStop, m_dRate);
+    {
+        CAutoLock segment(&m_SegmentLock);
+        m_tDeliveryStart = m_tStart;
+        m_tDeliveryStop = m_tStop;
+    }
+    m_pStreamInfo->SeekToTime(m_tDeliveryStart);
+    return DeliverNewSegment(m_tDeliveryStart, m_tDeliveryStop, m_dRate);
 }
 
-void CMyParserOutputPin::setSegment(bool setStart, LONGLONG start, bool setStop, LONGLONG stop)
+void CMyParserOutputPin::setSegment(bool setStart, LONGLONG start, bool setStop, LONGLONG stop, bool waitForSample)
 {
-    CAutoLock lock(&m_DeliveryLock);
+    if (waitForSample) {
+        CAutoLock delivery(&m_DeliveryLock);
+        setSegment(setStart, start, setStop, stop, false);
+        return;
+    }
+    CAutoLock segment(&m_SegmentLock);
     if (setStart) m_tStart = start;
     if (setStop) m_tStop = stop;
+}
+
+void CMyParserOutputPin::restartDelivery(bool waitForAnswer)
+{
+    if (waitForAnswer)
+        CallWorker(THREAD_CMD_RUN);
+    else
+        PostRequest(THREAD_CMD_RUN);
 }
 
 void CMyParserOutputPin::chooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity)
@@ -210,11 +228,16 @@ DWORD CMyParserOutputPin::deliveryLoop(const char *className)
 {
     {
         CAutoLock lock(&m_DeliveryLock);
+        LONGLONG start = 0;
+        {
+            CAutoLock segment(&m_SegmentLock);
+            start = m_tStart;
+        }
         m_pStreamInfo->SetCurrentIndex(0);
-        if (m_tStart != 0) {
+        if (start != 0) {
             DWORD index = 0;
             LONGLONG syncStart = 0;
-            if (m_pStreamInfo->FindSyncSampleRef(m_pStreamInfo->GetCurrentIndex(), m_tStart, &index, &syncStart))
+            if (m_pStreamInfo->FindSyncSampleRef(m_pStreamInfo->GetCurrentIndex(), start, &index, &syncStart))
                 m_pStreamInfo->SetCurrentIndex(index);
         }
     }
@@ -270,7 +293,7 @@ CMyParserOutputPin::Pace CMyParserOutputPin::deliverNext(const char *className, 
     }
     bool discontinuity = false;
     chooseEntry(&entry, &index, &discontinuity);
-    if (entry.start >= m_tStop) {
+    if (entry.start >= m_tDeliveryStop) {
         DeliverEndOfStream();
         return Pace::kWait;
     }

@@ -67,9 +67,14 @@ public:
 
     // The filter-level seek's steps on this pin.
     void pauseDelivery() { PostRequest(THREAD_CMD_PAUSE); }
-    void restartDelivery() { CallWorker(THREAD_CMD_RUN); }
-    // Waits for the sample in progress, then sets the segment.
-    void setSegment(bool setStart, LONGLONG start, bool setStop, LONGLONG stop);
+    // Waits for the thread's answer only after a flush: without one the
+    // thread may be held downstream (a paused renderer) for as long as
+    // downstream likes, and sees the command when it comes back.
+    void restartDelivery(bool waitForAnswer);
+    // Sets the segment the thread starts on its next run. After a flush
+    // downstream, first waits for the sample in progress, which the flush has
+    // sent back, so that none of the old segment follows the flush.
+    void setSegment(bool setStart, LONGLONG start, bool setStop, LONGLONG stop, bool waitForSample);
 
     const CQuickTimeMediaStreamInfo *GetStreamInfo() const { return m_pStreamInfo.get(); }
 
@@ -105,6 +110,17 @@ protected:
     COrvexMovFileParserFilter *const m_pParserFilter;
     std::unique_ptr<CQuickTimeMediaStreamInfo> m_pStreamInfo;
     CCritSec m_DeliveryLock;
+    // A leaf lock over the segment a seek asks for (m_tStart, m_tStop) and
+    // m_TimeFormat. Position queries take only this lock, so none of them
+    // waits for a seek that holds the filter lock while it flushes
+    // downstream (a renderer asks for positions at the end of its stream,
+    // on the thread the flush waits for).
+    CCritSec m_SegmentLock;
+    // The segment the delivery thread serves, copied from m_tStart and
+    // m_tStop when it starts a segment; only that thread uses it, so the
+    // samples of a segment keep its times while a seek sets the next one.
+    LONGLONG m_tDeliveryStart;
+    LONGLONG m_tDeliveryStop;
     // Written by Notify on downstream threads, read by the delivery thread.
     std::atomic<LONGLONG> m_rtLate;
     GUID m_TimeFormat;

@@ -1,8 +1,7 @@
 // Seeking: IMediaSeeking on every output pin, in reference time and absolute
 // positions only, and the filter-level seek that moves both pins at once.
-// Segment values are written under the filter lock and the pin's delivery
-// lock; the host's reads take the filter lock, the delivery thread's the
-// delivery lock.
+// Segment values are written under the filter lock and the pin's segment
+// lock.
 #include "MovFileParserFilter/MyParserOutputPin.h"
 #include "MovFileParserFilter/OrvexMovFileParserFilter.h"
 #include "common/MyTrace.h"
@@ -40,6 +39,7 @@ STDMETHODIMP CMyParserOutputPin::GetTimeFormat(GUID *pFormat)
 {
     CheckPointer(pFormat, E_POINTER);
     CAutoLock lock(m_pLock);
+    CAutoLock segment(&m_SegmentLock);
     *pFormat = m_TimeFormat;
     return S_OK;
 }
@@ -48,6 +48,7 @@ STDMETHODIMP CMyParserOutputPin::IsUsingTimeFormat(const GUID *pFormat)
 {
     CheckPointer(pFormat, E_POINTER);
     CAutoLock lock(m_pLock);
+    CAutoLock segment(&m_SegmentLock);
     return *pFormat == m_TimeFormat ? S_OK : S_FALSE;
 }
 
@@ -59,6 +60,7 @@ STDMETHODIMP CMyParserOutputPin::SetTimeFormat(const GUID *pFormat)
     HRESULT hr = IsFormatSupported(pFormat);
     if (FAILED(hr)) return hr;
     // Stored, S_FALSE or not; positions stay in reference time all the same.
+    CAutoLock segment(&m_SegmentLock);
     m_TimeFormat = *pFormat;
     return S_OK;
 }
@@ -67,6 +69,7 @@ STDMETHODIMP CMyParserOutputPin::GetDuration(LONGLONG *pDuration)
 {
     CheckPointer(pDuration, E_POINTER);
     CAutoLock lock(m_pLock);
+    CAutoLock segment(&m_SegmentLock);
     *pDuration = SaturatingSubtract(m_tStop, m_tStart);
     return S_OK;
 }
@@ -75,6 +78,7 @@ STDMETHODIMP CMyParserOutputPin::GetStopPosition(LONGLONG *pStop)
 {
     CheckPointer(pStop, E_POINTER);
     CAutoLock lock(m_pLock);
+    CAutoLock segment(&m_SegmentLock);
     *pStop = m_tStop;
     return S_OK;
 }
@@ -130,6 +134,7 @@ STDMETHODIMP CMyParserOutputPin::SetPositions(LONGLONG *pCurrent, DWORD dwCurren
                                         !(dwCurrentFlags & AM_SEEKING_NoFlush));
 
     CAutoLock lock(m_pLock);
+    CAutoLock segment(&m_SegmentLock);
     if (dwCurrentFlags & AM_SEEKING_ReturnTime) *pCurrent = m_tStart;
     if (dwStopFlags & AM_SEEKING_ReturnTime) *pStop = m_tStop;
     return S_OK;
@@ -141,6 +146,7 @@ STDMETHODIMP CMyParserOutputPin::GetPositions(LONGLONG *pCurrent, LONGLONG *pSto
     CheckPointer(pStop, E_POINTER);
     *pCurrent = m_pStreamInfo->GetCurrentTime();
     CAutoLock lock(m_pLock);
+    CAutoLock segment(&m_SegmentLock);
     *pStop = m_tStop;
     return S_OK;
 }
@@ -186,11 +192,14 @@ void COrvexMovFileParserFilter::setStreamPositions(bool setStart, LONGLONG start
     if (flushing)
         for (CMyParserOutputPin *pin : pins)
             if (pin && pin->IsConnected()) pin->DeliverBeginFlush();
+    // Without a flush nothing waits for the delivery threads: one may be
+    // held downstream until the graph runs again, which may be after this
+    // seek, so waiting for it would never end.
     for (CMyParserOutputPin *pin : pins)
-        if (pin) pin->setSegment(setStart, start, setStop, stop);
+        if (pin) pin->setSegment(setStart, start, setStop, stop, flushing);
     if (flushing)
         for (CMyParserOutputPin *pin : pins)
             if (pin && pin->IsConnected()) pin->DeliverEndFlush();
     for (CMyParserOutputPin *pin : pins)
-        if (pin) pin->restartDelivery();
+        if (pin) pin->restartDelivery(flushing);
 }

@@ -86,8 +86,8 @@ void CMyParserSoundOutputPin::stampSample(IMediaSample *sample, const MediaSampl
     UNREFERENCED_PARAMETER(index);
     UNREFERENCED_PARAMETER(discontinuity);
     *hrLength = sample->SetActualDataLength(LONG(entry.size));
-    REFERENCE_TIME start = SaturatingSubtract(entry.start, m_tStart);
-    REFERENCE_TIME stop = SaturatingSubtract(entry.stop, m_tStart);
+    REFERENCE_TIME start = SaturatingSubtract(entry.start, m_tDeliveryStart);
+    REFERENCE_TIME stop = SaturatingSubtract(entry.stop, m_tDeliveryStart);
     *hrTime = sample->SetTime(&start, &stop);
     if (m_nSamplesPerSec) {
         LONGLONG mediaStart = referenceTimeToFrames(entry.start, m_nSamplesPerSec);

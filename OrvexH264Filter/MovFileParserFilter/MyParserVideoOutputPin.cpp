@@ -121,7 +121,7 @@ LONGLONG CMyParserVideoOutputPin::presentationNow()
 {
     CRefTime streamTime;
     m_pFilter->StreamTime(streamTime); // unchanged (0) without a clock
-    return SaturatingAdd(streamTime, m_tStart);
+    return SaturatingAdd(streamTime, m_tDeliveryStart);
 }
 
 void CMyParserVideoOutputPin::chooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity)

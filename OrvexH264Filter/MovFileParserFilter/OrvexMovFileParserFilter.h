@@ -4,7 +4,8 @@
 // decode filter about the video stream through IOrvexMovParserH264Accessor.
 //
 // Locks, in order: m_Lock (the filter lock, recursive, shared with every pin
-// of the filter), each output pin's delivery lock, the input pin's read lock.
+// of the filter), each output pin's delivery lock, then the leaves: an output
+// pin's segment lock and the input pin's read lock.
 #pragma once
 
 #include "MovFileParserFilter/MovieStreamLoader.h"

@@ -90,4 +90,52 @@ TEST(ParserSeekRaces, NoSampleOfTheOldSegmentFollowsTheFlushOfASeek)
     expectReturns("the stop", [&] { graph.stop(); });
 }
 
+// A seek without flush while downstream holds the delivery thread in
+// Receive: through the graph while running (the graph pauses first) and
+// through the pin on a paused graph.
+class NoFlushSeek : public testing::TestWithParam<bool> {};
+
+TEST_P(NoFlushSeek, EndsWhileDownstreamHoldsASampleAndTheStreamGoesOnFromTheNewStart)
+{
+    const bool throughGraph = GetParam();
+    const std::string path = dataMovie("baseline_sowt.mov");
+    const CMyMovieStreams expected = loadStreams(path);
+    ParserGraph graph(path);
+    ASSERT_EQ(S_OK, graph.connectResult());
+    IPin *video = graph.videoPin();
+    RecordingSink *sink = graph.record(video);
+    sink->holdWhilePaused();
+    sink->recordStateChanges();
+    CMyParserOutputPin *const pin = parserPin(video);
+    Flag delivering;
+    int samples = 0;
+    // Through the graph: the fifth entry goes downstream only once the graph
+    // has paused for the seek, and is held there.
+    DeliveryHook hook([&](CMyParserOutputPin *p, Point point) {
+        if (!throughGraph || p != pin || point != Point::kBeforeReceive || ++samples != 5) return;
+        delivering.set();
+        sink->waitUntil([](const auto &e) { return std::count(e.begin(), e.end(), "pause") == 2; });
+    });
+    graph.useClock(false);
+    LONGLONG start = kSecond, stop = expected.video->GetDuration();
+    const DWORD flags = AM_SEEKING_AbsolutePositioning | AM_SEEKING_NoFlush;
+    if (throughGraph) {
+        ASSERT_EQ(S_OK, graph.run());
+        ASSERT_TRUE(delivering.wait());
+        expectReturns("the seek",
+                      [&] { EXPECT_EQ(S_OK, graph.graphSeeking()->SetPositions(&start, flags, nullptr, 0)); });
+    } else {
+        ASSERT_EQ(S_OK, graph.pause());
+        ASSERT_TRUE(sink->waitUntil([](const auto &e) { return has(e, "held"); }));
+        expectReturns("the seek",
+                      [&] { EXPECT_EQ(S_OK, graph.seeking(video)->SetPositions(&start, flags, nullptr, 0)); });
+        ASSERT_EQ(S_OK, graph.run());
+    }
+    expectSegmentOpening(sink, *expected.video, start, stop);
+    EXPECT_FALSE(has(sink->events(), "flush"));
+    expectReturns("the stop", [&] { graph.stop(); });
+}
+
+INSTANTIATE_TEST_SUITE_P(ParserSeekRaces, NoFlushSeek, testing::Values(true, false));
+
 } // namespace
