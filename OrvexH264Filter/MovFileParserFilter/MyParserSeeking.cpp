@@ -1,7 +1,8 @@
 // Seeking: IMediaSeeking on every output pin, in reference time and absolute
 // positions only, and the filter-level seek that moves both pins at once.
 // Segment values are written under the filter lock and the pin's segment
-// lock.
+// lock; position queries take only the segment lock, so that none waits for
+// a seek that holds the filter lock while it flushes downstream.
 #include "MovFileParserFilter/MyParserOutputPin.h"
 #include "MovFileParserFilter/OrvexMovFileParserFilter.h"
 #include "common/MyTrace.h"
@@ -38,8 +39,7 @@ STDMETHODIMP CMyParserOutputPin::QueryPreferredFormat(GUID *pFormat)
 STDMETHODIMP CMyParserOutputPin::GetTimeFormat(GUID *pFormat)
 {
     CheckPointer(pFormat, E_POINTER);
-    CAutoLock lock(m_pLock);
-    CAutoLock segment(&m_SegmentLock);
+    CAutoLock lock(&m_SegmentLock);
     *pFormat = m_TimeFormat;
     return S_OK;
 }
@@ -47,8 +47,7 @@ STDMETHODIMP CMyParserOutputPin::GetTimeFormat(GUID *pFormat)
 STDMETHODIMP CMyParserOutputPin::IsUsingTimeFormat(const GUID *pFormat)
 {
     CheckPointer(pFormat, E_POINTER);
-    CAutoLock lock(m_pLock);
-    CAutoLock segment(&m_SegmentLock);
+    CAutoLock lock(&m_SegmentLock);
     return *pFormat == m_TimeFormat ? S_OK : S_FALSE;
 }
 
@@ -68,8 +67,7 @@ STDMETHODIMP CMyParserOutputPin::SetTimeFormat(const GUID *pFormat)
 STDMETHODIMP CMyParserOutputPin::GetDuration(LONGLONG *pDuration)
 {
     CheckPointer(pDuration, E_POINTER);
-    CAutoLock lock(m_pLock);
-    CAutoLock segment(&m_SegmentLock);
+    CAutoLock lock(&m_SegmentLock);
     *pDuration = SaturatingSubtract(m_tStop, m_tStart);
     return S_OK;
 }
@@ -77,8 +75,7 @@ STDMETHODIMP CMyParserOutputPin::GetDuration(LONGLONG *pDuration)
 STDMETHODIMP CMyParserOutputPin::GetStopPosition(LONGLONG *pStop)
 {
     CheckPointer(pStop, E_POINTER);
-    CAutoLock lock(m_pLock);
-    CAutoLock segment(&m_SegmentLock);
+    CAutoLock lock(&m_SegmentLock);
     *pStop = m_tStop;
     return S_OK;
 }
@@ -133,8 +130,7 @@ STDMETHODIMP CMyParserOutputPin::SetPositions(LONGLONG *pCurrent, DWORD dwCurren
     m_pParserFilter->setStreamPositions(setStart, setStart ? *pCurrent : 0, setStop, setStop ? *pStop : 0,
                                         !(dwCurrentFlags & AM_SEEKING_NoFlush));
 
-    CAutoLock lock(m_pLock);
-    CAutoLock segment(&m_SegmentLock);
+    CAutoLock lock(&m_SegmentLock);
     if (dwCurrentFlags & AM_SEEKING_ReturnTime) *pCurrent = m_tStart;
     if (dwStopFlags & AM_SEEKING_ReturnTime) *pStop = m_tStop;
     return S_OK;
@@ -145,8 +141,7 @@ STDMETHODIMP CMyParserOutputPin::GetPositions(LONGLONG *pCurrent, LONGLONG *pSto
     CheckPointer(pCurrent, E_POINTER);
     CheckPointer(pStop, E_POINTER);
     *pCurrent = m_pStreamInfo->GetCurrentTime();
-    CAutoLock lock(m_pLock);
-    CAutoLock segment(&m_SegmentLock);
+    CAutoLock lock(&m_SegmentLock);
     *pStop = m_tStop;
     return S_OK;
 }

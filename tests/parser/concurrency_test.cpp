@@ -138,4 +138,26 @@ TEST_P(NoFlushSeek, EndsWhileDownstreamHoldsASampleAndTheStreamGoesOnFromTheNewS
 
 INSTANTIATE_TEST_SUITE_P(ParserSeekRaces, NoFlushSeek, testing::Values(true, false));
 
+TEST(ParserSeekRaces, APositionQueryAtTheEndOfTheStreamDoesNotWaitForAFlushingSeek)
+{
+    const std::string path = dataMovie("video_only_faststart.mov");
+    const CMyMovieStreams expected = loadStreams(path);
+    const LONGLONG duration = expected.video->GetDuration();
+    ParserGraph graph(path);
+    ASSERT_EQ(S_OK, graph.connectResult());
+    IPin *video = graph.videoPin();
+    RecordingSink *sink = graph.record(video);
+    sink->askStopPositionAtEndOfStream(); // once the seek is flushing
+    graph.useClock(false);
+    ASSERT_EQ(S_OK, graph.run());
+    ASSERT_TRUE(sink->waitUntil([](const auto &e) { return has(e, "eos"); }));
+    LONGLONG start = kSecond / 2;
+    expectReturns("the seek", [&] {
+        EXPECT_EQ(S_OK, graph.seeking(video)->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0));
+    });
+    EXPECT_TRUE(has(sink->events(), "stop " + std::to_string(duration)));
+    expectSegmentOpening(sink, *expected.video, start, duration);
+    expectReturns("the stop", [&] { graph.stop(); });
+}
+
 } // namespace

@@ -207,6 +207,7 @@ void RecordingSink::endOfStream()
     {
         std::unique_lock<std::mutex> guard(m_logLock);
         ask = m_askStop;
+        m_askStop = false;
         if (ask) m_changed.wait_for(guard, std::chrono::seconds(20), [this] { return m_flushing; });
     }
     if (!ask) return;

@@ -55,7 +55,7 @@ public:
     // The next Disconnect of the pin waits, holding the pin lock, until a
     // second Disconnect call comes in.
     void holdNextDisconnect();
-    // At the end of the stream the pin waits for a flush, then asks the
+    // At the next end of the stream the pin waits for a flush, then asks the
     // upstream pin's IMediaSeeking for its stop position: "stop POSITION".
     void askStopPositionAtEndOfStream();
 
