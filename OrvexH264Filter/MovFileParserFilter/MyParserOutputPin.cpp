@@ -301,9 +301,15 @@ CMyParserOutputPin::Pace CMyParserOutputPin::deliverNext(const char *className, 
     // From here a failure costs this entry only: the index has moved past it.
     IMediaSample *sample = nullptr;
     *hr = GetDeliveryBuffer(&sample, NULL, NULL, 0);
+    if (*hr == VFW_E_NOT_COMMITTED) {
+        // Downstream has stopped (the graph stops downstream first) or is
+        // flushing for a seek: either way a command follows. The entry goes
+        // back, so the position stays where delivery ended.
+        m_pStreamInfo->SetCurrentIndex(index);
+        return Pace::kWait;
+    }
     if (FAILED(*hr)) {
-        if (*hr != VFW_E_NOT_COMMITTED)
-            MyTrace("%s::ThreadProc : GetBuffer return 0x%08X \n", className, unsigned(*hr));
+        MyTrace("%s::ThreadProc : GetBuffer return 0x%08X \n", className, unsigned(*hr));
         return Pace::kWork;
     }
     const LONG size = sample->GetSize();

@@ -160,4 +160,38 @@ TEST(ParserSeekRaces, APositionQueryAtTheEndOfTheStreamDoesNotWaitForAFlushingSe
     expectReturns("the stop", [&] { graph.stop(); });
 }
 
+TEST(ParserStop, ADownstreamFirstStopEndsDeliveryAndKeepsThePosition)
+{
+    const std::string path = dataMovie("baseline_sowt.mov");
+    ParserGraph graph(path);
+    ASSERT_EQ(S_OK, graph.connectResult());
+    IPin *video = graph.videoPin();
+    RecordingSink *sink = graph.record(video);
+    sink->recordStateChanges();
+    CMyParserOutputPin *const pin = parserPin(video);
+    Flag between, waiting;
+    int rounds = 0;
+    // The sixth round waits between two samples while downstream stops.
+    DeliveryHook hook([&](CMyParserOutputPin *p, Point point) {
+        if (p != pin) return;
+        if (point == Point::kWaiting) waiting.set();
+        if (point != Point::kBeforeDeliveryLock || ++rounds != 6) return;
+        between.set();
+        sink->waitUntil([](const auto &e) { return has(e, "inactive"); });
+    });
+    graph.useClock(false);
+    ASSERT_EQ(S_OK, graph.run());
+    ASSERT_TRUE(between.wait());
+    ASSERT_EQ(S_OK, sink->Stop()); // the graph's stop, downstream first, begins
+    ASSERT_TRUE(waiting.wait());
+    EXPECT_EQ(after(sink->events(), "inactive"), std::vector<std::string>{});
+    const LONGLONG lastDelivered = sink->samples().back().start;
+    LONGLONG current = -1;
+    EXPECT_EQ(S_OK, graph.seeking(video)->GetCurrentPosition(&current));
+    EXPECT_EQ(current, lastDelivered);
+    expectReturns("the stop", [&] { graph.stop(); });
+    EXPECT_EQ(S_OK, graph.seeking(video)->GetCurrentPosition(&current));
+    EXPECT_EQ(current, lastDelivered);
+}
+
 } // namespace
