@@ -65,7 +65,7 @@ private:
     HRESULT createPins(CMyMovieStreams &streams, bool camera);
     // Disconnects each output pin from downstream and drops the filter's reference on it.
     void releaseOutputPins();
-    void releaseOutputPin(CMyParserOutputPin *&member);
+    void releaseOutputPin(CMyParserOutputPin *pin);
     const CVideoMediaStreamInfo *videoStreamInfo() const;
 
     CCritSec m_Lock;

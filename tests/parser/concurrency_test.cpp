@@ -194,4 +194,25 @@ TEST(ParserStop, ADownstreamFirstStopEndsDeliveryAndKeepsThePosition)
     EXPECT_EQ(current, lastDelivered);
 }
 
+TEST(ParserDisconnect, BothEndsDisconnectingAtOnceEnd)
+{
+    ParserGraph graph(dataMovie("video_only_faststart.mov"));
+    ASSERT_EQ(S_OK, graph.connectResult());
+    IPin *video = findPin(graph.parser(), L"Video(H.264) Out");
+    RecordingSink *sink = graph.record(video);
+    EXPECT_EQ(video->Release(), 2u); // the filter's reference and the sink's are left
+    IPin *in = findPin(graph.parser(), L"XForm In");
+    sink->holdNextDisconnect();
+    std::thread downstream([&] { sink->GetPin(0)->Disconnect(); });
+    ASSERT_TRUE(sink->waitUntil([](const auto &e) { return has(e, "disconnect held"); }));
+    expectReturns("the disconnections", [&] {
+        EXPECT_EQ(S_OK, in->Disconnect());
+        downstream.join();
+    });
+    EXPECT_EQ(pinCount(graph.parser()), 1);
+    IPin *peer = nullptr;
+    EXPECT_EQ(VFW_E_NOT_CONNECTED, sink->GetPin(0)->ConnectedTo(&peer));
+    in->Release();
+}
+
 } // namespace
