@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <thread>
 
 using namespace orvex::test;
@@ -213,6 +214,81 @@ TEST(ParserDisconnect, BothEndsDisconnectingAtOnceEnd)
     IPin *peer = nullptr;
     EXPECT_EQ(VFW_E_NOT_CONNECTED, sink->GetPin(0)->ConnectedTo(&peer));
     in->Release();
+}
+
+// The first n samples and ends of stream after the last new segment of
+// this value among the events from mark on.
+std::vector<std::string> openingOf(const std::vector<std::string> &events, size_t mark, const std::string &opened,
+                                   size_t n)
+{
+    const std::vector<std::string> tail(events.begin() + std::ptrdiff_t(std::min(mark, events.size())), events.end());
+    std::vector<std::string> found;
+    if (!has(tail, opened)) return found;
+    for (const std::string &e : after(tail, opened))
+        if ((e.rfind("sample ", 0) == 0 || e == "eos") && found.size() < n) found.push_back(e);
+    return found;
+}
+
+TEST(ParserStress, FiveHundredRandomSeeksRunningAndPausedEachFollowedByTheRightSamples)
+{
+    TempFolder folder;
+    const std::string path = folder.path("camera.mov");
+    writeCameraMovie(path, true, 5);
+    const CMyMovieStreams expected = loadStreams(path);
+    const std::vector<MediaSampleRef> &index = expected.video->GetSampleIndex();
+    const LONGLONG duration = expected.video->GetDuration();
+    ParserGraph graph(path);
+    ASSERT_EQ(S_OK, graph.connectResult());
+    IPin *video = graph.videoPin();
+    RecordingSink *videoSink = graph.record(video);
+    RecordingSink *soundSink = graph.record(graph.pin(L"Audio(PCM) Out"));
+    for (RecordingSink *sink : {videoSink, soundSink})
+        sink->holdWhilePaused(); // as renderers do
+    IMediaSeeking *const seekers[] = {graph.seeking(video), graph.graphSeeking()};
+    graph.useClock(false);
+
+    std::mt19937 random(16);
+    std::uniform_int_distribution<LONGLONG> anyTime(0, duration);
+    LONGLONG stop = duration;
+    for (int i = 0; i < 500; ++i) {
+        const bool paused = random() % 2, noFlush = random() % 2, setStop = random() % 4 == 0;
+        IMediaSeeking *seeking = seekers[random() % 2];
+        ASSERT_EQ(S_OK, paused ? graph.pause() : graph.run());
+        LONGLONG start = anyTime(random), current = 0;
+        if (setStop) stop = anyTime(random);
+        const size_t mark = videoSink->events().size();
+        expectReturns("a seek", [&] {
+            ASSERT_EQ(S_OK,
+                      seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning | (noFlush ? AM_SEEKING_NoFlush : 0),
+                                            setStop ? &stop : nullptr,
+                                            setStop ? AM_SEEKING_AbsolutePositioning : AM_SEEKING_NoPositioning));
+        });
+        seeking->GetCurrentPosition(&current);
+        if (paused) {
+            ASSERT_EQ(S_OK, graph.run());
+        }
+
+        // Both parameter sets, then up to three entries from the sync entry
+        // at or before the start, or the end of the stream before them.
+        std::vector<std::string> want = {"sample 2147483648 0", "sample 2147483649 0"};
+        size_t next = 0;
+        for (size_t k = 0; k < index.size(); ++k)
+            if (index[k].sync && index[k].start <= start) next = k;
+        for (; want.size() < 5; ++next) {
+            if (next == index.size() || index[next].start >= stop) {
+                want.push_back("eos");
+                break;
+            }
+            want.push_back("sample 0 " + std::to_string(index[next].start));
+        }
+        const std::string opened = segment(start, stop);
+        ASSERT_TRUE(videoSink->waitUntil([&](const auto &e) {
+            return openingOf(e, mark, opened, want.size()).size() == want.size();
+        })) << "seek "
+            << i << " to " << start;
+        ASSERT_EQ(openingOf(videoSink->events(), mark, opened, want.size()), want) << "seek " << i;
+    }
+    expectReturns("the stop", [&] { EXPECT_EQ(S_OK, graph.stop()); });
 }
 
 } // namespace

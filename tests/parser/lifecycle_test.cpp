@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 using namespace orvex::test;
 
 namespace {
@@ -195,42 +193,6 @@ TEST(ParserStop, StopsWhileTheDeliveryThreadsWaitInReceive)
     EXPECT_EQ(capture.count("CMyParserOrvexH264VideoOutputPin::ThreadProc : m_pInputPin->Receive return 0x80040227 \n"),
               1u);
     EXPECT_FALSE(capture.contains("CMyParserSoundOutputPin::ThreadProc")); // a stopped downstream is no news
-}
-
-TEST(ParserStress, TwoHundredRandomSeeksDuringPlaybackThenStop)
-{
-    const std::string path = dataMovie("baseline_sowt.mov");
-    const LONGLONG duration = loadStreams(path).video->GetDuration();
-    ParserGraph graph(path);
-    ASSERT_EQ(S_OK, graph.connectResult());
-    IPin *videoPin = graph.videoPin();
-    RecordingSink *sinks[] = {graph.record(videoPin), graph.record(graph.pin(L"Audio(PCM) Out"))};
-    for (RecordingSink *sink : sinks)
-        sink->pace(1);
-    IMediaSeeking *seeking = graph.seeking(videoPin);
-    graph.useClock(false);
-    ASSERT_EQ(S_OK, graph.run());
-
-    std::mt19937 random(8);
-    std::uniform_int_distribution<LONGLONG> anyTime(0, duration);
-    for (int i = 0; i < 200; ++i) {
-        LONGLONG start = anyTime(random), stop = anyTime(random), current = 0;
-        const DWORD flush = random() % 2 ? 0 : AM_SEEKING_NoFlush;
-        const DWORD stopFlags = random() % 2 ? AM_SEEKING_AbsolutePositioning : AM_SEEKING_NoPositioning;
-        ASSERT_EQ(S_OK, seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning | flush, &stop, stopFlags));
-        seeking->GetCurrentPosition(&current);
-    }
-    // A last seek to a position of its own: both streams must end after it.
-    LONGLONG start = kSecond / 3 + 1, stop = duration;
-    ASSERT_EQ(S_OK,
-              seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning));
-    const std::string last = "segment " + std::to_string(start) + " " + std::to_string(stop);
-    for (RecordingSink *sink : sinks)
-        EXPECT_TRUE(sink->waitUntil([&](const std::vector<std::string> &e) {
-            auto it = std::find(e.begin(), e.end(), last);
-            return it != e.end() && e.back() == "eos";
-        }));
-    EXPECT_EQ(S_OK, graph.stop());
 }
 
 } // namespace
