@@ -35,7 +35,7 @@ CMyParserOutputPin::CMyParserOutputPin(CObjectName pObjectName, COrvexMovFilePar
                                        LPCWSTR pName, std::unique_ptr<CQuickTimeMediaStreamInfo> streamInfo)
     : CBaseOutputPin(pObjectName, pFilter, pFilter->filterLock(), phr, pName), m_pParserFilter(pFilter),
       m_pStreamInfo(std::move(streamInfo)), m_tDeliveryStart(0), m_tDeliveryStop(0), m_rtLate(0),
-      m_TimeFormat(TIME_FORMAT_MEDIA_TIME), m_cPinRef(0), m_bFilterHolds(false), m_bHoldsFilter(false)
+      m_TimeFormat(TIME_FORMAT_MEDIA_TIME), m_cPinRef(0)
 {
     m_tStart = 0;
     m_tStop = m_pStreamInfo ? m_pStreamInfo->GetDuration() : 0;
@@ -63,77 +63,59 @@ STDMETHODIMP CMyParserOutputPin::NonDelegatingQueryInterface(REFIID riid, void *
     return CBaseOutputPin::NonDelegatingQueryInterface(riid, ppv);
 }
 
-// The count has a lock-free path for the common case, a count that stays at
-// 2 or more: downstream filters take and drop references on their streaming
-// threads (a quality message finds this pin by QueryInterface), and those
-// threads must not wait for the filter lock, which the host's thread holds
-// while it waits for them in a seek or a stop. Changes that may move the
-// filter reference or end the pin (counts below 2) go under the filter lock.
-bool CMyParserOutputPin::stepCountAbove(LONG floor, LONG step)
-{
-    LONG count = m_cPinRef.load(std::memory_order_relaxed);
-    while (count >= floor) {
-        if (m_cPinRef.compare_exchange_weak(count, count + step, std::memory_order_acq_rel)) return true;
-    }
-    return false;
-}
+namespace {
+// The pin's count is one word: the filter's own reference in the lowest bit,
+// everyone else's references above it.
+constexpr LONG kFilterReference = 1;
+constexpr LONG kOutsideReference = 2;
 
+ULONG countOf(LONG state)
+{
+    return ULONG(state / kOutsideReference + (state & kFilterReference));
+}
+} // namespace
+
+// No change of the count takes the filter lock. Downstream pins release this
+// pin while they hold their own locks (a downstream Disconnect drops its
+// reference under its pin lock; a quality message finds the pin by
+// QueryInterface on a streaming thread), and the host's thread may hold the
+// filter lock while it calls them or waits for them (a connection, a seek, a
+// stop). While anyone but the filter holds the pin, the pin holds one
+// reference on the filter, taken with the first outside reference and dropped
+// with the last; exactly one change brings the word to 0 and ends the pin.
 STDMETHODIMP_(ULONG) CMyParserOutputPin::NonDelegatingAddRef()
 {
-    // At 2 or more someone besides the filter holds the pin already.
-    if (stepCountAbove(2, 1)) return ULONG(m_cPinRef.load(std::memory_order_relaxed));
-    CAutoLock lock(m_pParserFilter->filterLock());
-    const LONG count = m_cPinRef.fetch_add(1, std::memory_order_acq_rel) + 1;
-    if (!m_bHoldsFilter && count > (m_bFilterHolds ? 1 : 0)) {
-        m_bHoldsFilter = true;
-        m_pParserFilter->AddRef();
-    }
-    return ULONG(count);
+    const LONG state = m_cPinRef.fetch_add(kOutsideReference, std::memory_order_acq_rel) + kOutsideReference;
+    // The first outside reference comes from the filter handing the pin out
+    // to a caller that holds the filter: the filter is alive here.
+    if (state / kOutsideReference == 1) m_pParserFilter->AddRef();
+    return countOf(state);
 }
 
 STDMETHODIMP_(ULONG) CMyParserOutputPin::NonDelegatingRelease()
 {
-    // From 3 or more the count stays at 2 or more: nothing else changes.
-    if (stepCountAbove(3, -1)) return ULONG(m_cPinRef.load(std::memory_order_relaxed));
     COrvexMovFileParserFilter *filter = m_pParserFilter;
-    bool dropFilter = false;
-    LONG count = 0;
-    {
-        CAutoLock lock(filter->filterLock());
-        count = m_cPinRef.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (m_bHoldsFilter && count <= (m_bFilterHolds ? 1 : 0)) {
-            m_bHoldsFilter = false;
-            dropFilter = true;
-        }
-        if (count <= 0) {
-            m_cPinRef.store(0, std::memory_order_relaxed);
-            count = 0;
-            filter->outputPinReleased(this); // deletes this pin
-        }
-    }
-    // Last, outside the filter lock: this may end the filter, and with it
-    // this pin.
-    if (dropFilter) filter->Release();
-    return ULONG(count);
+    LONG state = m_cPinRef.load(std::memory_order_relaxed);
+    do {
+        if (state < kOutsideReference) return countOf(state); // released once too often
+    } while (!m_cPinRef.compare_exchange_weak(state, state - kOutsideReference, std::memory_order_acq_rel));
+    state -= kOutsideReference;
+    if (state >= kOutsideReference) return countOf(state);
+    if (state == 0) filter->outputPinReleased(this); // deletes this pin
+    // Last: this may end the filter, and with it this pin.
+    filter->Release();
+    return countOf(state);
 }
 
 void CMyParserOutputPin::addFilterReference()
 {
-    CAutoLock lock(m_pParserFilter->filterLock());
-    m_cPinRef.fetch_add(1, std::memory_order_acq_rel);
-    m_bFilterHolds = true;
+    m_cPinRef.fetch_or(kFilterReference, std::memory_order_acq_rel);
 }
 
 void CMyParserOutputPin::releaseFilterReference()
 {
-    COrvexMovFileParserFilter *filter = m_pParserFilter;
-    CAutoLock lock(filter->filterLock());
-    if (!m_bFilterHolds) return;
-    m_bFilterHolds = false;
-    if (m_cPinRef.fetch_sub(1, std::memory_order_acq_rel) - 1 <= 0) {
-        m_cPinRef.store(0, std::memory_order_relaxed);
-        filter->outputPinReleased(this); // deletes this pin
-    }
+    if (m_cPinRef.fetch_and(~kFilterReference, std::memory_order_acq_rel) == kFilterReference)
+        m_pParserFilter->outputPinReleased(this); // deletes this pin
 }
 
 HRESULT CMyParserOutputPin::GetMediaType(int iPosition, CMediaType *pMediaType)

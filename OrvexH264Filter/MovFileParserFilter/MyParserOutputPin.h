@@ -24,9 +24,9 @@ public:
 
     DECLARE_IUNKNOWN
     STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void **ppv) override;
-    // The pin's own count, under the filter lock. While anyone but the filter
-    // holds the pin, the pin holds one reference on the filter, so that the
-    // filter (whose lock the pin uses) outlives every pin handed out.
+    // The pin's own count, without a lock. While anyone but the filter holds
+    // the pin, the pin holds one reference on the filter, so that the filter
+    // (whose lock the pin uses) outlives every pin handed out.
     STDMETHODIMP_(ULONG) NonDelegatingAddRef() override;
     STDMETHODIMP_(ULONG) NonDelegatingRelease() override;
     // The filter's own reference, taken at creation and dropped when the
@@ -132,12 +132,8 @@ private:
     Pace deliverNext(const char *className, bool *newSegment, HRESULT *hr);
     void stopThread();
 
-    // Adds step to the count unless it is below floor; false then.
-    bool stepCountAbove(LONG floor, LONG step);
-
+    // The filter's reference (lowest bit) and everyone else's (above it).
     std::atomic<LONG> m_cPinRef;
-    bool m_bFilterHolds; // the filter's own reference is among m_cPinRef (filter lock)
-    bool m_bHoldsFilter; // this pin holds a reference on the filter (filter lock)
 };
 
 // a - b, held at the ends of the range instead of wrapping.
