@@ -141,9 +141,7 @@ STDMETHODIMP CMyParserOutputPin::GetPositions(LONGLONG *pCurrent, LONGLONG *pSto
     CheckPointer(pCurrent, E_POINTER);
     CheckPointer(pStop, E_POINTER);
     *pCurrent = m_pStreamInfo->GetCurrentTime();
-    CAutoLock lock(&m_SegmentLock);
-    *pStop = m_tStop;
-    return S_OK;
+    return GetStopPosition(pStop);
 }
 
 STDMETHODIMP CMyParserOutputPin::GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest)
