@@ -68,13 +68,9 @@ HRESULT CMyParserInputPin::CompleteConnect(IPin *pReceivePin)
 
 STDMETHODIMP CMyParserInputPin::Disconnect()
 {
-    {
-        CAutoLock lock(m_pLock);
-        // The output pins' threads read through this pin while the filter runs.
-        if (!IsStopped()) return VFW_E_NOT_STOPPED;
-    }
-    // Without the filter lock: the output pins' downstream peers are told
-    // to disconnect, and they take their own locks.
+    CAutoLock lock(m_pLock);
+    // The output pins' threads read through this pin while the filter runs.
+    if (!IsStopped()) return VFW_E_NOT_STOPPED;
     m_pParserFilter->setSource(nullptr);
     releaseReader();
     return CBasePin::Disconnect();

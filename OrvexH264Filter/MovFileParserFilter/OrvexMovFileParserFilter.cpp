@@ -6,7 +6,6 @@
 #include "MyH264/MyAVCConfiguration.h"
 
 #include <cwchar>
-#include <utility>
 #include <new>
 
 namespace {
@@ -91,9 +90,9 @@ CBasePin *COrvexMovFileParserFilter::GetPin(int n)
 
 HRESULT COrvexMovFileParserFilter::setSource(LPCWSTR fileName)
 {
+    CAutoLock lock(&m_Lock);
     releaseOutputPins();
     if (!fileName) return S_OK;
-    CAutoLock lock(&m_Lock);
     HRESULT hr = setSourceFile(fileName);
     if (FAILED(hr)) releaseOutputPins();
     return hr;
@@ -166,30 +165,23 @@ void COrvexMovFileParserFilter::outputPinReleased(CMyParserOutputPin *pin)
 
 void COrvexMovFileParserFilter::releaseOutputPins()
 {
-    // The filter no longer lists a pin it is letting go of; a pin someone
-    // else still holds lives on until its last release.
-    CMyParserOutputPin *pins[2] = {};
-    {
-        CAutoLock lock(&m_Lock);
-        std::swap(pins[0], m_pVideoPin);
-        std::swap(pins[1], m_pSoundPin);
-        if (pins[0] || pins[1]) IncrementPinVersion();
-    }
-    for (CMyParserOutputPin *pin : pins)
-        if (pin) releaseOutputPin(pin);
+    CAutoLock lock(&m_Lock);
+    releaseOutputPin(m_pVideoPin);
+    releaseOutputPin(m_pSoundPin);
 }
 
-void COrvexMovFileParserFilter::releaseOutputPin(CMyParserOutputPin *pin)
+void COrvexMovFileParserFilter::releaseOutputPin(CMyParserOutputPin *&member)
 {
-    // Downstream is told outside the filter lock (unless a caller holds
-    // it): a downstream pin's Disconnect holds its own lock while it releases
-    // this pin, and that release may take the filter lock.
-    IPin *peer = nullptr;
-    if (SUCCEEDED(pin->ConnectedTo(&peer)) && peer) {
+    CMyParserOutputPin *pin = member;
+    if (!pin) return;
+    if (IPin *peer = pin->GetConnected()) {
         peer->Disconnect();
         pin->Disconnect();
-        peer->Release();
     }
+    // The filter no longer lists a pin it does not hold; a pin someone else
+    // still holds lives on until its last release.
+    member = nullptr;
+    IncrementPinVersion();
     pin->releaseFilterReference();
 }
 

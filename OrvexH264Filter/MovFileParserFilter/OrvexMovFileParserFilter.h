@@ -5,7 +5,10 @@
 //
 // Locks, in order: m_Lock (the filter lock, recursive, shared with every pin
 // of the filter), each output pin's delivery lock, then the leaves: an output
-// pin's segment lock and the input pin's read lock.
+// pin's segment lock and the input pin's read lock. Downstream pins are
+// called under the filter lock (connection, disconnection), never the other
+// way round: an output pin's reference count takes no lock, so a downstream
+// pin may release it under its own lock.
 #pragma once
 
 #include "MovFileParserFilter/MovieStreamLoader.h"
@@ -65,7 +68,7 @@ private:
     HRESULT createPins(CMyMovieStreams &streams, bool camera);
     // Disconnects each output pin from downstream and drops the filter's reference on it.
     void releaseOutputPins();
-    void releaseOutputPin(CMyParserOutputPin *pin);
+    void releaseOutputPin(CMyParserOutputPin *&member);
     const CVideoMediaStreamInfo *videoStreamInfo() const;
 
     CCritSec m_Lock;
