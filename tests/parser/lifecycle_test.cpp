@@ -13,8 +13,6 @@ using namespace orvex::test;
 
 namespace {
 
-constexpr LONGLONG kSecond = 10000000;
-
 CMediaType streamType()
 {
     CMediaType type;
