@@ -22,6 +22,7 @@ namespace orvex::test {
 // Records every sample a grabber hands over.
 class GrabberLog : public ISampleGrabberCB {
 public:
+    virtual ~GrabberLog() = default;
     STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
