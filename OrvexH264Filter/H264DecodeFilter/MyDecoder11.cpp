@@ -291,15 +291,20 @@ void CMyDecoder11::DropPicture()
     m_writerStatus = 0;
 }
 
-void CMyDecoder11::StartPicture()
+void CMyDecoder11::StartPicture(const OrvexIPP::WriterStatus &info)
 {
     DropPicture();
     const LONG format = GetOutputFormatId();
+    // The record takes the size of the rows the library writes, which is
+    // what frame output reads them at: the library announces it; without
+    // that, it is the display size at the output scaling.
+    const DWORD width = info.width ? info.width : m_displayWidth >> m_scaling;
+    const DWORD height = info.height ? info.height : m_displayHeight >> m_scaling;
     try {
         switch (format) {
         case AVCD_PARAM_OUTPUT_FORMAT_ID_I420:
         case AVCD_PARAM_OUTPUT_FORMAT_ID_YV12: {
-            auto pYUV = std::make_unique<CMyYUVBuffer>(m_displayWidth, m_displayHeight, format, m_pPixelBuffers);
+            auto pYUV = std::make_unique<CMyYUVBuffer>(width, height, format, m_pPixelBuffers);
             m_pYUV = pYUV.get();
             m_pPicture = std::move(pYUV);
             break;
@@ -307,7 +312,7 @@ void CMyDecoder11::StartPicture()
         case AVCD_PARAM_OUTPUT_FORMAT_ID_RGB32:
         case AVCD_PARAM_OUTPUT_FORMAT_ID_RGB24:
         case AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24: {
-            auto pRGB = std::make_unique<CMyRGBBuffer>(m_displayWidth, m_displayHeight, format, m_pPixelBuffers);
+            auto pRGB = std::make_unique<CMyRGBBuffer>(width, height, format, m_pPixelBuffers);
             m_pRGB = pRGB.get();
             m_pPicture = std::move(pRGB);
             break;
@@ -326,7 +331,7 @@ int32_t CMyDecoder11::SetStatus(const OrvexIPP::WriterStatus *pInfo)
     if (!pInfo) return 0;
     const uint32_t status = pInfo->status;
     if (status == AVCD_WRITER_STATUS_PICTURE_START) {
-        StartPicture();
+        StartPicture(*pInfo);
     } else if (status == AVCD_WRITER_STATUS_PICTURE_DONE && m_pPicture) {
         if (m_pYUV) m_pYUV->ClearUnwritten();
         if (m_pRGB) m_pRGB->ClearUnwritten();

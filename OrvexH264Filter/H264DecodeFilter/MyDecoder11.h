@@ -107,7 +107,7 @@ private:
     bool WaitForRoom();
     void DropInputRecord();
     void DropPicture();
-    void StartPicture();
+    void StartPicture(const OrvexIPP::WriterStatus &info);
 
     CMyInputDataQueue *m_pInput;
     CMyOutputDataQueue *m_pOutput;

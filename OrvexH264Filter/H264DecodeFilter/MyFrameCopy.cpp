@@ -112,27 +112,34 @@ HRESULT CopyFrame(const MyFrameLayout &layout, const CMyOutputData &picture, BYT
     const LONGLONG width = layout.copyWidth;
     const LONGLONG height = layout.copyHeight;
 
+    // Source rows are read at the length the decoder wrote them, the
+    // picture's own width, whatever part of them is copied.
+    const LONGLONG sourceWidth = picture.GetWidth();
+    const LONGLONG sourceHeight = picture.GetHeight();
+
     if (IsPlanarFormat(formatId)) {
         const auto *pYUV = dynamic_cast<const CMyYUVBuffer *>(&picture);
         const LONGLONG chromaRow = width / 2;
         const LONGLONG chromaRows = height / 2;
-        if (!pYUV || pYUV->GetYSize() < width * height || pYUV->GetUSize() < chromaRow * chromaRows ||
-            pYUV->GetVSize() < chromaRow * chromaRows)
+        const LONGLONG sourceChromaRow = sourceWidth / 2;
+        if (!pYUV || pYUV->GetYSize() < sourceWidth * sourceHeight ||
+            pYUV->GetUSize() < sourceChromaRow * (sourceHeight / 2) ||
+            pYUV->GetVSize() < sourceChromaRow * (sourceHeight / 2))
             return VFW_E_BUFFER_OVERFLOW;
         // YV12 carries V before U, IYUV U before V.
         const bool yv12 = formatId == AVCD_PARAM_OUTPUT_FORMAT_ID_YV12;
         const BYTE *pFirst = yv12 ? pYUV->GetV() : pYUV->GetU();
         const BYTE *pSecond = yv12 ? pYUV->GetU() : pYUV->GetV();
         const PlanarPlaces places = ChromaPlaces(layout);
-        CopyRows(pYUV->GetY(), width, pDest, layout.lumaStride, height, width);
-        CopyRows(pFirst, chromaRow, pDest + places.firstChroma, layout.chromaStride, chromaRows, chromaRow);
-        CopyRows(pSecond, chromaRow, pDest + places.secondChroma, layout.chromaStride, chromaRows, chromaRow);
+        CopyRows(pYUV->GetY(), sourceWidth, pDest, layout.lumaStride, height, width);
+        CopyRows(pFirst, sourceChromaRow, pDest + places.firstChroma, layout.chromaStride, chromaRows, chromaRow);
+        CopyRows(pSecond, sourceChromaRow, pDest + places.secondChroma, layout.chromaStride, chromaRows, chromaRow);
         return S_OK;
     }
     if (!IsRGBFormat(formatId)) return S_OK;
 
-    const LONGLONG sourceRow = width * SourcePixelBytes(formatId);
-    if (LONGLONG{picture.GetPixels().GetSize()} < sourceRow * height) return VFW_E_BUFFER_OVERFLOW;
+    const LONGLONG sourceRow = sourceWidth * SourcePixelBytes(formatId);
+    if (LONGLONG{picture.GetPixels().GetSize()} < sourceRow * sourceHeight) return VFW_E_BUFFER_OVERFLOW;
     const BYTE *pSource = picture.GetPixels().GetData();
     if (DestPixelBytes(layout, formatId) == 4 && SourcePixelBytes(formatId) == 3) {
         for (LONGLONG row = 0; row < height; ++row) {
@@ -140,7 +147,7 @@ HRESULT CopyFrame(const MyFrameLayout &layout, const CMyOutputData &picture, BYT
         }
         return S_OK;
     }
-    CopyRows(pSource, sourceRow, pDest, layout.rgbStride, height, sourceRow);
+    CopyRows(pSource, sourceRow, pDest, layout.rgbStride, height, width * SourcePixelBytes(formatId));
     return S_OK;
 }
 

@@ -81,6 +81,9 @@ private:
     // The parameter sets, image description and media figures of the
     // parser's video pin.
     HRESULT ConnectToParser(IPin *pReceivePin);
+    // The output picture size for an input type: the smaller of its size
+    // and the decoder's display size, shifted by the output scaling.
+    void PictureSize(const BITMAPINFOHEADER &input, LONGLONG *pWidth, LONGLONG *pHeight);
     // The number of queued input samples at which Receive decodes.
     DWORD DecodeThreshold();
     // Decoding steps while more than keep samples wait (a bounded number).

@@ -46,7 +46,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(PlanarCase{"baseline_sowt.mov", false}, PlanarCase{"baseline_sowt.mov", true},
                     PlanarCase{"main_aac_faststart.mov", false}, PlanarCase{"main_aac_faststart.mov", true},
                     PlanarCase{"odd_size_sowt_3000.mov", false}, PlanarCase{"odd_size_sowt_3000.mov", true},
-                    PlanarCase{"sowt_one_second_chunks.mov", false}, PlanarCase{"video_only_faststart.mov", true}));
+                    PlanarCase{"sowt_one_second_chunks.mov", false}, PlanarCase{"video_only_faststart.mov", true},
+                    // Descriptions larger and smaller than the picture the SPS gives.
+                    PlanarCase{"description_320x256_sps_320x240.mov", false},
+                    PlanarCase{"description_322x242_sps_336x256.mov", true}));
 
 // PSNR over the first three bytes of each pixel of rows packed at stride.
 double Psnr(const std::vector<BYTE> &ours, size_t stride, size_t pixelBytes, const std::vector<BYTE> &reference,
