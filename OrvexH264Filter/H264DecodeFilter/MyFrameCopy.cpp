@@ -56,6 +56,19 @@ PlanarPlaces ChromaPlaces(const MyFrameLayout &layout)
     return {first, first + layout.chromaStride * (layout.lumaPlaneRows / 2)};
 }
 
+// The chroma rows and row bytes copied: half the copy size rounded up, so an
+// odd size keeps its last chroma column and row, within the type's chroma
+// planes.
+LONGLONG ChromaCopyWidth(const MyFrameLayout &layout)
+{
+    return std::min((layout.copyWidth + 1) / 2, layout.chromaStride);
+}
+
+LONGLONG ChromaCopyRows(const MyFrameLayout &layout)
+{
+    return std::min((layout.copyHeight + 1) / 2, layout.lumaPlaneRows / 2);
+}
+
 void CopyRows(const BYTE *pSource, LONGLONG sourceStride, BYTE *pDest, LONGLONG destStride, LONGLONG rows,
               LONGLONG rowBytes)
 {
@@ -92,8 +105,10 @@ LONGLONG FrameCopyExtent(const MyFrameLayout &layout, LONG formatId)
     if (IsPlanarFormat(formatId)) {
         const LONGLONG luma = RowsExtent(0, height, width, layout.lumaStride);
         const PlanarPlaces places = ChromaPlaces(layout);
-        const LONGLONG first = RowsExtent(places.firstChroma, height / 2, width / 2, layout.chromaStride);
-        const LONGLONG second = RowsExtent(places.secondChroma, height / 2, width / 2, layout.chromaStride);
+        const LONGLONG chromaRow = ChromaCopyWidth(layout);
+        const LONGLONG chromaRows = ChromaCopyRows(layout);
+        const LONGLONG first = RowsExtent(places.firstChroma, chromaRows, chromaRow, layout.chromaStride);
+        const LONGLONG second = RowsExtent(places.secondChroma, chromaRows, chromaRow, layout.chromaStride);
         if (luma < 0 || first < 0 || second < 0 || places.firstChroma < 0) return -1;
         // The chroma planes follow the luma plane; one that starts inside it
         // would overwrite luma rows.
@@ -119,12 +134,12 @@ HRESULT CopyFrame(const MyFrameLayout &layout, const CMyOutputData &picture, BYT
 
     if (IsPlanarFormat(formatId)) {
         const auto *pYUV = dynamic_cast<const CMyYUVBuffer *>(&picture);
-        const LONGLONG chromaRow = width / 2;
-        const LONGLONG chromaRows = height / 2;
-        const LONGLONG sourceChromaRow = sourceWidth / 2;
-        if (!pYUV || pYUV->GetYSize() < sourceWidth * sourceHeight ||
-            pYUV->GetUSize() < sourceChromaRow * (sourceHeight / 2) ||
-            pYUV->GetVSize() < sourceChromaRow * (sourceHeight / 2))
+        const LONGLONG chromaRow = ChromaCopyWidth(layout);
+        const LONGLONG chromaRows = ChromaCopyRows(layout);
+        const LONGLONG sourceChromaRow = (sourceWidth + 1) / 2;
+        const LONGLONG sourceChromaSize = sourceChromaRow * ((sourceHeight + 1) / 2);
+        if (!pYUV || pYUV->GetYSize() < sourceWidth * sourceHeight || pYUV->GetUSize() < sourceChromaSize ||
+            pYUV->GetVSize() < sourceChromaSize)
             return VFW_E_BUFFER_OVERFLOW;
         // YV12 carries V before U, IYUV U before V.
         const bool yv12 = formatId == AVCD_PARAM_OUTPUT_FORMAT_ID_YV12;

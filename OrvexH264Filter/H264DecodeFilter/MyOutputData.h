@@ -1,7 +1,7 @@
 // Records of the output side: the commands that travel in order with the
 // pictures (end of stream, new segment) and the two picture records the
 // decoder's writer fills, one per output format family. A picture record
-// is made at the display size and already holds its planes in the order of
+// is made at the size the decoder writes and already holds its planes in the order of
 // its target format, so frame output copies rows and nothing else.
 #pragma once
 
@@ -87,7 +87,8 @@ private:
 };
 
 // Planar 4:2:0: a Y plane of width x height bytes and two chroma planes of
-// (width / 2) x (height / 2) bytes, in one buffer: Y, U, V for format 0
+// half the width by half the height, rounded up (an odd size keeps its last
+// chroma column and row), in one buffer: Y, U, V for format 0
 // (I420) and Y, V, U for any other format (YV12).
 class CMyYUVBuffer : public CMyOutputData {
 public:

@@ -204,9 +204,10 @@ TEST_P(WrapperScaling, PicturesAreWrittenWholeIntoRecordsOfTheScaledSize)
         EXPECT_EQ(picture.height, sh);
         if (yuv) {
             EXPECT_EQ(picture.written[0], sw * sh);
-            EXPECT_EQ(picture.written[1], (sw / 2) * (sh / 2));
-            EXPECT_EQ(picture.written[2], (sw / 2) * (sh / 2));
-            EXPECT_EQ(picture.pixels.size(), sw * sh + 2 * (sw / 2) * (sh / 2));
+            const DWORD chroma = ((sw + 1) / 2) * ((sh + 1) / 2);
+            EXPECT_EQ(picture.written[1], chroma);
+            EXPECT_EQ(picture.written[2], chroma);
+            EXPECT_EQ(picture.pixels.size(), sw * sh + 2 * chroma);
         } else {
             EXPECT_EQ(picture.written[0], sw * sh * 4);
             EXPECT_EQ(picture.pixels.size(), sw * sh * 4);
