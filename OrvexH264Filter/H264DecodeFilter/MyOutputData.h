@@ -6,6 +6,7 @@
 #pragma once
 
 #include "H264DecodeFilter/MyPixelBufferPool.h"
+#include "H264DecodeFilter/MySampleTimeInfo.h"
 #include "MyQuickTimeAPIs/SimpleBuffer.h"
 
 #include <streams.h>
@@ -38,6 +39,10 @@ public:
     // A decoder output format id for pictures, kCommandFormat for commands.
     LONG GetFormat() const { return m_format; }
     const CSimpleBuffer &GetPixels() const { return m_pixels; }
+    // A picture's times: those of the sample it was decoded from (none when
+    // that is not known).
+    const CSampleTimeInfo &GetTimeInfo() const { return m_time; }
+    void SetTimeInfo(const CSampleTimeInfo &time) { m_time = time; }
 
 protected:
     // A command of the given kind.
@@ -60,6 +65,7 @@ protected:
     REFERENCE_TIME m_segmentStart = 0;
     REFERENCE_TIME m_segmentStop = 0;
     double m_rate = 0.0;
+    CSampleTimeInfo m_time;
     std::shared_ptr<CMyPixelBufferPool> m_pPool;
     bool m_reused = false; // the buffer holds an earlier picture's bytes
 };

@@ -90,9 +90,9 @@ private:
     void DecodeQueuedSamples(DWORD keep);
     // Ends the output thread and waits for it.
     void EndOutputThread();
-    // A picture that is not delivered gives back its time stamps, so the
-    // pictures after it keep theirs.
-    void DropTimeInfo();
+    // Decoding steps until the decoder has read the end-of-stream or
+    // new-segment marker queued last; false when it did not get there.
+    bool DecodeToMarker();
     // Records the first delivery failure of the running stream.
     void KeepStreamingError(HRESULT hr);
 
