@@ -69,6 +69,11 @@ public:
     // ISpecifyPropertyPages
     STDMETHODIMP GetPages(CAUUID *pPages) override;
 
+    // IOrvexH264DecoderParameter2: the scaling sizes the output type, so
+    // while the output is connected only the scaling in force is taken;
+    // another gives VFW_E_ALREADY_CONNECTED.
+    STDMETHODIMP SetOutputScalingMode(LONG mode) override;
+
     // The failure that stopped delivery in the running stream, or S_OK.
     HRESULT GetStreamingError() const { return m_hrStreamingError.load(); }
 

@@ -89,6 +89,16 @@ void COrvexH264DecodeFilter11::PictureSize(const BITMAPINFOHEADER &input, LONGLO
     *pHeight = height >> shift;
 }
 
+STDMETHODIMP COrvexH264DecodeFilter11::SetOutputScalingMode(LONG mode)
+{
+    // The connected type has the size of the scaling in force; pictures at
+    // another would not fit it. A new scaling waits for a new connection.
+    CAutoLock lock(&m_csFilter);
+    if (m_pOutput && m_pOutput->IsConnected() && mode != GetOutputScalingMode() && mode >= 0 && mode <= 2)
+        return VFW_E_ALREADY_CONNECTED;
+    return COrvexH264DecoderParameter2Impl::SetOutputScalingMode(mode);
+}
+
 HRESULT COrvexH264DecodeFilter11::GetMediaType(int iPosition, CMediaType *pMediaType)
 {
     CheckPointer(pMediaType, E_POINTER);
