@@ -213,7 +213,7 @@ LONG CMyDecoder11::DecodeFrame()
     if (result == AVCD_DECODE_ERROR) {
         m_pDecoder->Reset(0);
         DropInputRecord();
-        m_pictureTimes.clear();
+        m_pictureTimes.clear(); // all the library will write of what it read is written
         return AVCD_DECODE_ERROR;
     }
     if (result == AVCD_DECODE_END_OF_STREAM) {
