@@ -123,6 +123,17 @@ TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
     EXPECT_EQ(S_OK, DecodeOut()->QueryAccept(&rgb24));
     EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&yv12));
     EXPECT_EQ(1u, trace.count("COrvexH264DecodeFilter11::validateNewOutputMediaType : REJECT : newSubType changed \n"));
+
+    // And its full-range 24-bit pictures go out widened to RGB32.
+    ASSERT_EQ(S_OK, m_control->Run());
+    ASSERT_EQ(S_OK, m_push->NewSegment(0, 10000000, 1.0));
+    ASSERT_EQ(S_OK, m_push->PushParameterSets());
+    for (const std::vector<BYTE> &sample : stream.samples)
+        ASSERT_EQ(S_OK, m_push->Push(sample));
+    ASSERT_EQ(S_OK, m_push->EndOfStream());
+    ASSERT_TRUE(m_sink->WaitForEndOfStream(kWaitMs));
+    EXPECT_EQ(stream.samples.size(), m_sink->PictureCount());
+    EXPECT_EQ(0u, trace.count("COrvexH264DecodeFilter11::output : Format Mismatch \n"));
 }
 
 TEST_F(DecodeGraphTest, InputFromAnythingButTheParserIsRefused)
