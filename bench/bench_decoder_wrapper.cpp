@@ -166,7 +166,7 @@ public:
             while (std::unique_ptr<CMyOutputData> record = m_output.WaitPop()) {
                 if (record->GetKind() == CMyOutputData::kEndOfStream) break;
                 if (record->GetKind() != CMyOutputData::kPicture) continue;
-                std::unique_ptr<CSampleTimeInfo> times = m_output.PopTimeInfo();
+                benchmark::DoNotOptimize(record->GetTimeInfo().m_start);
                 benchmark::DoNotOptimize(record->GetPixels().GetData());
                 ++pictures;
             }
@@ -200,12 +200,13 @@ private:
         pSample->GetPointer(&pBuffer);
         std::memcpy(pBuffer, bytes.data(), bytes.size());
         pSample->SetActualDataLength(LONG(bytes.size()));
+        std::unique_ptr<CSampleTimeInfo> pTime;
         if (times) {
             REFERENCE_TIME start = times->start, stop = times->stop;
             pSample->SetTime(&start, &stop);
-            m_output.PushTimeInfo(pSample);
+            pTime = CSampleTimeInfo::FromSample(pSample);
         }
-        m_input.PushSample(pSample);
+        m_input.PushSample(pSample, std::move(pTime));
         pSample->Release();
     }
 

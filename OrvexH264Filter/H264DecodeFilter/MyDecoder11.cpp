@@ -163,6 +163,8 @@ void CMyDecoder11::FreeDecoder()
     m_pDecoder.reset();
     DropInputRecord();
     DropPicture();
+    m_pictureTimes.clear();
+    m_pEndMarker.reset();
 }
 
 void CMyDecoder11::StartInput()
@@ -211,15 +213,27 @@ LONG CMyDecoder11::DecodeFrame()
     if (result == AVCD_DECODE_ERROR) {
         m_pDecoder->Reset(0);
         DropInputRecord();
+        m_pictureTimes.clear(); // all the library will write of what it read is written
         return AVCD_DECODE_ERROR;
     }
     if (result == AVCD_DECODE_END_OF_STREAM) {
-        m_pOutput->PushEndOfStream();
+        PushEndMarker();
         m_pDecoder->Reset(0);
         DropInputRecord();
+        m_pictureTimes.clear();
         return AVCD_DECODE_END_OF_STREAM;
     }
     return result;
+}
+
+void CMyDecoder11::PushEndMarker()
+{
+    const std::unique_ptr<CMyInputMediaSampleData> pMarker = std::move(m_pEndMarker);
+    if (pMarker && pMarker->m_kind == CMyInputMediaSampleData::kNewSegment) {
+        m_pOutput->PushNewSegment(pMarker->m_segmentStart, pMarker->m_segmentStop, pMarker->m_rate);
+    } else {
+        m_pOutput->PushEndOfStream();
+    }
 }
 
 void CMyDecoder11::Flush()
@@ -227,9 +241,24 @@ void CMyDecoder11::Flush()
     if (m_pDecoder) m_pDecoder->Reset(0);
     DropInputRecord();
     DropPicture();
+    m_pictureTimes.clear();
+    m_pEndMarker.reset();
 }
 
 // --- reader ------------------------------------------------------------------
+
+namespace {
+
+// The first slice of a picture: a coded slice (1) or an IDR slice (5) whose
+// first_mb_in_slice, ue(v) right after the header byte, is 0 (a single 1 bit).
+bool StartsPicture(const BYTE *pUnit, DWORD size)
+{
+    if (!pUnit || size < 2) return false;
+    const BYTE type = pUnit[0] & 0x1F;
+    return (type == 1 || type == 5) && (pUnit[1] & 0x80) != 0;
+}
+
+} // namespace
 
 void CMyDecoder11::DropInputRecord()
 {
@@ -253,7 +282,10 @@ int32_t CMyDecoder11::GetDataSize(uint32_t *pSize, int32_t *pStatus)
             if (pStatus) *pStatus = AVCD_READER_STATUS_NO_MORE_INPUT;
             return 0;
         }
-        if (pRecord->m_kind == CMyInputMediaSampleData::kEndOfStream) {
+        if (pRecord->m_kind == CMyInputMediaSampleData::kEndOfStream ||
+            pRecord->m_kind == CMyInputMediaSampleData::kNewSegment) {
+            // Both end the input: the library gives every picture it holds.
+            m_pEndMarker = std::move(pRecord);
             if (pStatus) *pStatus = AVCD_READER_STATUS_END_OF_STREAM;
             return 0;
         }
@@ -277,6 +309,10 @@ int32_t CMyDecoder11::ReadData(uint8_t *pBuffer, uint32_t size, int32_t flags)
     DWORD count = size < available ? size : available;
     if (!pBuffer || !pUnit) count = 0;
     if (count) std::memcpy(pBuffer, pUnit, count);
+    if (StartsPicture(pUnit, available)) {
+        const CSampleTimeInfo *pTime = m_pInputRecord->m_pTime.get();
+        m_pictureTimes.push_back(pTime ? *pTime : CSampleTimeInfo{});
+    }
     if (++m_nextNAL == m_NALCount) DropInputRecord();
     return static_cast<int32_t>(count);
 }
@@ -291,15 +327,20 @@ void CMyDecoder11::DropPicture()
     m_writerStatus = 0;
 }
 
-void CMyDecoder11::StartPicture()
+void CMyDecoder11::StartPicture(const OrvexIPP::WriterStatus &info)
 {
     DropPicture();
     const LONG format = GetOutputFormatId();
+    // The record takes the size of the rows the library writes, which is
+    // what frame output reads them at: the library announces it; without
+    // that, it is the display size at the output scaling.
+    const DWORD width = info.width ? info.width : m_displayWidth >> m_scaling;
+    const DWORD height = info.height ? info.height : m_displayHeight >> m_scaling;
     try {
         switch (format) {
         case AVCD_PARAM_OUTPUT_FORMAT_ID_I420:
         case AVCD_PARAM_OUTPUT_FORMAT_ID_YV12: {
-            auto pYUV = std::make_unique<CMyYUVBuffer>(m_displayWidth, m_displayHeight, format, m_pPixelBuffers);
+            auto pYUV = std::make_unique<CMyYUVBuffer>(width, height, format, m_pPixelBuffers);
             m_pYUV = pYUV.get();
             m_pPicture = std::move(pYUV);
             break;
@@ -307,7 +348,7 @@ void CMyDecoder11::StartPicture()
         case AVCD_PARAM_OUTPUT_FORMAT_ID_RGB32:
         case AVCD_PARAM_OUTPUT_FORMAT_ID_RGB24:
         case AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24: {
-            auto pRGB = std::make_unique<CMyRGBBuffer>(m_displayWidth, m_displayHeight, format, m_pPixelBuffers);
+            auto pRGB = std::make_unique<CMyRGBBuffer>(width, height, format, m_pPixelBuffers);
             m_pRGB = pRGB.get();
             m_pPicture = std::move(pRGB);
             break;
@@ -326,13 +367,23 @@ int32_t CMyDecoder11::SetStatus(const OrvexIPP::WriterStatus *pInfo)
     if (!pInfo) return 0;
     const uint32_t status = pInfo->status;
     if (status == AVCD_WRITER_STATUS_PICTURE_START) {
-        StartPicture();
-    } else if (status == AVCD_WRITER_STATUS_PICTURE_DONE && m_pPicture) {
-        if (m_pYUV) m_pYUV->ClearUnwritten();
-        if (m_pRGB) m_pRGB->ClearUnwritten();
-        m_pYUV = nullptr;
-        m_pRGB = nullptr;
-        m_pOutput->PushFrame(std::move(m_pPicture));
+        StartPicture(*pInfo);
+    } else if (status == AVCD_WRITER_STATUS_PICTURE_DONE) {
+        // The oldest times read belong to this picture, also when its record
+        // could not be made.
+        CSampleTimeInfo time;
+        if (!m_pictureTimes.empty()) {
+            time = m_pictureTimes.front();
+            m_pictureTimes.pop_front();
+        }
+        if (m_pPicture) {
+            if (m_pYUV) m_pYUV->ClearUnwritten();
+            if (m_pRGB) m_pRGB->ClearUnwritten();
+            m_pPicture->SetTimeInfo(time);
+            m_pYUV = nullptr;
+            m_pRGB = nullptr;
+            m_pOutput->PushFrame(std::move(m_pPicture));
+        }
     }
     m_writerStatus = status;
     return 0;

@@ -22,6 +22,7 @@
 #include <streams.h>
 
 #include <atomic>
+#include <deque>
 #include <memory>
 
 class CMyImageDescription;
@@ -75,8 +76,9 @@ public:
     LONG DecodeHeader();
     // One decoding step after waiting for room in the output data queue:
     // -1 a decoding error (the library is reset and the sample being read
-    // dropped), 2 the end of the stream (an end-of-stream record is queued),
-    // 0 when the wait was ended or failed, else the library's result.
+    // dropped), 2 the end of the stream or a new segment reached (every
+    // picture before it is queued, then the end-of-stream or new-segment
+    // record), 0 when the wait was ended or failed, else the library's result.
     LONG DecodeFrame();
     // Resets the library and drops the sample and the picture in progress.
     void Flush();
@@ -107,7 +109,9 @@ private:
     bool WaitForRoom();
     void DropInputRecord();
     void DropPicture();
-    void StartPicture();
+    // Queues what the end marker stands for, after the pictures before it.
+    void PushEndMarker();
+    void StartPicture(const OrvexIPP::WriterStatus &info);
 
     CMyInputDataQueue *m_pInput;
     CMyOutputDataQueue *m_pOutput;
@@ -124,6 +128,15 @@ private:
     std::unique_ptr<CMyInputMediaSampleData> m_pInputRecord;
     DWORD m_NALCount = 0;
     DWORD m_nextNAL = 0;
+    // The marker (end of stream, new segment) that ended the input the
+    // library is draining; what follows its pictures.
+    std::unique_ptr<CMyInputMediaSampleData> m_pEndMarker;
+    // The times of the pictures read and not yet written, one per first
+    // slice of a picture, in reading order: pictures leave the library in
+    // that order. A sample that starts no picture (SEI only) adds none; a
+    // decoding error, after which the library has written all it will of
+    // what it read, drops those left, so no picture takes another's time.
+    std::deque<CSampleTimeInfo> m_pictureTimes;
 
     // The picture being written: m_pPicture owns it, at most one of the
     // typed views below points at it.

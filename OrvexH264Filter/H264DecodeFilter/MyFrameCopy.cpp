@@ -56,6 +56,19 @@ PlanarPlaces ChromaPlaces(const MyFrameLayout &layout)
     return {first, first + layout.chromaStride * (layout.lumaPlaneRows / 2)};
 }
 
+// The chroma rows and row bytes copied: half the copy size rounded up, so an
+// odd size keeps its last chroma column and row, within the type's chroma
+// planes.
+LONGLONG ChromaCopyWidth(const MyFrameLayout &layout)
+{
+    return std::min((layout.copyWidth + 1) / 2, layout.chromaStride);
+}
+
+LONGLONG ChromaCopyRows(const MyFrameLayout &layout)
+{
+    return std::min((layout.copyHeight + 1) / 2, layout.lumaPlaneRows / 2);
+}
+
 void CopyRows(const BYTE *pSource, LONGLONG sourceStride, BYTE *pDest, LONGLONG destStride, LONGLONG rows,
               LONGLONG rowBytes)
 {
@@ -92,8 +105,10 @@ LONGLONG FrameCopyExtent(const MyFrameLayout &layout, LONG formatId)
     if (IsPlanarFormat(formatId)) {
         const LONGLONG luma = RowsExtent(0, height, width, layout.lumaStride);
         const PlanarPlaces places = ChromaPlaces(layout);
-        const LONGLONG first = RowsExtent(places.firstChroma, height / 2, width / 2, layout.chromaStride);
-        const LONGLONG second = RowsExtent(places.secondChroma, height / 2, width / 2, layout.chromaStride);
+        const LONGLONG chromaRow = ChromaCopyWidth(layout);
+        const LONGLONG chromaRows = ChromaCopyRows(layout);
+        const LONGLONG first = RowsExtent(places.firstChroma, chromaRows, chromaRow, layout.chromaStride);
+        const LONGLONG second = RowsExtent(places.secondChroma, chromaRows, chromaRow, layout.chromaStride);
         if (luma < 0 || first < 0 || second < 0 || places.firstChroma < 0) return -1;
         // The chroma planes follow the luma plane; one that starts inside it
         // would overwrite luma rows.
@@ -112,27 +127,34 @@ HRESULT CopyFrame(const MyFrameLayout &layout, const CMyOutputData &picture, BYT
     const LONGLONG width = layout.copyWidth;
     const LONGLONG height = layout.copyHeight;
 
+    // Source rows are read at the length the decoder wrote them, the
+    // picture's own width, whatever part of them is copied.
+    const LONGLONG sourceWidth = picture.GetWidth();
+    const LONGLONG sourceHeight = picture.GetHeight();
+
     if (IsPlanarFormat(formatId)) {
         const auto *pYUV = dynamic_cast<const CMyYUVBuffer *>(&picture);
-        const LONGLONG chromaRow = width / 2;
-        const LONGLONG chromaRows = height / 2;
-        if (!pYUV || pYUV->GetYSize() < width * height || pYUV->GetUSize() < chromaRow * chromaRows ||
-            pYUV->GetVSize() < chromaRow * chromaRows)
+        const LONGLONG chromaRow = ChromaCopyWidth(layout);
+        const LONGLONG chromaRows = ChromaCopyRows(layout);
+        const LONGLONG sourceChromaRow = (sourceWidth + 1) / 2;
+        const LONGLONG sourceChromaSize = sourceChromaRow * ((sourceHeight + 1) / 2);
+        if (!pYUV || pYUV->GetYSize() < sourceWidth * sourceHeight || pYUV->GetUSize() < sourceChromaSize ||
+            pYUV->GetVSize() < sourceChromaSize)
             return VFW_E_BUFFER_OVERFLOW;
         // YV12 carries V before U, IYUV U before V.
         const bool yv12 = formatId == AVCD_PARAM_OUTPUT_FORMAT_ID_YV12;
         const BYTE *pFirst = yv12 ? pYUV->GetV() : pYUV->GetU();
         const BYTE *pSecond = yv12 ? pYUV->GetU() : pYUV->GetV();
         const PlanarPlaces places = ChromaPlaces(layout);
-        CopyRows(pYUV->GetY(), width, pDest, layout.lumaStride, height, width);
-        CopyRows(pFirst, chromaRow, pDest + places.firstChroma, layout.chromaStride, chromaRows, chromaRow);
-        CopyRows(pSecond, chromaRow, pDest + places.secondChroma, layout.chromaStride, chromaRows, chromaRow);
+        CopyRows(pYUV->GetY(), sourceWidth, pDest, layout.lumaStride, height, width);
+        CopyRows(pFirst, sourceChromaRow, pDest + places.firstChroma, layout.chromaStride, chromaRows, chromaRow);
+        CopyRows(pSecond, sourceChromaRow, pDest + places.secondChroma, layout.chromaStride, chromaRows, chromaRow);
         return S_OK;
     }
     if (!IsRGBFormat(formatId)) return S_OK;
 
-    const LONGLONG sourceRow = width * SourcePixelBytes(formatId);
-    if (LONGLONG{picture.GetPixels().GetSize()} < sourceRow * height) return VFW_E_BUFFER_OVERFLOW;
+    const LONGLONG sourceRow = sourceWidth * SourcePixelBytes(formatId);
+    if (LONGLONG{picture.GetPixels().GetSize()} < sourceRow * sourceHeight) return VFW_E_BUFFER_OVERFLOW;
     const BYTE *pSource = picture.GetPixels().GetData();
     if (DestPixelBytes(layout, formatId) == 4 && SourcePixelBytes(formatId) == 3) {
         for (LONGLONG row = 0; row < height; ++row) {
@@ -140,7 +162,7 @@ HRESULT CopyFrame(const MyFrameLayout &layout, const CMyOutputData &picture, BYT
         }
         return S_OK;
     }
-    CopyRows(pSource, sourceRow, pDest, layout.rgbStride, height, sourceRow);
+    CopyRows(pSource, sourceRow, pDest, layout.rgbStride, height, width * SourcePixelBytes(formatId));
     return S_OK;
 }
 

@@ -4,6 +4,8 @@
 // the upstream sample until it is deleted.
 #pragma once
 
+#include "H264DecodeFilter/MySampleTimeInfo.h"
+
 #include <streams.h>
 
 #include <memory>
@@ -42,7 +44,14 @@ private:
 struct CMyInputMediaSampleData {
     static constexpr LONG kSample = 0;
     static constexpr LONG kEndOfStream = -1;
+    // A new segment: the decoder gives every picture before it, as at the
+    // end of the stream, and the segment follows them.
+    static constexpr LONG kNewSegment = -2;
 
     LONG m_kind = kSample;
-    std::unique_ptr<CMyInputData> m_pData; // null in the end-of-stream marker
+    std::unique_ptr<CMyInputData> m_pData; // null in the markers
+    // A media sample's times; null for parameter sets and the markers.
+    std::unique_ptr<CSampleTimeInfo> m_pTime;
+    REFERENCE_TIME m_segmentStart = 0, m_segmentStop = 0;
+    double m_rate = 0.0;
 };

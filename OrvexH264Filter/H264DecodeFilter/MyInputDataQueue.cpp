@@ -9,7 +9,7 @@ CMyInputDataQueue::~CMyInputDataQueue()
     m_Queue.Clear();
 }
 
-HRESULT CMyInputDataQueue::PushSample(IMediaSample *pSample)
+HRESULT CMyInputDataQueue::PushSample(IMediaSample *pSample, std::unique_ptr<CSampleTimeInfo> pTime)
 {
     if (!pSample) return E_POINTER;
     try {
@@ -17,6 +17,7 @@ HRESULT CMyInputDataQueue::PushSample(IMediaSample *pSample)
         auto pRecord = std::make_unique<CMyInputMediaSampleData>();
         pRecord->m_kind = CMyInputMediaSampleData::kSample;
         pRecord->m_pData = std::make_unique<CMyInputData>(pSample);
+        pRecord->m_pTime = std::move(pTime);
         return Push(std::move(pRecord));
     } catch (const std::bad_alloc &) {
         return E_OUTOFMEMORY;
@@ -28,6 +29,20 @@ HRESULT CMyInputDataQueue::PushEndOfStream()
     try {
         auto pRecord = std::make_unique<CMyInputMediaSampleData>();
         pRecord->m_kind = CMyInputMediaSampleData::kEndOfStream;
+        return Push(std::move(pRecord));
+    } catch (const std::bad_alloc &) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT CMyInputDataQueue::PushNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate)
+{
+    try {
+        auto pRecord = std::make_unique<CMyInputMediaSampleData>();
+        pRecord->m_kind = CMyInputMediaSampleData::kNewSegment;
+        pRecord->m_segmentStart = start;
+        pRecord->m_segmentStop = stop;
+        pRecord->m_rate = rate;
         return Push(std::move(pRecord));
     } catch (const std::bad_alloc &) {
         return E_OUTOFMEMORY;

@@ -18,11 +18,14 @@ public:
     CMyInputDataQueue(const CMyInputDataQueue &) = delete;
     CMyInputDataQueue &operator=(const CMyInputDataQueue &) = delete;
 
-    // Queues a record holding a reference on pSample and wakes the consumer.
-    // S_OK; E_POINTER for a null sample; E_OUTOFMEMORY.
-    HRESULT PushSample(IMediaSample *pSample);
-    // Queues the end-of-stream marker the same way. S_OK or E_OUTOFMEMORY.
+    // Queues a record holding a reference on pSample, and the sample's times
+    // when it is a media sample, and wakes the consumer. S_OK; E_POINTER for
+    // a null sample; E_OUTOFMEMORY.
+    HRESULT PushSample(IMediaSample *pSample, std::unique_ptr<CSampleTimeInfo> pTime = nullptr);
+    // Queue the end-of-stream and the new-segment markers the same way.
+    // S_OK or E_OUTOFMEMORY.
     HRESULT PushEndOfStream();
+    HRESULT PushNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate);
 
     // The next record, waiting while the queue is empty; null once aborted.
     std::unique_ptr<CMyInputMediaSampleData> WaitPop();

@@ -23,7 +23,8 @@ struct YUVSizes {
 YUVSizes SizesOf(DWORD width, DWORD height)
 {
     const uint64_t y = uint64_t{width} * height;
-    const uint64_t chroma = uint64_t{width / 2} * (height / 2);
+    // Rounded up: an odd size has a chroma sample for its last column and row.
+    const uint64_t chroma = uint64_t{(width + 1) / 2} * ((height + 1) / 2);
     const uint64_t total = y + 2 * chroma;
     if (total > UINT32_MAX) return {};
     return {static_cast<DWORD>(y), static_cast<DWORD>(chroma), static_cast<DWORD>(total)};

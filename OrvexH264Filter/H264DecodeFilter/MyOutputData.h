@@ -1,11 +1,12 @@
 // Records of the output side: the commands that travel in order with the
 // pictures (end of stream, new segment) and the two picture records the
 // decoder's writer fills, one per output format family. A picture record
-// is made at the display size and already holds its planes in the order of
+// is made at the size the decoder writes and already holds its planes in the order of
 // its target format, so frame output copies rows and nothing else.
 #pragma once
 
 #include "H264DecodeFilter/MyPixelBufferPool.h"
+#include "H264DecodeFilter/MySampleTimeInfo.h"
 #include "MyQuickTimeAPIs/SimpleBuffer.h"
 
 #include <streams.h>
@@ -38,6 +39,10 @@ public:
     // A decoder output format id for pictures, kCommandFormat for commands.
     LONG GetFormat() const { return m_format; }
     const CSimpleBuffer &GetPixels() const { return m_pixels; }
+    // A picture's times: those of the sample it was decoded from (none when
+    // that is not known).
+    const CSampleTimeInfo &GetTimeInfo() const { return m_time; }
+    void SetTimeInfo(const CSampleTimeInfo &time) { m_time = time; }
 
 protected:
     // A command of the given kind.
@@ -60,6 +65,7 @@ protected:
     REFERENCE_TIME m_segmentStart = 0;
     REFERENCE_TIME m_segmentStop = 0;
     double m_rate = 0.0;
+    CSampleTimeInfo m_time;
     std::shared_ptr<CMyPixelBufferPool> m_pPool;
     bool m_reused = false; // the buffer holds an earlier picture's bytes
 };
@@ -87,7 +93,8 @@ private:
 };
 
 // Planar 4:2:0: a Y plane of width x height bytes and two chroma planes of
-// (width / 2) x (height / 2) bytes, in one buffer: Y, U, V for format 0
+// half the width by half the height, rounded up (an odd size keeps its last
+// chroma column and row), in one buffer: Y, U, V for format 0
 // (I420) and Y, V, U for any other format (YV12).
 class CMyYUVBuffer : public CMyOutputData {
 public:

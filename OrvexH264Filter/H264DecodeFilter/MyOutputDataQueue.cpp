@@ -109,3 +109,10 @@ void CMyOutputDataQueue::ClearAll()
     m_TimeInfoQueue.Clear();
     TakeQuality().reset();
 }
+
+void CMyOutputDataQueue::ClearPictures()
+{
+    m_Queue.ClearIf([](const CMyOutputData &record) { return record.GetKind() == CMyOutputData::kPicture; });
+    m_TimeInfoQueue.Clear();
+    TakeQuality().reset();
+}

@@ -51,6 +51,9 @@ public:
     // Deletes every queued picture, command and time record and the pending
     // quality message, taking the three locks one after the other.
     void ClearAll();
+    // The same, but new-segment and end-of-stream commands stay queued in
+    // their order: a discontinuity drops pictures, not the stream's commands.
+    void ClearPictures();
 
     LPCTSTR GetName() const { return m_Queue.GetName(); }
     LPCTSTR GetTimeInfoName() const { return m_TimeInfoQueue.GetName(); }

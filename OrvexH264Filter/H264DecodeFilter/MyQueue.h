@@ -52,6 +52,25 @@ public:
             delete pRecord;
     }
 
+    // Deletes the queued records for which drop(record) is true; the others
+    // stay queued in their order. Deleted outside the lock, as in Clear.
+    template <class Drop> void ClearIf(Drop drop)
+    {
+        std::vector<T *> dropped;
+        {
+            CAutoLock lock(m_pLock);
+            std::vector<T *> kept;
+            while (T *pRecord = m_List.RemoveHead())
+                (drop(*pRecord) ? dropped : kept).push_back(pRecord);
+            // The nodes just released are cached; a record that still finds
+            // none (no memory) is deleted rather than lost.
+            for (T *pRecord : kept)
+                if (m_List.AddTail(pRecord) == NULL) dropped.push_back(pRecord);
+        }
+        for (T *pRecord : dropped)
+            delete pRecord;
+    }
+
     virtual DWORD GetCount()
     {
         CAutoLock lock(m_pLock);

@@ -1,6 +1,7 @@
-// The time stamps of one received media sample, kept in arrival order beside
-// the output data queue and paired with the decoded pictures first in,
-// first out.
+// The time stamps of one received media sample and the start of the segment
+// it came in. They travel with the sample to the decoder and from there
+// with the picture it gives, so a picture is stamped with its own sample's
+// times against its own segment.
 #pragma once
 
 #include <streams.h>
@@ -23,4 +24,6 @@ struct CSampleTimeInfo {
     bool m_hasMediaTime = false;
     LONGLONG m_mediaStart = -1;
     LONGLONG m_mediaStop = -1;
+    // The segment start in force when the sample arrived.
+    REFERENCE_TIME m_segmentStart = 0;
 };

@@ -69,6 +69,11 @@ public:
     // ISpecifyPropertyPages
     STDMETHODIMP GetPages(CAUUID *pPages) override;
 
+    // IOrvexH264DecoderParameter2: the scaling sizes the output type, so
+    // while the output is connected only the scaling in force is taken;
+    // another gives VFW_E_ALREADY_CONNECTED.
+    STDMETHODIMP SetOutputScalingMode(LONG mode) override;
+
     // The failure that stopped delivery in the running stream, or S_OK.
     HRESULT GetStreamingError() const { return m_hrStreamingError.load(); }
 
@@ -81,15 +86,18 @@ private:
     // The parameter sets, image description and media figures of the
     // parser's video pin.
     HRESULT ConnectToParser(IPin *pReceivePin);
+    // The output picture size for an input type: the smaller of its size
+    // and the decoder's display size, shifted by the output scaling.
+    void PictureSize(const BITMAPINFOHEADER &input, LONGLONG *pWidth, LONGLONG *pHeight);
     // The number of queued input samples at which Receive decodes.
     DWORD DecodeThreshold();
     // Decoding steps while more than keep samples wait (a bounded number).
     void DecodeQueuedSamples(DWORD keep);
     // Ends the output thread and waits for it.
     void EndOutputThread();
-    // A picture that is not delivered gives back its time stamps, so the
-    // pictures after it keep theirs.
-    void DropTimeInfo();
+    // Decoding steps until the decoder has read the end-of-stream or
+    // new-segment marker queued last; false when it did not get there.
+    bool DecodeToMarker();
     // Records the first delivery failure of the running stream.
     void KeepStreamingError(HRESULT hr);
 

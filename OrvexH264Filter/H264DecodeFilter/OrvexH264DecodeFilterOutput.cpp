@@ -28,11 +28,6 @@ private:
 
 } // namespace
 
-void COrvexH264DecodeFilter11::DropTimeInfo()
-{
-    m_OutputQueue.PopTimeInfo();
-}
-
 void COrvexH264DecodeFilter11::KeepStreamingError(HRESULT hr)
 {
     HRESULT none = S_OK;
@@ -42,20 +37,12 @@ void COrvexH264DecodeFilter11::KeepStreamingError(HRESULT hr)
 HRESULT COrvexH264DecodeFilter11::output(const CMyOutputData *pPicture)
 {
     CheckPointer(pPicture, E_POINTER);
-    // A picture that goes no further than the checks below still takes its
-    // time stamps with it: the next picture must not get them.
     SampleHolder sample;
     HRESULT hr = m_pDecOutputPin->GetEmptySample(sample.Out());
-    if (FAILED(hr) || !sample.Get()) {
-        DropTimeInfo();
-        return FAILED(hr) ? hr : E_FAIL;
-    }
+    if (FAILED(hr) || !sample.Get()) return FAILED(hr) ? hr : E_FAIL;
     BYTE *pBuffer = nullptr;
     hr = sample.Get()->GetPointer(&pBuffer);
-    if (FAILED(hr) || !pBuffer || sample.Get()->GetSize() < 1) {
-        DropTimeInfo();
-        return FAILED(hr) ? hr : E_FAIL;
-    }
+    if (FAILED(hr) || !pBuffer || sample.Get()->GetSize() < 1) return FAILED(hr) ? hr : E_FAIL;
 
     // A type the downstream filter attached to the sample.
     AM_MEDIA_TYPE *pAttached = nullptr;
@@ -65,10 +52,7 @@ HRESULT COrvexH264DecodeFilter11::output(const CMyOutputData *pPicture)
         DeleteMediaType(pAttached);
         if (SUCCEEDED(copied)) copied = validateNewOutputMediaType(&attached, &m_pOutput->CurrentMediaType(), false);
         if (SUCCEEDED(copied)) copied = m_pOutput->SetMediaType(&attached);
-        if (FAILED(copied)) {
-            DropTimeInfo();
-            return copied;
-        }
+        if (FAILED(copied)) return copied;
     }
 
     const CMediaType &type = m_pOutput->CurrentMediaType();
@@ -77,42 +61,37 @@ HRESULT COrvexH264DecodeFilter11::output(const CMyOutputData *pPicture)
         MyTrace("COrvexH264DecodeFilter11::output : Format Mismatch \n");
         MyTrace("  OutputMediaSubtype  = %s \n", OutputSubtypeName(*type.Subtype()));
         MyTrace("  DecoderOutputFormat = %s \n", DecoderOutputFormatName(formatId));
-        DropTimeInfo();
         return VFW_E_TYPE_NOT_ACCEPTED;
     }
-    if (*type.FormatType() != FORMAT_VideoInfo || !type.Format() || type.FormatLength() < sizeof(VIDEOINFOHEADER)) {
-        DropTimeInfo();
+    if (*type.FormatType() != FORMAT_VideoInfo || !type.Format() || type.FormatLength() < sizeof(VIDEOINFOHEADER))
         return VFW_E_TYPE_NOT_ACCEPTED;
-    }
 
     const MyFrameLayout layout = GetFrameLayout(type, *pPicture);
     hr = CopyFrame(layout, *pPicture, pBuffer, sample.Get()->GetSize());
     if (FAILED(hr)) {
         MyTrace("COrvexH264DecodeFilter11::output : sample of %ld bytes cannot hold the picture \n",
                 static_cast<long>(sample.Get()->GetSize()));
-        DropTimeInfo();
         return hr;
     }
 
-    std::unique_ptr<CSampleTimeInfo> pTime = m_OutputQueue.PopTimeInfo();
-    if (pTime) {
-        REFERENCE_TIME start = 0, stop = 0;
-        if (pTime->GetTime(&start, &stop)) {
-            const REFERENCE_TIME segmentStart = m_pInput->CurrentStartTime();
-            if (stop < segmentStart) {
-                MyTrace("COrvexH264DecodeFilter11::output discard frame before segment startTime \n");
-                MyTrace("  frame endTime(%ld) < segment startTime(%ld) \n",
-                        static_cast<long>(static_cast<LONG>(stop / 10000)),
-                        static_cast<long>(static_cast<LONG>(segmentStart / 10000)));
-                return S_OK;
-            }
-            start -= segmentStart;
-            stop -= segmentStart;
-            if (start >= 0 && stop >= 0) sample.Get()->SetTime(&start, &stop);
+    // The picture's own sample's times, against the segment it came in.
+    const CSampleTimeInfo &time = pPicture->GetTimeInfo();
+    REFERENCE_TIME start = 0, stop = 0;
+    if (time.GetTime(&start, &stop)) {
+        const REFERENCE_TIME segmentStart = time.m_segmentStart;
+        if (stop < segmentStart) {
+            MyTrace("COrvexH264DecodeFilter11::output discard frame before segment startTime \n");
+            MyTrace("  frame endTime(%ld) < segment startTime(%ld) \n",
+                    static_cast<long>(static_cast<LONG>(stop / 10000)),
+                    static_cast<long>(static_cast<LONG>(segmentStart / 10000)));
+            return S_OK;
         }
-        LONGLONG mediaStart = 0, mediaStop = 0;
-        if (pTime->GetMediaTime(&mediaStart, &mediaStop)) sample.Get()->SetMediaTime(&mediaStart, &mediaStop);
+        start -= segmentStart;
+        stop -= segmentStart;
+        if (start >= 0 && stop >= 0) sample.Get()->SetTime(&start, &stop);
     }
+    LONGLONG mediaStart = 0, mediaStop = 0;
+    if (time.GetMediaTime(&mediaStart, &mediaStop)) sample.Get()->SetMediaTime(&mediaStart, &mediaStop);
 
     hr = m_pDecOutputPin->DeliverSample(sample.Get());
     if (FAILED(hr)) {

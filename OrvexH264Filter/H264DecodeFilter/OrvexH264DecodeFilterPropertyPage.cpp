@@ -70,9 +70,11 @@ HRESULT COrvexH264DecodeFilterPropertyPage::OnApplyChanges()
 {
     ReadButtons();
     if (!m_pParameter) return E_POINTER;
-    m_pParameter->SetDeblockingSkipMode(m_deblockingSkipMode);
-    m_pParameter->SetOutputScalingMode(m_outputScalingMode);
-    return S_OK;
+    // A refused value (a new scaling while the filter's output is connected)
+    // is reported, and the page stays dirty.
+    const HRESULT deblocking = m_pParameter->SetDeblockingSkipMode(m_deblockingSkipMode);
+    const HRESULT scaling = m_pParameter->SetOutputScalingMode(m_outputScalingMode);
+    return FAILED(deblocking) ? deblocking : scaling;
 }
 
 INT_PTR COrvexH264DecodeFilterPropertyPage::OnReceiveMessage(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)

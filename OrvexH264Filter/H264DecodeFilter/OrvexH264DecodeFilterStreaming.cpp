@@ -7,6 +7,7 @@
 #include "common/MyTrace.h"
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -97,23 +98,30 @@ HRESULT COrvexH264DecodeFilter11::Receive(IMediaSample *pSample)
         streamId != kPictureParameterSetStream)
         return E_FAIL;
 
+    std::unique_ptr<CSampleTimeInfo> pTime;
     if (streamId == AM_STREAM_MEDIA) {
         if (pSample->IsDiscontinuity() == S_OK) {
+            // What waits is dropped; a new segment or the end of the stream
+            // already queued still goes downstream.
             m_InputQueue.Clear();
-            m_OutputQueue.ClearAll();
-            // Pictures still inside the decoder would take the times of the
-            // samples after the gap: they go with the rest.
+            m_OutputQueue.ClearPictures();
             m_Decoder.Flush();
         }
-        hr = m_OutputQueue.PushTimeInfo(pSample);
-        if (FAILED(hr)) return hr;
+        // The times go with the sample, and with the picture it gives, with
+        // the segment start they are measured against.
+        try {
+            pTime = CSampleTimeInfo::FromSample(pSample);
+        } catch (const std::bad_alloc &) {
+            return E_OUTOFMEMORY;
+        }
+        pTime->m_segmentStart = m_pInput->CurrentStartTime();
     } else if (streamId == kSequenceParameterSetStream) {
         // Parameter sets that come while pictures wait (a new segment without
         // a flush) must not be read before them: the decoder takes a picture
         // ahead of its parameter sets as an error. Decode what waits first.
         DecodeQueuedSamples(0);
     }
-    hr = m_InputQueue.PushSample(pSample);
+    hr = m_InputQueue.PushSample(pSample, std::move(pTime));
     if (streamId == kSequenceParameterSetStream || FAILED(hr)) return hr;
     if (streamId == kPictureParameterSetStream) return m_Decoder.DecodeHeader() == 1 ? hr : E_FAIL;
 
@@ -124,30 +132,45 @@ HRESULT COrvexH264DecodeFilter11::Receive(IMediaSample *pSample)
     return hr;
 }
 
-HRESULT COrvexH264DecodeFilter11::EndOfStream()
+bool COrvexH264DecodeFilter11::DecodeToMarker()
 {
-    const HRESULT hr = m_InputQueue.PushEndOfStream();
-    if (FAILED(hr)) return hr;
     // The marker waits behind the remaining samples; the step that reads it
-    // answers 2, having queued the end of the stream for the output thread.
-    // Each step reads at least one unit, so the queue shrinks; steps that
-    // leave it as it was, many times over, mean nothing is read any more.
+    // answers 2, having queued every picture before it and then what the
+    // marker stands for. Each step reads at least one unit, so the queue
+    // shrinks; steps that leave it as it was, many times over, mean nothing
+    // is read any more.
     DWORD queued = m_InputQueue.GetCount();
     for (int idle = 0; m_Decoder.HasDecoder() && idle < kMaxIdleSteps;) {
-        if (m_Decoder.DecodeFrame() == 2) return hr;
+        if (m_Decoder.DecodeFrame() == 2) return true;
         const DWORD now = m_InputQueue.GetCount();
         idle = now < queued ? 0 : idle + 1;
         queued = now;
     }
+    return false;
+}
+
+HRESULT COrvexH264DecodeFilter11::EndOfStream()
+{
+    const HRESULT hr = m_InputQueue.PushEndOfStream();
+    if (FAILED(hr)) return hr;
     // Not drained: downstream still hears the end, after what was decoded.
-    m_OutputQueue.PushEndOfStream();
+    if (!DecodeToMarker()) m_OutputQueue.PushEndOfStream();
     return hr;
 }
 
 HRESULT COrvexH264DecodeFilter11::NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate)
 {
-    // Passed on by the output thread, in order with the pictures.
-    m_OutputQueue.PushNewSegment(tStart, tStop, dRate);
+    // Passed on by the output thread after every picture of the samples
+    // before it: the decoder gives them all up first (the parser starts a
+    // segment at a sync sample, with the parameter sets again), so pictures
+    // the decoder still holds cannot follow the new segment downstream.
+    CAutoLock receiving(&m_csReceive);
+    if (!m_Decoder.HasDecoder() || FAILED(m_InputQueue.PushNewSegment(tStart, tStop, dRate))) {
+        m_OutputQueue.PushNewSegment(tStart, tStop, dRate);
+        return S_OK;
+    }
+    // Not drained: the marker stays queued and goes out when it is read.
+    DecodeToMarker();
     return S_OK;
 }
 
@@ -225,11 +248,7 @@ DWORD COrvexH264DecodeFilter11::ThreadProc()
             break;
         }
         case CMyOutputData::kPicture:
-            if (SUCCEEDED(m_hrStreamingError.load())) {
-                output(pRecord.get());
-            } else {
-                DropTimeInfo();
-            }
+            if (SUCCEEDED(m_hrStreamingError.load())) output(pRecord.get());
             break;
         default:
             break;

@@ -31,12 +31,12 @@ HRESULT COrvexH264DecodeFilter11::CheckTransform(const CMediaType *mtIn, const C
     if (!IsAcceptedInputType(mtIn)) return VFW_E_TYPE_NOT_ACCEPTED;
     if (!IsAcceptedOutputShape(mtOut, GetIYUVFlag() != 0)) return VFW_E_TYPE_NOT_ACCEPTED;
 
-    const BITMAPINFOHEADER &in = VideoInfoOf(mtIn).bmiHeader;
+    // The size the pictures come in, the one GetMediaType proposes.
+    LONGLONG width = 0, height = 0;
+    PictureSize(VideoInfoOf(mtIn).bmiHeader, &width, &height);
     LONGLONG outWidth = 0, outHeight = 0;
     GetOutputVisibleSize(VideoInfoOf(mtOut), &outWidth, &outHeight);
-    const int shift = static_cast<int>(GetOutputScalingMode());
-    if ((LONGLONG{in.biWidth} >> shift) != outWidth || (LONGLONG{in.biHeight} >> shift) != outHeight)
-        return VFW_E_TYPE_NOT_ACCEPTED;
+    if (width != outWidth || height != outHeight) return VFW_E_TYPE_NOT_ACCEPTED;
 
     const bool outputConnected = m_pOutput && m_pOutput->IsConnected();
     const CMediaType none;
@@ -73,6 +73,32 @@ HRESULT COrvexH264DecodeFilter11::validateNewOutputMediaType(const CMediaType *p
     return S_OK;
 }
 
+void COrvexH264DecodeFilter11::PictureSize(const BITMAPINFOHEADER &input, LONGLONG *pWidth, LONGLONG *pHeight)
+{
+    // The smaller of the description's size and the SPS's picture size: a
+    // larger description (1920x1088 over 1920x1080) has rows the decoder
+    // never writes, and of a smaller one only its part is shown.
+    LONGLONG width = input.biWidth, height = input.biHeight;
+    DWORD displayWidth = 0, displayHeight = 0;
+    if (SUCCEEDED(m_Decoder.GetDisplaySize(&displayWidth, &displayHeight))) {
+        width = std::min<LONGLONG>(width, displayWidth);
+        height = std::min<LONGLONG>(height, displayHeight);
+    }
+    const int shift = static_cast<int>(GetOutputScalingMode());
+    *pWidth = width >> shift;
+    *pHeight = height >> shift;
+}
+
+STDMETHODIMP COrvexH264DecodeFilter11::SetOutputScalingMode(LONG mode)
+{
+    // The connected type has the size of the scaling in force; pictures at
+    // another would not fit it. A new scaling waits for a new connection.
+    CAutoLock lock(&m_csFilter);
+    if (m_pOutput && m_pOutput->IsConnected() && mode != GetOutputScalingMode() && mode >= 0 && mode <= 2)
+        return VFW_E_ALREADY_CONNECTED;
+    return COrvexH264DecoderParameter2Impl::SetOutputScalingMode(mode);
+}
+
 HRESULT COrvexH264DecodeFilter11::GetMediaType(int iPosition, CMediaType *pMediaType)
 {
     CheckPointer(pMediaType, E_POINTER);
@@ -84,14 +110,12 @@ HRESULT COrvexH264DecodeFilter11::GetMediaType(int iPosition, CMediaType *pMedia
 
     const CMediaType &input = m_pInput->CurrentMediaType();
     if (!IsAcceptedInputType(&input)) return E_UNEXPECTED;
-    const BITMAPINFOHEADER &in = VideoInfoOf(&input).bmiHeader;
-    DWORD displayWidth = 0, displayHeight = 0;
-    m_Decoder.GetDisplaySize(&displayWidth, &displayHeight);
-    const int shift = static_cast<int>(GetOutputScalingMode());
+    LONGLONG width = 0, height = 0;
+    PictureSize(VideoInfoOf(&input).bmiHeader, &width, &height);
 
     DecodeStreamFigures figures;
-    figures.width = std::min(static_cast<DWORD>(in.biWidth), displayWidth) >> shift;
-    figures.height = std::min(static_cast<DWORD>(in.biHeight), displayHeight) >> shift;
+    figures.width = static_cast<DWORD>(std::max<LONGLONG>(0, width));
+    figures.height = static_cast<DWORD>(std::max<LONGLONG>(0, height));
     figures.timeScale = m_MediaTimeScale;
     figures.duration = m_MediaDuration;
     figures.sampleCount = m_MediaSampleCount;

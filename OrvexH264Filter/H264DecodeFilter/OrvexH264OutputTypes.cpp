@@ -33,6 +33,12 @@ uint64_t PaddedRow(uint64_t width, uint64_t bits)
     return ((width * bits + 31) & ~uint64_t{31}) / 8;
 }
 
+// Planar rows are an even number, so the chroma planes hold the last row.
+uint64_t EvenUp(uint64_t rows)
+{
+    return (rows + 1) & ~uint64_t{1};
+}
+
 } // namespace
 
 int OfferedOutputSubtypeCount(bool iyuv)
@@ -142,7 +148,8 @@ bool OutputSampleSize(const GUID &subtype, DWORD width, DWORD height, DWORD *pSi
     } else if (subtype == MEDIASUBTYPE_RGB24) {
         size = PaddedRow(width, 24) * height;
     } else {
-        const uint64_t luma = PaddedRow(width, 8) * height;
+        // At the stride and the even height of the proposed planar type.
+        const uint64_t luma = PaddedRow(width, 8) * EvenUp(height);
         size = luma + 2 * (luma / 4);
     }
     if (size > 0x7FFFFFFF) return false;
@@ -172,7 +179,13 @@ HRESULT BuildOutputMediaType(CMediaType *pmt, const GUID &subtype, const DecodeS
     if (subtype == MEDIASUBTYPE_YV12 || subtype == MEDIASUBTYPE_IYUV) {
         bih.biBitCount = 12;
         bih.biCompression = subtype == MEDIASUBTYPE_YV12 ? kFourccYV12 : kFourccIYUV;
-        bih.biHeight = height;
+        // The buffer is laid out at the padded stride and an even height, so
+        // that its chroma planes (half the stride, half the rows) hold every
+        // chroma sample of an odd size; the picture is the rectangle within.
+        bih.biWidth = static_cast<LONG>(PaddedRow(figures.width, 8));
+        bih.biHeight = static_cast<LONG>(EvenUp(figures.height));
+        if (bih.biWidth != static_cast<LONG>(figures.width) || bih.biHeight != height)
+            vih.rcSource = vih.rcTarget = RECT{0, 0, static_cast<LONG>(figures.width), height};
     } else {
         bih.biBitCount = subtype == MEDIASUBTYPE_RGB32 ? 32 : 24;
         bih.biCompression = BI_RGB;

@@ -41,7 +41,7 @@ struct DecodeStreamFigures {
 };
 
 // The bytes of one picture of the subtype at the size: planar 4:2:0 with
-// rows padded to 4 bytes, RGB32 unpadded, RGB24 padded to 4 bytes. False
+// rows padded to 4 bytes and an even number of rows, RGB32 unpadded, RGB24 padded to 4 bytes. False
 // when it does not fit a sample's 32-bit signed size.
 bool OutputSampleSize(const GUID &subtype, DWORD width, DWORD height, DWORD *pSize);
 // Fills pmt with the proposed output type of the subtype. E_FAIL when the

@@ -90,7 +90,8 @@ struct WriterStatus {
 //   [SetStatus(CB_PLANE), WriteData... , SetStatus(CR_PLANE), WriteData...]
 //   SetStatus(PICTURE_DONE)
 // Rows are top-down, each plane's rows back to back. Chroma planes are half
-// the picture's width and height, rounded down. With output scaling the
+// the picture's width and height, rounded up (a 161x121 picture has 81x61
+// chroma planes: no chroma sample is lost). With output scaling the
 // picture is the display size shifted right by the scaling value.
 class AbstractWriter {
 public:

@@ -180,10 +180,13 @@ void PictureWriter::WriteYuv(const Planes &picture, AbstractWriter *writer)
     const int h = picture.height;
     Announce(writer, AVCD_WRITER_STATUS_PICTURE_START, w, h, w);
     WriteRows(writer, picture.data[0], picture.linesize[0], w, h);
-    Announce(writer, AVCD_WRITER_STATUS_CB_PLANE, w / 2, h / 2, w / 2);
-    WriteRows(writer, picture.data[1], picture.linesize[1], w / 2, h / 2);
-    Announce(writer, AVCD_WRITER_STATUS_CR_PLANE, w / 2, h / 2, w / 2);
-    WriteRows(writer, picture.data[2], picture.linesize[2], w / 2, h / 2);
+    // An odd size keeps its last chroma column and row.
+    const int cw = (w + 1) / 2;
+    const int ch = (h + 1) / 2;
+    Announce(writer, AVCD_WRITER_STATUS_CB_PLANE, cw, ch, cw);
+    WriteRows(writer, picture.data[1], picture.linesize[1], cw, ch);
+    Announce(writer, AVCD_WRITER_STATUS_CR_PLANE, cw, ch, cw);
+    WriteRows(writer, picture.data[2], picture.linesize[2], cw, ch);
     Announce(writer, AVCD_WRITER_STATUS_PICTURE_DONE, w, h, 0);
 }
 

@@ -51,3 +51,19 @@ ffmpeg "${common[@]}" $(video 176x144 15 1) -map 0:v \
 ffmpeg "${common[@]}" $(video 176x144 15 2) -map 0:v \
   -c:v libx264 -profile:v baseline -preset veryfast -x264-params "$served" \
   "${exact[@]}" -f h264 "$out/stream_176x144_15fps.h264"
+
+# Sample descriptions whose size differs from the picture the SPS gives.
+# Larger: 320x256 coded, the SPS cropped to 320x240 afterwards, so the
+# 'avc1' description keeps 320x256.
+ffmpeg "${common[@]}" $(video 320x256 15 1) -map 0:v \
+  -c:v libx264 -profile:v baseline -preset veryfast -x264-params "$served" \
+  -bsf:v h264_metadata=crop_bottom=16 "${exact[@]}" -f mov "$out/description_320x256_sps_320x240.mov"
+# Smaller: 322x242 coded in 336x256, the SPS cropping removed afterwards, so
+# the decoder writes 336-pixel rows while the description says 322.
+ffmpeg "${common[@]}" $(video 322x242 15 1) -map 0:v \
+  -c:v libx264 -profile:v baseline -preset veryfast -x264-params "$served" \
+  -bsf:v h264_metadata=crop_right=0:crop_bottom=0 "${exact[@]}" -f mov "$out/description_322x242_sps_336x256.mov"
+# 322x242: odd at half size (161x121).
+ffmpeg "${common[@]}" $(video 322x242 15 1) -map 0:v \
+  -c:v libx264 -profile:v baseline -preset veryfast -x264-params "$served" \
+  "${exact[@]}" -f mov "$out/odd_half_322x242.mov"

@@ -147,7 +147,7 @@ PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG heig
     return push;
 }
 
-std::string PictureMd5(const SinkPicture &picture, bool yv12)
+std::vector<BYTE> PicturePlanes(const SinkPicture &picture, bool yv12)
 {
     const auto &vih = *reinterpret_cast<const VIDEOINFOHEADER *>(picture.type.Format());
     const size_t stride = static_cast<size_t>(vih.bmiHeader.biWidth);
@@ -163,7 +163,13 @@ std::string PictureMd5(const SinkPicture &picture, bool yv12)
     const BYTE *u = yv12 ? second : first;
     const BYTE *v = yv12 ? first : second;
     for (const BYTE *plane : {u, v})
-        for (size_t y = 0; y < height / 2; ++y)
-            planes.insert(planes.end(), plane + y * (stride / 2), plane + y * (stride / 2) + width / 2);
+        for (size_t y = 0; y < (height + 1) / 2; ++y)
+            planes.insert(planes.end(), plane + y * (stride / 2), plane + y * (stride / 2) + (width + 1) / 2);
+    return planes;
+}
+
+std::string PictureMd5(const SinkPicture &picture, bool yv12)
+{
+    const std::vector<BYTE> planes = PicturePlanes(picture, yv12);
     return Md5Hex(planes.data(), planes.size());
 }

@@ -63,6 +63,9 @@ struct PushStream {
 };
 PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG height);
 
+// The visible Y, U and V planes of a planar picture (YV12 or IYUV) at the
+// strides its type names, as ffmpeg's yuv420p lays them out (chroma rounded up).
+std::vector<BYTE> PicturePlanes(const SinkPicture &picture, bool yv12 = true);
 // The MD5 of the visible Y, U and V planes of a planar picture (YV12 or
 // IYUV), at the strides its type names: comparable with ffmpeg's yuv420p.
 std::string PictureMd5(const SinkPicture &picture, bool yv12 = true);

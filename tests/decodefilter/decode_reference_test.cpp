@@ -46,7 +46,72 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(PlanarCase{"baseline_sowt.mov", false}, PlanarCase{"baseline_sowt.mov", true},
                     PlanarCase{"main_aac_faststart.mov", false}, PlanarCase{"main_aac_faststart.mov", true},
                     PlanarCase{"odd_size_sowt_3000.mov", false}, PlanarCase{"odd_size_sowt_3000.mov", true},
-                    PlanarCase{"sowt_one_second_chunks.mov", false}, PlanarCase{"video_only_faststart.mov", true}));
+                    PlanarCase{"sowt_one_second_chunks.mov", false}, PlanarCase{"video_only_faststart.mov", true},
+                    // Descriptions larger and smaller than the picture the SPS gives.
+                    PlanarCase{"description_320x256_sps_320x240.mov", false},
+                    PlanarCase{"description_322x242_sps_336x256.mov", true}));
+
+struct ScaledCase {
+    const char *movie;
+    LONG scaling;
+    bool iyuv;
+    LONG width, height; // of the picture
+    LONG stride, rows;  // of the proposed type
+};
+
+class ScaledPlanarTest : public DecodeGraphTest, public testing::WithParamInterface<ScaledCase> {};
+
+// Type size, stride and copy agree, and every plane, the last chroma column
+// and row included, is close to ffmpeg's own scaling.
+TEST_P(ScaledPlanarTest, PlanesMatchFfmpegScalingWithTheProposedLayout)
+{
+    const ScaledCase &c = GetParam();
+    const std::string path = MoviePath(c.movie);
+    ASSERT_EQ(S_OK, Parameters()->SetOutputScalingMode(c.scaling));
+    Parameters()->SetIYUVFlag(c.iyuv);
+    BuildMovieInput(path);
+    ConnectSink(c.iyuv ? MEDIASUBTYPE_IYUV : MEDIASUBTYPE_YV12);
+    ASSERT_TRUE(RunToCompletion());
+
+    const size_t width = size_t(c.width), height = size_t(c.height);
+    const size_t cw = (width + 1) / 2, ch = (height + 1) / 2;
+    const auto reference = ReferenceRawFrames(path, "yuv420p", width * height + 2 * cw * ch,
+                                              "scale=" + std::to_string(width) + ":" + std::to_string(height));
+    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    ASSERT_EQ(reference.size(), pictures.size());
+    const VIDEOINFOHEADER &vih = VideoInfo(pictures[0].type);
+    EXPECT_EQ(c.stride, vih.bmiHeader.biWidth);
+    EXPECT_EQ(c.rows, vih.bmiHeader.biHeight);
+    // The rectangles name the picture within a padded buffer.
+    const RECT visible = c.stride != c.width || c.rows != c.height ? RECT{0, 0, c.width, c.height} : RECT{};
+    EXPECT_EQ(0, std::memcmp(&visible, &vih.rcTarget, sizeof(RECT)));
+    EXPECT_EQ(DWORD(c.stride * c.rows * 3 / 2), vih.bmiHeader.biSizeImage);
+    EXPECT_EQ(vih.bmiHeader.biSizeImage, pictures[0].type.GetSampleSize());
+
+    const size_t planes[][3] = {{0, width, height}, {width * height, cw, ch}, {width * height + cw * ch, cw, ch}};
+    for (size_t i = 0; i < pictures.size(); i += 7) {
+        const std::vector<BYTE> ours = PicturePlanes(pictures[i], !c.iyuv);
+        ASSERT_EQ(reference[i].size(), ours.size());
+        for (const auto &plane : planes) {
+            // The mean square error over the plane and over its last column.
+            double sum = 0, edge = 0;
+            for (size_t y = 0; y < plane[2]; ++y)
+                for (size_t x = 0; x < plane[1]; ++x) {
+                    const size_t at = plane[0] + y * plane[1] + x;
+                    const double d = double(ours[at]) - reference[i][at];
+                    sum += d * d;
+                    if (x + 1 == plane[1]) edge += d * d;
+                }
+            EXPECT_LT(sum / double(plane[1] * plane[2]), 60.0) << "picture " << i << " plane at " << plane[0];
+            EXPECT_LT(edge / double(plane[2]), 60.0) << "picture " << i << " plane at " << plane[0];
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ScaledPlanarTest,
+                         testing::Values(ScaledCase{"odd_half_322x242.mov", 1, false, 161, 121, 164, 122},
+                                         ScaledCase{"odd_half_322x242.mov", 1, true, 161, 121, 164, 122},
+                                         ScaledCase{"odd_half_322x242.mov", 2, false, 80, 60, 80, 60}));
 
 // PSNR over the first three bytes of each pixel of rows packed at stride.
 double Psnr(const std::vector<BYTE> &ours, size_t stride, size_t pixelBytes, const std::vector<BYTE> &reference,

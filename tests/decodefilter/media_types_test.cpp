@@ -3,6 +3,8 @@
 
 #include "support/debug_capture.h"
 
+#include <cstring>
+
 namespace {
 
 VIDEOINFOHEADER &VideoInfo(CMediaType &type)
@@ -38,18 +40,20 @@ struct Proposal {
     const GUID *subtype;
     DWORD compression;
     WORD bitCount;
-    LONG height;
+    LONG width, height;
     DWORD size;
+    RECT target;
 };
 
-// 162 x 98: planar rows pad to 164 bytes, RGB24 rows to 488.
+// 162 x 98: planar types are laid out at their padded stride of 164 with the
+// picture in the rectangles; RGB24 rows pad to 488.
 TEST_F(MovieTypesTest, ProposesThreeTypesWithPaddedSizesAndIYUVOnlyWhenAsked)
 {
     const Proposal expected[] = {
-        {&MEDIASUBTYPE_YV12, MAKEFOURCC('Y', 'V', '1', '2'), 12, 98, 164 * 98 + 2 * (164 * 98 / 4)},
-        {&MEDIASUBTYPE_RGB32, BI_RGB, 32, -98, 162 * 4 * 98},
-        {&MEDIASUBTYPE_RGB24, BI_RGB, 24, -98, 488 * 98},
-        {&MEDIASUBTYPE_IYUV, MAKEFOURCC('I', 'Y', 'U', 'V'), 12, 98, 164 * 98 + 2 * (164 * 98 / 4)},
+        {&MEDIASUBTYPE_YV12, MAKEFOURCC('Y', 'V', '1', '2'), 12, 164, 98, 164 * 98 * 3 / 2, {0, 0, 162, 98}},
+        {&MEDIASUBTYPE_RGB32, BI_RGB, 32, 162, -98, 162 * 4 * 98, {}},
+        {&MEDIASUBTYPE_RGB24, BI_RGB, 24, 162, -98, 488 * 98, {}},
+        {&MEDIASUBTYPE_IYUV, MAKEFOURCC('I', 'Y', 'U', 'V'), 12, 164, 98, 164 * 98 * 3 / 2, {0, 0, 162, 98}},
     };
     for (BYTE iyuv : {0, 1}) {
         Parameters()->SetIYUVFlag(iyuv);
@@ -61,8 +65,9 @@ TEST_F(MovieTypesTest, ProposesThreeTypesWithPaddedSizesAndIYUVOnlyWhenAsked)
             EXPECT_EQ(FORMAT_VideoInfo, *types[i].FormatType());
             EXPECT_EQ(expected[i].compression, bih.biCompression);
             EXPECT_EQ(expected[i].bitCount, bih.biBitCount);
-            EXPECT_EQ(162, bih.biWidth);
+            EXPECT_EQ(expected[i].width, bih.biWidth);
             EXPECT_EQ(expected[i].height, bih.biHeight);
+            EXPECT_EQ(0, std::memcmp(&expected[i].target, &VideoInfo(types[i]).rcTarget, sizeof(RECT)));
             EXPECT_EQ(expected[i].size, bih.biSizeImage);
             EXPECT_EQ(expected[i].size, types[i].GetSampleSize());
             EXPECT_EQ(S_OK, DecodeOut()->QueryAccept(&types[i]));
@@ -76,12 +81,12 @@ TEST_F(MovieTypesTest, ProposesThreeTypesWithPaddedSizesAndIYUVOnlyWhenAsked)
 
 TEST_F(MovieTypesTest, ScalingShrinksTheProposedAndTheAcceptedSize)
 {
-    CMediaType full = Proposals(DecodeOut())[0];
+    CMediaType full = Proposals(DecodeOut())[1];
     for (LONG scaling : {1, 2}) {
         ASSERT_EQ(S_OK, Parameters()->SetOutputScalingMode(scaling));
-        CMediaType scaled = Proposals(DecodeOut())[0];
+        CMediaType scaled = Proposals(DecodeOut())[1];
         EXPECT_EQ(162 >> scaling, VideoInfo(scaled).bmiHeader.biWidth);
-        EXPECT_EQ(98 >> scaling, VideoInfo(scaled).bmiHeader.biHeight);
+        EXPECT_EQ(-(98 >> scaling), VideoInfo(scaled).bmiHeader.biHeight);
         EXPECT_EQ(S_OK, DecodeOut()->QueryAccept(&scaled));
         EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&full));
     }
@@ -118,6 +123,17 @@ TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
     EXPECT_EQ(S_OK, DecodeOut()->QueryAccept(&rgb24));
     EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&yv12));
     EXPECT_EQ(1u, trace.count("COrvexH264DecodeFilter11::validateNewOutputMediaType : REJECT : newSubType changed \n"));
+
+    // And its full-range 24-bit pictures go out widened to RGB32.
+    ASSERT_EQ(S_OK, m_control->Run());
+    ASSERT_EQ(S_OK, m_push->NewSegment(0, 10000000, 1.0));
+    ASSERT_EQ(S_OK, m_push->PushParameterSets());
+    for (const std::vector<BYTE> &sample : stream.samples)
+        ASSERT_EQ(S_OK, m_push->Push(sample));
+    ASSERT_EQ(S_OK, m_push->EndOfStream());
+    ASSERT_TRUE(m_sink->WaitForEndOfStream(kWaitMs));
+    EXPECT_EQ(stream.samples.size(), m_sink->PictureCount());
+    EXPECT_EQ(0u, trace.count("COrvexH264DecodeFilter11::output : Format Mismatch \n"));
 }
 
 TEST_F(DecodeGraphTest, InputFromAnythingButTheParserIsRefused)

@@ -161,6 +161,37 @@ TEST_F(PropertyPageTest, ShowsTheFilterModesAndAppliesTheChosenOnes)
     EXPECT_EQ(S_OK, m_pProp->SetObjects(0, nullptr));
 }
 
+// The connected output type has the size of the scaling it was made with:
+// another scaling is refused until the output connects again, so no picture
+// is written at one size into a type of another.
+TEST_F(PropertyPageTest, ScalingIsRefusedWhileTheOutputIsConnected)
+{
+    const std::string path = MoviePath("video_only_faststart.mov");
+    BuildMovieInput(path);
+    ConnectSink(MEDIASUBTYPE_YV12);
+    Show();
+    ASSERT_TRUE(OrvexClickDlgButton(m_pPage->Dialog(), IDC_SCALING_HALF));
+    EXPECT_EQ(VFW_E_ALREADY_CONNECTED, m_pProp->Apply());
+    EXPECT_EQ(S_OK, m_pProp->IsPageDirty());
+    EXPECT_EQ(0, Parameters()->GetOutputScalingMode());
+    EXPECT_EQ(S_OK, Parameters()->SetOutputScalingMode(0));
+    EXPECT_EQ(VFW_E_ALREADY_CONNECTED, Parameters()->SetOutputScalingMode(2));
+
+    ASSERT_TRUE(RunToCompletion());
+    const std::vector<ReferenceFrame> reference = ReferenceFrames(path);
+    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    ASSERT_EQ(reference.size(), pictures.size());
+    for (size_t i = 0; i < pictures.size(); ++i)
+        EXPECT_EQ(reference[i].md5, PictureMd5(pictures[i])) << "picture " << i;
+
+    ASSERT_EQ(S_OK, m_control->Stop());
+    ASSERT_EQ(S_OK, m_graph->Disconnect(DecodeOut()));
+    ASSERT_EQ(S_OK, m_graph->Disconnect(m_sink->Pin()));
+    EXPECT_EQ(S_OK, m_pProp->Apply());
+    EXPECT_EQ(1, Parameters()->GetOutputScalingMode());
+    ASSERT_EQ(S_OK, m_pProp->Deactivate());
+}
+
 TEST_F(PropertyPageTest, CommandsMarkThePageDirtyOnlyWhileShown)
 {
     EXPECT_EQ(TRUE, m_pPage->OnReceiveMessage(nullptr, WM_COMMAND, MAKEWPARAM(IDC_DEBLOCKING_SKIP_ALL, BN_CLICKED), 0));

@@ -135,6 +135,82 @@ TEST_F(StreamingTest, ADiscontinuityDropsWaitingPicturesAndKeepsTheRestPaired)
     ExpectReference(pictures, pictures.size() - tail, 15);
 }
 
+// A sample that gives no picture gives up its times: every picture keeps
+// the time of its own sample, before and after it.
+enum class NoPicture { DamagedSliceHeader, SeiOnly };
+
+class NoPictureTest : public StreamingTest, public testing::WithParamInterface<NoPicture> {};
+
+TEST_P(NoPictureTest, EveryPictureKeepsItsOwnSamplesTime)
+{
+    constexpr size_t kLost = 10;
+    const bool damaged = GetParam() == NoPicture::DamagedSliceHeader;
+    std::vector<std::vector<BYTE>> samples = m_stream.samples;
+    if (damaged) {
+        // first_mb_in_slice 0, then a slice_type out of range.
+        std::vector<BYTE> &slice = samples[kLost];
+        ASSERT_EQ(1, slice[4] & 0x1F);
+        slice[5] = 0x80;
+        slice[6] = slice[7] = 0;
+    } else {
+        std::vector<BYTE> sei;
+        for (const std::vector<BYTE> &unit : SplitUnits(samples[0]))
+            if ((unit[4] & 0x1F) == 6) sei = unit;
+        ASSERT_FALSE(sei.empty());
+        samples.insert(samples.begin() + kLost, sei);
+    }
+    Start();
+    for (size_t i = 0; i < samples.size(); ++i)
+        ASSERT_EQ(S_OK, m_push->Push(samples[i], AM_STREAM_MEDIA, StartOf(i), StartOf(i + 1)));
+    ASSERT_EQ(S_OK, EndAndWait());
+
+    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    ASSERT_EQ(samples.size() - 1, pictures.size());
+    for (size_t k = 0; k < pictures.size(); ++k) {
+        const size_t slot = k < kLost ? k : k + 1;
+        EXPECT_EQ(StartOf(slot), pictures[k].start) << "picture " << k;
+        EXPECT_EQ(StartOf(slot + 1), pictures[k].stop) << "picture " << k;
+        // The damaged picture's successors up to the next IDR are concealed.
+        const size_t source = damaged ? slot : k;
+        if (!damaged || slot < kLost || slot >= 15) {
+            EXPECT_EQ(m_reference[source].md5, PictureMd5(pictures[k])) << "picture " << k;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, NoPictureTest, testing::Values(NoPicture::DamagedSliceHeader, NoPicture::SeiOnly));
+
+// A new segment without a flush: the pictures before it keep the old start,
+// also when a discontinuity after it drops the pictures still waiting.
+class NoFlushSegmentTest : public StreamingTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(NoFlushSegmentTest, PicturesAreMeasuredAgainstTheSegmentTheyCameIn)
+{
+    const bool discontinuity = GetParam();
+    m_sink->Block();
+    Start();
+    ASSERT_EQ(S_OK, PushRange(0, 6));
+    const REFERENCE_TIME segmentStart = StartOf(15);
+    ASSERT_EQ(S_OK, m_push->NewSegment(segmentStart, StartOf(30), 1.0));
+    ASSERT_EQ(S_OK, m_push->PushParameterSets());
+    ASSERT_EQ(S_OK, PushRange(15, 16, discontinuity ? 15 : SIZE_MAX));
+    m_sink->Unblock();
+    ASSERT_EQ(S_OK, PushRange(16, m_stream.samples.size()));
+    ASSERT_EQ(S_OK, EndAndWait());
+
+    const std::vector<SinkSegment> segments = m_sink->Segments();
+    ASSERT_EQ(2u, segments.size());
+    EXPECT_EQ(segmentStart, segments[1].start);
+    const size_t before = segments[1].picturesBefore;
+    EXPECT_TRUE(discontinuity ? before <= 6 : before == 6) << before;
+    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    ASSERT_EQ(before + 15, pictures.size());
+    ExpectReference(pictures, 0, 0, 0, before);
+    ExpectReference(pictures, before, 15, segmentStart);
+}
+
+INSTANTIATE_TEST_SUITE_P(Discontinuity, NoFlushSegmentTest, testing::Bool());
+
 struct DownstreamFailure {
     HRESULT hr;
     size_t picturesSeen; // of 30, failing from the third

@@ -121,9 +121,9 @@ int32_t PictureSink::SetStatus(const OrvexIPP::WriterStatus *info)
         if (m_current) {
             const Picture &p = *m_current;
             const size_t w = p.width, h = p.height;
-            const bool sizesRight =
-                m_packed ? p.packed.size() == size_t{p.rowBytes} * h && p.y.empty()
-                         : p.y.size() == w * h && p.cb.size() == (w / 2) * (h / 2) && p.cr.size() == p.cb.size();
+            const bool sizesRight = m_packed ? p.packed.size() == size_t{p.rowBytes} * h && p.y.empty()
+                                             : p.y.size() == w * h && p.cb.size() == ((w + 1) / 2) * ((h + 1) / 2) &&
+                                                   p.cr.size() == p.cb.size();
             if (!sizesRight) m_errors.push_back("picture bytes do not match its size");
             if (info->width != p.width || info->height != p.height)
                 m_errors.push_back("picture size changed within a picture");

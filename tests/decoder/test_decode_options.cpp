@@ -56,7 +56,7 @@ TEST_P(DecLibOutputScaling, PicturesHaveTheShiftedSizeAndTheScaledContent)
                                (c.format == AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24 ? ":in_range=pc" : "");
     const bool packed = IsPacked(c.format);
     const size_t bytesPerPixel = c.format == AVCD_PARAM_OUTPUT_FORMAT_ID_RGB32 ? 4 : 3;
-    // ffmpeg's chroma planes round odd sizes up; the library's round down.
+    // Chroma planes round odd sizes up, as ffmpeg's do.
     const size_t cw = (w + 1) / 2, ch = (h + 1) / 2;
     const size_t frameBytes = packed ? size_t{w} * h * bytesPerPixel : size_t{w} * h + 2 * cw * ch;
     const auto &reference =
@@ -72,15 +72,9 @@ TEST_P(DecLibOutputScaling, PicturesHaveTheShiftedSizeAndTheScaledContent)
             continue;
         }
         ASSERT_EQ(p.y.size(), size_t{w} * h);
-        ASSERT_EQ(p.cb.size(), size_t{w / 2} * (h / 2));
+        ASSERT_EQ(p.cb.size(), cw * ch);
         ASSERT_EQ(p.cr.size(), p.cb.size());
-        std::vector<uint8_t> ours = p.I420(), theirs(reference[i].begin(), reference[i].begin() + w * h);
-        for (size_t plane = 0; plane < 2; ++plane)
-            for (size_t row = 0; row < h / 2; ++row) {
-                const auto at = reference[i].begin() + static_cast<std::ptrdiff_t>(w * h + plane * cw * ch + row * cw);
-                theirs.insert(theirs.end(), at, at + w / 2);
-            }
-        EXPECT_GE(Psnr(ours, theirs), 40.0) << "picture " << i;
+        EXPECT_GE(Psnr(p.I420(), reference[i]), 40.0) << "picture " << i;
     }
 }
 
@@ -108,9 +102,9 @@ TEST(DecLibOutputScaling, PicturesSmallerThanARowOrAPixelAreAnnouncedWithoutByte
         uint32_t width, height;
         size_t bytes;
     };
-    // 6 x 2 at half size is 3 x 1 (chroma 1 x 0); at quarter size 1 x 0.
+    // 6 x 2 at half size is 3 x 1 (chroma 2 x 1); at quarter size 1 x 0.
     for (const Case c :
-         {Case{1, AVCD_PARAM_OUTPUT_FORMAT_ID_I420, 3, 1, 3}, Case{2, AVCD_PARAM_OUTPUT_FORMAT_ID_YV12, 1, 0, 0},
+         {Case{1, AVCD_PARAM_OUTPUT_FORMAT_ID_I420, 3, 1, 7}, Case{2, AVCD_PARAM_OUTPUT_FORMAT_ID_YV12, 1, 0, 0},
           Case{1, AVCD_PARAM_OUTPUT_FORMAT_ID_RGB32, 3, 1, 12}, Case{2, AVCD_PARAM_OUTPUT_FORMAT_ID_RGB24, 1, 0, 0}}) {
         Settings settings;
         settings.scaling = c.scaling;

@@ -164,14 +164,14 @@ TEST(OutputData, GetNewSegmentOnOtherRecordsLeavesItsArgumentsAlone)
     }
 }
 
-TEST(YUVBuffer, PlaneSizesRoundChromaDown)
+TEST(YUVBuffer, PlaneSizesRoundChromaUp)
 {
     CMyYUVBuffer picture(7, 5, 1);
     EXPECT_EQ(picture.GetKind(), CMyOutputData::kPicture);
     EXPECT_EQ(picture.GetYSize(), 35u);
-    EXPECT_EQ(picture.GetUSize(), 6u);
-    EXPECT_EQ(picture.GetVSize(), 6u);
-    EXPECT_EQ(picture.GetPixels().GetSize(), 47u);
+    EXPECT_EQ(picture.GetUSize(), 12u);
+    EXPECT_EQ(picture.GetVSize(), 12u);
+    EXPECT_EQ(picture.GetPixels().GetSize(), 59u);
 }
 
 TEST(YUVBuffer, PlaneOrderFollowsTheFormat)

@@ -99,10 +99,8 @@ void Pipeline::OutputThread()
         } else if (auto *rgb = dynamic_cast<CMyRGBBuffer *>(record.get())) {
             picture.written[0] = rgb->GetBytesWritten();
         }
-        if (std::unique_ptr<CSampleTimeInfo> times = m_output.PopTimeInfo()) {
-            REFERENCE_TIME start = 0, stop = 0;
-            if (times->GetTime(&start, &stop)) picture.start = start;
-        }
+        REFERENCE_TIME start = 0, stop = 0;
+        if (record->GetTimeInfo().GetTime(&start, &stop)) picture.start = start;
         m_pictures.push_back(std::move(picture));
     }
 }
@@ -120,10 +118,10 @@ void Pipeline::Receive(const SampleFields &fields)
 {
     SamplePtr sample = m_pool->Make(fields);
     ASSERT_TRUE(sample);
-    if (fields.streamId == 0) {
-        EXPECT_EQ(m_output.PushTimeInfo(sample.get()), S_OK);
-    }
-    EXPECT_EQ(m_input.PushSample(sample.get()), S_OK);
+    // Media samples carry their times to the pictures they give.
+    EXPECT_EQ(
+        m_input.PushSample(sample.get(), fields.streamId == 0 ? CSampleTimeInfo::FromSample(sample.get()) : nullptr),
+        S_OK);
     if (m_input.GetCount() >= m_settings.threshold) m_stepResults.push_back(m_decoder.DecodeFrame());
 }
 
