@@ -112,6 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{"version_2", [](AvcCFields &f) { f.configurationVersion = 2; }, MyH264Refusal::kVersion},
         RecordCase{"byte12_03", [](AvcCFields &f) { f.byte12 = 0x03; }, MyH264Refusal::kLengthSizeReserved},
         RecordCase{"byte12_7F", [](AvcCFields &f) { f.byte12 = 0x7F; }, MyH264Refusal::kLengthSizeReserved},
+        RecordCase{"byte12_FB", [](AvcCFields &f) { f.byte12 = 0xFB; }, MyH264Refusal::kLengthSizeReserved},
         RecordCase{"byte13_01", [](AvcCFields &f) { f.byte13_reserved = 0x00; }, MyH264Refusal::kSpsCountReserved},
         RecordCase{"byte13_C1", [](AvcCFields &f) { f.byte13_reserved = 0xC0; }, MyH264Refusal::kSpsCountReserved}),
     [](const ::testing::TestParamInfo<RecordCase> &info) { return std::string(info.param.name); });
