@@ -7,6 +7,7 @@
 
 #include "OrvexIPPH264DecLib.h"
 #include "annexb_stream.h"
+#include "support/ffmpeg_reference.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,13 @@
 #include <vector>
 
 namespace declib_test {
+
+using orvex::test::md5Hex;
+using orvex::test::packedPsnr;
+using orvex::test::psnr;
+using orvex::test::referenceFrames;
+using orvex::test::referenceMd5s;
+using orvex::test::referencePictureTypes;
 
 // One unit of a record; the size the reader announces may be made to differ
 // from the bytes it holds.

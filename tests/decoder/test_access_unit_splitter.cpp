@@ -3,7 +3,7 @@
 // next access unit.
 #include "AccessUnitSplitter.h"
 #include "SliceHeader.h"
-#include "bit_writer.h"
+#include "support/h264_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@ namespace declib_test {
 namespace {
 
 using namespace OrvexIPP::Detail;
+using namespace orvex::test;
 
 constexpr UnitRole A = UnitRole::Append;
 constexpr UnitRole N = UnitRole::StartsNext;
@@ -50,7 +51,7 @@ SpsFields SpsOf(uint32_t pocType, bool frameMbsOnly = true)
 PpsFields PpsOf(bool bottomFieldPoc, bool redundant)
 {
     PpsFields f;
-    f.bottom_field_pic_order_in_frame_present_flag = bottomFieldPoc;
+    f.pic_order_present_flag = bottomFieldPoc;
     f.redundant_pic_cnt_present_flag = redundant;
     return f;
 }
@@ -62,12 +63,12 @@ TEST_P(DecLibSliceRules, SlicesAreGroupedIntoPictures)
     const SplitCase &c = GetParam();
     ParameterSetTable sets;
     AccessUnitSplitter splitter;
-    const auto sps = MakeSps(c.sps);
-    const auto pps = MakePps(c.pps);
+    const auto sps = buildSps(c.sps);
+    const auto pps = buildPps(c.pps);
     EXPECT_EQ(splitter.Classify(sps.data(), sps.size(), sets).role, A);
     EXPECT_EQ(splitter.Classify(pps.data(), pps.size(), sets).role, A);
     for (size_t i = 0; i < c.slices.size(); ++i) {
-        const auto nal = MakeSlice(c.slices[i].first, c.sps, c.pps);
+        const auto nal = buildSlice(c.slices[i].first, c.sps, c.pps);
         EXPECT_EQ(splitter.Classify(nal.data(), nal.size(), sets).role, c.slices[i].second) << "slice " << i;
     }
 }
@@ -200,11 +201,11 @@ TEST_P(DecLibSliceHeaderRefused, IsCorrupt)
     AccessUnitSplitter splitter;
     const SpsFields spsFields;
     const PpsFields ppsFields;
-    const auto sps = MakeSps(spsFields);
-    const auto pps = MakePps(ppsFields);
+    const auto sps = buildSps(spsFields);
+    const auto pps = buildPps(ppsFields);
     splitter.Classify(sps.data(), sps.size(), sets);
     splitter.Classify(pps.data(), pps.size(), sets);
-    const auto nal = MakeSlice(GetParam().slice, spsFields, ppsFields);
+    const auto nal = buildSlice(GetParam().slice, spsFields, ppsFields);
     EXPECT_EQ(splitter.Classify(nal.data(), nal.size(), sets).role, C);
     EXPECT_FALSE(splitter.HasPicture());
 }
@@ -225,8 +226,8 @@ class DecLibSplitter : public testing::Test {
 protected:
     void SetUp() override
     {
-        const auto sps = MakeSps(m_sps);
-        const auto pps = MakePps(m_pps);
+        const auto sps = buildSps(m_sps);
+        const auto pps = buildPps(m_pps);
         m_splitter.Classify(sps.data(), sps.size(), m_sets);
         m_splitter.Classify(pps.data(), pps.size(), m_sets);
     }
@@ -235,7 +236,7 @@ protected:
     {
         SliceFields f;
         f.frame_num = frameNum;
-        return MakeSlice(f, m_sps, m_pps);
+        return buildSlice(f, m_sps, m_pps);
     }
 
     SpsFields m_sps;
@@ -257,8 +258,8 @@ TEST_F(DecLibSplitter, NonPictureUnitsAfterAPictureStartTheNextAccessUnit)
 {
     const std::vector<std::vector<uint8_t>> openers{{0x06, 0x05, 0x01, 0x80},
                                                     {0x09, 0xF0},
-                                                    MakeSps(m_sps),
-                                                    MakePps(m_pps),
+                                                    buildSps(m_sps),
+                                                    buildPps(m_pps),
                                                     {0x0E, 0x80},
                                                     {0x0F, 0x80},
                                                     {0x10, 0x80},
@@ -302,7 +303,7 @@ TEST_F(DecLibSplitter, CorruptUnitsLeaveTheStateAlone)
     SliceFields f;
     f.first_mb_in_slice = 50;
     f.frame_num = 3;
-    EXPECT_EQ(Role(MakeSlice(f, m_sps, m_pps)), A);
+    EXPECT_EQ(Role(buildSlice(f, m_sps, m_pps)), A);
 }
 
 TEST_F(DecLibSplitter, ParameterSetsAreStoredForTheSlicesAfterThem)
@@ -311,27 +312,27 @@ TEST_F(DecLibSplitter, ParameterSetsAreStoredForTheSlicesAfterThem)
     other.pic_parameter_set_id = 7;
     SliceFields f;
     f.pic_parameter_set_id = 7;
-    EXPECT_EQ(Role(MakeSlice(f, m_sps, other)), C);
-    const auto pps = MakePps(other);
+    EXPECT_EQ(Role(buildSlice(f, m_sps, other)), C);
+    const auto pps = buildPps(other);
     const UnitInfo info = m_splitter.Classify(pps.data(), pps.size(), m_sets);
     EXPECT_EQ(info.role, A);
     EXPECT_EQ(info.type, 8u);
     EXPECT_EQ(info.parameterSetId, 7u);
-    EXPECT_EQ(Role(MakeSlice(f, m_sps, other)), A);
+    EXPECT_EQ(Role(buildSlice(f, m_sps, other)), A);
 }
 
 TEST_F(DecLibSplitter, AnotherPpsIdStartsAPicture)
 {
     PpsFields second;
     second.pic_parameter_set_id = 1;
-    const auto pps = MakePps(second);
+    const auto pps = buildPps(second);
     EXPECT_EQ(Role(pps), A);
     SliceFields f;
     f.first_mb_in_slice = 5;
-    EXPECT_EQ(Role(MakeSlice(f, m_sps, m_pps)), A);
+    EXPECT_EQ(Role(buildSlice(f, m_sps, m_pps)), A);
     f.first_mb_in_slice = 9;
     f.pic_parameter_set_id = 1;
-    EXPECT_EQ(Role(MakeSlice(f, m_sps, second)), N);
+    EXPECT_EQ(Role(buildSlice(f, m_sps, second)), N);
 }
 
 TEST_F(DecLibSplitter, RestartForgetsThePicture)
@@ -348,12 +349,12 @@ TEST(DecLibSliceHeader, ReadsTheFieldsOfAnEncodersSlice)
     spsFields.pic_order_cnt_type = 0;
     spsFields.log2_max_frame_num_minus4 = 2;
     PpsFields ppsFields;
-    ppsFields.bottom_field_pic_order_in_frame_present_flag = true;
+    ppsFields.pic_order_present_flag = true;
     ppsFields.redundant_pic_cnt_present_flag = true;
     ParameterSetTable sets;
-    const auto spsNal = MakeSps(spsFields);
+    const auto spsNal = buildSps(spsFields);
     const auto sps = ParseSequenceParameterSet(spsNal.data(), spsNal.size());
-    const auto ppsNal = MakePps(ppsFields);
+    const auto ppsNal = buildPps(ppsFields);
     const auto pps = ParsePictureParameterSet(ppsNal.data(), ppsNal.size());
     ASSERT_TRUE(sps && pps);
     sets.Store(*sps);
@@ -365,7 +366,7 @@ TEST(DecLibSliceHeader, ReadsTheFieldsOfAnEncodersSlice)
     f.pic_order_cnt_lsb = 40;
     f.delta_pic_order_cnt_bottom = -7;
     f.redundant_pic_cnt = 127;
-    const auto nal = MakeSlice(f, spsFields, ppsFields);
+    const auto nal = buildSlice(f, spsFields, ppsFields);
     const auto sh = ParseSliceHeader(nal.data(), nal.size(), sets);
     ASSERT_TRUE(sh);
     EXPECT_EQ(sh->first_mb_in_slice, 17u);
@@ -379,7 +380,7 @@ TEST(DecLibSliceHeader, ReadsTheFieldsOfAnEncodersSlice)
     EXPECT_EQ(sh->nal_ref_idc, 3u);
 
     f.redundant_pic_cnt = 128;
-    const auto bad = MakeSlice(f, spsFields, ppsFields);
+    const auto bad = buildSlice(f, spsFields, ppsFields);
     EXPECT_FALSE(ParseSliceHeader(bad.data(), bad.size(), sets));
 }
 

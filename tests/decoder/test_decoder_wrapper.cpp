@@ -3,18 +3,17 @@
 // the writer building picture records, and the back-pressure wait of a step.
 #include "movie_stream.h"
 #include "sample_pool.h"
-#include "wrapper_pipeline.h"
 
 #include "H264DecodeFilter/MyDecoder11.h"
 #include "support/debug_capture.h"
+#include "support/h264_writer.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <cstring>
 #include <future>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace wrapper_test;
@@ -22,11 +21,6 @@ using namespace wrapper_test;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-void Settle()
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-}
 
 const MovieStream &Movie(const std::string &relative)
 {
@@ -505,7 +499,21 @@ struct WriterRig : Rig {
     }
     static const MovieStream &Stream()
     {
-        static const MovieStream stream = LoadAnnexB("baseline_6x2.h264");
+        // 6 x 2: one macroblock less 5 column pairs and 7 row pairs.
+        static const MovieStream stream = [] {
+            MovieStream s;
+            s.sps = orvex::test::buildSps({.pic_width_in_mbs_minus1 = 0,
+                                           .pic_height_in_map_units_minus1 = 0,
+                                           .frame_cropping_flag = true,
+                                           .frame_crop_right_offset = 5,
+                                           .frame_crop_bottom_offset = 7});
+            s.pps = orvex::test::buildPps({});
+            std::vector<BYTE> description(86, 0);
+            const DWORD size = 86; // host order, as GetMediaSampleDescription leaves it
+            std::memcpy(description.data(), &size, sizeof size);
+            s.description = std::make_shared<CMyImageDescription>(description.data(), DWORD(description.size()));
+            return s;
+        }();
         return stream;
     }
     DWORD width = 0, height = 0;
@@ -641,106 +649,114 @@ TEST(DecoderWrapperWriter, PictureRecordHasTheDisplaySizeOfA1080Stream)
     EXPECT_EQ(record->GetPixels().GetSize(), 1920u * 1080u * 3 / 2);
 }
 
-// --- decode steps ----------------------------------------------------------------------
-
-// A decoder over a real stream, its header read and two samples queued:
-// ready for one step.
-struct StepRig {
-    explicit StepRig(const MovieStream &movie) : stream(movie)
+// A decoder over a real movie with its instance created and its header read
+// from the two parameter-set samples, as the filter starts streaming.
+struct StreamRig : Rig {
+    explicit StreamRig(const MovieStream &movie)
+        : pool(LONG(movie.samples.size()) + 4, LONG(movie.LargestSample() + 64))
     {
-        PipelineSettings settings;
-        settings.outputThread = false;
-        pipeline = std::make_unique<Pipeline>(stream, settings);
-        EXPECT_EQ(pipeline->SendParameterSets(), 1);
-        for (int i = 0; i < 2; ++i) {
-            SamplePtr sample = pipeline->Pool().Make(stream.samples[i].bytes);
-            pipeline->Input().PushSample(sample.get());
+        EXPECT_EQ(SetSets(decoder, movie), S_OK);
+        EXPECT_TRUE(decoder.CreateDecoder());
+        SamplePtr sps = pool.Make(LengthPrefixed({movie.sps}), kSpsStreamId);
+        SamplePtr pps = pool.Make(LengthPrefixed({movie.pps}), kPpsStreamId);
+        input.PushSample(sps.get());
+        input.PushSample(pps.get());
+        EXPECT_EQ(decoder.DecodeHeader(), 1);
+    }
+    ~StreamRig()
+    {
+        output.Abort();
+        decoder.FreeDecoder();
+        input.Clear();
+        output.ClearAll();
+    }
+    void Push(const MovieStream &movie, size_t count)
+    {
+        for (size_t i = 0; i < count; ++i) {
+            SamplePtr sample = pool.Make(movie.samples[i].bytes);
+            input.PushSample(sample.get());
         }
     }
     void FillOutput(int records)
     {
         for (int i = 0; i < records; ++i)
-            pipeline->Output().PushNewSegment(0, 0, 1.0);
+            output.PushNewSegment(0, 0, 1.0);
     }
-    const MovieStream &stream;
-    std::unique_ptr<Pipeline> pipeline;
+    SamplePool pool;
 };
 
-TEST(DecoderWrapperDecodeFrame, WaitsWhileMoreThanTenRecordsAreQueuedAndGoesOnWhenOneIsTaken)
+TEST(DecoderWrapperDecodeFrame, TwoQueuedSamplesSufficeForAStepThatTenQueuedRecordsDoNotHoldBack)
 {
-    StepRig rig(Movie("movies/video_only_faststart.mov"));
-    rig.FillOutput(11);
-    auto step = std::async(std::launch::async, [&] { return rig.pipeline->Decoder().DecodeFrame(); });
-    Settle();
-    EXPECT_EQ(step.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
-    EXPECT_EQ(rig.pipeline->Input().GetCount(), 2u) << "nothing decoded while waiting";
-    ASSERT_TRUE(rig.pipeline->Output().WaitPop());
-    EXPECT_GE(step.get(), 0);
-    EXPECT_LT(rig.pipeline->Input().GetCount(), 2u) << "the step read its sample";
+    const MovieStream &movie = Movie("movies/video_only_faststart.mov");
+    StreamRig rig(movie);
+    rig.Push(movie, 2);
+    rig.FillOutput(10);
+    EXPECT_GE(rig.decoder.DecodeFrame(), 0);
+    EXPECT_LT(rig.input.GetCount(), 2u) << "the step read its sample";
 }
 
-TEST(DecoderWrapperDecodeFrame, TenQueuedRecordsDoNotHoldAStepBack)
+TEST(DecoderWrapperDecodeFrame, MoreThanTenQueuedRecordsHoldAStepUntilOneIsTaken)
 {
-    StepRig rig(Movie("movies/video_only_faststart.mov"));
-    rig.FillOutput(10);
-    EXPECT_GE(rig.pipeline->Decoder().DecodeFrame(), 0);
-    EXPECT_LT(rig.pipeline->Input().GetCount(), 2u);
+    const MovieStream &movie = Movie("movies/video_only_faststart.mov");
+    StreamRig rig(movie);
+    rig.Push(movie, 2);
+    rig.FillOutput(11);
+    auto step = std::async(std::launch::async, [&] { return rig.decoder.DecodeFrame(); });
+    ASSERT_TRUE(rig.output.WaitPop());
+    EXPECT_GE(step.get(), 0);
+    EXPECT_LT(rig.input.GetCount(), 2u) << "the step read its sample";
 }
 
 TEST(DecoderWrapperDecodeFrame, StopEventEndsTheWaitWithoutDecoding)
 {
-    StepRig rig(Movie("movies/video_only_faststart.mov"));
+    const MovieStream &movie = Movie("movies/video_only_faststart.mov");
+    StreamRig rig(movie);
+    rig.Push(movie, 2);
     rig.FillOutput(11);
-    auto step = std::async(std::launch::async, [&] { return rig.pipeline->Decoder().DecodeFrame(); });
-    Settle();
-    rig.pipeline->Decoder().FreeDecoder();
+    auto step = std::async(std::launch::async, [&] { return rig.decoder.DecodeFrame(); });
+    rig.decoder.FreeDecoder();
     EXPECT_EQ(step.get(), 0);
-    EXPECT_EQ(rig.pipeline->Input().GetCount(), 2u);
-    EXPECT_EQ(rig.pipeline->Output().GetCount(), 11u);
+    EXPECT_EQ(rig.input.GetCount(), 2u);
+    EXPECT_EQ(rig.output.GetCount(), 11u);
 }
 
-TEST(DecoderWrapperDecodeFrame, EndOfStreamQueuesExactlyOneEndRecord)
+TEST(DecoderWrapperDecodeFrame, EndOfStreamQueuesEveryPictureThenExactlyOneEndRecord)
 {
     const MovieStream &movie = Movie("movies/video_only_faststart.mov");
-    PipelineSettings settings;
-    settings.outputThread = false;
-    settings.poolBuffers = LONG(movie.samples.size()) + 4;
-    Pipeline pipeline(movie, settings);
-    ASSERT_EQ(pipeline.SendParameterSets(), 1);
-    for (const MovieSample &s : movie.samples) {
-        SamplePtr sample = pipeline.Pool().Make(s.bytes);
-        pipeline.Input().PushSample(sample.get());
-    }
-    pipeline.Input().PushEndOfStream();
+    StreamRig rig(movie);
+    rig.Push(movie, movie.samples.size());
+    rig.input.PushEndOfStream();
     int pictures = 0, ends = 0;
     LONG result = 0;
     for (int guard = 0; guard < 1000 && result != 2; ++guard) {
-        result = pipeline.Decoder().DecodeFrame();
-        while (pipeline.Output().GetCount() > 0) {
-            auto record = pipeline.Output().WaitPop();
+        result = rig.decoder.DecodeFrame();
+        while (rig.output.GetCount() > 0) {
+            auto record = rig.output.WaitPop();
             ASSERT_TRUE(record);
-            if (record->GetKind() == CMyOutputData::kPicture) ++pictures;
-            if (record->GetKind() == CMyOutputData::kEndOfStream) ++ends;
+            pictures += record->GetKind() == CMyOutputData::kPicture;
+            ends += record->GetKind() == CMyOutputData::kEndOfStream;
         }
     }
     EXPECT_EQ(result, 2);
     EXPECT_EQ(ends, 1);
     EXPECT_EQ(pictures, int(movie.samples.size()));
-    EXPECT_EQ(pipeline.Output().GetCount(), 0u);
     // The library was reset: a further step finds no input and ends nothing.
-    EXPECT_NE(pipeline.Decoder().DecodeFrame(), 2);
-    EXPECT_EQ(pipeline.Output().GetCount(), 0u);
+    EXPECT_NE(rig.decoder.DecodeFrame(), 2);
+    EXPECT_EQ(rig.output.GetCount(), 0u);
 }
 
 TEST(DecoderWrapperDecodeFrame, DecodeHeaderFailsWithoutThePictureParameterSet)
 {
     const MovieStream &movie = Movie("movies/video_only_faststart.mov");
-    PipelineSettings settings;
-    settings.outputThread = false;
-    Pipeline pipeline(movie, settings);
-    SamplePtr sps = pipeline.Pool().Make(LengthPrefixed({movie.sps}), kSpsStreamId);
-    pipeline.Input().PushSample(sps.get());
-    EXPECT_EQ(pipeline.Decoder().DecodeHeader(), 0) << "answered at once, without waiting for more";
+    Rig rig;
+    ASSERT_EQ(SetSets(rig.decoder, movie), S_OK);
+    ASSERT_TRUE(rig.decoder.CreateDecoder());
+    SamplePool pool(2, LONG(movie.sps.size() + 64));
+    SamplePtr sps = pool.Make(LengthPrefixed({movie.sps}), kSpsStreamId);
+    rig.input.PushSample(sps.get());
+    EXPECT_EQ(rig.decoder.DecodeHeader(), 0) << "answered at once, without waiting for more";
+    rig.decoder.FreeDecoder();
+    rig.input.Clear();
 }
 
 } // namespace

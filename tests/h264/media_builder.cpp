@@ -1,6 +1,6 @@
 #include "media_builder.h"
 
-#include "h264_builders.h"
+#include "support/h264_writer.h"
 
 namespace orvex::test {
 
