@@ -29,6 +29,14 @@ AvcCFields oneOfEach()
     return {.sps = {buildSps({})}, .pps = {buildPps({})}};
 }
 
+// A record of the given header fields with one SPS and one PPS.
+Bytes one(AvcCFields f)
+{
+    f.sps = {buildSps({})};
+    f.pps = {buildPps({})};
+    return buildAvcC(f);
+}
+
 Bytes concat(std::initializer_list<Bytes> parts)
 {
     Bytes out;
@@ -62,6 +70,9 @@ TEST(AvcConfiguration, HeaderChecksListsAndBounds)
 {
     const Bytes good = buildAvcC(oneOfEach());
     const size_t spsEnd = 14 + 2 + buildSps({}).size();
+    Bytes pastTheBuffer = good; // the SPS length claims more than is there
+    pastTheBuffer[14] = 0xFF;
+    pastTheBuffer[15] = 0xF0;
     const struct {
         const char *name;
         Bytes atom;
@@ -76,119 +87,22 @@ TEST(AvcConfiguration, HeaderChecksListsAndBounds)
                     .pps = {buildPps({.pic_parameter_set_id = 9, .seq_parameter_set_id = 3})}}),
          "77/64/31 len1 sets1/1 sps3 pps9"},
         {"reserved bits all set", good, "66/192/30 len3 sets1/1 sps0 pps0"},
-        {"not avcC",
-         [] {
-             auto f = oneOfEach();
-             f.atomFormat = 0x61766331;
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kAtomFormat},
-        {"type looked at before size",
-         [] {
-             auto f = oneOfEach();
-             f.atomFormat = 0x70617370;
-             f.atomSize = 8;
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kAtomFormat},
-        {"size 14",
-         [] {
-             auto f = oneOfEach();
-             f.atomSize = 14;
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kAtomSize},
-        {"size 15",
-         [] {
-             auto f = oneOfEach();
-             f.atomSize = 15;
-             return buildAvcC(f);
-         }(),
-         "66/192/30 len3 sets1/1 sps0 pps0"},
-        {"size negative",
-         [] {
-             auto f = oneOfEach();
-             f.atomSize = -1;
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kAtomSize},
-        {"version 0",
-         [] {
-             auto f = oneOfEach();
-             f.configurationVersion = 0;
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kVersion},
-        {"version 2",
-         [] {
-             auto f = oneOfEach();
-             f.configurationVersion = 2;
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kVersion},
-        {"byte 12 0x03",
-         [] {
-             auto f = oneOfEach();
-             f.byte12 = 0x03;
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kLengthSizeReserved},
-        {"byte 12 0x7F",
-         [] {
-             auto f = oneOfEach();
-             f.byte12 = 0x7F;
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kLengthSizeReserved},
-        {"byte 12 0xFB",
-         [] {
-             auto f = oneOfEach();
-             f.byte12 = 0xFB;
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kLengthSizeReserved},
-        {"byte 13 0x01",
-         [] {
-             auto f = oneOfEach();
-             f.byte13_reserved = 0;
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kSpsCountReserved},
-        {"byte 13 0xC1",
-         [] {
-             auto f = oneOfEach();
-             f.byte13_reserved = 0xC0;
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kSpsCountReserved},
-        {"no sps",
-         [] {
-             auto f = oneOfEach();
-             f.sps.clear();
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kSpsCount},
-        {"two sps",
-         [] {
-             auto f = oneOfEach();
-             f.sps.push_back(f.sps[0]);
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kSpsCount},
-        {"no pps",
-         [] {
-             auto f = oneOfEach();
-             f.pps.clear();
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kPpsCount},
-        {"two pps",
-         [] {
-             auto f = oneOfEach();
-             f.pps.push_back(f.pps[0]);
-             return buildAvcC(f);
-         }(),
-         MyH264Refusal::kPpsCount},
+        {"not avcC", one({.atomFormat = 0x61766331}), MyH264Refusal::kAtomFormat},
+        {"type looked at before size", one({.atomSize = 8, .atomFormat = 0x70617370}), MyH264Refusal::kAtomFormat},
+        {"size 14", one({.atomSize = 14}), MyH264Refusal::kAtomSize},
+        {"size 15", one({.atomSize = 15}), "66/192/30 len3 sets1/1 sps0 pps0"},
+        {"size negative", one({.atomSize = -1}), MyH264Refusal::kAtomSize},
+        {"version 0", one({.configurationVersion = 0}), MyH264Refusal::kVersion},
+        {"version 2", one({.configurationVersion = 2}), MyH264Refusal::kVersion},
+        {"byte 12 0x03", one({.byte12 = 0x03}), MyH264Refusal::kLengthSizeReserved},
+        {"byte 12 0x7F", one({.byte12 = 0x7F}), MyH264Refusal::kLengthSizeReserved},
+        {"byte 12 0xFB", one({.byte12 = 0xFB}), MyH264Refusal::kLengthSizeReserved},
+        {"byte 13 0x01", one({.byte13_reserved = 0}), MyH264Refusal::kSpsCountReserved},
+        {"byte 13 0xC1", one({.byte13_reserved = 0xC0}), MyH264Refusal::kSpsCountReserved},
+        {"no sps", buildAvcC({.pps = {buildPps({})}}), MyH264Refusal::kSpsCount},
+        {"two sps", buildAvcC({.sps = {buildSps({}), buildSps({})}, .pps = {buildPps({})}}), MyH264Refusal::kSpsCount},
+        {"no pps", buildAvcC({.sps = {buildSps({})}}), MyH264Refusal::kPpsCount},
+        {"two pps", buildAvcC({.sps = {buildSps({})}, .pps = {buildPps({}), buildPps({})}}), MyH264Refusal::kPpsCount},
         {"sps ids differ", buildAvcC({.sps = {buildSps({})}, .pps = {buildPps({.seq_parameter_set_id = 1})}}),
          MyH264Refusal::kSpsIdMismatch},
         {"main profile cabac", buildAvcC({.profile_idc = 77}, {.entropy_coding_mode_flag = true}),
@@ -200,14 +114,7 @@ TEST(AvcConfiguration, HeaderChecksListsAndBounds)
         {"second sps refused",
          buildAvcC({.sps = {buildSps({}), buildSps({.log2_max_frame_num_minus4 = 13})}, .pps = {buildPps({})}}),
          MyH264Refusal::kLog2MaxFrameNum},
-        {"sps length past the buffer",
-         [&] {
-             auto a = good;
-             a[14] = 0xFF;
-             a[15] = 0xF0;
-             return a;
-         }(),
-         MyH264Refusal::kRecordTruncated},
+        {"sps length past the buffer", pastTheBuffer, MyH264Refusal::kRecordTruncated},
         {"cut before the pps count", Bytes(good.begin(), good.begin() + std::ptrdiff_t(spsEnd)),
          MyH264Refusal::kRecordTruncated},
     };
@@ -259,6 +166,11 @@ TEST(AvcSampleEntry, WhichDescriptionsAreServed)
     const auto description = [](const Bytes &extensions) {
         return withDescription(makeImageDescription("avc1", extensions));
     };
+    Bytes shortEntry = makeImageDescription("avc1", {}); // shorter than an image description
+    shortEntry.resize(40);
+    shortEntry[3] = 40;
+    Bytes longPasp = pasp; // runs past the description
+    longPasp[3] = 0x40;
     const struct {
         const char *name;
         MediaFields media;
@@ -267,42 +179,19 @@ TEST(AvcSampleEntry, WhichDescriptionsAreServed)
         {"avc1 with a record", description(avcC), "served sps2"},
         {"record behind other extensions", description(concat({pasp, makeAtom("colr", Bytes(10)), avcC})),
          "served sps2"},
-        {"ctts",
-         [&] {
-             auto f = description(avcC);
-             f.hasCtts = true;
-             return f;
-         }(),
+        {"ctts", MediaFields{.descriptions = {makeImageDescription("avc1", avcC)}, .hasCtts = true},
          "none | Has 'ctts' atom \n | Has 'ctts' atom \n"},
         {"exactly 86 bytes", description({}), "none"},
         {"not avc1", withDescription(makeImageDescription("mp4v", avcC)), "none"},
-        {"shorter than an image description",
-         [] {
-             auto entry = makeImageDescription("avc1", {});
-             entry.resize(40);
-             entry[3] = 40;
-             return withDescription(entry);
-         }(),
-         "none"},
+        {"shorter than an image description", withDescription(shortEntry), "none"},
         {"two descriptions",
-         [&] {
-             auto f = description(avcC);
-             f.descriptions.push_back(f.descriptions[0]);
-             return f;
-         }(),
-         "none"},
+         MediaFields{.descriptions = {makeImageDescription("avc1", avcC), makeImageDescription("avc1", avcC)}}, "none"},
         {"no descriptions", MediaFields{}, "none"},
         {"no stsd", MediaFields{.hasStsd = false}, "none"},
         {"size zero before the record", description(concat({{0, 0, 0, 0, 'f', 'r', 'e', 'e'}, avcC})), "none"},
         {"size below the header before the record", description(concat({{0, 0, 0, 4, 'f', 'r', 'e', 'e'}, avcC})),
          "none"},
-        {"extension past the description",
-         [&] {
-             auto ext = pasp;
-             ext[3] = 0x40;
-             return description(concat({ext, avcC}));
-         }(),
-         "none"},
+        {"extension past the description", description(concat({longPasp, avcC})), "none"},
         {"no avcC", description(pasp), "none"},
         {"cabac record", description(buildAvcC({.profile_idc = 77}, {.entropy_coding_mode_flag = true})),
          "none | m_entropy_coding_mode_flag is CABAC. \n | m_entropy_coding_mode_flag is CABAC. \n"},
