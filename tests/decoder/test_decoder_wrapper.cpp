@@ -13,6 +13,7 @@
 #include <cstring>
 #include <future>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -485,18 +486,9 @@ int32_t Write(CMyDecoder11 &decoder, const Bytes &bytes)
     return decoder.WriteData(bytes.data(), uint32_t(bytes.size()));
 }
 
-// A wrapper that knows a 4 x 2 display (one 8 x 8 macroblock row would do
-// too, but the size comes from real parameter sets): the 6x2 test stream.
+// A wrapper that knows a 6 x 2 display, from parameter sets built here.
 struct WriterRig : Rig {
-    WriterRig()
-    {
-        const MovieStream &stream = Stream();
-        EXPECT_EQ(SetSets(decoder, stream), S_OK);
-        DWORD w = 0, h = 0;
-        decoder.GetDisplaySize(&w, &h);
-        width = w;
-        height = h;
-    }
+    WriterRig() { EXPECT_EQ(SetSets(decoder, Stream()), S_OK); }
     static const MovieStream &Stream()
     {
         // 6 x 2: one macroblock less 5 column pairs and 7 row pairs.
@@ -516,112 +508,69 @@ struct WriterRig : Rig {
         }();
         return stream;
     }
-    DWORD width = 0, height = 0;
 };
 
-TEST(DecoderWrapperWriter, YV12PictureGetsItsPlanesInYVUOrder)
+// Calls the writer side as the library does: "sN" is SetStatus(N), "wN:V"
+// writes N bytes of value V, "q" notes how many records are queued. Gives the
+// notes and every queued record as "fFORMAT WxH" and its pixel bytes run by
+// run ("12*1" is twelve bytes of 1).
+std::string Written(WriterRig &rig, const std::string &calls)
 {
-    WriterRig rig;
-    ASSERT_EQ(rig.width, 6u);
-    ASSERT_EQ(rig.height, 2u);
-    const Bytes y{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, u{20, 21, 22}, v{30, 31, 32};
-    EXPECT_EQ(Status(rig.decoder, 1), 0);
-    EXPECT_EQ(Write(rig.decoder, Bytes(y.begin(), y.begin() + 6)), 0);
-    EXPECT_EQ(Write(rig.decoder, Bytes(y.begin() + 6, y.end())), 0);
-    Status(rig.decoder, 3);
-    Write(rig.decoder, u);
-    Status(rig.decoder, 4);
-    Write(rig.decoder, v);
-    EXPECT_EQ(rig.output.GetCount(), 0u) << "queued only when complete";
-    Status(rig.decoder, 2);
-    ASSERT_EQ(rig.output.GetCount(), 1u);
-    auto record = rig.output.WaitPop();
-    auto *yuv = dynamic_cast<CMyYUVBuffer *>(record.get());
-    ASSERT_NE(yuv, nullptr);
-    EXPECT_EQ(yuv->GetFormat(), 1);
-    EXPECT_EQ(yuv->GetWidth(), 6u);
-    EXPECT_EQ(yuv->GetHeight(), 2u);
-    const BYTE *p = yuv->GetPixels().GetData();
-    Bytes expected = y;
-    expected.insert(expected.end(), v.begin(), v.end());
-    expected.insert(expected.end(), u.begin(), u.end());
-    EXPECT_EQ(Bytes(p, p + yuv->GetPixels().GetSize()), expected);
-}
-
-TEST(DecoderWrapperWriter, I420PictureGetsItsPlanesInYUVOrder)
-{
-    WriterRig rig;
-    ASSERT_EQ(SetFormat(rig.decoder, MEDIASUBTYPE_IYUV), S_OK);
-    Status(rig.decoder, 1);
-    Write(rig.decoder, Bytes(12, 1));
-    Status(rig.decoder, 3);
-    Write(rig.decoder, Bytes(3, 2));
-    Status(rig.decoder, 4);
-    Write(rig.decoder, Bytes(3, 3));
-    Status(rig.decoder, 2);
-    auto record = rig.output.WaitPop();
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->GetFormat(), 0);
-    const BYTE *p = record->GetPixels().GetData();
-    EXPECT_EQ(p[12], 2);
-    EXPECT_EQ(p[15], 3);
-}
-
-TEST(DecoderWrapperWriter, RGBPicturesByFormat)
-{
-    struct {
-        const GUID *subtype;
-        LONG format;
-        DWORD bytes;
-    } cases[] = {{&MEDIASUBTYPE_RGB32, 5, 48}, {&MEDIASUBTYPE_RGB24, 6, 36}};
-    for (const auto &c : cases) {
-        WriterRig rig;
-        ASSERT_EQ(SetFormat(rig.decoder, *c.subtype), S_OK);
-        Status(rig.decoder, 1);
-        Write(rig.decoder, Bytes(c.bytes + 10, 7)); // 10 bytes too many
-        Status(rig.decoder, 3);
-        Write(rig.decoder, Bytes(5, 9)); // no chroma plane in RGB: ignored
-        Status(rig.decoder, 2);
-        auto record = rig.output.WaitPop();
-        auto *rgb = dynamic_cast<CMyRGBBuffer *>(record.get());
-        ASSERT_NE(rgb, nullptr);
-        EXPECT_EQ(rgb->GetFormat(), c.format);
-        EXPECT_EQ(rgb->GetBytesWritten(), c.bytes);
-        EXPECT_EQ(rgb->GetPixels().GetSize(), c.bytes);
-        EXPECT_EQ(Bytes(rgb->GetData(), rgb->GetData() + c.bytes), Bytes(c.bytes, 7));
+    std::ostringstream out;
+    std::istringstream in(calls);
+    for (std::string call; in >> call;) {
+        if (call == "q") {
+            out << "q" << rig.output.GetCount() << ' ';
+        } else if (call[0] == 's') {
+            Status(rig.decoder, uint32_t(std::stoul(call.substr(1))));
+        } else {
+            const size_t colon = call.find(':');
+            Write(rig.decoder,
+                  Bytes(std::stoul(call.substr(1, colon - 1)), uint8_t(std::stoul(call.substr(colon + 1)))));
+        }
     }
+    while (rig.output.GetCount() > 0) {
+        const auto record = rig.output.WaitPop();
+        out << "f" << record->GetFormat() << ' ' << record->GetWidth() << 'x' << record->GetHeight();
+        const BYTE *p = record->GetPixels().GetData();
+        for (size_t i = 0, n = record->GetPixels().GetSize(); i < n;) {
+            size_t run = 1;
+            while (i + run < n && p[i + run] == p[i])
+                ++run;
+            out << ' ' << run << '*' << int(p[i]);
+            i += run;
+        }
+        out << ' ';
+    }
+    return out.str();
 }
 
-TEST(DecoderWrapperWriter, UnfinishedPictureIsReplacedByTheNext)
+TEST(DecoderWrapperWriter, RecordsByFormat)
 {
-    WriterRig rig;
-    Status(rig.decoder, 1);
-    Write(rig.decoder, Bytes(12, 1));
-    Status(rig.decoder, 1);
-    Write(rig.decoder, Bytes(12, 2));
-    Status(rig.decoder, 2);
-    EXPECT_EQ(rig.output.GetCount(), 1u);
-    auto record = rig.output.WaitPop();
-    EXPECT_EQ(record->GetPixels().GetData()[0], 2);
-}
-
-TEST(DecoderWrapperWriter, CallsOutOfOrderQueueNothing)
-{
-    WriterRig rig;
-    Status(rig.decoder, 2); // complete without a start
-    Write(rig.decoder, Bytes(4, 1));
-    Status(rig.decoder, 3);
-    Write(rig.decoder, Bytes(4, 1));
-    EXPECT_EQ(rig.decoder.SetStatus(nullptr), 0);
-    Status(rig.decoder, 99);
-    Write(rig.decoder, Bytes(4, 1));
-    EXPECT_EQ(rig.decoder.WriteData(nullptr, 5), 0);
-    EXPECT_EQ(rig.output.GetCount(), 0u);
-    // A picture completed twice is queued once.
-    Status(rig.decoder, 1);
-    Status(rig.decoder, 2);
-    Status(rig.decoder, 2);
-    EXPECT_EQ(rig.output.GetCount(), 1u);
+    const struct {
+        const GUID *subtype;
+        const char *calls, *expected;
+    } rows[] = {
+        // YV12: planes Y, V, U; queued only when complete.
+        {nullptr, "s1 w6:1 w6:1 s3 w3:2 s4 w3:3 q s2", "q0 f1 6x2 12*1 3*3 3*2 "},
+        {&MEDIASUBTYPE_IYUV, "s1 w12:1 s3 w3:2 s4 w3:3 s2", "f0 6x2 12*1 3*2 3*3 "},
+        // Packed: bytes beyond the picture and chroma planes are dropped.
+        {&MEDIASUBTYPE_RGB32, "s1 w58:7 s3 w5:9 s2", "f5 6x2 48*7 "},
+        {&MEDIASUBTYPE_RGB24, "s1 w46:7 s3 w5:9 s2", "f6 6x2 36*7 "},
+        // An unfinished picture is replaced by the next.
+        {nullptr, "s1 w12:1 s1 w12:2 s2", "f1 6x2 12*2 6*0 "},
+        // Calls out of order queue nothing; a picture completed twice is queued once.
+        {nullptr, "s2 w4:1 s3 w4:1 s99 w4:1 q s1 s2 s2", "q0 f1 6x2 18*0 "},
+    };
+    for (const auto &row : rows) {
+        WriterRig rig;
+        if (row.subtype) {
+            ASSERT_EQ(SetFormat(rig.decoder, *row.subtype), S_OK);
+        }
+        EXPECT_EQ(Written(rig, row.calls), row.expected) << row.calls;
+        EXPECT_EQ(rig.decoder.SetStatus(nullptr), 0);
+        EXPECT_EQ(rig.decoder.WriteData(nullptr, 5), 0);
+    }
 }
 
 TEST(DecoderWrapperWriter, LaterPicturesFollowANewFormat)
@@ -630,10 +579,7 @@ TEST(DecoderWrapperWriter, LaterPicturesFollowANewFormat)
     Status(rig.decoder, 1);
     Status(rig.decoder, 2);
     ASSERT_EQ(SetFormat(rig.decoder, MEDIASUBTYPE_RGB24), S_OK);
-    Status(rig.decoder, 1);
-    Status(rig.decoder, 2);
-    EXPECT_EQ(rig.output.WaitPop()->GetFormat(), 1);
-    EXPECT_EQ(rig.output.WaitPop()->GetFormat(), 6);
+    EXPECT_EQ(Written(rig, "s1 s2"), "f1 6x2 18*0 f6 6x2 36*0 ");
 }
 
 TEST(DecoderWrapperWriter, PictureRecordHasTheDisplaySizeOfA1080Stream)
