@@ -168,6 +168,11 @@ private:
     std::vector<int32_t> m_results;
 };
 
+// The MD5 of every picture written, in I420 order as ffmpeg's framemd5 has it.
+std::vector<std::string> Md5sOf(const Harness &h);
+// The items from..to of a list of MD5s.
+std::vector<std::string> Range(const std::vector<std::string> &all, size_t from, size_t to);
+
 // Decodes a whole stream with the settings; the harness is kept for checks.
 std::unique_ptr<Harness> DecodeStream(const AnnexBStream &stream, const Settings &settings);
 

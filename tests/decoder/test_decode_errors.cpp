@@ -14,20 +14,6 @@
 namespace declib_test {
 namespace {
 
-std::vector<std::string> Md5sOf(const Harness &h)
-{
-    std::vector<std::string> md5s;
-    for (const Picture &p : h.Sink().Pictures())
-        md5s.push_back(md5Hex(p.I420()));
-    return md5s;
-}
-
-std::vector<std::string> Range(const std::vector<std::string> &all, size_t from, size_t to)
-{
-    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from),
-                                    all.begin() + static_cast<std::ptrdiff_t>(to));
-}
-
 // baseline_176x144 has IDR pictures at 0 and 6; sample 3 is spoiled.
 constexpr size_t kSpoiled = 3;
 constexpr size_t kNextIdr = 6;

@@ -11,20 +11,6 @@
 namespace declib_test {
 namespace {
 
-std::vector<std::string> Md5sOf(const Harness &h)
-{
-    std::vector<std::string> md5s;
-    for (const Picture &p : h.Sink().Pictures())
-        md5s.push_back(md5Hex(p.I420()));
-    return md5s;
-}
-
-std::vector<std::string> Slice(const std::vector<std::string> &all, size_t from, size_t to)
-{
-    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from),
-                                    all.begin() + static_cast<std::ptrdiff_t>(to));
-}
-
 struct ThresholdCase {
     const char *stream;
     size_t threshold;
@@ -209,8 +195,8 @@ TEST(DecLibReset, LikeASeekToTheNextIdrPicture)
         h.EndOfStream();
         const auto md5s = Md5sOf(h);
         ASSERT_EQ(md5s.size(), beforeSeek + 6) << "header again: " << headerAgain;
-        EXPECT_EQ(Slice(md5s, 0, beforeSeek), Slice(reference, 0, beforeSeek));
-        EXPECT_EQ(Slice(md5s, beforeSeek, md5s.size()), Slice(reference, 6, 12));
+        EXPECT_EQ(Range(md5s, 0, beforeSeek), Range(reference, 0, beforeSeek));
+        EXPECT_EQ(Range(md5s, beforeSeek, md5s.size()), Range(reference, 6, 12));
         EXPECT_FALSE(h.Reader().OverRead());
     }
 }

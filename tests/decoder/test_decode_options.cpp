@@ -126,14 +126,6 @@ TEST(DecLibOutputScaling, PicturesSmallerThanARowOrAPixelAreAnnouncedWithoutByte
     }
 }
 
-std::vector<std::string> Md5sOf(const Harness &h)
-{
-    std::vector<std::string> md5s;
-    for (const Picture &p : h.Sink().Pictures())
-        md5s.push_back(md5Hex(p.I420()));
-    return md5s;
-}
-
 TEST(DecLibDeblockingSkip, SkippingForAllPicturesChangesThemButNotTheirNumber)
 {
     for (const char *name : {"baseline_176x144.h264", "main_cavlc_320x240.h264"}) {
