@@ -305,172 +305,93 @@ TEST(DecoderWrapperLifecycle, DestroyingTheWrapperFreesAnOpenDecoderAndHeldSampl
 
 // --- reader ---------------------------------------------------------------------------
 
-struct Read {
-    int32_t result;
-    uint32_t size;
-    int32_t status;
-};
-
-Read GetDataSize(CMyDecoder11 &decoder)
+// Drives the reader side as the library does: "p" queues the next of the
+// samples, "g" is GetDataSize ("4/SIZE" or "0/sSTATUS"; "!" when it wrote
+// the other value), "rN" is ReadData of N bytes into a fresh buffer ("=COUNT"
+// and the buffer's bytes up to one beyond), "f" the pool's free buffers, "n"
+// the queued records, "e" queues the end of the stream, "a" aborts the input,
+// "s" starts it again, "x" flushes.
+std::string Reads(const std::vector<Bytes> &samples, const std::string &ops)
 {
-    Read r{0, 0xAAAAAAAA, 0x5555};
-    r.result = decoder.GetDataSize(&r.size, &r.status);
-    return r;
-}
-
-TEST(DecoderWrapperReader, HandsOutTheUnitsOfRecordsOfZeroOneAndThreeUnits)
-{
-    SamplePool pool(3, 128);
+    SamplePool pool(LONG(samples.size()) + 1, 128);
     Rig rig;
-    const Bytes one{0x65, 1, 2, 3, 4};
-    const std::vector<Bytes> three{{0x41, 1}, {0x41, 2, 2}, {0x41, 3, 3, 3}};
-    SamplePtr empty = pool.Make(Bytes{});
-    SamplePtr single = pool.Make(LengthPrefixed({one}));
-    SamplePtr triple = pool.Make(LengthPrefixed(three));
-    for (SamplePtr *s : {&empty, &single, &triple}) {
-        rig.input.PushSample(s->get());
-        s->reset(); // the queue's records hold the samples now
-    }
-
-    std::vector<Bytes> expected{one};
-    expected.insert(expected.end(), three.begin(), three.end());
-    // Buffers back in the pool after each unit is read: the empty sample at
-    // once, the single one after its unit, the triple one after its third.
-    const LONG freeAfter[] = {2, 2, 2, 3};
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const Read r = GetDataSize(rig.decoder);
-        ASSERT_EQ(r.result, 4) << "unit " << i;
-        EXPECT_EQ(r.status, 0x5555) << "status written with a unit";
-        ASSERT_EQ(r.size, expected[i].size()) << "unit " << i;
-        if (i == 0) {
-            EXPECT_EQ(pool.FreeCount(), 1) << "the empty sample is used up at once";
+    size_t next = 0;
+    std::ostringstream out;
+    std::istringstream in(ops);
+    for (std::string op; in >> op;) {
+        if (op == "p") {
+            SamplePtr sample = pool.Make(samples.at(next++));
+            rig.input.PushSample(sample.get()); // the queue's record holds it now
+        } else if (op == "g") {
+            uint32_t size = 0xAAAAAAAA;
+            int32_t status = 0x5555;
+            const int32_t result = rig.decoder.GetDataSize(&size, &status);
+            if (result == 4)
+                out << "4/" << size << (status != 0x5555 ? "!" : "");
+            else
+                out << result << "/s" << status << (size != 0xAAAAAAAA ? "!" : "");
+        } else if (op[0] == 'r') {
+            const uint32_t n = uint32_t(std::stoul(op.substr(1)));
+            Bytes buffer(n + 1, 0xEE);
+            const int32_t count = rig.decoder.ReadData(buffer.data(), n, 0);
+            out << '=' << count;
+            for (int32_t i = 0; i <= count && i <= int32_t(n); ++i)
+                out << ' ' << std::hex << int(buffer[size_t(i)]) << std::dec;
+        } else if (op == "f") {
+            out << "free=" << pool.FreeCount();
+        } else if (op == "n") {
+            out << "n=" << rig.input.GetCount();
+        } else if (op == "e") {
+            rig.input.PushEndOfStream();
+        } else if (op == "a") {
+            rig.decoder.AbortInput();
+        } else if (op == "s") {
+            rig.decoder.StartInput();
+        } else if (op == "x") {
+            rig.decoder.Flush();
         }
-        Bytes buffer(r.size);
-        EXPECT_EQ(rig.decoder.ReadData(buffer.data(), r.size, 0), int32_t(r.size));
-        EXPECT_EQ(buffer, expected[i]);
-        EXPECT_EQ(pool.FreeCount(), freeAfter[i]) << "after unit " << i;
+        if (op != "p" && op != "e" && op != "a" && op != "s" && op != "x") out << ' ';
     }
-
-    // Nothing queued: "no more input" at once; the library goes on later.
-    Read r = GetDataSize(rig.decoder);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.status, 6);
-    EXPECT_EQ(r.size, 0xAAAAAAAAu) << "size written without a unit";
-
-    rig.input.PushEndOfStream();
-    r = GetDataSize(rig.decoder);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.status, 5);
-    EXPECT_EQ(rig.input.GetCount(), 0u) << "the marker is used up";
-    r = GetDataSize(rig.decoder);
-    EXPECT_EQ(r.status, 6);
+    return out.str();
 }
 
-TEST(DecoderWrapperReader, RecordsAddedAfterNoMoreInputAreReadNext)
+TEST(DecoderWrapperReader, HandsOutTheQueuedUnitsOneByOne)
 {
-    SamplePool pool(1, 64);
+    const struct {
+        const char *name;
+        std::vector<Bytes> samples;
+        const char *ops, *expected;
+    } rows[] = {
+        // The empty sample is used up at once, each other one after its last
+        // unit; nothing queued is "no more input" at once, the end-of-stream
+        // marker is used up.
+        {"records of zero, one and three units",
+         {{}, LengthPrefixed({{0x65, 1, 2, 3, 4}}), LengthPrefixed({{0x41, 1}, {0x41, 2, 2}, {0x41, 3, 3, 3}})},
+         "p p p g f r5 f g r2 f g r3 f g r4 f g e g n g",
+         "4/5 free=2 =5 65 1 2 3 4 ee free=3 4/2 =2 41 1 ee free=3 4/3 =3 41 2 2 ee free=3 4/4 =4 41 3 3 3 ee free=4 "
+         "0/s6 0/s5 n=0 0/s6 "},
+        {"records added after no more input", {LengthPrefixed({{0x65, 9}})}, "g p g", "0/s6 4/2 "},
+        {"aborted input", {LengthPrefixed({{0x65, 9}})}, "p a g n s g", "0/s6 n=1 4/2 "},
+        {"samples without complete units are skipped",
+         {{}, {0, 0, 1}, {0, 0, 0, 9, 1, 2}, LengthPrefixed({{0x65, 7, 7}})},
+         "p p p p g f",
+         "4/3 free=4 "},
+        {"a unit of length 0", {LengthPrefixed({{}, {0x65, 1}})}, "p g r0 g", "4/0 =0 ee 4/2 "},
+        // A larger request gets the unit and a short count, a smaller one what it asked for.
+        {"requests beyond and within the unit",
+         {LengthPrefixed({{0x65, 1, 2}, {0x41, 0x99, 0x99}})},
+         "p g r64 g r2",
+         "4/3 =3 65 1 2 ee 4/3 =2 41 99 ee "},
+        {"a read without an announced unit", {}, "r8", "=0 ee "},
+        {"a flush drops the partly read sample",
+         {LengthPrefixed({{0x65, 1}, {0x65, 2}})},
+         "p g r2 f x f g",
+         "4/2 =2 65 1 ee free=1 free=2 0/s6 "},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(Reads(row.samples, row.ops), row.expected) << row.name;
     Rig rig;
-    EXPECT_EQ(GetDataSize(rig.decoder).status, 6);
-    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 9}}));
-    rig.input.PushSample(sample.get());
-    const Read r = GetDataSize(rig.decoder);
-    EXPECT_EQ(r.result, 4);
-    EXPECT_EQ(r.size, 2u);
-}
-
-TEST(DecoderWrapperReader, AbortedQueueGivesNoMoreInputEvenWithRecords)
-{
-    SamplePool pool(1, 64);
-    Rig rig;
-    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 9}}));
-    rig.input.PushSample(sample.get());
-    rig.decoder.AbortInput();
-    const Read r = GetDataSize(rig.decoder);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.status, 6);
-    EXPECT_EQ(rig.input.GetCount(), 1u);
-    rig.decoder.StartInput();
-    EXPECT_EQ(GetDataSize(rig.decoder).result, 4);
-}
-
-TEST(DecoderWrapperReader, SamplesWithoutCompleteUnitsAreSkipped)
-{
-    SamplePool pool(4, 64);
-    Rig rig;
-    const std::vector<Bytes> unitless = {{}, {0, 0, 1}, {0, 0, 0, 9, 1, 2}};
-    for (const Bytes &bytes : unitless) {
-        SamplePtr sample = pool.Make(bytes);
-        rig.input.PushSample(sample.get());
-    }
-    SamplePtr last = pool.Make(LengthPrefixed({{0x65, 7, 7}}));
-    rig.input.PushSample(last.get());
-    last.reset();
-    const Read r = GetDataSize(rig.decoder);
-    ASSERT_EQ(r.result, 4);
-    EXPECT_EQ(r.size, 3u);
-    EXPECT_EQ(pool.FreeCount(), 3);
-}
-
-TEST(DecoderWrapperReader, ZeroLengthUnitIsHandedOutAndMovesOn)
-{
-    SamplePool pool(1, 64);
-    Rig rig;
-    SamplePtr sample = pool.Make(LengthPrefixed({{}, {0x65, 1}}));
-    rig.input.PushSample(sample.get());
-    Read r = GetDataSize(rig.decoder);
-    ASSERT_EQ(r.result, 4);
-    EXPECT_EQ(r.size, 0u);
-    Bytes buffer(4, 0xEE);
-    EXPECT_EQ(rig.decoder.ReadData(buffer.data(), 0, 0), 0);
-    r = GetDataSize(rig.decoder);
-    ASSERT_EQ(r.result, 4);
-    EXPECT_EQ(r.size, 2u);
-}
-
-TEST(DecoderWrapperReader, RequestBeyondTheUnitNeverReadsPastIt)
-{
-    SamplePool pool(1, 64);
-    Rig rig;
-    // The first unit is followed, inside the same buffer, by a second one
-    // whose bytes must not leak into the first read.
-    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 1, 2}, {0x41, 0x99, 0x99}}));
-    rig.input.PushSample(sample.get());
-    ASSERT_EQ(GetDataSize(rig.decoder).size, 3u);
-    Bytes buffer(64, 0xEE);
-    EXPECT_EQ(rig.decoder.ReadData(buffer.data(), 64, 0), 3) << "a short count marks the unit corrupt";
-    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 4), (Bytes{0x65, 1, 2, 0xEE}));
-    // The reader has moved on to the second unit.
-    ASSERT_EQ(GetDataSize(rig.decoder).size, 3u);
-    EXPECT_EQ(rig.decoder.ReadData(buffer.data(), 2, 0), 2) << "a smaller request gets what it asked for";
-    EXPECT_EQ(buffer[0], 0x41);
-    EXPECT_EQ(buffer[2], 2) << "nothing written beyond the request";
-}
-
-TEST(DecoderWrapperReader, ReadWithoutAnnouncedUnitCopiesNothing)
-{
-    Rig rig;
-    Bytes buffer(8, 0xEE);
-    EXPECT_EQ(rig.decoder.ReadData(buffer.data(), 8, 0), 0);
-    EXPECT_EQ(buffer, Bytes(8, 0xEE));
     EXPECT_EQ(rig.decoder.GetDataSize(nullptr, nullptr), 0);
-}
-
-TEST(DecoderWrapperReader, FlushDropsThePartlyReadSample)
-{
-    SamplePool pool(1, 64);
-    Rig rig;
-    ASSERT_TRUE(rig.decoder.CreateDecoder());
-    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 1}, {0x65, 2}}));
-    rig.input.PushSample(sample.get());
-    sample.reset();
-    ASSERT_EQ(GetDataSize(rig.decoder).result, 4);
-    Bytes buffer(2);
-    rig.decoder.ReadData(buffer.data(), 2, 0);
-    EXPECT_EQ(pool.FreeCount(), 0);
-    rig.decoder.Flush();
-    EXPECT_EQ(pool.FreeCount(), 1);
-    EXPECT_EQ(GetDataSize(rig.decoder).status, 6);
-    rig.decoder.FreeDecoder();
 }
 
 // --- writer ---------------------------------------------------------------------------
