@@ -10,7 +10,7 @@
 #include "MyQuickTimeAPIs/MyQTSampleDescriptions.h"
 #include "MyQuickTimeAPIs/MySampleDescription.h"
 #include "media_builder.h"
-#include "refusal.h"
+#include "support/refusal.h"
 #include "support/debug_capture.h"
 #include "support/h264_writer.h"
 

@@ -6,7 +6,7 @@
 #include "MyH264/MyH264Refusals.h"
 #include "MyH264/MyH264SPS.h"
 #include "MyH264/MyRbsp.h"
-#include "refusal.h"
+#include "support/refusal.h"
 #include "support/debug_capture.h"
 #include "support/h264_writer.h"
 
