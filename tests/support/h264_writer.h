@@ -133,8 +133,8 @@ struct AvcCFields {
     uint8_t byte13_reserved = 0xE0;
     std::vector<std::vector<uint8_t>> sps{};
     std::vector<std::vector<uint8_t>> pps{};
-    std::optional<int32_t> atomSize{};  // default: the real size
-    uint32_t atomFormat = 0x61766343; // 'avcC'
+    std::optional<int32_t> atomSize{}; // default: the real size
+    uint32_t atomFormat = 0x61766343;  // 'avcC'
 };
 
 // The whole 'avcC' atom, size field included.
