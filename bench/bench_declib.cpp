@@ -6,6 +6,7 @@
 #include "AVCDecoderInstance.h"
 #include "OrvexIPPH264DecLib.h"
 #include "decoder/annexb_stream.h"
+#include "support/annexb.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -40,7 +41,7 @@ const AnnexBStream *Movie()
     static std::unique_ptr<AnnexBStream> movie = [] {
         try {
             return std::make_unique<AnnexBStream>(
-                declib_test::GroupSamples(declib_test::SplitAnnexB(declib_test::ReadFileBytes(MoviePath()))));
+                declib_test::GroupSamples(orvex::test::splitAnnexB(orvex::test::readFileBytes(MoviePath()))));
         } catch (const std::exception &) {
             return std::unique_ptr<AnnexBStream>();
         }

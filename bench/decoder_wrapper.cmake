@@ -4,7 +4,6 @@
 orvex_add_bench(NAME decoder_wrapper
   SOURCES
     bench_decoder_wrapper.cpp
-    ${PROJECT_SOURCE_DIR}/tests/decoder/annexb_stream.cpp
     ${PROJECT_SOURCE_DIR}/tests/decoder/movie_stream.cpp
   LIBS orvex_decoder orvex_declib_core)
 target_compile_definitions(bench_decoder_wrapper PRIVATE

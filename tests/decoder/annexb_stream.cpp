@@ -1,34 +1,8 @@
 #include "annexb_stream.h"
 
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
+#include "support/annexb.h"
 
 namespace declib_test {
-
-std::vector<Nal> SplitAnnexB(const std::vector<uint8_t> &bytes)
-{
-    std::vector<Nal> nals;
-    const size_t n = bytes.size();
-    size_t i = 0;
-    auto startCodeAt = [&](size_t p) { return p + 3 <= n && bytes[p] == 0 && bytes[p + 1] == 0 && bytes[p + 2] == 1; };
-    while (i < n && !startCodeAt(i))
-        ++i;
-    while (i < n) {
-        const size_t begin = i + 3;
-        size_t end = begin;
-        while (end < n && !startCodeAt(end))
-            ++end;
-        const size_t next = end;
-        while (end > begin && bytes[end - 1] == 0)
-            --end;
-        if (end > begin)
-            nals.emplace_back(bytes.begin() + static_cast<std::ptrdiff_t>(begin),
-                              bytes.begin() + static_cast<std::ptrdiff_t>(end));
-        i = next;
-    }
-    return nals;
-}
 
 AnnexBStream GroupSamples(const std::vector<Nal> &nals)
 {
@@ -61,13 +35,6 @@ AnnexBStream GroupSamples(const std::vector<Nal> &nals)
     return stream;
 }
 
-std::vector<uint8_t> ReadFileBytes(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot open " + path);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string StreamPath(const std::string &name)
 {
     return std::string(ORVEX_TEST_DATA_DIR) + "/decoder/" + name;
@@ -75,7 +42,7 @@ std::string StreamPath(const std::string &name)
 
 AnnexBStream LoadStream(const std::string &name)
 {
-    return GroupSamples(SplitAnnexB(ReadFileBytes(StreamPath(name))));
+    return GroupSamples(orvex::test::splitAnnexB(orvex::test::readFileBytes(StreamPath(name))));
 }
 
 } // namespace declib_test

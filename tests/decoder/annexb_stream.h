@@ -19,14 +19,10 @@ struct AnnexBStream {
     std::vector<Sample> samples;
 };
 
-// The NAL units of an Annex B byte stream, without start codes or the zero
-// bytes that trail a unit.
-std::vector<Nal> SplitAnnexB(const std::vector<uint8_t> &bytes);
 // The grouping described above; the first SPS and PPS go apart, later
 // parameter sets stay in their sample.
 AnnexBStream GroupSamples(const std::vector<Nal> &nals);
 
-std::vector<uint8_t> ReadFileBytes(const std::string &path);
 // A stream of tests/data/decoder by file name.
 std::string StreamPath(const std::string &name);
 AnnexBStream LoadStream(const std::string &name);

@@ -214,4 +214,18 @@ std::unique_ptr<Harness> DecodeStream(const AnnexBStream &stream, const Settings
     return harness;
 }
 
+std::vector<std::string> Md5sOf(const Harness &h)
+{
+    std::vector<std::string> md5s;
+    for (const Picture &p : h.Sink().Pictures())
+        md5s.push_back(md5Hex(p.I420()));
+    return md5s;
+}
+
+std::vector<std::string> Range(const std::vector<std::string> &all, size_t from, size_t to)
+{
+    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from),
+                                    all.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
 } // namespace declib_test

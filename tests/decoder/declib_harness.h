@@ -7,6 +7,7 @@
 
 #include "OrvexIPPH264DecLib.h"
 #include "annexb_stream.h"
+#include "support/ffmpeg_reference.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,13 @@
 #include <vector>
 
 namespace declib_test {
+
+using orvex::test::md5Hex;
+using orvex::test::packedPsnr;
+using orvex::test::psnr;
+using orvex::test::referenceFrames;
+using orvex::test::referenceMd5s;
+using orvex::test::referencePictureTypes;
 
 // One unit of a record; the size the reader announces may be made to differ
 // from the bytes it holds.
@@ -159,6 +167,11 @@ private:
     bool m_ready = false;
     std::vector<int32_t> m_results;
 };
+
+// The MD5 of every picture written, in I420 order as ffmpeg's framemd5 has it.
+std::vector<std::string> Md5sOf(const Harness &h);
+// The items from..to of a list of MD5s.
+std::vector<std::string> Range(const std::vector<std::string> &all, size_t from, size_t to);
 
 // Decodes a whole stream with the settings; the harness is kept for checks.
 std::unique_ptr<Harness> DecodeStream(const AnnexBStream &stream, const Settings &settings);

@@ -1,6 +1,5 @@
 #include "movie_stream.h"
 
-#include "annexb_stream.h"
 #include "length_prefixed.h"
 
 #include "MyQuickTimeAPIs/MyQTAPI.h"
@@ -144,27 +143,6 @@ MovieStream LoadMovie(const std::string &path)
         stream.samples.push_back(std::move(sample));
         if (sampleDuration <= 0) break;
         t = sampleTime + sampleDuration;
-    }
-    return stream;
-}
-
-MovieStream LoadAnnexB(const std::string &name)
-{
-    const declib_test::AnnexBStream annexB = declib_test::LoadStream(name);
-    MovieStream stream;
-    stream.path = declib_test::StreamPath(name);
-    stream.sps = annexB.sps;
-    stream.pps = annexB.pps;
-    // A bare image description: the fixed part only, no extensions.
-    std::vector<BYTE> description(86, 0);
-    const DWORD size = 86; // host order, as GetMediaSampleDescription leaves it
-    std::memcpy(description.data(), &size, sizeof size);
-    stream.description = std::make_shared<CMyImageDescription>(description.data(), DWORD(description.size()));
-    constexpr REFERENCE_TIME kFrame = 10000000 / 15;
-    REFERENCE_TIME t = 0;
-    for (const declib_test::Sample &units : annexB.samples) {
-        stream.samples.push_back({LengthPrefixed(units), t, t + kFrame});
-        t += kFrame;
     }
     return stream;
 }

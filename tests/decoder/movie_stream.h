@@ -2,8 +2,7 @@
 // the parameter sets of its configuration record, its image description,
 // and every sample's bytes (NAL units behind 4-byte big-endian lengths) with
 // its time stamps. Movies are read through the QuickTime layer (sample
-// offsets and sizes from the sample tables, bytes from the file); Annex B
-// streams are cut into one sample per picture.
+// offsets and sizes from the sample tables, bytes from the file).
 #ifndef ORVEX_TESTS_DECODER_MOVIE_STREAM_H
 #define ORVEX_TESTS_DECODER_MOVIE_STREAM_H
 
@@ -38,8 +37,6 @@ std::string DataPath(const std::string &relative);
 
 // Throws std::runtime_error when the movie has no H.264 video track.
 MovieStream LoadMovie(const std::string &path);
-// An Annex B stream of tests/data/decoder, 1/15 s per sample.
-MovieStream LoadAnnexB(const std::string &name);
 
 } // namespace wrapper_test
 

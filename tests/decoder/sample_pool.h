@@ -27,9 +27,9 @@ inline constexpr DWORD kSpsStreamId = 0x80000000;
 inline constexpr DWORD kPpsStreamId = 0x80000001;
 
 struct SampleFields {
-    std::vector<uint8_t> bytes;
-    std::optional<REFERENCE_TIME> start, stop;
-    std::optional<LONGLONG> mediaStart, mediaStop;
+    std::vector<uint8_t> bytes{};
+    std::optional<REFERENCE_TIME> start{}, stop{};
+    std::optional<LONGLONG> mediaStart{}, mediaStop{};
     DWORD streamId = 0;
     bool discontinuity = false;
 };

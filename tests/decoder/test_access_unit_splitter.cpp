@@ -3,7 +3,7 @@
 // next access unit.
 #include "AccessUnitSplitter.h"
 #include "SliceHeader.h"
-#include "bit_writer.h"
+#include "support/h264_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@ namespace declib_test {
 namespace {
 
 using namespace OrvexIPP::Detail;
+using namespace orvex::test;
 
 constexpr UnitRole A = UnitRole::Append;
 constexpr UnitRole N = UnitRole::StartsNext;
@@ -25,218 +26,117 @@ struct Step {
     UnitRole role;
 };
 
-struct SplitCase {
-    const char *name;
-    SpsFields sps;
-    PpsFields pps;
-    std::vector<std::pair<SliceFields, UnitRole>> slices; // after SPS and PPS
-};
-
-SliceFields Slice(void (*change)(SliceFields &))
+// An IDR I slice unless the fields say otherwise.
+SliceFields Idr(SliceFields f)
 {
-    SliceFields f;
-    change(f);
+    f.nal_unit_type = 5;
+    if (f.nal_ref_idc == 2) f.nal_ref_idc = 3;
+    if (f.slice_type == 5) f.slice_type = 7;
     return f;
 }
 
-SpsFields SpsOf(uint32_t pocType, bool frameMbsOnly = true)
+TEST(DecLibSliceRules, SlicesAreGroupedIntoPictures)
 {
-    SpsFields f;
-    f.pic_order_cnt_type = pocType;
-    f.frame_mbs_only_flag = frameMbsOnly;
-    return f;
-}
-
-PpsFields PpsOf(bool bottomFieldPoc, bool redundant)
-{
-    PpsFields f;
-    f.bottom_field_pic_order_in_frame_present_flag = bottomFieldPoc;
-    f.redundant_pic_cnt_present_flag = redundant;
-    return f;
-}
-
-class DecLibSliceRules : public testing::TestWithParam<SplitCase> {};
-
-TEST_P(DecLibSliceRules, SlicesAreGroupedIntoPictures)
-{
-    const SplitCase &c = GetParam();
-    ParameterSetTable sets;
-    AccessUnitSplitter splitter;
-    const auto sps = MakeSps(c.sps);
-    const auto pps = MakePps(c.pps);
-    EXPECT_EQ(splitter.Classify(sps.data(), sps.size(), sets).role, A);
-    EXPECT_EQ(splitter.Classify(pps.data(), pps.size(), sets).role, A);
-    for (size_t i = 0; i < c.slices.size(); ++i) {
-        const auto nal = MakeSlice(c.slices[i].first, c.sps, c.pps);
-        EXPECT_EQ(splitter.Classify(nal.data(), nal.size(), sets).role, c.slices[i].second) << "slice " << i;
+    const SpsFields poc0{.pic_order_cnt_type = 0}, poc1{.pic_order_cnt_type = 1}, fields{.frame_mbs_only_flag = false};
+    const PpsFields bottom{.pic_order_present_flag = true}, redundant{.redundant_pic_cnt_present_flag = true};
+    const struct {
+        const char *name;
+        SpsFields sps;
+        PpsFields pps;
+        std::vector<std::pair<SliceFields, UnitRole>> slices; // after SPS and PPS
+    } rows[] = {
+        {"second slice of a picture", {}, {}, {{Idr({}), A}, {Idr({.first_mb_in_slice = 40}), A}}},
+        {"slice at macroblock 0", {}, {}, {{Idr({}), A}, {Idr({.first_mb_in_slice = 40}), A}, {Idr({}), N}}},
+        {"frame_num differs", {}, {}, {{{.first_mb_in_slice = 5}, A}, {{.first_mb_in_slice = 9, .frame_num = 1}, N}}},
+        {"nal_ref_idc becomes 0",
+         poc0,
+         {},
+         {{{.first_mb_in_slice = 5}, A},
+          {{.nal_ref_idc = 0, .first_mb_in_slice = 9}, N},
+          {{.nal_ref_idc = 0, .first_mb_in_slice = 12}, A}}},
+        {"nal_ref_idc between non-zero values",
+         poc0,
+         {},
+         {{{.first_mb_in_slice = 5}, A}, {{.nal_ref_idc = 1, .first_mb_in_slice = 9}, A}}},
+        {"pic_order_cnt_lsb differs",
+         poc0,
+         {},
+         {{{.first_mb_in_slice = 5}, A}, {{.first_mb_in_slice = 9, .pic_order_cnt_lsb = 2}, N}}},
+        {"delta_pic_order_cnt_bottom differs",
+         poc0,
+         bottom,
+         {{{.first_mb_in_slice = 5}, A}, {{.first_mb_in_slice = 9, .delta_pic_order_cnt_bottom = -1}, N}}},
+        {"delta_pic_order_cnt of type 1 differs",
+         poc1,
+         bottom,
+         {{{.first_mb_in_slice = 5}, A}, {{.first_mb_in_slice = 9, .delta_pic_order_cnt = {0, 3}}, N}}},
+        {"field of the other parity",
+         fields,
+         {},
+         {{{.first_mb_in_slice = 5, .field_pic_flag = true}, A},
+          {{.first_mb_in_slice = 9, .field_pic_flag = true, .bottom_field_flag = true}, N},
+          {{.first_mb_in_slice = 9}, N}}},
+        {"IDR after non-IDR, then another idr_pic_id",
+         {},
+         {},
+         {{{.first_mb_in_slice = 5}, A},
+          {Idr({.first_mb_in_slice = 9}), N},
+          {Idr({.first_mb_in_slice = 12, .idr_pic_id = 1}), N}}},
+        {"redundant slice stays with its primary",
+         {},
+         redundant,
+         {{Idr({}), A}, {Idr({.redundant_pic_cnt = 1}), A}, {{.frame_num = 1}, N}}},
+    };
+    for (const auto &row : rows) {
+        ParameterSetTable sets;
+        AccessUnitSplitter splitter;
+        const auto sps = buildSps(row.sps);
+        const auto pps = buildPps(row.pps);
+        EXPECT_EQ(splitter.Classify(sps.data(), sps.size(), sets).role, A);
+        EXPECT_EQ(splitter.Classify(pps.data(), pps.size(), sets).role, A);
+        for (size_t i = 0; i < row.slices.size(); ++i) {
+            const auto nal = buildSlice(row.slices[i].first, row.sps, row.pps);
+            EXPECT_EQ(splitter.Classify(nal.data(), nal.size(), sets).role, row.slices[i].second)
+                << row.name << ", slice " << i;
+        }
     }
 }
 
-const SliceFields kIdr = Slice([](SliceFields &f) {
-    f.nal_unit_type = 5;
-    f.nal_ref_idc = 3;
-    f.slice_type = 7;
-});
-
-SliceFields IdrWith(void (*change)(SliceFields &))
+TEST(DecLibSliceRules, HeadersOutOfRangeAreCorrupt)
 {
-    SliceFields f = kIdr;
-    change(f);
-    return f;
+    const SliceFields rows[] = {
+        {.pic_parameter_set_id = 4},   // unknown PPS
+        {.pic_parameter_set_id = 999}, // beyond the table
+        {.slice_type = 10},
+        {.first_mb_in_slice = 99}, // beyond the picture
+        Idr({.slice_type = 0}),    // an IDR P slice
+        Idr({.nal_ref_idc = 0}),   // an IDR that is no reference
+        Idr({.idr_pic_id = 65536}),
+    };
+    for (const SliceFields &slice : rows) {
+        ParameterSetTable sets;
+        AccessUnitSplitter splitter;
+        const auto sps = buildSps({});
+        const auto pps = buildPps({});
+        splitter.Classify(sps.data(), sps.size(), sets);
+        splitter.Classify(pps.data(), pps.size(), sets);
+        const auto nal = buildSlice(slice, {}, {});
+        EXPECT_EQ(splitter.Classify(nal.data(), nal.size(), sets).role, C);
+        EXPECT_FALSE(splitter.HasPicture());
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, DecLibSliceRules,
-    testing::Values(SplitCase{"SecondSliceOfAPicture",
-                              SpsOf(2),
-                              PpsOf(false, false),
-                              {{kIdr, A}, {IdrWith([](SliceFields &f) { f.first_mb_in_slice = 40; }), A}}},
-                    SplitCase{"SliceAtMacroblockZeroStartsAPicture",
-                              SpsOf(2),
-                              PpsOf(false, false),
-                              {{kIdr, A}, {IdrWith([](SliceFields &f) { f.first_mb_in_slice = 40; }), A}, {kIdr, N}}},
-                    SplitCase{"FrameNumDiffers",
-                              SpsOf(2),
-                              PpsOf(false, false),
-                              {{Slice([](SliceFields &f) { f.first_mb_in_slice = 5; }), A},
-                               {Slice([](SliceFields &f) {
-                                    f.first_mb_in_slice = 9;
-                                    f.frame_num = 1;
-                                }),
-                                N}}},
-                    SplitCase{"NalRefIdcBecomesZero",
-                              SpsOf(0),
-                              PpsOf(false, false),
-                              {{Slice([](SliceFields &f) { f.first_mb_in_slice = 5; }), A},
-                               {Slice([](SliceFields &f) {
-                                    f.first_mb_in_slice = 9;
-                                    f.nal_ref_idc = 0;
-                                }),
-                                N},
-                               {Slice([](SliceFields &f) {
-                                    f.first_mb_in_slice = 12;
-                                    f.nal_ref_idc = 0;
-                                }),
-                                A}}},
-                    SplitCase{"NalRefIdcChangesBetweenNonZeroValues",
-                              SpsOf(0),
-                              PpsOf(false, false),
-                              {{Slice([](SliceFields &f) { f.first_mb_in_slice = 5; }), A},
-                               {Slice([](SliceFields &f) {
-                                    f.first_mb_in_slice = 9;
-                                    f.nal_ref_idc = 1;
-                                }),
-                                A}}},
-                    SplitCase{"OrderCountLsbDiffers",
-                              SpsOf(0),
-                              PpsOf(false, false),
-                              {{Slice([](SliceFields &f) { f.first_mb_in_slice = 5; }), A},
-                               {Slice([](SliceFields &f) {
-                                    f.first_mb_in_slice = 9;
-                                    f.pic_order_cnt_lsb = 2;
-                                }),
-                                N}}},
-                    SplitCase{"DeltaOrderCountBottomDiffers",
-                              SpsOf(0),
-                              PpsOf(true, false),
-                              {{Slice([](SliceFields &f) { f.first_mb_in_slice = 5; }), A},
-                               {Slice([](SliceFields &f) {
-                                    f.first_mb_in_slice = 9;
-                                    f.delta_pic_order_cnt_bottom = -1;
-                                }),
-                                N}}},
-                    SplitCase{"DeltaOrderCountOfType1Differs",
-                              SpsOf(1),
-                              PpsOf(true, false),
-                              {{Slice([](SliceFields &f) { f.first_mb_in_slice = 5; }), A},
-                               {Slice([](SliceFields &f) {
-                                    f.first_mb_in_slice = 9;
-                                    f.delta_pic_order_cnt[1] = 3;
-                                }),
-                                N}}},
-                    SplitCase{"FieldOfTheOtherParity",
-                              SpsOf(2, false),
-                              PpsOf(false, false),
-                              {{Slice([](SliceFields &f) {
-                                    f.first_mb_in_slice = 5;
-                                    f.field_pic_flag = true;
-                                }),
-                                A},
-                               {Slice([](SliceFields &f) {
-                                    f.first_mb_in_slice = 9;
-                                    f.field_pic_flag = true;
-                                    f.bottom_field_flag = true;
-                                }),
-                                N},
-                               {Slice([](SliceFields &f) { f.first_mb_in_slice = 9; }), N}}},
-                    SplitCase{"IdrAfterNonIdrAndIdrPicIdDiffers",
-                              SpsOf(2),
-                              PpsOf(false, false),
-                              {{Slice([](SliceFields &f) { f.first_mb_in_slice = 5; }), A},
-                               {IdrWith([](SliceFields &f) { f.first_mb_in_slice = 9; }), N},
-                               {IdrWith([](SliceFields &f) {
-                                    f.first_mb_in_slice = 12;
-                                    f.idr_pic_id = 1;
-                                }),
-                                N}}},
-                    SplitCase{"RedundantSliceStaysWithItsPrimary",
-                              SpsOf(2),
-                              PpsOf(false, true),
-                              {{kIdr, A},
-                               {IdrWith([](SliceFields &f) { f.redundant_pic_cnt = 1; }), A},
-                               {Slice([](SliceFields &f) { f.frame_num = 1; }), N}}}),
-    [](const auto &info) { return std::string(info.param.name); });
-
-struct HeaderRefusal {
-    const char *name;
-    SliceFields slice;
-};
-
-class DecLibSliceHeaderRefused : public testing::TestWithParam<HeaderRefusal> {};
-
-TEST_P(DecLibSliceHeaderRefused, IsCorrupt)
-{
-    ParameterSetTable sets;
-    AccessUnitSplitter splitter;
-    const SpsFields spsFields;
-    const PpsFields ppsFields;
-    const auto sps = MakeSps(spsFields);
-    const auto pps = MakePps(ppsFields);
-    splitter.Classify(sps.data(), sps.size(), sets);
-    splitter.Classify(pps.data(), pps.size(), sets);
-    const auto nal = MakeSlice(GetParam().slice, spsFields, ppsFields);
-    EXPECT_EQ(splitter.Classify(nal.data(), nal.size(), sets).role, C);
-    EXPECT_FALSE(splitter.HasPicture());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Fields, DecLibSliceHeaderRefused,
-    testing::Values(HeaderRefusal{"UnknownPps", Slice([](SliceFields &f) { f.pic_parameter_set_id = 4; })},
-                    HeaderRefusal{"PpsIdBeyondTheTable", Slice([](SliceFields &f) { f.pic_parameter_set_id = 999; })},
-                    HeaderRefusal{"SliceType10", Slice([](SliceFields &f) { f.slice_type = 10; })},
-                    HeaderRefusal{"MacroblockBeyondThePicture",
-                                  Slice([](SliceFields &f) { f.first_mb_in_slice = 99; })},
-                    HeaderRefusal{"IdrWithAPSlice", IdrWith([](SliceFields &f) { f.slice_type = 5; })},
-                    HeaderRefusal{"IdrThatIsNotAReference", IdrWith([](SliceFields &f) { f.nal_ref_idc = 0; })},
-                    HeaderRefusal{"IdrPicIdAbove65535", IdrWith([](SliceFields &f) { f.idr_pic_id = 65536; })}),
-    [](const auto &info) { return std::string(info.param.name); });
 
 class DecLibSplitter : public testing::Test {
 protected:
     void SetUp() override
     {
-        const auto sps = MakeSps(m_sps);
-        const auto pps = MakePps(m_pps);
+        const auto sps = buildSps(m_sps);
+        const auto pps = buildPps(m_pps);
         m_splitter.Classify(sps.data(), sps.size(), m_sets);
         m_splitter.Classify(pps.data(), pps.size(), m_sets);
     }
     UnitRole Role(const std::vector<uint8_t> &nal) { return m_splitter.Classify(nal.data(), nal.size(), m_sets).role; }
-    std::vector<uint8_t> SliceNal(uint32_t frameNum)
-    {
-        SliceFields f;
-        f.frame_num = frameNum;
-        return MakeSlice(f, m_sps, m_pps);
-    }
+    std::vector<uint8_t> SliceNal(uint32_t frameNum) { return buildSlice({.frame_num = frameNum}, m_sps, m_pps); }
 
     SpsFields m_sps;
     PpsFields m_pps;
@@ -257,8 +157,8 @@ TEST_F(DecLibSplitter, NonPictureUnitsAfterAPictureStartTheNextAccessUnit)
 {
     const std::vector<std::vector<uint8_t>> openers{{0x06, 0x05, 0x01, 0x80},
                                                     {0x09, 0xF0},
-                                                    MakeSps(m_sps),
-                                                    MakePps(m_pps),
+                                                    buildSps(m_sps),
+                                                    buildPps(m_pps),
                                                     {0x0E, 0x80},
                                                     {0x0F, 0x80},
                                                     {0x10, 0x80},
@@ -299,39 +199,28 @@ TEST_F(DecLibSplitter, CorruptUnitsLeaveTheStateAlone)
     EXPECT_EQ(Role({0x41}), C);                   // slice without payload
     EXPECT_EQ(Role({0x41, 0x00, 0x00, 0x00}), C); // ue(v) that never ends
     EXPECT_TRUE(m_splitter.HasPicture());
-    SliceFields f;
-    f.first_mb_in_slice = 50;
-    f.frame_num = 3;
-    EXPECT_EQ(Role(MakeSlice(f, m_sps, m_pps)), A);
+    EXPECT_EQ(Role(buildSlice({.first_mb_in_slice = 50, .frame_num = 3}, m_sps, m_pps)), A);
 }
 
 TEST_F(DecLibSplitter, ParameterSetsAreStoredForTheSlicesAfterThem)
 {
-    PpsFields other;
-    other.pic_parameter_set_id = 7;
-    SliceFields f;
-    f.pic_parameter_set_id = 7;
-    EXPECT_EQ(Role(MakeSlice(f, m_sps, other)), C);
-    const auto pps = MakePps(other);
+    const PpsFields other{.pic_parameter_set_id = 7};
+    const SliceFields f{.pic_parameter_set_id = 7};
+    EXPECT_EQ(Role(buildSlice(f, m_sps, other)), C);
+    const auto pps = buildPps(other);
     const UnitInfo info = m_splitter.Classify(pps.data(), pps.size(), m_sets);
     EXPECT_EQ(info.role, A);
     EXPECT_EQ(info.type, 8u);
     EXPECT_EQ(info.parameterSetId, 7u);
-    EXPECT_EQ(Role(MakeSlice(f, m_sps, other)), A);
+    EXPECT_EQ(Role(buildSlice(f, m_sps, other)), A);
 }
 
 TEST_F(DecLibSplitter, AnotherPpsIdStartsAPicture)
 {
-    PpsFields second;
-    second.pic_parameter_set_id = 1;
-    const auto pps = MakePps(second);
-    EXPECT_EQ(Role(pps), A);
-    SliceFields f;
-    f.first_mb_in_slice = 5;
-    EXPECT_EQ(Role(MakeSlice(f, m_sps, m_pps)), A);
-    f.first_mb_in_slice = 9;
-    f.pic_parameter_set_id = 1;
-    EXPECT_EQ(Role(MakeSlice(f, m_sps, second)), N);
+    const PpsFields second{.pic_parameter_set_id = 1};
+    EXPECT_EQ(Role(buildPps(second)), A);
+    EXPECT_EQ(Role(buildSlice({.first_mb_in_slice = 5}, m_sps, m_pps)), A);
+    EXPECT_EQ(Role(buildSlice({.first_mb_in_slice = 9, .pic_parameter_set_id = 1}, m_sps, second)), N);
 }
 
 TEST_F(DecLibSplitter, RestartForgetsThePicture)
@@ -344,28 +233,23 @@ TEST_F(DecLibSplitter, RestartForgetsThePicture)
 
 TEST(DecLibSliceHeader, ReadsTheFieldsOfAnEncodersSlice)
 {
-    SpsFields spsFields;
-    spsFields.pic_order_cnt_type = 0;
-    spsFields.log2_max_frame_num_minus4 = 2;
-    PpsFields ppsFields;
-    ppsFields.bottom_field_pic_order_in_frame_present_flag = true;
-    ppsFields.redundant_pic_cnt_present_flag = true;
+    const SpsFields spsFields{.log2_max_frame_num_minus4 = 2, .pic_order_cnt_type = 0};
+    const PpsFields ppsFields{.pic_order_present_flag = true, .redundant_pic_cnt_present_flag = true};
     ParameterSetTable sets;
-    const auto spsNal = MakeSps(spsFields);
+    const auto spsNal = buildSps(spsFields);
     const auto sps = ParseSequenceParameterSet(spsNal.data(), spsNal.size());
-    const auto ppsNal = MakePps(ppsFields);
+    const auto ppsNal = buildPps(ppsFields);
     const auto pps = ParsePictureParameterSet(ppsNal.data(), ppsNal.size());
     ASSERT_TRUE(sps && pps);
     sets.Store(*sps);
     sets.Store(*pps);
-    SliceFields f = kIdr;
-    f.first_mb_in_slice = 17;
-    f.frame_num = 45;
-    f.idr_pic_id = 300;
-    f.pic_order_cnt_lsb = 40;
-    f.delta_pic_order_cnt_bottom = -7;
-    f.redundant_pic_cnt = 127;
-    const auto nal = MakeSlice(f, spsFields, ppsFields);
+    SliceFields f = Idr({.first_mb_in_slice = 17,
+                         .frame_num = 45,
+                         .idr_pic_id = 300,
+                         .pic_order_cnt_lsb = 40,
+                         .delta_pic_order_cnt_bottom = -7,
+                         .redundant_pic_cnt = 127});
+    const auto nal = buildSlice(f, spsFields, ppsFields);
     const auto sh = ParseSliceHeader(nal.data(), nal.size(), sets);
     ASSERT_TRUE(sh);
     EXPECT_EQ(sh->first_mb_in_slice, 17u);
@@ -379,7 +263,7 @@ TEST(DecLibSliceHeader, ReadsTheFieldsOfAnEncodersSlice)
     EXPECT_EQ(sh->nal_ref_idc, 3u);
 
     f.redundant_pic_cnt = 128;
-    const auto bad = MakeSlice(f, spsFields, ppsFields);
+    const auto bad = buildSlice(f, spsFields, ppsFields);
     EXPECT_FALSE(ParseSliceHeader(bad.data(), bad.size(), sets));
 }
 

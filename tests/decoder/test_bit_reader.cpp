@@ -1,9 +1,10 @@
 // The bounded bit reader and the removal of emulation prevention bytes.
 #include "BitReader.h"
-#include "bit_writer.h"
+#include "support/h264_writer.h"
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <vector>
 
 namespace declib_test {
@@ -11,124 +12,96 @@ namespace {
 
 using OrvexIPP::Detail::BitReader;
 using OrvexIPP::Detail::UnescapeRbsp;
+using Bytes = std::vector<uint8_t>;
 
-TEST(DecLibBitReader, ReadsFixedWidthFieldsMostSignificantBitFirst)
+// "uN", "ue", "se", "skipN", "fail" and "left" in turn; the results joined by
+// blanks, then "failed" if the reader has failed.
+std::string Read(const uint8_t *data, size_t size, const std::string &ops)
 {
-    const std::vector<uint8_t> bytes{0xA5, 0x0F, 0xF0, 0x12, 0x34, 0x56, 0x78};
-    BitReader bits(bytes.data(), bytes.size());
-    EXPECT_EQ(bits.U(1), 1u);
-    EXPECT_EQ(bits.U(3), 2u);
-    EXPECT_EQ(bits.U(4), 5u);
-    EXPECT_EQ(bits.U(12), 0x0FFu);
-    EXPECT_EQ(bits.U(0), 0u);
-    EXPECT_EQ(bits.U(32), 0x0123'4567u);
-    EXPECT_EQ(bits.BitsLeft(), 4u);
-    EXPECT_FALSE(bits.Failed());
+    BitReader bits(data, size);
+    std::ostringstream out;
+    std::istringstream in(ops);
+    for (std::string op; in >> op;) {
+        if (op == "ue")
+            out << bits.Ue() << ' ';
+        else if (op == "se")
+            out << bits.Se() << ' ';
+        else if (op == "left")
+            out << bits.BitsLeft() << ' ';
+        else if (op == "fail")
+            bits.Fail();
+        else if (op.rfind("skip", 0) == 0)
+            bits.Skip(unsigned(std::stoul(op.substr(4))));
+        else
+            out << bits.U(unsigned(std::stoul(op.substr(1)))) << ' ';
+    }
+    out << (bits.Failed() ? "failed" : "ok");
+    return out.str();
+}
+
+std::string Read(const Bytes &bytes, const std::string &ops)
+{
+    return Read(bytes.data(), bytes.size(), ops);
+}
+
+TEST(DecLibBitReader, ReadsFieldsAndFailsPastTheEnd)
+{
+    const struct {
+        Bytes bytes;
+        const char *ops, *expected;
+    } rows[] = {
+        {{0xA5, 0x0F, 0xF0, 0x12, 0x34, 0x56, 0x78}, "u1 u3 u4 u12 u0 u32 left", "1 2 5 255 0 19088743 4 ok"},
+        {{0xFF}, "u6 u3 u1 left", "63 0 0 0 failed"}, // stays failed, yielding zero
+        {{}, "ue", "0 failed"},
+        {{0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, "ue", "0 failed"}, // 32 leading zeros
+        {{0x80, 0x00}, "skip15 left skip2", "1 failed"},
+        {{0x80, 0x00}, "fail u1", "0 failed"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(Read(row.bytes, row.ops), row.expected) << row.ops;
+    const Bytes cut{0x01, 0xFF}; // seven zeros and the marker; the next byte is not the reader's
+    EXPECT_EQ(Read(cut.data(), 1, "ue"), "0 failed");
 }
 
 TEST(DecLibBitReader, ExpGolombCodesRoundTrip)
 {
-    const std::vector<uint32_t> unsignedValues{0, 1, 2, 3, 7, 8, 255, 65535, 0x7FFF'FFFF, 0xFFFF'FFFE};
-    const std::vector<int32_t> signedValues{0, 1, -1, 2, -2, 1000, -1000, INT32_MAX, -INT32_MAX};
-    BitWriter w;
-    for (uint32_t v : unsignedValues)
-        w.Ue(v);
-    for (int32_t v : signedValues)
-        w.Se(v);
-    w.Trailing();
-    BitReader bits(w.Bytes().data(), w.Bytes().size());
-    for (uint32_t v : unsignedValues)
-        EXPECT_EQ(bits.Ue(), v);
-    for (int32_t v : signedValues)
-        EXPECT_EQ(bits.Se(), v);
-    EXPECT_FALSE(bits.Failed());
+    orvex::test::BitWriter w;
+    std::string ops, expected;
+    for (uint32_t v : {0u, 1u, 2u, 3u, 7u, 8u, 255u, 65535u, 0x7FFF'FFFFu, 0xFFFF'FFFEu}) {
+        w.ue(v);
+        ops += "ue ";
+        expected += std::to_string(v) + ' ';
+    }
+    for (int32_t v : {0, 1, -1, 2, -2, 1000, -1000, INT32_MAX, -INT32_MAX}) {
+        w.se(v);
+        ops += "se ";
+        expected += std::to_string(v) + ' ';
+    }
+    EXPECT_EQ(Read(w.trailingBits().bytes(), ops), expected + "ok");
 }
 
-TEST(DecLibBitReader, ReadingPastTheEndFailsAndYieldsZero)
+TEST(DecLibUnescape, RemovesEmulationPreventionBytes)
 {
-    const std::vector<uint8_t> bytes{0xFF};
-    BitReader bits(bytes.data(), bytes.size());
-    EXPECT_EQ(bits.U(6), 0x3Fu);
-    EXPECT_EQ(bits.U(3), 0u);
-    EXPECT_TRUE(bits.Failed());
-    EXPECT_EQ(bits.U(1), 0u); // stays failed
-    EXPECT_EQ(bits.BitsLeft(), 0u);
-}
-
-TEST(DecLibBitReader, EmptyDataFailsAtOnce)
-{
-    BitReader bits(nullptr, 0);
-    EXPECT_EQ(bits.Ue(), 0u);
-    EXPECT_TRUE(bits.Failed());
-}
-
-TEST(DecLibBitReader, ExpGolombCutShortFails)
-{
-    // Seven zeros and the marker: seven more bits are needed, none follow.
-    const std::vector<uint8_t> bytes{0x01, 0xFF};
-    BitReader bits(bytes.data(), 1);
-    EXPECT_EQ(bits.Ue(), 0u);
-    EXPECT_TRUE(bits.Failed());
-}
-
-TEST(DecLibBitReader, ThirtyTwoLeadingZerosAreRefused)
-{
-    const std::vector<uint8_t> bytes{0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    BitReader bits(bytes.data(), bytes.size());
-    EXPECT_EQ(bits.Ue(), 0u);
-    EXPECT_TRUE(bits.Failed());
-}
-
-TEST(DecLibBitReader, SkipChecksTheEndAndFailMarks)
-{
-    const std::vector<uint8_t> bytes{0x80, 0x00};
-    BitReader bits(bytes.data(), bytes.size());
-    bits.Skip(15);
-    EXPECT_EQ(bits.BitsLeft(), 1u);
-    bits.Skip(2);
-    EXPECT_TRUE(bits.Failed());
-
-    BitReader other(bytes.data(), bytes.size());
-    other.Fail();
-    EXPECT_TRUE(other.Failed());
-    EXPECT_EQ(other.U(1), 0u);
-}
-
-struct UnescapeCase {
-    std::vector<uint8_t> in;
-    size_t maxBytes;
-    std::vector<uint8_t> out;
-};
-
-class DecLibUnescape : public testing::TestWithParam<UnescapeCase> {};
-
-TEST_P(DecLibUnescape, RemovesEmulationPreventionBytes)
-{
-    std::vector<uint8_t> rbsp{0xEE}; // replaced, not appended to
-    UnescapeRbsp(GetParam().in.data(), GetParam().in.size(), GetParam().maxBytes, rbsp);
-    EXPECT_EQ(rbsp, GetParam().out);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DecLibUnescape,
-    testing::Values(UnescapeCase{{0x01, 0x02}, 64, {0x01, 0x02}},
-                    UnescapeCase{{0x00, 0x00, 0x03, 0x01}, 64, {0x00, 0x00, 0x01}},
-                    UnescapeCase{{0x00, 0x00, 0x03, 0x00, 0x00, 0x03}, 64, {0x00, 0x00, 0x00, 0x00}},
-                    // A 3 after only one zero stays.
-                    UnescapeCase{{0x00, 0x03, 0x00, 0x03}, 64, {0x00, 0x03, 0x00, 0x03}},
-                    // After a removed 3 the zero count starts again.
-                    UnescapeCase{{0x00, 0x00, 0x03, 0x03}, 64, {0x00, 0x00, 0x03}},
-                    UnescapeCase{{0x11, 0x22, 0x33, 0x44}, 2, {0x11, 0x22}}, UnescapeCase{{}, 64, {}}));
-
-TEST(DecLibUnescape, WriterAndReaderAgreeOnEscapedPayloads)
-{
-    BitWriter w;
-    w.U(8, 0).U(8, 0).U(8, 1).U(8, 0).U(8, 0).U(8, 2).U(8, 0).U(8, 0).U(8, 0).U(8, 3).Trailing();
-    const auto nal = w.Nal(0x06);
-    std::vector<uint8_t> rbsp;
-    UnescapeRbsp(nal.data() + 1, nal.size() - 1, 1024, rbsp);
-    EXPECT_EQ(rbsp, w.Bytes());
-    EXPECT_GT(nal.size() - 1, w.Bytes().size());
+    const Bytes escaped = orvex::test::addEmulationPrevention({0, 0, 1, 0, 0, 2, 0, 0, 0, 3, 0x80});
+    const struct {
+        Bytes in;
+        size_t maxBytes;
+        Bytes out;
+    } rows[] = {
+        {{0x01, 0x02}, 64, {0x01, 0x02}},
+        {{0x00, 0x00, 0x03, 0x01}, 64, {0x00, 0x00, 0x01}},
+        {{0x00, 0x00, 0x03, 0x00, 0x00, 0x03}, 64, {0x00, 0x00, 0x00, 0x00}},
+        {{0x00, 0x03, 0x00, 0x03}, 64, {0x00, 0x03, 0x00, 0x03}}, // a 3 after only one zero stays
+        {{0x00, 0x00, 0x03, 0x03}, 64, {0x00, 0x00, 0x03}},       // after a removed 3 the count starts again
+        {{0x11, 0x22, 0x33, 0x44}, 2, {0x11, 0x22}},
+        {{}, 64, {}},
+        {escaped, 1024, {0, 0, 1, 0, 0, 2, 0, 0, 0, 3, 0x80}},
+    };
+    for (const auto &row : rows) {
+        Bytes rbsp{0xEE}; // replaced, not appended to
+        UnescapeRbsp(row.in.data(), row.in.size(), row.maxBytes, rbsp);
+        EXPECT_EQ(rbsp, row.out);
+    }
 }
 
 } // namespace

@@ -2,9 +2,9 @@
 // reports -1 and decoding goes on), units whose announced size is wrong,
 // empty units and records, refused parameter sets and parameters, and calls
 // out of order.
-#include "bit_writer.h"
+#include "support/h264_writer.h"
 #include "declib_harness.h"
-#include "ffmpeg_reference.h"
+#include "support/ffmpeg_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -13,20 +13,6 @@
 
 namespace declib_test {
 namespace {
-
-std::vector<std::string> Md5sOf(const Harness &h)
-{
-    std::vector<std::string> md5s;
-    for (const Picture &p : h.Sink().Pictures())
-        md5s.push_back(Md5Hex(p.I420()));
-    return md5s;
-}
-
-std::vector<std::string> Range(const std::vector<std::string> &all, size_t from, size_t to)
-{
-    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from),
-                                    all.begin() + static_cast<std::ptrdiff_t>(to));
-}
 
 // baseline_176x144 has IDR pictures at 0 and 6; sample 3 is spoiled.
 constexpr size_t kSpoiled = 3;
@@ -43,7 +29,7 @@ TEST_P(DecLibCorruptUnit, StepFailsOnceAndDecodingGoesOn)
 {
     const std::string name = "baseline_176x144.h264";
     auto stream = LoadStream(name);
-    const auto &reference = ReferenceMd5s(StreamPath(name));
+    const auto &reference = referenceMd5s(StreamPath(name));
     GetParam().spoil(stream.samples[kSpoiled]);
     Harness h;
     h.Play(stream);
@@ -63,15 +49,16 @@ INSTANTIATE_TEST_SUITE_P(Kinds, DecLibCorruptUnit,
                          testing::Values(CorruptCase{"ForbiddenBit", [](Sample &s) { s[0][0] |= 0x80; }},
                                          CorruptCase{"UnknownPictureParameterSet",
                                                      [](Sample &s) {
-                                                         SliceFields f;
+                                                         orvex::test::SliceFields f;
                                                          f.pic_parameter_set_id = 9;
-                                                         s[0] = MakeSlice(f, SpsFields{}, PpsFields{});
+                                                         s[0] =
+                                                             orvex::test::buildSlice(f, {.pic_order_cnt_type = 0}, {});
                                                      }},
                                          CorruptCase{"SliceTypeOutOfRange",
                                                      [](Sample &s) {
-                                                         BitWriter w;
-                                                         w.Ue(0).Ue(23).Ue(0).U(16, 0x1234).Trailing();
-                                                         s[0] = w.Nal(0x41);
+                                                         orvex::test::BitWriter w;
+                                                         w.ue(0).ue(23).ue(0).bits(0x1234, 16).trailingBits();
+                                                         s[0] = orvex::test::makeNalUnit(0x41, w.bytes());
                                                      }},
                                          CorruptCase{"HeaderOnly", [](Sample &s) { s[0].resize(1); }},
                                          CorruptCase{"Zeros",
@@ -93,7 +80,7 @@ TEST(DecLibCorruptUnit, InsideAPictureKeepsItsGoodSlices)
 {
     const std::string name = "baseline_slices_176x144.h264";
     auto stream = LoadStream(name);
-    const auto &reference = ReferenceMd5s(StreamPath(name));
+    const auto &reference = referenceMd5s(StreamPath(name));
     ASSERT_EQ(stream.samples[2].size(), 3u);
     stream.samples[2][1][0] |= 0x80;
     Harness h;
@@ -111,7 +98,7 @@ TEST(DecLibCorruptUnit, DamagedSliceDataIsConcealedWithoutAFailure)
 {
     const std::string name = "baseline_176x144.h264";
     auto stream = LoadStream(name);
-    const auto &reference = ReferenceMd5s(StreamPath(name));
+    const auto &reference = referenceMd5s(StreamPath(name));
     Nal &slice = stream.samples[kSpoiled][0];
     for (size_t i = slice.size() / 2; i < slice.size(); ++i)
         slice[i] = static_cast<uint8_t>(0x5A ^ i);
@@ -127,7 +114,7 @@ TEST(DecLibAnnouncedSize, TooLargeToHoldFailsTheStepWithoutReadingIt)
 {
     const std::string name = "baseline_176x144.h264";
     const auto stream = LoadStream(name);
-    const auto &reference = ReferenceMd5s(StreamPath(name));
+    const auto &reference = referenceMd5s(StreamPath(name));
     Harness h;
     ASSERT_EQ(h.SendHeader(stream.sps, stream.pps), 1);
     for (size_t i = 0; i < stream.samples.size(); ++i) {
@@ -180,7 +167,7 @@ TEST(DecLibEmptyInput, EmptyUnitsAndRecordsAndSeiOnlySamplesChangeNothing)
     h.EndOfStream();
     EXPECT_EQ(h.Count(AVCD_DECODE_ERROR), 0u);
     EXPECT_FALSE(h.Reader().OverRead());
-    EXPECT_EQ(Md5sOf(h), ReferenceMd5s(StreamPath(name)));
+    EXPECT_EQ(Md5sOf(h), referenceMd5s(StreamPath(name)));
 }
 
 struct HeaderCase {
@@ -205,7 +192,7 @@ TEST_P(DecLibDecodeHeaderRefusal, FailsAndAGoodHeaderStillWorksAfterwards)
     for (const Sample &s : stream.samples)
         h.Receive(MakeRecord(s));
     h.EndOfStream();
-    EXPECT_EQ(Md5sOf(h), ReferenceMd5s(StreamPath(name)));
+    EXPECT_EQ(Md5sOf(h), referenceMd5s(StreamPath(name)));
     EXPECT_FALSE(h.Reader().OverRead());
 }
 
@@ -223,10 +210,10 @@ INSTANTIATE_TEST_SUITE_P(
                                }},
                     HeaderCase{"PpsOfAnotherSps",
                                [](QueueReader &r, const AnnexBStream &s) {
-                                   PpsFields f;
+                                   orvex::test::PpsFields f;
                                    f.seq_parameter_set_id = 5;
                                    r.Push(MakeRecord(s.sps));
-                                   r.Push(MakeRecord(MakePps(f)));
+                                   r.Push(MakeRecord(orvex::test::buildPps(f)));
                                }},
                     HeaderCase{"SliceFirst",
                                [](QueueReader &r, const AnnexBStream &s) {
@@ -249,7 +236,7 @@ TEST(DecLibDecodeHeader, SeiBeforeTheSetsIsKeptForThePicture)
     for (const Sample &s : stream.samples)
         h.Receive(MakeRecord(s));
     h.EndOfStream();
-    EXPECT_EQ(Md5sOf(h), ReferenceMd5s(StreamPath(name)));
+    EXPECT_EQ(Md5sOf(h), referenceMd5s(StreamPath(name)));
 }
 
 struct ParamCase {

@@ -2,7 +2,7 @@
 // never reading beyond what is queued, one access unit per step, the drain
 // at the end of the stream, "no more input", resets and restarts.
 #include "declib_harness.h"
-#include "ffmpeg_reference.h"
+#include "support/ffmpeg_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -10,20 +10,6 @@
 
 namespace declib_test {
 namespace {
-
-std::vector<std::string> Md5sOf(const Harness &h)
-{
-    std::vector<std::string> md5s;
-    for (const Picture &p : h.Sink().Pictures())
-        md5s.push_back(Md5Hex(p.I420()));
-    return md5s;
-}
-
-std::vector<std::string> Slice(const std::vector<std::string> &all, size_t from, size_t to)
-{
-    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from),
-                                    all.begin() + static_cast<std::ptrdiff_t>(to));
-}
 
 struct ThresholdCase {
     const char *stream;
@@ -42,7 +28,7 @@ TEST_P(DecLibQueuedRecords, DecodingNeverAsksForARecordThatIsNotQueued)
     EXPECT_EQ(run->Count(AVCD_DECODE_END_OF_STREAM), 1u);
     EXPECT_EQ(run->Results().back(), AVCD_DECODE_END_OF_STREAM);
     EXPECT_EQ(run->Count(AVCD_DECODE_ERROR), 0u);
-    EXPECT_EQ(Md5sOf(*run), ReferenceMd5s(StreamPath(c.stream)));
+    EXPECT_EQ(Md5sOf(*run), referenceMd5s(StreamPath(c.stream)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Thresholds, DecLibQueuedRecords,
@@ -107,7 +93,7 @@ TEST(DecLibEndOfStream, DrainWritesEveryRemainingPictureAndReportsOnce)
     h.EndOfStream();
     EXPECT_EQ(h.Results().back(), AVCD_DECODE_END_OF_STREAM);
     EXPECT_EQ(h.Count(AVCD_DECODE_END_OF_STREAM), 1u);
-    EXPECT_EQ(Md5sOf(h), ReferenceMd5s(StreamPath(name)));
+    EXPECT_EQ(Md5sOf(h), referenceMd5s(StreamPath(name)));
     EXPECT_EQ(h.Reader().QueuedRecords(), 0u);
     EXPECT_FALSE(h.Reader().OverRead());
 }
@@ -142,7 +128,7 @@ TEST(DecLibEndOfStream, TheNextStreamDecodesAfterIt)
 {
     const std::string name = "baseline_176x144.h264";
     const auto stream = LoadStream(name);
-    const auto &reference = ReferenceMd5s(StreamPath(name));
+    const auto &reference = referenceMd5s(StreamPath(name));
     Harness h;
     h.Play(stream);
     h.Play(stream);
@@ -184,7 +170,7 @@ TEST(DecLibNoMoreInput, StepReturnsWithoutDecodingAndResumesLater)
     for (size_t i = 3; i < stream.samples.size(); ++i)
         h.Receive(MakeRecord(stream.samples[i]));
     h.EndOfStream();
-    EXPECT_EQ(Md5sOf(h), ReferenceMd5s(StreamPath(name)));
+    EXPECT_EQ(Md5sOf(h), referenceMd5s(StreamPath(name)));
     EXPECT_EQ(h.Count(AVCD_DECODE_ERROR), 0u);
     EXPECT_FALSE(h.Reader().OverRead());
 }
@@ -193,7 +179,7 @@ TEST(DecLibReset, LikeASeekToTheNextIdrPicture)
 {
     const std::string name = "baseline_176x144.h264";
     const auto stream = LoadStream(name);
-    const auto &reference = ReferenceMd5s(StreamPath(name));
+    const auto &reference = referenceMd5s(StreamPath(name));
     for (bool headerAgain : {true, false}) {
         Harness h;
         ASSERT_EQ(h.SendHeader(stream.sps, stream.pps), 1);
@@ -209,8 +195,8 @@ TEST(DecLibReset, LikeASeekToTheNextIdrPicture)
         h.EndOfStream();
         const auto md5s = Md5sOf(h);
         ASSERT_EQ(md5s.size(), beforeSeek + 6) << "header again: " << headerAgain;
-        EXPECT_EQ(Slice(md5s, 0, beforeSeek), Slice(reference, 0, beforeSeek));
-        EXPECT_EQ(Slice(md5s, beforeSeek, md5s.size()), Slice(reference, 6, 12));
+        EXPECT_EQ(Range(md5s, 0, beforeSeek), Range(reference, 0, beforeSeek));
+        EXPECT_EQ(Range(md5s, beforeSeek, md5s.size()), Range(reference, 6, 12));
         EXPECT_FALSE(h.Reader().OverRead());
     }
 }
@@ -225,7 +211,7 @@ TEST(DecLibReset, RightAfterTheHeaderKeepsTheParameterSets)
     for (const Sample &s : stream.samples)
         h.Receive(MakeRecord(s));
     h.EndOfStream();
-    EXPECT_EQ(Md5sOf(h), ReferenceMd5s(StreamPath(name)));
+    EXPECT_EQ(Md5sOf(h), referenceMd5s(StreamPath(name)));
 }
 
 TEST(DecLibReset, BeforeAnyInputIsHarmless)
@@ -235,7 +221,7 @@ TEST(DecLibReset, BeforeAnyInputIsHarmless)
     h.Decoder().Reset(0);
     h.Decoder().Reset(1);
     h.Play(LoadStream(name));
-    EXPECT_EQ(Md5sOf(h), ReferenceMd5s(StreamPath(name)));
+    EXPECT_EQ(Md5sOf(h), referenceMd5s(StreamPath(name)));
 }
 
 TEST(DecLibStream, NewParameterSetsInTheMiddleChangeThePictureSize)
@@ -255,8 +241,8 @@ TEST(DecLibStream, NewParameterSetsInTheMiddleChangeThePictureSize)
     for (size_t i = 1; i < b.samples.size(); ++i)
         h.Receive(MakeRecord(b.samples[i]));
     h.EndOfStream();
-    auto expected = ReferenceMd5s(StreamPath(first));
-    const auto &more = ReferenceMd5s(StreamPath(second));
+    auto expected = referenceMd5s(StreamPath(first));
+    const auto &more = referenceMd5s(StreamPath(second));
     expected.insert(expected.end(), more.begin(), more.end());
     EXPECT_EQ(Md5sOf(h), expected);
     ASSERT_EQ(h.Sink().Pictures().size(), expected.size());
@@ -276,7 +262,7 @@ TEST(DecLibStream, AllSamplesInOneRecordAreSplitIntoPictures)
         all.insert(all.end(), s.begin(), s.end());
     h.Receive(MakeRecord(all));
     h.EndOfStream();
-    EXPECT_EQ(Md5sOf(h), ReferenceMd5s(StreamPath(name)));
+    EXPECT_EQ(Md5sOf(h), referenceMd5s(StreamPath(name)));
     // One step per picture; the last one also drains.
     EXPECT_EQ(h.Results().size(), stream.samples.size());
 }
@@ -292,7 +278,7 @@ TEST(DecLibStream, ParameterSetsInTheFirstSampleNeedNoHeader)
     for (size_t i = 1; i < stream.samples.size(); ++i)
         h.Receive(MakeRecord(stream.samples[i]));
     h.EndOfStream();
-    EXPECT_EQ(Md5sOf(h), ReferenceMd5s(StreamPath(name)));
+    EXPECT_EQ(Md5sOf(h), referenceMd5s(StreamPath(name)));
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // skip for all or for non-reference pictures, and a change of the output
 // format between steps.
 #include "declib_harness.h"
-#include "ffmpeg_reference.h"
+#include "support/ffmpeg_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +50,7 @@ TEST_P(DecLibOutputScaling, PicturesHaveTheShiftedSizeAndTheScaledContent)
     EXPECT_FALSE(run->Reader().OverRead());
     const auto &pictures = run->Sink().Pictures();
     const std::string path = StreamPath(c.stream);
-    ASSERT_EQ(pictures.size(), ReferenceMd5s(path).size());
+    ASSERT_EQ(pictures.size(), referenceMd5s(path).size());
 
     const std::string filter = "scale=" + std::to_string(w) + ":" + std::to_string(h) + ":flags=bilinear" +
                                (c.format == AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24 ? ":in_range=pc" : "");
@@ -60,7 +60,7 @@ TEST_P(DecLibOutputScaling, PicturesHaveTheShiftedSizeAndTheScaledContent)
     const size_t cw = (w + 1) / 2, ch = (h + 1) / 2;
     const size_t frameBytes = packed ? size_t{w} * h * bytesPerPixel : size_t{w} * h + 2 * cw * ch;
     const auto &reference =
-        ReferenceFrames(path, packed ? (bytesPerPixel == 4 ? "bgra" : "bgr24") : "yuv420p", frameBytes, filter);
+        referenceFrames(path, packed ? (bytesPerPixel == 4 ? "bgra" : "bgr24") : "yuv420p", frameBytes, filter);
     ASSERT_EQ(reference.size(), pictures.size());
     for (size_t i = 0; i < pictures.size(); ++i) {
         const Picture &p = pictures[i];
@@ -68,13 +68,13 @@ TEST_P(DecLibOutputScaling, PicturesHaveTheShiftedSizeAndTheScaledContent)
         ASSERT_EQ(p.height, h);
         if (packed) {
             ASSERT_EQ(p.packed.size(), size_t{w} * h * bytesPerPixel);
-            EXPECT_GE(PackedPsnr(p.packed, bytesPerPixel, reference[i], bytesPerPixel, 3), 40.0) << "picture " << i;
+            EXPECT_GE(packedPsnr(p.packed, bytesPerPixel, reference[i], bytesPerPixel, 3), 40.0) << "picture " << i;
             continue;
         }
         ASSERT_EQ(p.y.size(), size_t{w} * h);
         ASSERT_EQ(p.cb.size(), cw * ch);
         ASSERT_EQ(p.cr.size(), p.cb.size());
-        EXPECT_GE(Psnr(p.I420(), reference[i]), 40.0) << "picture " << i;
+        EXPECT_GE(psnr(p.I420(), reference[i]), 40.0) << "picture " << i;
     }
 }
 
@@ -120,18 +120,10 @@ TEST(DecLibOutputScaling, PicturesSmallerThanARowOrAPixelAreAnnouncedWithoutByte
     }
 }
 
-std::vector<std::string> Md5sOf(const Harness &h)
-{
-    std::vector<std::string> md5s;
-    for (const Picture &p : h.Sink().Pictures())
-        md5s.push_back(Md5Hex(p.I420()));
-    return md5s;
-}
-
 TEST(DecLibDeblockingSkip, SkippingForAllPicturesChangesThemButNotTheirNumber)
 {
     for (const char *name : {"baseline_176x144.h264", "main_cavlc_320x240.h264"}) {
-        const auto &reference = ReferenceMd5s(StreamPath(name));
+        const auto &reference = referenceMd5s(StreamPath(name));
         Settings settings;
         settings.deblockingSkip = AVCD_DEBLOCKING_SKIP_ALL;
         auto run = DecodeStream(LoadStream(name), settings);
@@ -148,8 +140,8 @@ TEST(DecLibDeblockingSkip, SkippingForAllPicturesChangesThemButNotTheirNumber)
 TEST(DecLibDeblockingSkip, SkippingForNonReferencePicturesChangesOnlyThem)
 {
     const std::string name = "main_cavlc_bframes_176x144.h264";
-    const auto &reference = ReferenceMd5s(StreamPath(name));
-    const auto &types = ReferencePictureTypes(StreamPath(name));
+    const auto &reference = referenceMd5s(StreamPath(name));
+    const auto &types = referencePictureTypes(StreamPath(name));
     ASSERT_EQ(types.size(), reference.size());
     ASSERT_NE(std::count(types.begin(), types.end(), 'B'), 0);
     Settings settings;
@@ -173,14 +165,14 @@ TEST(DecLibDeblockingSkip, NonReferenceSkipLeavesAnAllReferenceStreamAlone)
     Settings settings;
     settings.deblockingSkip = AVCD_DEBLOCKING_SKIP_NON_REFERENCE;
     auto run = DecodeStream(LoadStream(name), settings);
-    EXPECT_EQ(Md5sOf(*run), ReferenceMd5s(StreamPath(name)));
+    EXPECT_EQ(Md5sOf(*run), referenceMd5s(StreamPath(name)));
 }
 
 TEST(DecLibDeblockingSkip, ChangesBetweenStepsTakeEffectOnLaterPictures)
 {
     const std::string name = "baseline_176x144.h264";
     const auto stream = LoadStream(name);
-    const auto &reference = ReferenceMd5s(StreamPath(name));
+    const auto &reference = referenceMd5s(StreamPath(name));
     Harness h;
     ASSERT_TRUE(h.Ready());
     ASSERT_EQ(h.SendHeader(stream.sps, stream.pps), 1);
@@ -206,8 +198,8 @@ TEST(DecLibOutputFormat, ChangesBetweenStepsApplyToTheNextPictureWritten)
 {
     const std::string name = "main_cavlc_320x240.h264";
     const auto stream = LoadStream(name);
-    const auto &reference = ReferenceMd5s(StreamPath(name));
-    const auto &rgb = ReferenceFrames(StreamPath(name), "bgr24", 320 * 240 * 3);
+    const auto &reference = referenceMd5s(StreamPath(name));
+    const auto &rgb = referenceFrames(StreamPath(name), "bgr24", 320 * 240 * 3);
     Harness h;
     ASSERT_TRUE(h.Ready());
     ASSERT_EQ(h.SendHeader(stream.sps, stream.pps), 1);
@@ -227,10 +219,10 @@ TEST(DecLibOutputFormat, ChangesBetweenStepsApplyToTheNextPictureWritten)
     ASSERT_GT(yuvPictures, 0u);
     for (size_t i = 0; i < pictures.size(); ++i) {
         if (i < yuvPictures) {
-            EXPECT_EQ(Md5Hex(pictures[i].I420()), reference[i]) << "picture " << i;
+            EXPECT_EQ(md5Hex(pictures[i].I420()), reference[i]) << "picture " << i;
         } else {
             ASSERT_EQ(pictures[i].packed.size(), 320u * 240u * 3u);
-            EXPECT_GE(PackedPsnr(pictures[i].packed, 3, rgb[i], 3, 3), 45.0) << "picture " << i;
+            EXPECT_GE(packedPsnr(pictures[i].packed, 3, rgb[i], 3, 3), 45.0) << "picture " << i;
         }
     }
 }

@@ -2,7 +2,7 @@
 // the ffmpeg program: picture count and MD5 of every YUV picture, and the
 // PSNR of the RGB conversions.
 #include "declib_harness.h"
-#include "ffmpeg_reference.h"
+#include "support/ffmpeg_reference.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ class DecLibYuvOutput : public testing::TestWithParam<std::tuple<StreamCase, int
 TEST_P(DecLibYuvOutput, EveryPictureMatchesFfmpegMd5)
 {
     const auto &[stream, format] = GetParam();
-    const auto &reference = ReferenceMd5s(StreamPath(stream.name), stream.yuvPixFmt);
+    const auto &reference = referenceMd5s(StreamPath(stream.name), stream.yuvPixFmt);
     ASSERT_FALSE(reference.empty());
     Settings settings;
     settings.format = format;
@@ -57,7 +57,7 @@ TEST_P(DecLibYuvOutput, EveryPictureMatchesFfmpegMd5)
     for (size_t i = 0; i < pictures.size(); ++i) {
         EXPECT_EQ(pictures[i].width, stream.width);
         EXPECT_EQ(pictures[i].height, stream.height);
-        EXPECT_EQ(Md5Hex(pictures[i].I420()), reference[i]) << "picture " << i;
+        EXPECT_EQ(md5Hex(pictures[i].I420()), reference[i]) << "picture " << i;
     }
 }
 
@@ -88,7 +88,7 @@ TEST_P(DecLibRgbOutput, MatchesFfmpegConversionWithin45dB)
 {
     const auto &[stream, rgb] = GetParam();
     const size_t pixels = size_t{stream.width} * stream.height;
-    const auto &reference = ReferenceFrames(StreamPath(stream.name), rgb.ffmpegPixFmt, pixels * rgb.theirBytes);
+    const auto &reference = referenceFrames(StreamPath(stream.name), rgb.ffmpegPixFmt, pixels * rgb.theirBytes);
     ASSERT_FALSE(reference.empty());
     Settings settings;
     settings.format = rgb.format;
@@ -102,7 +102,7 @@ TEST_P(DecLibRgbOutput, MatchesFfmpegConversionWithin45dB)
         ASSERT_EQ(p.height, stream.height);
         ASSERT_EQ(p.rowBytes, stream.width * rgb.ourBytes);
         ASSERT_EQ(p.packed.size(), pixels * rgb.ourBytes);
-        EXPECT_GE(PackedPsnr(p.packed, rgb.ourBytes, reference[i], rgb.theirBytes, 3), 45.0) << "picture " << i;
+        EXPECT_GE(packedPsnr(p.packed, rgb.ourBytes, reference[i], rgb.theirBytes, 3), 45.0) << "picture " << i;
         if (rgb.ourBytes == 4) {
             bool fourthBytesZero = true;
             for (size_t px = 0; px < pixels; ++px)
@@ -122,8 +122,8 @@ TEST(DecLibFullRangeRgb24, LimitedRangeStreamIsReadAsFullRange)
 {
     const StreamCase stream = kStreams[0];
     const size_t bytes = size_t{stream.width} * stream.height * 3;
-    const auto &asFull = ReferenceFrames(StreamPath(stream.name), "bgr24", bytes, "scale=in_range=pc");
-    const auto &asLimited = ReferenceFrames(StreamPath(stream.name), "bgr24", bytes);
+    const auto &asFull = referenceFrames(StreamPath(stream.name), "bgr24", bytes, "scale=in_range=pc");
+    const auto &asLimited = referenceFrames(StreamPath(stream.name), "bgr24", bytes);
     Settings settings;
     settings.format = AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24;
     auto h = DecodeStream(LoadStream(stream.name), settings);
@@ -131,8 +131,8 @@ TEST(DecLibFullRangeRgb24, LimitedRangeStreamIsReadAsFullRange)
     const auto &pictures = h->Sink().Pictures();
     ASSERT_EQ(pictures.size(), asFull.size());
     for (size_t i = 0; i < pictures.size(); ++i) {
-        EXPECT_GE(PackedPsnr(pictures[i].packed, 3, asFull[i], 3, 3), 45.0) << "picture " << i;
-        EXPECT_LT(PackedPsnr(pictures[i].packed, 3, asLimited[i], 3, 3), 45.0) << "picture " << i;
+        EXPECT_GE(packedPsnr(pictures[i].packed, 3, asFull[i], 3, 3), 45.0) << "picture " << i;
+        EXPECT_LT(packedPsnr(pictures[i].packed, 3, asLimited[i], 3, 3), 45.0) << "picture " << i;
     }
 }
 
@@ -155,7 +155,7 @@ TEST(DecLibFullRangeRgb24, FullRangeStreamGivesTheSameAsRgb24)
 TEST(DecLibRgbMatrix, Bt709StreamIsNotConvertedAsBt601)
 {
     const std::string name = "baseline_bt709_128x96.h264";
-    const auto &as601 = ReferenceFrames(StreamPath(name), "bgr24", 128 * 96 * 3, "scale=in_color_matrix=bt601");
+    const auto &as601 = referenceFrames(StreamPath(name), "bgr24", 128 * 96 * 3, "scale=in_color_matrix=bt601");
     Settings settings;
     settings.format = AVCD_PARAM_OUTPUT_FORMAT_ID_RGB24;
     auto h = DecodeStream(LoadStream(name), settings);
@@ -163,7 +163,7 @@ TEST(DecLibRgbMatrix, Bt709StreamIsNotConvertedAsBt601)
     const auto &pictures = h->Sink().Pictures();
     ASSERT_EQ(pictures.size(), as601.size());
     for (size_t i = 0; i < pictures.size(); ++i)
-        EXPECT_LT(PackedPsnr(pictures[i].packed, 3, as601[i], 3, 3), 40.0) << "picture " << i;
+        EXPECT_LT(packedPsnr(pictures[i].packed, 3, as601[i], 3, 3), 40.0) << "picture " << i;
 }
 
 } // namespace

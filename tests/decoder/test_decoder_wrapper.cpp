@@ -3,18 +3,18 @@
 // the writer building picture records, and the back-pressure wait of a step.
 #include "movie_stream.h"
 #include "sample_pool.h"
-#include "wrapper_pipeline.h"
 
 #include "H264DecodeFilter/MyDecoder11.h"
 #include "support/debug_capture.h"
+#include "support/h264_writer.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <cstring>
 #include <future>
 #include <map>
+#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace wrapper_test;
@@ -22,11 +22,6 @@ using namespace wrapper_test;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-void Settle()
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-}
 
 const MovieStream &Movie(const std::string &relative)
 {
@@ -310,172 +305,93 @@ TEST(DecoderWrapperLifecycle, DestroyingTheWrapperFreesAnOpenDecoderAndHeldSampl
 
 // --- reader ---------------------------------------------------------------------------
 
-struct Read {
-    int32_t result;
-    uint32_t size;
-    int32_t status;
-};
-
-Read GetDataSize(CMyDecoder11 &decoder)
+// Drives the reader side as the library does: "p" queues the next of the
+// samples, "g" is GetDataSize ("4/SIZE" or "0/sSTATUS"; "!" when it wrote
+// the other value), "rN" is ReadData of N bytes into a fresh buffer ("=COUNT"
+// and the buffer's bytes up to one beyond), "f" the pool's free buffers, "n"
+// the queued records, "e" queues the end of the stream, "a" aborts the input,
+// "s" starts it again, "x" flushes.
+std::string Reads(const std::vector<Bytes> &samples, const std::string &ops)
 {
-    Read r{0, 0xAAAAAAAA, 0x5555};
-    r.result = decoder.GetDataSize(&r.size, &r.status);
-    return r;
-}
-
-TEST(DecoderWrapperReader, HandsOutTheUnitsOfRecordsOfZeroOneAndThreeUnits)
-{
-    SamplePool pool(3, 128);
+    SamplePool pool(LONG(samples.size()) + 1, 128);
     Rig rig;
-    const Bytes one{0x65, 1, 2, 3, 4};
-    const std::vector<Bytes> three{{0x41, 1}, {0x41, 2, 2}, {0x41, 3, 3, 3}};
-    SamplePtr empty = pool.Make(Bytes{});
-    SamplePtr single = pool.Make(LengthPrefixed({one}));
-    SamplePtr triple = pool.Make(LengthPrefixed(three));
-    for (SamplePtr *s : {&empty, &single, &triple}) {
-        rig.input.PushSample(s->get());
-        s->reset(); // the queue's records hold the samples now
-    }
-
-    std::vector<Bytes> expected{one};
-    expected.insert(expected.end(), three.begin(), three.end());
-    // Buffers back in the pool after each unit is read: the empty sample at
-    // once, the single one after its unit, the triple one after its third.
-    const LONG freeAfter[] = {2, 2, 2, 3};
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const Read r = GetDataSize(rig.decoder);
-        ASSERT_EQ(r.result, 4) << "unit " << i;
-        EXPECT_EQ(r.status, 0x5555) << "status written with a unit";
-        ASSERT_EQ(r.size, expected[i].size()) << "unit " << i;
-        if (i == 0) {
-            EXPECT_EQ(pool.FreeCount(), 1) << "the empty sample is used up at once";
+    size_t next = 0;
+    std::ostringstream out;
+    std::istringstream in(ops);
+    for (std::string op; in >> op;) {
+        if (op == "p") {
+            SamplePtr sample = pool.Make(samples.at(next++));
+            rig.input.PushSample(sample.get()); // the queue's record holds it now
+        } else if (op == "g") {
+            uint32_t size = 0xAAAAAAAA;
+            int32_t status = 0x5555;
+            const int32_t result = rig.decoder.GetDataSize(&size, &status);
+            if (result == 4)
+                out << "4/" << size << (status != 0x5555 ? "!" : "");
+            else
+                out << result << "/s" << status << (size != 0xAAAAAAAA ? "!" : "");
+        } else if (op[0] == 'r') {
+            const uint32_t n = uint32_t(std::stoul(op.substr(1)));
+            Bytes buffer(n + 1, 0xEE);
+            const int32_t count = rig.decoder.ReadData(buffer.data(), n, 0);
+            out << '=' << count;
+            for (int32_t i = 0; i <= count && i <= int32_t(n); ++i)
+                out << ' ' << std::hex << int(buffer[size_t(i)]) << std::dec;
+        } else if (op == "f") {
+            out << "free=" << pool.FreeCount();
+        } else if (op == "n") {
+            out << "n=" << rig.input.GetCount();
+        } else if (op == "e") {
+            rig.input.PushEndOfStream();
+        } else if (op == "a") {
+            rig.decoder.AbortInput();
+        } else if (op == "s") {
+            rig.decoder.StartInput();
+        } else if (op == "x") {
+            rig.decoder.Flush();
         }
-        Bytes buffer(r.size);
-        EXPECT_EQ(rig.decoder.ReadData(buffer.data(), r.size, 0), int32_t(r.size));
-        EXPECT_EQ(buffer, expected[i]);
-        EXPECT_EQ(pool.FreeCount(), freeAfter[i]) << "after unit " << i;
+        if (op != "p" && op != "e" && op != "a" && op != "s" && op != "x") out << ' ';
     }
-
-    // Nothing queued: "no more input" at once; the library goes on later.
-    Read r = GetDataSize(rig.decoder);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.status, 6);
-    EXPECT_EQ(r.size, 0xAAAAAAAAu) << "size written without a unit";
-
-    rig.input.PushEndOfStream();
-    r = GetDataSize(rig.decoder);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.status, 5);
-    EXPECT_EQ(rig.input.GetCount(), 0u) << "the marker is used up";
-    r = GetDataSize(rig.decoder);
-    EXPECT_EQ(r.status, 6);
+    return out.str();
 }
 
-TEST(DecoderWrapperReader, RecordsAddedAfterNoMoreInputAreReadNext)
+TEST(DecoderWrapperReader, HandsOutTheQueuedUnitsOneByOne)
 {
-    SamplePool pool(1, 64);
+    const struct {
+        const char *name;
+        std::vector<Bytes> samples;
+        const char *ops, *expected;
+    } rows[] = {
+        // The empty sample is used up at once, each other one after its last
+        // unit; nothing queued is "no more input" at once, the end-of-stream
+        // marker is used up.
+        {"records of zero, one and three units",
+         {{}, LengthPrefixed({{0x65, 1, 2, 3, 4}}), LengthPrefixed({{0x41, 1}, {0x41, 2, 2}, {0x41, 3, 3, 3}})},
+         "p p p g f r5 f g r2 f g r3 f g r4 f g e g n g",
+         "4/5 free=2 =5 65 1 2 3 4 ee free=3 4/2 =2 41 1 ee free=3 4/3 =3 41 2 2 ee free=3 4/4 =4 41 3 3 3 ee free=4 "
+         "0/s6 0/s5 n=0 0/s6 "},
+        {"records added after no more input", {LengthPrefixed({{0x65, 9}})}, "g p g", "0/s6 4/2 "},
+        {"aborted input", {LengthPrefixed({{0x65, 9}})}, "p a g n s g", "0/s6 n=1 4/2 "},
+        {"samples without complete units are skipped",
+         {{}, {0, 0, 1}, {0, 0, 0, 9, 1, 2}, LengthPrefixed({{0x65, 7, 7}})},
+         "p p p p g f",
+         "4/3 free=4 "},
+        {"a unit of length 0", {LengthPrefixed({{}, {0x65, 1}})}, "p g r0 g", "4/0 =0 ee 4/2 "},
+        // A larger request gets the unit and a short count, a smaller one what it asked for.
+        {"requests beyond and within the unit",
+         {LengthPrefixed({{0x65, 1, 2}, {0x41, 0x99, 0x99}})},
+         "p g r64 g r2",
+         "4/3 =3 65 1 2 ee 4/3 =2 41 99 ee "},
+        {"a read without an announced unit", {}, "r8", "=0 ee "},
+        {"a flush drops the partly read sample",
+         {LengthPrefixed({{0x65, 1}, {0x65, 2}})},
+         "p g r2 f x f g",
+         "4/2 =2 65 1 ee free=1 free=2 0/s6 "},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(Reads(row.samples, row.ops), row.expected) << row.name;
     Rig rig;
-    EXPECT_EQ(GetDataSize(rig.decoder).status, 6);
-    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 9}}));
-    rig.input.PushSample(sample.get());
-    const Read r = GetDataSize(rig.decoder);
-    EXPECT_EQ(r.result, 4);
-    EXPECT_EQ(r.size, 2u);
-}
-
-TEST(DecoderWrapperReader, AbortedQueueGivesNoMoreInputEvenWithRecords)
-{
-    SamplePool pool(1, 64);
-    Rig rig;
-    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 9}}));
-    rig.input.PushSample(sample.get());
-    rig.decoder.AbortInput();
-    const Read r = GetDataSize(rig.decoder);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.status, 6);
-    EXPECT_EQ(rig.input.GetCount(), 1u);
-    rig.decoder.StartInput();
-    EXPECT_EQ(GetDataSize(rig.decoder).result, 4);
-}
-
-TEST(DecoderWrapperReader, SamplesWithoutCompleteUnitsAreSkipped)
-{
-    SamplePool pool(4, 64);
-    Rig rig;
-    const std::vector<Bytes> unitless = {{}, {0, 0, 1}, {0, 0, 0, 9, 1, 2}};
-    for (const Bytes &bytes : unitless) {
-        SamplePtr sample = pool.Make(bytes);
-        rig.input.PushSample(sample.get());
-    }
-    SamplePtr last = pool.Make(LengthPrefixed({{0x65, 7, 7}}));
-    rig.input.PushSample(last.get());
-    last.reset();
-    const Read r = GetDataSize(rig.decoder);
-    ASSERT_EQ(r.result, 4);
-    EXPECT_EQ(r.size, 3u);
-    EXPECT_EQ(pool.FreeCount(), 3);
-}
-
-TEST(DecoderWrapperReader, ZeroLengthUnitIsHandedOutAndMovesOn)
-{
-    SamplePool pool(1, 64);
-    Rig rig;
-    SamplePtr sample = pool.Make(LengthPrefixed({{}, {0x65, 1}}));
-    rig.input.PushSample(sample.get());
-    Read r = GetDataSize(rig.decoder);
-    ASSERT_EQ(r.result, 4);
-    EXPECT_EQ(r.size, 0u);
-    Bytes buffer(4, 0xEE);
-    EXPECT_EQ(rig.decoder.ReadData(buffer.data(), 0, 0), 0);
-    r = GetDataSize(rig.decoder);
-    ASSERT_EQ(r.result, 4);
-    EXPECT_EQ(r.size, 2u);
-}
-
-TEST(DecoderWrapperReader, RequestBeyondTheUnitNeverReadsPastIt)
-{
-    SamplePool pool(1, 64);
-    Rig rig;
-    // The first unit is followed, inside the same buffer, by a second one
-    // whose bytes must not leak into the first read.
-    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 1, 2}, {0x41, 0x99, 0x99}}));
-    rig.input.PushSample(sample.get());
-    ASSERT_EQ(GetDataSize(rig.decoder).size, 3u);
-    Bytes buffer(64, 0xEE);
-    EXPECT_EQ(rig.decoder.ReadData(buffer.data(), 64, 0), 3) << "a short count marks the unit corrupt";
-    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 4), (Bytes{0x65, 1, 2, 0xEE}));
-    // The reader has moved on to the second unit.
-    ASSERT_EQ(GetDataSize(rig.decoder).size, 3u);
-    EXPECT_EQ(rig.decoder.ReadData(buffer.data(), 2, 0), 2) << "a smaller request gets what it asked for";
-    EXPECT_EQ(buffer[0], 0x41);
-    EXPECT_EQ(buffer[2], 2) << "nothing written beyond the request";
-}
-
-TEST(DecoderWrapperReader, ReadWithoutAnnouncedUnitCopiesNothing)
-{
-    Rig rig;
-    Bytes buffer(8, 0xEE);
-    EXPECT_EQ(rig.decoder.ReadData(buffer.data(), 8, 0), 0);
-    EXPECT_EQ(buffer, Bytes(8, 0xEE));
     EXPECT_EQ(rig.decoder.GetDataSize(nullptr, nullptr), 0);
-}
-
-TEST(DecoderWrapperReader, FlushDropsThePartlyReadSample)
-{
-    SamplePool pool(1, 64);
-    Rig rig;
-    ASSERT_TRUE(rig.decoder.CreateDecoder());
-    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 1}, {0x65, 2}}));
-    rig.input.PushSample(sample.get());
-    sample.reset();
-    ASSERT_EQ(GetDataSize(rig.decoder).result, 4);
-    Bytes buffer(2);
-    rig.decoder.ReadData(buffer.data(), 2, 0);
-    EXPECT_EQ(pool.FreeCount(), 0);
-    rig.decoder.Flush();
-    EXPECT_EQ(pool.FreeCount(), 1);
-    EXPECT_EQ(GetDataSize(rig.decoder).status, 6);
-    rig.decoder.FreeDecoder();
 }
 
 // --- writer ---------------------------------------------------------------------------
@@ -491,129 +407,91 @@ int32_t Write(CMyDecoder11 &decoder, const Bytes &bytes)
     return decoder.WriteData(bytes.data(), uint32_t(bytes.size()));
 }
 
-// A wrapper that knows a 4 x 2 display (one 8 x 8 macroblock row would do
-// too, but the size comes from real parameter sets): the 6x2 test stream.
+// A wrapper that knows a 6 x 2 display, from parameter sets built here.
 struct WriterRig : Rig {
-    WriterRig()
-    {
-        const MovieStream &stream = Stream();
-        EXPECT_EQ(SetSets(decoder, stream), S_OK);
-        DWORD w = 0, h = 0;
-        decoder.GetDisplaySize(&w, &h);
-        width = w;
-        height = h;
-    }
+    WriterRig() { EXPECT_EQ(SetSets(decoder, Stream()), S_OK); }
     static const MovieStream &Stream()
     {
-        static const MovieStream stream = LoadAnnexB("baseline_6x2.h264");
+        // 6 x 2: one macroblock less 5 column pairs and 7 row pairs.
+        static const MovieStream stream = [] {
+            MovieStream s;
+            s.sps = orvex::test::buildSps({.pic_width_in_mbs_minus1 = 0,
+                                           .pic_height_in_map_units_minus1 = 0,
+                                           .frame_cropping_flag = true,
+                                           .frame_crop_right_offset = 5,
+                                           .frame_crop_bottom_offset = 7});
+            s.pps = orvex::test::buildPps({});
+            std::vector<BYTE> description(86, 0);
+            const DWORD size = 86; // host order, as GetMediaSampleDescription leaves it
+            std::memcpy(description.data(), &size, sizeof size);
+            s.description = std::make_shared<CMyImageDescription>(description.data(), DWORD(description.size()));
+            return s;
+        }();
         return stream;
     }
-    DWORD width = 0, height = 0;
 };
 
-TEST(DecoderWrapperWriter, YV12PictureGetsItsPlanesInYVUOrder)
+// Calls the writer side as the library does: "sN" is SetStatus(N), "wN:V"
+// writes N bytes of value V, "q" notes how many records are queued. Gives the
+// notes and every queued record as "fFORMAT WxH" and its pixel bytes run by
+// run ("12*1" is twelve bytes of 1).
+std::string Written(WriterRig &rig, const std::string &calls)
 {
-    WriterRig rig;
-    ASSERT_EQ(rig.width, 6u);
-    ASSERT_EQ(rig.height, 2u);
-    const Bytes y{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, u{20, 21, 22}, v{30, 31, 32};
-    EXPECT_EQ(Status(rig.decoder, 1), 0);
-    EXPECT_EQ(Write(rig.decoder, Bytes(y.begin(), y.begin() + 6)), 0);
-    EXPECT_EQ(Write(rig.decoder, Bytes(y.begin() + 6, y.end())), 0);
-    Status(rig.decoder, 3);
-    Write(rig.decoder, u);
-    Status(rig.decoder, 4);
-    Write(rig.decoder, v);
-    EXPECT_EQ(rig.output.GetCount(), 0u) << "queued only when complete";
-    Status(rig.decoder, 2);
-    ASSERT_EQ(rig.output.GetCount(), 1u);
-    auto record = rig.output.WaitPop();
-    auto *yuv = dynamic_cast<CMyYUVBuffer *>(record.get());
-    ASSERT_NE(yuv, nullptr);
-    EXPECT_EQ(yuv->GetFormat(), 1);
-    EXPECT_EQ(yuv->GetWidth(), 6u);
-    EXPECT_EQ(yuv->GetHeight(), 2u);
-    const BYTE *p = yuv->GetPixels().GetData();
-    Bytes expected = y;
-    expected.insert(expected.end(), v.begin(), v.end());
-    expected.insert(expected.end(), u.begin(), u.end());
-    EXPECT_EQ(Bytes(p, p + yuv->GetPixels().GetSize()), expected);
-}
-
-TEST(DecoderWrapperWriter, I420PictureGetsItsPlanesInYUVOrder)
-{
-    WriterRig rig;
-    ASSERT_EQ(SetFormat(rig.decoder, MEDIASUBTYPE_IYUV), S_OK);
-    Status(rig.decoder, 1);
-    Write(rig.decoder, Bytes(12, 1));
-    Status(rig.decoder, 3);
-    Write(rig.decoder, Bytes(3, 2));
-    Status(rig.decoder, 4);
-    Write(rig.decoder, Bytes(3, 3));
-    Status(rig.decoder, 2);
-    auto record = rig.output.WaitPop();
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->GetFormat(), 0);
-    const BYTE *p = record->GetPixels().GetData();
-    EXPECT_EQ(p[12], 2);
-    EXPECT_EQ(p[15], 3);
-}
-
-TEST(DecoderWrapperWriter, RGBPicturesByFormat)
-{
-    struct {
-        const GUID *subtype;
-        LONG format;
-        DWORD bytes;
-    } cases[] = {{&MEDIASUBTYPE_RGB32, 5, 48}, {&MEDIASUBTYPE_RGB24, 6, 36}};
-    for (const auto &c : cases) {
-        WriterRig rig;
-        ASSERT_EQ(SetFormat(rig.decoder, *c.subtype), S_OK);
-        Status(rig.decoder, 1);
-        Write(rig.decoder, Bytes(c.bytes + 10, 7)); // 10 bytes too many
-        Status(rig.decoder, 3);
-        Write(rig.decoder, Bytes(5, 9)); // no chroma plane in RGB: ignored
-        Status(rig.decoder, 2);
-        auto record = rig.output.WaitPop();
-        auto *rgb = dynamic_cast<CMyRGBBuffer *>(record.get());
-        ASSERT_NE(rgb, nullptr);
-        EXPECT_EQ(rgb->GetFormat(), c.format);
-        EXPECT_EQ(rgb->GetBytesWritten(), c.bytes);
-        EXPECT_EQ(rgb->GetPixels().GetSize(), c.bytes);
-        EXPECT_EQ(Bytes(rgb->GetData(), rgb->GetData() + c.bytes), Bytes(c.bytes, 7));
+    std::ostringstream out;
+    std::istringstream in(calls);
+    for (std::string call; in >> call;) {
+        if (call == "q") {
+            out << "q" << rig.output.GetCount() << ' ';
+        } else if (call[0] == 's') {
+            Status(rig.decoder, uint32_t(std::stoul(call.substr(1))));
+        } else {
+            const size_t colon = call.find(':');
+            Write(rig.decoder,
+                  Bytes(std::stoul(call.substr(1, colon - 1)), uint8_t(std::stoul(call.substr(colon + 1)))));
+        }
     }
+    while (rig.output.GetCount() > 0) {
+        const auto record = rig.output.WaitPop();
+        out << "f" << record->GetFormat() << ' ' << record->GetWidth() << 'x' << record->GetHeight();
+        const BYTE *p = record->GetPixels().GetData();
+        for (size_t i = 0, n = record->GetPixels().GetSize(); i < n;) {
+            size_t run = 1;
+            while (i + run < n && p[i + run] == p[i])
+                ++run;
+            out << ' ' << run << '*' << int(p[i]);
+            i += run;
+        }
+        out << ' ';
+    }
+    return out.str();
 }
 
-TEST(DecoderWrapperWriter, UnfinishedPictureIsReplacedByTheNext)
+TEST(DecoderWrapperWriter, RecordsByFormat)
 {
-    WriterRig rig;
-    Status(rig.decoder, 1);
-    Write(rig.decoder, Bytes(12, 1));
-    Status(rig.decoder, 1);
-    Write(rig.decoder, Bytes(12, 2));
-    Status(rig.decoder, 2);
-    EXPECT_EQ(rig.output.GetCount(), 1u);
-    auto record = rig.output.WaitPop();
-    EXPECT_EQ(record->GetPixels().GetData()[0], 2);
-}
-
-TEST(DecoderWrapperWriter, CallsOutOfOrderQueueNothing)
-{
-    WriterRig rig;
-    Status(rig.decoder, 2); // complete without a start
-    Write(rig.decoder, Bytes(4, 1));
-    Status(rig.decoder, 3);
-    Write(rig.decoder, Bytes(4, 1));
-    EXPECT_EQ(rig.decoder.SetStatus(nullptr), 0);
-    Status(rig.decoder, 99);
-    Write(rig.decoder, Bytes(4, 1));
-    EXPECT_EQ(rig.decoder.WriteData(nullptr, 5), 0);
-    EXPECT_EQ(rig.output.GetCount(), 0u);
-    // A picture completed twice is queued once.
-    Status(rig.decoder, 1);
-    Status(rig.decoder, 2);
-    Status(rig.decoder, 2);
-    EXPECT_EQ(rig.output.GetCount(), 1u);
+    const struct {
+        const GUID *subtype;
+        const char *calls, *expected;
+    } rows[] = {
+        // YV12: planes Y, V, U; queued only when complete.
+        {nullptr, "s1 w6:1 w6:1 s3 w3:2 s4 w3:3 q s2", "q0 f1 6x2 12*1 3*3 3*2 "},
+        {&MEDIASUBTYPE_IYUV, "s1 w12:1 s3 w3:2 s4 w3:3 s2", "f0 6x2 12*1 3*2 3*3 "},
+        // Packed: bytes beyond the picture and chroma planes are dropped.
+        {&MEDIASUBTYPE_RGB32, "s1 w58:7 s3 w5:9 s2", "f5 6x2 48*7 "},
+        {&MEDIASUBTYPE_RGB24, "s1 w46:7 s3 w5:9 s2", "f6 6x2 36*7 "},
+        // An unfinished picture is replaced by the next.
+        {nullptr, "s1 w12:1 s1 w12:2 s2", "f1 6x2 12*2 6*0 "},
+        // Calls out of order queue nothing; a picture completed twice is queued once.
+        {nullptr, "s2 w4:1 s3 w4:1 s99 w4:1 q s1 s2 s2", "q0 f1 6x2 18*0 "},
+    };
+    for (const auto &row : rows) {
+        WriterRig rig;
+        if (row.subtype) {
+            ASSERT_EQ(SetFormat(rig.decoder, *row.subtype), S_OK);
+        }
+        EXPECT_EQ(Written(rig, row.calls), row.expected) << row.calls;
+        EXPECT_EQ(rig.decoder.SetStatus(nullptr), 0);
+        EXPECT_EQ(rig.decoder.WriteData(nullptr, 5), 0);
+    }
 }
 
 TEST(DecoderWrapperWriter, LaterPicturesFollowANewFormat)
@@ -622,10 +500,7 @@ TEST(DecoderWrapperWriter, LaterPicturesFollowANewFormat)
     Status(rig.decoder, 1);
     Status(rig.decoder, 2);
     ASSERT_EQ(SetFormat(rig.decoder, MEDIASUBTYPE_RGB24), S_OK);
-    Status(rig.decoder, 1);
-    Status(rig.decoder, 2);
-    EXPECT_EQ(rig.output.WaitPop()->GetFormat(), 1);
-    EXPECT_EQ(rig.output.WaitPop()->GetFormat(), 6);
+    EXPECT_EQ(Written(rig, "s1 s2"), "f1 6x2 18*0 f6 6x2 36*0 ");
 }
 
 TEST(DecoderWrapperWriter, PictureRecordHasTheDisplaySizeOfA1080Stream)
@@ -641,106 +516,114 @@ TEST(DecoderWrapperWriter, PictureRecordHasTheDisplaySizeOfA1080Stream)
     EXPECT_EQ(record->GetPixels().GetSize(), 1920u * 1080u * 3 / 2);
 }
 
-// --- decode steps ----------------------------------------------------------------------
-
-// A decoder over a real stream, its header read and two samples queued:
-// ready for one step.
-struct StepRig {
-    explicit StepRig(const MovieStream &movie) : stream(movie)
+// A decoder over a real movie with its instance created and its header read
+// from the two parameter-set samples, as the filter starts streaming.
+struct StreamRig : Rig {
+    explicit StreamRig(const MovieStream &movie)
+        : pool(LONG(movie.samples.size()) + 4, LONG(movie.LargestSample() + 64))
     {
-        PipelineSettings settings;
-        settings.outputThread = false;
-        pipeline = std::make_unique<Pipeline>(stream, settings);
-        EXPECT_EQ(pipeline->SendParameterSets(), 1);
-        for (int i = 0; i < 2; ++i) {
-            SamplePtr sample = pipeline->Pool().Make(stream.samples[i].bytes);
-            pipeline->Input().PushSample(sample.get());
+        EXPECT_EQ(SetSets(decoder, movie), S_OK);
+        EXPECT_TRUE(decoder.CreateDecoder());
+        SamplePtr sps = pool.Make(LengthPrefixed({movie.sps}), kSpsStreamId);
+        SamplePtr pps = pool.Make(LengthPrefixed({movie.pps}), kPpsStreamId);
+        input.PushSample(sps.get());
+        input.PushSample(pps.get());
+        EXPECT_EQ(decoder.DecodeHeader(), 1);
+    }
+    ~StreamRig()
+    {
+        output.Abort();
+        decoder.FreeDecoder();
+        input.Clear();
+        output.ClearAll();
+    }
+    void Push(const MovieStream &movie, size_t count)
+    {
+        for (size_t i = 0; i < count; ++i) {
+            SamplePtr sample = pool.Make(movie.samples[i].bytes);
+            input.PushSample(sample.get());
         }
     }
     void FillOutput(int records)
     {
         for (int i = 0; i < records; ++i)
-            pipeline->Output().PushNewSegment(0, 0, 1.0);
+            output.PushNewSegment(0, 0, 1.0);
     }
-    const MovieStream &stream;
-    std::unique_ptr<Pipeline> pipeline;
+    SamplePool pool;
 };
 
-TEST(DecoderWrapperDecodeFrame, WaitsWhileMoreThanTenRecordsAreQueuedAndGoesOnWhenOneIsTaken)
+TEST(DecoderWrapperDecodeFrame, TwoQueuedSamplesSufficeForAStepThatTenQueuedRecordsDoNotHoldBack)
 {
-    StepRig rig(Movie("movies/video_only_faststart.mov"));
-    rig.FillOutput(11);
-    auto step = std::async(std::launch::async, [&] { return rig.pipeline->Decoder().DecodeFrame(); });
-    Settle();
-    EXPECT_EQ(step.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
-    EXPECT_EQ(rig.pipeline->Input().GetCount(), 2u) << "nothing decoded while waiting";
-    ASSERT_TRUE(rig.pipeline->Output().WaitPop());
-    EXPECT_GE(step.get(), 0);
-    EXPECT_LT(rig.pipeline->Input().GetCount(), 2u) << "the step read its sample";
+    const MovieStream &movie = Movie("movies/video_only_faststart.mov");
+    StreamRig rig(movie);
+    rig.Push(movie, 2);
+    rig.FillOutput(10);
+    EXPECT_GE(rig.decoder.DecodeFrame(), 0);
+    EXPECT_LT(rig.input.GetCount(), 2u) << "the step read its sample";
 }
 
-TEST(DecoderWrapperDecodeFrame, TenQueuedRecordsDoNotHoldAStepBack)
+TEST(DecoderWrapperDecodeFrame, MoreThanTenQueuedRecordsHoldAStepUntilOneIsTaken)
 {
-    StepRig rig(Movie("movies/video_only_faststart.mov"));
-    rig.FillOutput(10);
-    EXPECT_GE(rig.pipeline->Decoder().DecodeFrame(), 0);
-    EXPECT_LT(rig.pipeline->Input().GetCount(), 2u);
+    const MovieStream &movie = Movie("movies/video_only_faststart.mov");
+    StreamRig rig(movie);
+    rig.Push(movie, 2);
+    rig.FillOutput(11);
+    auto step = std::async(std::launch::async, [&] { return rig.decoder.DecodeFrame(); });
+    ASSERT_TRUE(rig.output.WaitPop());
+    EXPECT_GE(step.get(), 0);
+    EXPECT_LT(rig.input.GetCount(), 2u) << "the step read its sample";
 }
 
 TEST(DecoderWrapperDecodeFrame, StopEventEndsTheWaitWithoutDecoding)
 {
-    StepRig rig(Movie("movies/video_only_faststart.mov"));
+    const MovieStream &movie = Movie("movies/video_only_faststart.mov");
+    StreamRig rig(movie);
+    rig.Push(movie, 2);
     rig.FillOutput(11);
-    auto step = std::async(std::launch::async, [&] { return rig.pipeline->Decoder().DecodeFrame(); });
-    Settle();
-    rig.pipeline->Decoder().FreeDecoder();
+    auto step = std::async(std::launch::async, [&] { return rig.decoder.DecodeFrame(); });
+    rig.decoder.FreeDecoder();
     EXPECT_EQ(step.get(), 0);
-    EXPECT_EQ(rig.pipeline->Input().GetCount(), 2u);
-    EXPECT_EQ(rig.pipeline->Output().GetCount(), 11u);
+    EXPECT_EQ(rig.input.GetCount(), 2u);
+    EXPECT_EQ(rig.output.GetCount(), 11u);
 }
 
-TEST(DecoderWrapperDecodeFrame, EndOfStreamQueuesExactlyOneEndRecord)
+TEST(DecoderWrapperDecodeFrame, EndOfStreamQueuesEveryPictureThenExactlyOneEndRecord)
 {
     const MovieStream &movie = Movie("movies/video_only_faststart.mov");
-    PipelineSettings settings;
-    settings.outputThread = false;
-    settings.poolBuffers = LONG(movie.samples.size()) + 4;
-    Pipeline pipeline(movie, settings);
-    ASSERT_EQ(pipeline.SendParameterSets(), 1);
-    for (const MovieSample &s : movie.samples) {
-        SamplePtr sample = pipeline.Pool().Make(s.bytes);
-        pipeline.Input().PushSample(sample.get());
-    }
-    pipeline.Input().PushEndOfStream();
+    StreamRig rig(movie);
+    rig.Push(movie, movie.samples.size());
+    rig.input.PushEndOfStream();
     int pictures = 0, ends = 0;
     LONG result = 0;
     for (int guard = 0; guard < 1000 && result != 2; ++guard) {
-        result = pipeline.Decoder().DecodeFrame();
-        while (pipeline.Output().GetCount() > 0) {
-            auto record = pipeline.Output().WaitPop();
+        result = rig.decoder.DecodeFrame();
+        while (rig.output.GetCount() > 0) {
+            auto record = rig.output.WaitPop();
             ASSERT_TRUE(record);
-            if (record->GetKind() == CMyOutputData::kPicture) ++pictures;
-            if (record->GetKind() == CMyOutputData::kEndOfStream) ++ends;
+            pictures += record->GetKind() == CMyOutputData::kPicture;
+            ends += record->GetKind() == CMyOutputData::kEndOfStream;
         }
     }
     EXPECT_EQ(result, 2);
     EXPECT_EQ(ends, 1);
     EXPECT_EQ(pictures, int(movie.samples.size()));
-    EXPECT_EQ(pipeline.Output().GetCount(), 0u);
     // The library was reset: a further step finds no input and ends nothing.
-    EXPECT_NE(pipeline.Decoder().DecodeFrame(), 2);
-    EXPECT_EQ(pipeline.Output().GetCount(), 0u);
+    EXPECT_NE(rig.decoder.DecodeFrame(), 2);
+    EXPECT_EQ(rig.output.GetCount(), 0u);
 }
 
 TEST(DecoderWrapperDecodeFrame, DecodeHeaderFailsWithoutThePictureParameterSet)
 {
     const MovieStream &movie = Movie("movies/video_only_faststart.mov");
-    PipelineSettings settings;
-    settings.outputThread = false;
-    Pipeline pipeline(movie, settings);
-    SamplePtr sps = pipeline.Pool().Make(LengthPrefixed({movie.sps}), kSpsStreamId);
-    pipeline.Input().PushSample(sps.get());
-    EXPECT_EQ(pipeline.Decoder().DecodeHeader(), 0) << "answered at once, without waiting for more";
+    Rig rig;
+    ASSERT_EQ(SetSets(rig.decoder, movie), S_OK);
+    ASSERT_TRUE(rig.decoder.CreateDecoder());
+    SamplePool pool(2, LONG(movie.sps.size() + 64));
+    SamplePtr sps = pool.Make(LengthPrefixed({movie.sps}), kSpsStreamId);
+    rig.input.PushSample(sps.get());
+    EXPECT_EQ(rig.decoder.DecodeHeader(), 0) << "answered at once, without waiting for more";
+    rig.decoder.FreeDecoder();
+    rig.input.Clear();
 }
 
 } // namespace

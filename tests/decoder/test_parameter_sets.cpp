@@ -2,205 +2,144 @@
 // encoder output and from built sets, and the refusal of bad ones.
 #include "ParameterSets.h"
 #include "annexb_stream.h"
-#include "bit_writer.h"
+#include "support/h264_writer.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 namespace declib_test {
 namespace {
 
 using namespace OrvexIPP::Detail;
+using orvex::test::buildPps;
+using orvex::test::buildSps;
+using orvex::test::PpsFields;
+using orvex::test::SpsFields;
 
-TEST(DecLibSequenceParameterSet, ReadsAnEncodersBaselineSet)
+std::string SpsSummary(const Nal &nal, size_t size)
 {
-    const AnnexBStream stream = LoadStream("baseline_176x144.h264");
-    const auto sps = ParseSequenceParameterSet(stream.sps.data(), stream.sps.size());
-    ASSERT_TRUE(sps);
-    EXPECT_EQ(sps->profile_idc, 66u);
-    EXPECT_EQ(sps->seq_parameter_set_id, 0u);
-    EXPECT_EQ(sps->pic_width_in_mbs, 11u);
-    EXPECT_EQ(sps->pic_height_in_map_units, 9u);
-    EXPECT_TRUE(sps->frame_mbs_only_flag);
-    EXPECT_EQ(sps->FrameSizeInMbs(), 99u);
+    const auto s = ParseSequenceParameterSet(nal.data(), size);
+    if (!s) return "refused";
+    std::ostringstream out;
+    out << "p" << s->profile_idc << " id" << s->seq_parameter_set_id << " c" << s->chroma_format_idc << " fn"
+        << s->log2_max_frame_num << " poc" << s->pic_order_cnt_type << '/' << s->log2_max_pic_order_cnt_lsb << '/'
+        << s->delta_pic_order_always_zero_flag << ' ' << s->pic_width_in_mbs << 'x' << s->pic_height_in_map_units
+        << " frame" << s->frame_mbs_only_flag << ' ' << s->FrameSizeInMbs();
+    return out.str();
 }
 
-TEST(DecLibSequenceParameterSet, ReadsAMainSetWithPictureOrderCountType0)
+std::string SpsSummary(const Nal &nal)
 {
-    const AnnexBStream stream = LoadStream("main_cavlc_bframes_176x144.h264");
-    const auto sps = ParseSequenceParameterSet(stream.sps.data(), stream.sps.size());
-    ASSERT_TRUE(sps);
-    EXPECT_EQ(sps->profile_idc, 77u);
-    EXPECT_EQ(sps->pic_order_cnt_type, 0u);
-    EXPECT_GE(sps->log2_max_pic_order_cnt_lsb, 4u);
+    return SpsSummary(nal, nal.size());
 }
 
-TEST(DecLibSequenceParameterSet, ReadsBuiltSetsOfEveryOrderCountType)
+std::string PpsSummary(const Nal &nal, size_t size = SIZE_MAX)
 {
-    for (uint32_t type = 0; type <= 2; ++type) {
-        SpsFields f;
-        f.seq_parameter_set_id = 31;
-        f.pic_order_cnt_type = type;
-        f.log2_max_frame_num_minus4 = 12;
-        f.log2_max_pic_order_cnt_lsb_minus4 = 12;
-        f.delta_pic_order_always_zero_flag = true;
-        f.num_ref_frames_in_pic_order_cnt_cycle = 255;
-        f.frame_mbs_only_flag = false;
-        const auto nal = MakeSps(f);
-        const auto sps = ParseSequenceParameterSet(nal.data(), nal.size());
-        ASSERT_TRUE(sps) << "type " << type;
-        EXPECT_EQ(sps->seq_parameter_set_id, 31u);
-        EXPECT_EQ(sps->pic_order_cnt_type, type);
-        EXPECT_EQ(sps->log2_max_frame_num, 16u);
-        if (type == 0) {
-            EXPECT_EQ(sps->log2_max_pic_order_cnt_lsb, 16u);
-        }
-        if (type == 1) {
-            EXPECT_TRUE(sps->delta_pic_order_always_zero_flag);
-        }
-        EXPECT_FALSE(sps->frame_mbs_only_flag);
-        EXPECT_EQ(sps->FrameSizeInMbs(), 11u * 9u * 2u);
-    }
+    if (size == SIZE_MAX) size = nal.size();
+    const auto p = ParsePictureParameterSet(nal.data(), size);
+    if (!p) return "refused";
+    std::ostringstream out;
+    out << "pps" << p->pic_parameter_set_id << " sps" << p->seq_parameter_set_id << " cabac"
+        << p->entropy_coding_mode_flag << " bottom" << p->bottom_field_pic_order_in_frame_present_flag << " redundant"
+        << p->redundant_pic_cnt_present_flag;
+    return out.str();
 }
 
-TEST(DecLibSequenceParameterSet, ReadsPastHighProfileChromaAndScalingLists)
+TEST(DecLibParameterSets, SequenceParameterSets)
 {
-    for (uint32_t chroma : {0u, 1u, 2u, 3u}) {
-        SpsFields f;
-        f.profile_idc = 100;
-        f.chroma_format_idc = chroma;
-        f.scaling_matrix = true;
-        f.log2_max_frame_num_minus4 = 5;
-        f.pic_width_in_mbs_minus1 = 119;
-        f.pic_height_in_map_units_minus1 = 67;
-        const auto nal = MakeSps(f);
-        const auto sps = ParseSequenceParameterSet(nal.data(), nal.size());
-        ASSERT_TRUE(sps) << "chroma_format_idc " << chroma;
-        EXPECT_EQ(sps->chroma_format_idc, chroma);
-        EXPECT_EQ(sps->log2_max_frame_num, 9u);
-        EXPECT_EQ(sps->pic_width_in_mbs, 120u);
-        EXPECT_EQ(sps->pic_height_in_map_units, 68u);
-    }
-}
-
-struct SpsRefusal {
-    const char *name;
-    SpsFields fields;
-};
-
-SpsFields With(void (*change)(SpsFields &))
-{
-    SpsFields f;
-    change(f);
-    return f;
-}
-
-class DecLibSpsRefused : public testing::TestWithParam<SpsRefusal> {};
-
-TEST_P(DecLibSpsRefused, OutOfRangeFieldsAreRefused)
-{
-    const auto nal = MakeSps(GetParam().fields);
-    EXPECT_FALSE(ParseSequenceParameterSet(nal.data(), nal.size()));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Fields, DecLibSpsRefused,
-    testing::Values(SpsRefusal{"SpsId32", With([](SpsFields &f) { f.seq_parameter_set_id = 32; })},
-                    SpsRefusal{"FrameNumBits17", With([](SpsFields &f) { f.log2_max_frame_num_minus4 = 13; })},
-                    SpsRefusal{"OrderCountType3", With([](SpsFields &f) { f.pic_order_cnt_type = 3; })},
-                    SpsRefusal{"LsbBits17", With([](SpsFields &f) { f.log2_max_pic_order_cnt_lsb_minus4 = 13; })},
-                    SpsRefusal{"CycleOf256", With([](SpsFields &f) {
-                                   f.pic_order_cnt_type = 1;
-                                   f.num_ref_frames_in_pic_order_cnt_cycle = 256;
-                               })},
-                    SpsRefusal{"ChromaFormat4", With([](SpsFields &f) {
-                                   f.profile_idc = 100;
-                                   f.chroma_format_idc = 4;
-                               })},
-                    SpsRefusal{"WiderThan16384", With([](SpsFields &f) { f.pic_width_in_mbs_minus1 = 1024; })},
-                    SpsRefusal{"TallerThan16384", With([](SpsFields &f) {
-                                   f.frame_mbs_only_flag = false;
-                                   f.pic_height_in_map_units_minus1 = 512;
-                               })}),
-    [](const auto &info) { return std::string(info.param.name); });
-
-TEST(DecLibSequenceParameterSet, EveryTruncationIsRefused)
-{
-    const auto nal = MakeSps(SpsFields{});
+    const SpsFields wide{.seq_parameter_set_id = 31,
+                         .log2_max_frame_num_minus4 = 12,
+                         .log2_max_pic_order_cnt_lsb_minus4 = 12,
+                         .delta_pic_order_always_zero_flag = true,
+                         .offset_for_ref_frame = std::vector<int32_t>(255, 2),
+                         .frame_mbs_only_flag = false};
+    SpsFields type0 = wide, type1 = wide, type2 = wide;
+    type0.pic_order_cnt_type = 0;
+    type1.pic_order_cnt_type = 1;
+    const auto high = [](uint32_t chroma) {
+        return buildSps({.profile_idc = 100,
+                         .chroma_format_idc = chroma,
+                         .scaling_matrix = true,
+                         .log2_max_frame_num_minus4 = 5,
+                         .pic_width_in_mbs_minus1 = 119,
+                         .pic_height_in_map_units_minus1 = 67});
+    };
+    const struct {
+        const char *name;
+        Nal nal;
+        const char *expected;
+    } rows[] = {
+        {"x264 baseline", LoadStream("baseline_176x144.h264").sps, "p66 id0 c1 fn4 poc2/4/0 11x9 frame1 99"},
+        {"x264 main with poc type 0", LoadStream("main_cavlc_bframes_176x144.h264").sps,
+         "p77 id0 c1 fn4 poc0/5/0 11x9 frame1 99"},
+        {"poc type 0", buildSps(type0), "p66 id31 c1 fn16 poc0/16/0 11x9 frame0 198"},
+        {"poc type 1", buildSps(type1), "p66 id31 c1 fn16 poc1/4/1 11x9 frame0 198"},
+        {"poc type 2", buildSps(type2), "p66 id31 c1 fn16 poc2/4/0 11x9 frame0 198"},
+        {"high 4:0:0", high(0), "p100 id0 c0 fn9 poc2/4/0 120x68 frame1 8160"},
+        {"high 4:2:0", high(1), "p100 id0 c1 fn9 poc2/4/0 120x68 frame1 8160"},
+        {"high 4:2:2", high(2), "p100 id0 c2 fn9 poc2/4/0 120x68 frame1 8160"},
+        {"high 4:4:4", high(3), "p100 id0 c3 fn9 poc2/4/0 120x68 frame1 8160"},
+        {"sps id 32", buildSps({.seq_parameter_set_id = 32}), "refused"},
+        {"frame num of 17 bits", buildSps({.log2_max_frame_num_minus4 = 13}), "refused"},
+        {"poc type 3", buildSps({.pic_order_cnt_type = 3}), "refused"},
+        {"lsb of 17 bits", buildSps({.pic_order_cnt_type = 0, .log2_max_pic_order_cnt_lsb_minus4 = 13}), "refused"},
+        {"cycle of 256", buildSps({.pic_order_cnt_type = 1, .offset_for_ref_frame = std::vector<int32_t>(256, 2)}),
+         "refused"},
+        {"chroma format 4", buildSps({.profile_idc = 100, .chroma_format_idc = 4}), "refused"},
+        {"wider than 16384", buildSps({.pic_width_in_mbs_minus1 = 1024}), "refused"},
+        {"taller than 16384", buildSps({.pic_height_in_map_units_minus1 = 512, .frame_mbs_only_flag = false}),
+         "refused"},
+        {"a PPS header",
+         [] {
+             auto n = buildSps({});
+             n[0] = 0x68;
+             return n;
+         }(),
+         "refused"},
+        {"forbidden bit",
+         [] {
+             auto n = buildSps({});
+             n[0] |= 0x80;
+             return n;
+         }(),
+         "refused"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(SpsSummary(row.nal), row.expected) << row.name;
     // The last byte holds frame_mbs_only_flag and what follows it; every
     // shorter unit ends before the fields are complete.
+    const Nal nal = buildSps({});
     for (size_t size = 0; size + 1 < nal.size(); ++size)
-        EXPECT_FALSE(ParseSequenceParameterSet(nal.data(), size)) << "size " << size;
+        EXPECT_EQ(SpsSummary(nal, size), "refused") << size;
 }
 
-TEST(DecLibSequenceParameterSet, OtherUnitsAndTheForbiddenBitAreRefused)
+TEST(DecLibParameterSets, PictureParameterSets)
 {
-    auto nal = MakeSps(SpsFields{});
-    nal[0] = 0x68;
-    EXPECT_FALSE(ParseSequenceParameterSet(nal.data(), nal.size()));
-    nal[0] = 0x67 | 0x80;
-    EXPECT_FALSE(ParseSequenceParameterSet(nal.data(), nal.size()));
-}
-
-TEST(DecLibPictureParameterSet, ReadsAnEncodersSet)
-{
-    const AnnexBStream stream = LoadStream("main_cavlc_320x240.h264");
-    const auto pps = ParsePictureParameterSet(stream.pps.data(), stream.pps.size());
-    ASSERT_TRUE(pps);
-    EXPECT_EQ(pps->pic_parameter_set_id, 0u);
-    EXPECT_EQ(pps->seq_parameter_set_id, 0u);
-    EXPECT_FALSE(pps->entropy_coding_mode_flag);
-    EXPECT_FALSE(pps->redundant_pic_cnt_present_flag);
-}
-
-TEST(DecLibPictureParameterSet, ReadsPastEverySliceGroupMapType)
-{
-    for (uint32_t type = 0; type <= 6; ++type) {
-        PpsFields f;
-        f.pic_parameter_set_id = 255;
-        f.seq_parameter_set_id = 31;
-        f.num_slice_groups_minus1 = 7;
-        f.slice_group_map_type = type;
-        f.bottom_field_pic_order_in_frame_present_flag = true;
-        f.redundant_pic_cnt_present_flag = true;
-        const auto nal = MakePps(f);
-        const auto pps = ParsePictureParameterSet(nal.data(), nal.size());
-        ASSERT_TRUE(pps) << "map type " << type;
-        EXPECT_EQ(pps->pic_parameter_set_id, 255u);
-        EXPECT_EQ(pps->seq_parameter_set_id, 31u);
-        EXPECT_TRUE(pps->bottom_field_pic_order_in_frame_present_flag);
-        EXPECT_TRUE(pps->redundant_pic_cnt_present_flag) << "map type " << type;
+    for (uint32_t type = 0; type <= 6; ++type)
+        EXPECT_EQ(PpsSummary(buildPps({.pic_parameter_set_id = 255,
+                                       .seq_parameter_set_id = 31,
+                                       .pic_order_present_flag = true,
+                                       .num_slice_groups_minus1 = 7,
+                                       .slice_group_map_type = type,
+                                       .redundant_pic_cnt_present_flag = true})),
+                  "pps255 sps31 cabac0 bottom1 redundant1")
+            << "map type " << type;
+    const Nal x264 = LoadStream("main_cavlc_320x240.h264").pps;
+    EXPECT_EQ(PpsSummary(x264), "pps0 sps0 cabac0 bottom0 redundant0");
+    for (const PpsFields &refused : {PpsFields{.pic_parameter_set_id = 256}, PpsFields{.seq_parameter_set_id = 32},
+                                     PpsFields{.num_slice_groups_minus1 = 8},
+                                     PpsFields{.num_slice_groups_minus1 = 1, .slice_group_map_type = 7}}) {
+        EXPECT_EQ(PpsSummary(buildPps(refused)), "refused");
     }
-}
-
-TEST(DecLibPictureParameterSet, OutOfRangeFieldsAndTruncationsAreRefused)
-{
-    auto refused = [](const PpsFields &f) {
-        const auto nal = MakePps(f);
-        return !ParsePictureParameterSet(nal.data(), nal.size());
-    };
-    PpsFields f;
-    f.pic_parameter_set_id = 256;
-    EXPECT_TRUE(refused(f));
-    f = PpsFields{};
-    f.seq_parameter_set_id = 32;
-    EXPECT_TRUE(refused(f));
-    f = PpsFields{};
-    f.num_slice_groups_minus1 = 8;
-    EXPECT_TRUE(refused(f));
-    f = PpsFields{};
-    f.num_slice_groups_minus1 = 1;
-    f.slice_group_map_type = 7;
-    EXPECT_TRUE(refused(f));
-
-    const auto nal = MakePps(PpsFields{});
+    const Nal nal = buildPps({});
     for (size_t size = 0; size + 1 < nal.size(); ++size)
-        EXPECT_FALSE(ParsePictureParameterSet(nal.data(), size)) << "size " << size;
+        EXPECT_EQ(PpsSummary(nal, size), "refused") << size;
 }
 
-TEST(DecLibParameterSetTable, StoresByIdAndReplaces)
+TEST(DecLibParameterSets, TableStoresByIdAndReplaces)
 {
     ParameterSetTable table;
-    EXPECT_EQ(table.Sps(0), nullptr);
     EXPECT_EQ(table.Pps(300), nullptr);
     SequenceParameterSet sps;
     sps.seq_parameter_set_id = 3;

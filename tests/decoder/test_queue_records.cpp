@@ -258,52 +258,27 @@ TEST(PictureRecords, EmptyPictureAcceptsWritesWithoutEffect)
 
 // --- time records ------------------------------------------------------------
 
-TEST(SampleTimeInfo, TakesBothPairsWhenTheSampleHasThem)
+// What a time record gives: "time START-STOP" or "no time", then "media
+// START-STOP" or "no media"; arguments of a refusing call stay untouched.
+std::string Times(const SampleFields &fields)
 {
     SamplePool pool(1, 16);
-    SampleFields fields;
-    fields.start = 1000;
-    fields.stop = 2000;
-    fields.mediaStart = 3;
-    fields.mediaStop = 4;
     SamplePtr sample = pool.Make(fields);
-    auto info = CSampleTimeInfo::FromSample(sample.get());
-    REFERENCE_TIME start = 0, stop = 0;
-    ASSERT_TRUE(info->GetTime(&start, &stop));
-    EXPECT_EQ(start, 1000);
-    EXPECT_EQ(stop, 2000);
-    LONGLONG mediaStart = 0, mediaStop = 0;
-    ASSERT_TRUE(info->GetMediaTime(&mediaStart, &mediaStop));
-    EXPECT_EQ(mediaStart, 3);
-    EXPECT_EQ(mediaStop, 4);
-}
-
-TEST(SampleTimeInfo, MissingStopTimeStillCountsAsHavingTime)
-{
-    SamplePool pool(1, 16);
-    SampleFields fields;
-    fields.start = 500;
-    SamplePtr sample = pool.Make(fields);
-    auto info = CSampleTimeInfo::FromSample(sample.get());
-    REFERENCE_TIME start = 0, stop = 0;
-    EXPECT_TRUE(info->GetTime(&start, &stop));
-    EXPECT_EQ(start, 500);
-}
-
-TEST(SampleTimeInfo, SampleWithoutTimesGivesARecordWithoutThem)
-{
-    SamplePool pool(1, 16);
-    SamplePtr sample = pool.Make(Bytes{});
-    auto info = CSampleTimeInfo::FromSample(sample.get());
+    const auto info = CSampleTimeInfo::FromSample(sample.get());
     REFERENCE_TIME start = 11, stop = 12;
-    EXPECT_FALSE(info->GetTime(&start, &stop));
-    EXPECT_EQ(start, 11);
-    EXPECT_EQ(stop, 12);
-    EXPECT_FALSE(info->GetMediaTime(&start, &stop));
-    EXPECT_EQ(info->m_start, -1);
-    EXPECT_EQ(info->m_stop, -1);
-    EXPECT_EQ(info->m_mediaStart, -1);
-    EXPECT_EQ(info->m_mediaStop, -1);
+    LONGLONG mediaStart = 13, mediaStop = 14;
+    std::string out = info->GetTime(&start, &stop) ? "time " : "no time ";
+    out += std::to_string(start) + "-" + std::to_string(stop);
+    out += info->GetMediaTime(&mediaStart, &mediaStop) ? " media " : " no media ";
+    return out + std::to_string(mediaStart) + "-" + std::to_string(mediaStop);
+}
+
+TEST(SampleTimeInfo, TakesThePairsTheSampleHas)
+{
+    EXPECT_EQ(Times({.start = 1000, .stop = 2000, .mediaStart = 3, .mediaStop = 4}), "time 1000-2000 media 3-4");
+    // A missing stop time still counts as having a time.
+    EXPECT_EQ(Times({.start = 500}).substr(0, 9), "time 500-");
+    EXPECT_EQ(Times({}), "no time 11-12 no media 13-14");
 }
 
 // --- reused pixel buffers -------------------------------------------------------

@@ -20,7 +20,7 @@ std::vector<uint8_t> makeImageDescription(const std::string &dataFormat, const s
 
 struct MediaFields {
     std::string handlerType = "vide";
-    std::vector<std::vector<uint8_t>> descriptions;
+    std::vector<std::vector<uint8_t>> descriptions{};
     bool hasStsd = true;
     bool hasCtts = false;
 };

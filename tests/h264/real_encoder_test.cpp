@@ -10,7 +10,7 @@
 #include "MyQuickTimeAPIs/MyQTMovieLoader.h"
 #include "MyQuickTimeAPIs/MyQTSampleDescriptions.h"
 #include "MyQuickTimeAPIs/MySampleDescription.h"
-#include "refusal.h"
+#include "support/refusal.h"
 #include "support/debug_capture.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "ffmpeg_reference.h"
+#include "support/ffmpeg_reference.h"
 
-#include "annexb_stream.h"
+#include "support/annexb.h"
 
 extern "C" {
 #include <libavutil/md5.h>
@@ -17,13 +17,13 @@ extern "C" {
 #include <stdexcept>
 #include <unistd.h>
 
-namespace declib_test {
+namespace orvex::test {
 
 namespace {
 
 std::mutex g_cacheLock;
 
-std::string Quote(const std::string &s)
+std::string quote(const std::string &s)
 {
     std::string quoted = "'";
     for (char c : s)
@@ -35,23 +35,23 @@ std::string Quote(const std::string &s)
 // build folder so that the test processes ctest starts (one per case) run
 // ffmpeg once per reference. The key holds the command and the input's size
 // and time, so a regenerated stream gets a new reference.
-std::string ReferenceOutput(const std::string &program, const std::string &inputPath, const std::string &args)
+std::string referenceOutput(const std::string &program, const std::string &inputPath, const std::string &args)
 {
     namespace fs = std::filesystem;
     const auto size = fs::file_size(inputPath);
     const auto time = fs::last_write_time(inputPath).time_since_epoch().count();
     const std::string key = program + " " + args + " " + inputPath + " " + std::to_string(size) + " " +
                             std::to_string(static_cast<long long>(time));
-    const fs::path dir = fs::path(ORVEX_BINARY_DIR) / "declib-reference";
+    const fs::path dir = fs::path(ORVEX_BINARY_DIR) / "ffmpeg-reference";
     fs::create_directories(dir);
-    const fs::path cached = dir / Md5Hex(std::vector<uint8_t>(key.begin(), key.end()));
+    const fs::path cached = dir / md5Hex(std::vector<uint8_t>(key.begin(), key.end()));
     if (fs::exists(cached)) return cached.string();
 
     // Written beside, then renamed: processes running at once never see half a file.
     const fs::path part = dir / (cached.filename().string() + "." + std::to_string(getpid()) + ".part");
     std::string command = program + " " + args;
     const std::string placeholder = "{out}";
-    command.replace(command.find(placeholder), placeholder.size(), Quote(part.string()));
+    command.replace(command.find(placeholder), placeholder.size(), quote(part.string()));
     if (std::system(command.c_str()) != 0) {
         std::error_code ec;
         fs::remove(part, ec);
@@ -61,22 +61,22 @@ std::string ReferenceOutput(const std::string &program, const std::string &input
     return cached.string();
 }
 
-std::string Ffmpeg(const std::string &inputPath, const std::string &args)
+std::string ffmpeg(const std::string &inputPath, const std::string &args)
 {
-    return ReferenceOutput("ffmpeg -nostdin -hide_banner -loglevel error -y", inputPath,
-                           "-i " + Quote(inputPath) + " " + args);
+    return referenceOutput("ffmpeg -nostdin -hide_banner -loglevel error -y", inputPath,
+                           "-i " + quote(inputPath) + " " + args);
 }
 
 } // namespace
 
-const std::vector<std::string> &ReferenceMd5s(const std::string &path, const std::string &pixFmt)
+const std::vector<std::string> &referenceMd5s(const std::string &path, const std::string &pixFmt)
 {
     static std::map<std::string, std::vector<std::string>> cache;
     const std::string key = path + "|" + pixFmt;
     std::lock_guard<std::mutex> lock(g_cacheLock);
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
-    std::ifstream in(Ffmpeg(path, "-f framemd5 -pix_fmt " + pixFmt + " {out}"));
+    std::ifstream in(ffmpeg(path, "-f framemd5 -pix_fmt " + pixFmt + " {out}"));
     std::vector<std::string> md5s;
     std::string line;
     while (std::getline(in, line)) {
@@ -89,7 +89,7 @@ const std::vector<std::string> &ReferenceMd5s(const std::string &path, const std
     return cache.emplace(key, std::move(md5s)).first->second;
 }
 
-const std::vector<std::vector<uint8_t>> &ReferenceFrames(const std::string &path, const std::string &pixFmt,
+const std::vector<std::vector<uint8_t>> &referenceFrames(const std::string &path, const std::string &pixFmt,
                                                          size_t frameBytes, const std::string &filter)
 {
     static std::map<std::string, std::vector<std::vector<uint8_t>>> cache;
@@ -97,7 +97,7 @@ const std::vector<std::vector<uint8_t>> &ReferenceFrames(const std::string &path
     std::lock_guard<std::mutex> lock(g_cacheLock);
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
-    const std::vector<uint8_t> all = ReadFileBytes(Ffmpeg(path, (filter.empty() ? "" : "-vf " + Quote(filter) + " ") +
+    const std::vector<uint8_t> all = readFileBytes(ffmpeg(path, (filter.empty() ? "" : "-vf " + quote(filter) + " ") +
                                                                     "-f rawvideo -pix_fmt " + pixFmt + " {out}"));
     std::vector<std::vector<uint8_t>> frames;
     for (size_t at = 0; frameBytes > 0 && at + frameBytes <= all.size(); at += frameBytes)
@@ -106,15 +106,15 @@ const std::vector<std::vector<uint8_t>> &ReferenceFrames(const std::string &path
     return cache.emplace(key, std::move(frames)).first->second;
 }
 
-const std::vector<char> &ReferencePictureTypes(const std::string &path)
+const std::vector<char> &referencePictureTypes(const std::string &path)
 {
     static std::map<std::string, std::vector<char>> cache;
     std::lock_guard<std::mutex> lock(g_cacheLock);
     auto it = cache.find(path);
     if (it != cache.end()) return it->second;
     std::ifstream in(
-        ReferenceOutput("ffprobe -v error", path,
-                        "-select_streams v -show_entries frame=pict_type -of csv=p=0 " + Quote(path) + " > {out}"));
+        referenceOutput("ffprobe -v error", path,
+                        "-select_streams v -show_entries frame=pict_type -of csv=p=0 " + quote(path) + " > {out}"));
     std::vector<char> types;
     std::string line;
     while (std::getline(in, line))
@@ -122,7 +122,7 @@ const std::vector<char> &ReferencePictureTypes(const std::string &path)
     return cache.emplace(path, std::move(types)).first->second;
 }
 
-std::string Md5Hex(const std::vector<uint8_t> &bytes)
+std::string md5Hex(const std::vector<uint8_t> &bytes)
 {
     uint8_t digest[16];
     av_md5_sum(digest, bytes.data(), bytes.size());
@@ -132,7 +132,7 @@ std::string Md5Hex(const std::vector<uint8_t> &bytes)
     return std::string(hex, 32);
 }
 
-double PackedPsnr(const std::vector<uint8_t> &a, size_t aBytesPerPixel, const std::vector<uint8_t> &b,
+double packedPsnr(const std::vector<uint8_t> &a, size_t aBytesPerPixel, const std::vector<uint8_t> &b,
                   size_t bBytesPerPixel, size_t channels)
 {
     const size_t pixels = a.size() / aBytesPerPixel;
@@ -148,10 +148,10 @@ double PackedPsnr(const std::vector<uint8_t> &a, size_t aBytesPerPixel, const st
     return 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
-double Psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b)
+double psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b)
 {
     if (a.size() != b.size()) return -1.0;
-    return PackedPsnr(a, 1, b, 1, 1);
+    return packedPsnr(a, 1, b, 1, 1);
 }
 
-} // namespace declib_test
+} // namespace orvex::test
