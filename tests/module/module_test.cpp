@@ -13,7 +13,7 @@
 
 #include "H264DecodeFilter/IOrvexH264DecoderParameter2.h"
 #include "common/OrvexGuids.h"
-#include "temp_registry.h"
+#include "support/scratch.h"
 
 namespace {
 
