@@ -201,28 +201,24 @@ protected:
     CTransformOutputPin *m_pOut = nullptr;
 };
 
-TEST_F(TransformFilterTest, HasTwoNamedPins)
+TEST_F(TransformFilterTest, HasTwoNamedPinsMadeOnce)
 {
     EXPECT_EQ(2, m_pTransform->GetPinCount());
     EXPECT_EQ(nullptr, m_pTransform->GetPin(2));
-    EXPECT_STREQ(L"XForm In", m_pIn->Name());
-    EXPECT_STREQ(L"XForm Out", m_pOut->Name());
-    LPWSTR id = nullptr;
-    m_pIn->QueryId(&id);
-    EXPECT_STREQ(L"In", id);
-    CoTaskMemFree(id);
-    m_pOut->QueryId(&id);
-    EXPECT_STREQ(L"Out", id);
-    CoTaskMemFree(id);
+    std::wstring names;
+    for (CBasePin *pin : {static_cast<CBasePin *>(m_pIn), static_cast<CBasePin *>(m_pOut)}) {
+        LPWSTR id = nullptr;
+        pin->QueryId(&id);
+        names += std::wstring(pin->Name()) + L"/" + id + L" ";
+        CoTaskMemFree(id);
+    }
+    EXPECT_EQ(L"XForm In/In XForm Out/Out ", names);
     IPin *pin = nullptr;
     ASSERT_EQ(S_OK, m_pTransform->FindPin(L"Out", &pin));
     EXPECT_EQ(static_cast<IPin *>(m_pOut), pin);
     pin->Release();
     EXPECT_EQ(VFW_E_NOT_FOUND, m_pTransform->FindPin(L"XForm Out", &pin));
-}
 
-TEST_F(TransformFilterTest, BaseClassMakesItsOwnPins)
-{
     class CPlainTransform : public CTransformFilter {
     public:
         CPlainTransform() : CTransformFilter(NAME("Plain"), NULL, CLSID_TestTransform) {}
@@ -235,64 +231,46 @@ TEST_F(TransformFilterTest, BaseClassMakesItsOwnPins)
     plain->NonDelegatingAddRef();
     CBasePin *in = plain->GetPin(0);
     ASSERT_NE(nullptr, in);
-    EXPECT_EQ(in, plain->GetPin(0)) << "made once";
+    EXPECT_EQ(in, plain->GetPin(0)) << "the base class makes its pins once";
     EXPECT_STREQ(L"XForm Out", plain->GetPin(1)->Name());
     IMediaSample *none = nullptr;
     EXPECT_EQ(E_UNEXPECTED, plain->Transform(none, none));
     plain->NonDelegatingRelease();
 }
 
-TEST_F(TransformFilterTest, OutputWaitsForTheInputConnection)
+TEST_F(TransformFilterTest, OutputWaitsForTheInputConnectionAndInputTypesAreCheckedAgainstIt)
 {
     CMediaType mt;
     EXPECT_EQ(VFW_S_NO_MORE_ITEMS, m_pOut->GetMediaType(0, &mt));
-    CMediaType rgb = TestType(MEDIASUBTYPE_TestB);
-    EXPECT_EQ(E_UNEXPECTED, m_pOut->Connect(m_pSink->In(), &rgb));
+    CMediaType b = TestType(MEDIASUBTYPE_TestB);
+    EXPECT_EQ(E_UNEXPECTED, m_pOut->Connect(m_pSink->In(), &b));
     EXPECT_EQ(VFW_E_NO_ACCEPTABLE_TYPES, m_pOut->Connect(m_pSink->In(), nullptr)) << "no types to offer yet";
     EXPECT_FALSE(m_pOut->IsConnected());
     ConnectAll();
     EXPECT_EQ(S_OK, m_pOut->GetMediaType(0, &mt));
     EXPECT_TRUE(mt == m_pIn->CurrentMediaType());
     EXPECT_TRUE(m_pSink->In()->CurrentMediaType() == m_pIn->CurrentMediaType());
+    CMediaType a = TestType(MEDIASUBTYPE_TestA), wider = TestType(MEDIASUBTYPE_TestB, 64);
+    EXPECT_EQ(S_FALSE, m_pIn->QueryAccept(&a));
+    EXPECT_EQ(S_OK, m_pIn->QueryAccept(&wider));
 }
 
-TEST_F(TransformFilterTest, InputTypeIsCheckedAgainstTheConnectedOutput)
+TEST_F(TransformFilterTest, StreamingStartsOnTheFirstPauseAndStopsInTheOrderThatFreesTheLocks)
 {
-    ConnectAll();
-    CMediaType yv12 = TestType(MEDIASUBTYPE_TestA);
-    EXPECT_EQ(S_FALSE, m_pIn->QueryAccept(&yv12));
-    CMediaType rgb = TestType(MEDIASUBTYPE_TestB, 64);
-    EXPECT_EQ(S_OK, m_pIn->QueryAccept(&rgb));
-}
-
-TEST_F(TransformFilterTest, PauseFromStoppedStartsStreamingUnderTheReceiveLock)
-{
+    ASSERT_EQ(S_OK, m_pTransform->Pause());
+    ASSERT_EQ(S_OK, m_pTransform->Stop());
+    EXPECT_EQ("", m_pTransform->m_log) << "an unconnected filter does not stream";
     ConnectAll();
     ASSERT_EQ(S_OK, m_pTransform->Pause());
-    EXPECT_EQ("StartStreaming(locked) ", m_pTransform->m_log);
     ASSERT_EQ(S_OK, m_pTransform->Pause());
     ASSERT_EQ(S_OK, m_pTransform->Run(0));
-    EXPECT_EQ("StartStreaming(locked) ", m_pTransform->m_log) << "only the first pause starts streaming";
-}
-
-TEST_F(TransformFilterTest, StopDecommitsInputThenLocksThenOutputThenStopsStreaming)
-{
-    ConnectAll();
-    ASSERT_EQ(S_OK, m_pTransform->Pause());
-    m_pTransform->m_log.clear();
     ASSERT_EQ(S_OK, m_pTransform->Stop());
-    EXPECT_EQ("InputInactive OutputInactive(locked) StopStreaming(locked) ", m_pTransform->m_log);
+    ASSERT_EQ(S_OK, m_pTransform->Stop());
+    // Input inactive first, before the receive lock, so an upstream thread
+    // waiting for a buffer gives up and frees the lock.
+    EXPECT_EQ("StartStreaming(locked) InputInactive OutputInactive(locked) StopStreaming(locked) ",
+              m_pTransform->m_log);
     EXPECT_TRUE(m_pTransform->IsStopped());
-    m_pTransform->m_log.clear();
-    ASSERT_EQ(S_OK, m_pTransform->Stop());
-    EXPECT_EQ("", m_pTransform->m_log) << "stopping a stopped filter does nothing";
-}
-
-TEST_F(TransformFilterTest, UnconnectedFilterStopsAndPausesQuietly)
-{
-    ASSERT_EQ(S_OK, m_pTransform->Pause());
-    ASSERT_EQ(S_OK, m_pTransform->Stop());
-    EXPECT_EQ("", m_pTransform->m_log);
 }
 
 TEST_F(TransformFilterTest, PauseWithoutInputSendsEndOfStreamOnce)
@@ -355,39 +333,26 @@ TEST_F(TransformFilterTest, InputPinRefusesWhenStoppedFlushingOrUnconnected)
     EXPECT_EQ(VFW_E_WRONG_STATE, m_pSource->Out()->DeliverOne(0));
 }
 
-TEST_F(TransformFilterTest, FlushAndEndOfStreamReachDownstream)
-{
-    ConnectAll();
-    RunAll();
-    ASSERT_EQ(S_OK, m_pSource->Out()->DeliverBeginFlush());
-    EXPECT_TRUE(m_pIn->IsFlushing());
-    EXPECT_TRUE(m_pSink->In()->IsFlushing());
-    ASSERT_EQ(S_OK, m_pSource->Out()->DeliverEndFlush());
-    EXPECT_FALSE(m_pIn->IsFlushing());
-    EXPECT_FALSE(m_pSink->In()->IsFlushing());
-    ASSERT_EQ(S_OK, m_pSource->Out()->DeliverEndOfStream());
-    EXPECT_EQ(1, m_pSink->In()->EndOfStreams());
-}
-
-TEST_F(TransformFilterTest, NewSegmentReachesTheInputPinBeforeTheFilter)
+TEST_F(TransformFilterTest, FlushSegmentEndOfStreamAndQualityTakeTheirWays)
 {
     ConnectAll();
     ASSERT_EQ(S_OK, m_pSource->Out()->DeliverNewSegment(20000000, 80000000, 1.0));
-    EXPECT_TRUE(m_pTransform->m_segmentSeenOnPin);
-    EXPECT_EQ(20000000, m_pSink->In()->CurrentStartTime()) << "and goes on downstream";
+    EXPECT_TRUE(m_pTransform->m_segmentSeenOnPin) << "stored on the input pin before the filter hears it";
+    EXPECT_EQ(20000000, m_pSink->In()->CurrentStartTime()) << "and on downstream";
     EXPECT_EQ(80000000, m_pSink->In()->CurrentStopTime());
-}
+    RunAll();
+    ASSERT_EQ(S_OK, m_pSource->Out()->DeliverBeginFlush());
+    EXPECT_TRUE(m_pIn->IsFlushing() && m_pSink->In()->IsFlushing());
+    ASSERT_EQ(S_OK, m_pSource->Out()->DeliverEndFlush());
+    EXPECT_FALSE(m_pIn->IsFlushing() || m_pSink->In()->IsFlushing());
+    ASSERT_EQ(S_OK, m_pSource->Out()->DeliverEndOfStream());
+    EXPECT_EQ(1, m_pSink->In()->EndOfStreams());
 
-TEST_F(TransformFilterTest, QualityIsHandledOrPassedUpstream)
-{
-    ConnectAll();
-    Quality flood{Flood, 1200, -10000, 0};
-    Quality famine{Famine, 800, 50000, 0};
+    Quality flood{Flood, 1200, -10000, 0}, famine{Famine, 800, 50000, 0};
     EXPECT_EQ(S_OK, m_pSink->In()->PassNotify(flood));
-    EXPECT_EQ(1, m_pTransform->m_floods);
-    EXPECT_TRUE(m_pSource->Out()->QualityMessages().empty());
+    EXPECT_EQ(1, m_pTransform->m_floods) << "handled by the filter";
     EXPECT_EQ(S_OK, m_pSink->In()->PassNotify(famine));
-    ASSERT_EQ(1u, m_pSource->Out()->QualityMessages().size());
+    ASSERT_EQ(1u, m_pSource->Out()->QualityMessages().size()) << "passed upstream";
     EXPECT_EQ(50000, m_pSource->Out()->QualityMessages()[0].Late);
 }
 
