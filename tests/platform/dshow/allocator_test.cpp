@@ -96,27 +96,21 @@ TEST_F(MemAllocatorTest, PropertiesRoundUpToTheAlignment)
     s->Release();
 }
 
-struct BadProperties {
-    ALLOCATOR_PROPERTIES props;
-    HRESULT expected;
-};
-
-class MemAllocatorBadProperties : public MemAllocatorTest, public testing::WithParamInterface<BadProperties> {};
-
-TEST_P(MemAllocatorBadProperties, AreRefused)
+TEST_F(MemAllocatorTest, BadPropertiesAreRefused)
 {
-    ALLOCATOR_PROPERTIES req = GetParam().props, act{};
-    EXPECT_EQ(GetParam().expected, m_pAlloc->SetProperties(&req, &act));
+    const std::pair<ALLOCATOR_PROPERTIES, HRESULT> cases[] = {
+        {{1, 100, 0, 0}, VFW_E_BADALIGN},        {{1, 100, 3, 0}, VFW_E_BADALIGN},
+        {{1, 100, -4, 0}, VFW_E_BADALIGN},       {{1, 100, 1 << 20, 0}, VFW_E_BADALIGN},
+        {{1, -1, 1, 0}, E_INVALIDARG},           {{1, 100, 1, -8}, E_INVALIDARG},
+        {{-1, 100, 1, 0}, E_INVALIDARG},         {{1, 0x7FFFFFF0, 1, 0x100}, E_OUTOFMEMORY},
+        {{1, 0x7FFFFFF0, 64, 0}, E_OUTOFMEMORY},
+    };
+    for (const auto &[props, expected] : cases) {
+        ALLOCATOR_PROPERTIES req = props, act{};
+        EXPECT_EQ(expected, m_pAlloc->SetProperties(&req, &act))
+            << req.cBuffers << " " << req.cbBuffer << " " << req.cbAlign << " " << req.cbPrefix;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, MemAllocatorBadProperties,
-    testing::Values(BadProperties{{1, 100, 0, 0}, VFW_E_BADALIGN}, BadProperties{{1, 100, 3, 0}, VFW_E_BADALIGN},
-                    BadProperties{{1, 100, -4, 0}, VFW_E_BADALIGN}, BadProperties{{1, 100, 1 << 20, 0}, VFW_E_BADALIGN},
-                    BadProperties{{1, -1, 1, 0}, E_INVALIDARG}, BadProperties{{1, 100, 1, -8}, E_INVALIDARG},
-                    BadProperties{{-1, 100, 1, 0}, E_INVALIDARG},
-                    BadProperties{{1, 0x7FFFFFF0, 1, 0x100}, E_OUTOFMEMORY},
-                    BadProperties{{1, 0x7FFFFFF0, 64, 0}, E_OUTOFMEMORY}));
 
 TEST_F(MemAllocatorTest, CommitNeedsProperties)
 {
