@@ -45,7 +45,7 @@ struct GrabbedSample {
     REFERENCE_TIME clockNow; // the grabber's clock when called, or -1 without a clock
 };
 
-class GrabberCallback : public ISampleGrabberCB {
+class GrabberCallback final : public ISampleGrabberCB {
 public:
     explicit GrabberCallback(IBaseFilter *grabber = nullptr) : m_grabber(grabber) {}
     STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override;
