@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -272,20 +275,21 @@ TEST_F(MemAllocatorTest, SamplesCrossThreadsUnderLoad)
     Configure(3, 256);
     ASSERT_EQ(S_OK, m_pAlloc->Commit());
     constexpr int kSamples = 2000;
-    std::atomic<int> received{0};
-    std::atomic<IMediaSample *> slot{nullptr};
+    // The producer blocks in GetBuffer whenever the consumer holds all three.
+    std::mutex lock;
+    std::condition_variable ready;
+    std::deque<IMediaSample *> queue;
     std::thread consumer([&] {
-        while (received < kSamples) {
-            IMediaSample *s = slot.exchange(nullptr);
-            if (!s) {
-                std::this_thread::yield();
-                continue;
-            }
+        for (int received = 0; received < kSamples; ++received) {
+            std::unique_lock<std::mutex> guard(lock);
+            ready.wait(guard, [&] { return !queue.empty(); });
+            IMediaSample *s = queue.front();
+            queue.pop_front();
+            guard.unlock();
             BYTE *p = nullptr;
             s->GetPointer(&p);
-            EXPECT_EQ(static_cast<BYTE>(received.load()), p[0]);
+            EXPECT_EQ(static_cast<BYTE>(received), p[0]);
             s->Release();
-            ++received;
         }
     });
     for (int i = 0; i < kSamples; i++) {
@@ -294,9 +298,9 @@ TEST_F(MemAllocatorTest, SamplesCrossThreadsUnderLoad)
         BYTE *p = nullptr;
         s->GetPointer(&p);
         p[0] = static_cast<BYTE>(i);
-        while (slot.load() != nullptr)
-            std::this_thread::yield();
-        slot = s;
+        std::lock_guard<std::mutex> guard(lock);
+        queue.push_back(s);
+        ready.notify_one();
     }
     consumer.join();
     EXPECT_EQ(3, FreeCount());

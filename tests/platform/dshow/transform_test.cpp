@@ -366,8 +366,7 @@ TEST_F(TransformFilterTest, StoppingInGraphOrderEndsAThreeFilterStream)
         for (int i = 0; SUCCEEDED(last); i++)
             last = m_pSource->Out()->DeliverOne(i);
     });
-    while (m_pSink->In()->Received().size() < 2)
-        std::this_thread::yield();
+    ASSERT_TRUE(m_pSink->In()->WaitReceived(2));
     // The transform's thread now waits for an output buffer inside Receive,
     // holding the receive lock; stopping the sink frees it.
     StopAll();
