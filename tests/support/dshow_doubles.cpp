@@ -305,6 +305,7 @@ CTestInputPin::~CTestInputPin()
 
 HRESULT CTestInputPin::CheckMediaType(const CMediaType *pmt)
 {
+    if (m_accepted.empty()) return S_OK; // takes anything, as a recorder of another filter's output
     return *pmt->Type() == MEDIATYPE_Test && contains(m_accepted, *pmt->Subtype()) ? S_OK : S_FALSE;
 }
 

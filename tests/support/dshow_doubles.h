@@ -174,7 +174,7 @@ public:
     BOOL RunTimeError() const { return m_bRunTimeError; }
 
     // Settings
-    std::vector<GUID> m_accepted{MEDIASUBTYPE_TestA};
+    std::vector<GUID> m_accepted{MEDIASUBTYPE_TestA}; // Test subtypes; empty: any type
     std::vector<GUID> m_offered;
     bool m_refuseAllocator = false;
     bool m_holdSamples = false;     // keep every received sample until released
