@@ -234,7 +234,8 @@ TEST_F(MemAllocatorTest, DecommitWakesEveryWaiterWithNotCommitted)
         EXPECT_EQ(nullptr, w->sample);
     }
     IMediaSample *late = nullptr;
-    EXPECT_EQ(VFW_E_NOT_COMMITTED, m_pAlloc->GetBuffer(&late, nullptr, nullptr, 0)) << "at once after decommit";
+    EXPECT_EQ(VFW_E_NOT_COMMITTED, m_pAlloc->GetBuffer(&late, nullptr, nullptr, AM_GBF_NOWAIT))
+        << "at once after decommit, even with samples still out";
     held->Release();
 }
 
