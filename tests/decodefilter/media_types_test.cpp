@@ -3,6 +3,8 @@
 
 #include "support/debug_capture.h"
 
+#include <cstdlib>
+
 namespace {
 
 VIDEOINFOHEADER &VideoInfo(CMediaType &type)
@@ -118,6 +120,25 @@ TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
     EXPECT_EQ(S_OK, DecodeOut()->QueryAccept(&rgb24));
     EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&yv12));
     EXPECT_EQ(1u, trace.count("COrvexH264DecodeFilter11::validateNewOutputMediaType : REJECT : newSubType changed \n"));
+}
+
+// Full-range pictures come from the library as 24-bit RGB and are widened.
+TEST_F(DecodeGraphTest, AFullRangeStreamPlaysIntoRGB32)
+{
+    const PushStream stream = LoadPushStream("decoder/baseline_fullrange_128x96.h264", 128, 96);
+    EXPECT_EQ(stream.samples.size(), PlayPushStream(stream, MEDIASUBTYPE_RGB32));
+}
+
+// A container that gives the coded size of a cropped stream: every proposal
+// has the visible size of the stream's own cropping.
+TEST_F(DecodeGraphTest, ProposalsHaveTheCroppedSizeOfTheStream)
+{
+    const PushStream stream = LoadPushStream("decoder/baseline_cropped_202x118.h264", 208, 128);
+    ASSERT_EQ(S_OK, BuildPushInput(stream.config));
+    for (CMediaType &type : Proposals(DecodeOut())) {
+        EXPECT_EQ(202, VideoInfo(type).bmiHeader.biWidth);
+        EXPECT_EQ(118, std::abs(VideoInfo(type).bmiHeader.biHeight));
+    }
 }
 
 TEST_F(DecodeGraphTest, InputFromAnythingButTheParserIsRefused)
