@@ -3,6 +3,7 @@
 
 #include "support/debug_capture.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -134,6 +135,18 @@ TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
     ASSERT_TRUE(m_sink->WaitForEndOfStream(kWaitMs));
     EXPECT_EQ(stream.samples.size(), m_sink->PictureCount());
     EXPECT_EQ(0u, trace.count("COrvexH264DecodeFilter11::output : Format Mismatch \n"));
+}
+
+// A container that gives the coded size of a cropped stream: every proposal
+// has the visible size of the stream's own cropping.
+TEST_F(DecodeGraphTest, ProposalsHaveTheCroppedSizeOfTheStream)
+{
+    const PushStream stream = LoadPushStream("decoder/baseline_cropped_202x118.h264", 208, 128);
+    ASSERT_EQ(S_OK, BuildPushInput(stream.config));
+    for (CMediaType &type : Proposals(DecodeOut())) {
+        EXPECT_EQ(202, VideoInfo(type).bmiHeader.biWidth);
+        EXPECT_EQ(118, std::abs(VideoInfo(type).bmiHeader.biHeight));
+    }
 }
 
 TEST_F(DecodeGraphTest, InputFromAnythingButTheParserIsRefused)

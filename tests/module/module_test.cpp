@@ -13,7 +13,7 @@
 
 #include "H264DecodeFilter/IOrvexH264DecoderParameter2.h"
 #include "common/OrvexGuids.h"
-#include "temp_registry.h"
+#include "support/scratch.h"
 
 namespace {
 
@@ -197,6 +197,7 @@ TEST_F(ModuleTest, RegistrationPublishesBothFiltersAndThePageClass)
     EXPECT_EQ(std::vector<std::wstring>{L"Orvex Mov File Parser Filter"}, Find(MEDIATYPE_Stream, GUID_NULL, merit));
     EXPECT_EQ(std::vector<std::wstring>{L"Orvex H.264 Decode Filter 1.1"}, Find(MEDIATYPE_Video, kSubtypeAvc1, merit));
     EXPECT_TRUE(Find(MEDIATYPE_Video, kSubtypeAvc1, merit + 1).empty());
+    EXPECT_TRUE(Find(MEDIATYPE_Video, MEDIASUBTYPE_YV12, 0).empty()) << "the decoder takes avc1 only";
     for (const CLSID *clsid :
          {&CLSID_OrvexMovFileParserFilter, &CLSID_OrvexH264DecodeFilter11, &CLSID_OrvexH264DecodeFilterPropertyPage})
         EXPECT_TRUE(ClassKeyExists(*clsid, L"\\InprocServer32"));

@@ -137,6 +137,9 @@ TEST_F(RunningSeek, SoundPinSeeksBothPinsWhileVideoIsUnconnected)
     std::vector<std::string> after =
         from(soundSink->events(), "segment " + std::to_string(position) + " " + std::to_string(stop));
     EXPECT_EQ(after[1], "sample 0 " + std::to_string(kSecond - position));
+    // The chunk at 2 s starts at the stop position: it is not sent.
+    EXPECT_EQ(
+        1, std::count_if(after.begin(), after.end(), [](const std::string &e) { return e.rfind("sample", 0) == 0; }));
     LONGLONG duration = 0;
     EXPECT_EQ(S_OK, videoSeeking->GetDuration(&duration));
     EXPECT_EQ(duration, stop - position);

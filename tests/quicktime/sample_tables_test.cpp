@@ -379,6 +379,10 @@ TEST(Sums, OffsetsAndSizesBeyond32BitsAreRefused)
     TableMedia sizes3({qt::stts({{3, 1}}), qt::stsc({{1, 3, 1}}), qt::stszCommon(0x80000000, 3), qt::stco({0})}, 3);
     EXPECT_EQ(sizes3.at(0, 1).size, 0x80000000u);
     EXPECT_EQ(sizes3.outcomeAt(0, 0), qtError(CMyQTException::kOutsideAtom));
+    // The same with each size listed: the sum is 64-bit before it is checked.
+    TableMedia listed(
+        {qt::stts({{3, 1}}), qt::stsc({{1, 3, 1}}), qt::stsz({0x80000000, 0x80000000, 0x80000000}), qt::stco({0})}, 3);
+    EXPECT_EQ(listed.outcomeAt(0, 0), qtError(CMyQTException::kOutsideAtom));
 }
 
 TEST(Tables, ReadersCheckCountsOnceAndEveryRead)

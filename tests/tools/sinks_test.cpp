@@ -113,6 +113,24 @@ TEST_F(SinkTest, Y4mTakesBothPlaneOrdersWithStrides)
     EXPECT_LT(yv12.offset[2], yv12.offset[1]);
 }
 
+// Odd sizes: the chroma planes round up, repeating the last column and row
+// of the part the buffer holds.
+TEST_F(SinkTest, Y4mRoundsOddChromaUp)
+{
+    const PictureLayout l = pictureLayout(PixelFormat::kIYUV, 3, 3, 4, 4);
+    std::vector<uint8_t> buffer(l.bytes, 0xEE);
+    for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < 3; ++x)
+            buffer[l.offset[0] + y * l.stride[0] + x] = uint8_t(10 * y + x);
+    buffer[l.offset[1]] = 100;
+    buffer[l.offset[2]] = 200;
+    auto sink = makeVideoSink(path("odd.y4m"), PixelFormat::kIYUV, 25, 1);
+    sink->writePicture(l, buffer.data(), buffer.size());
+    sink->finish();
+    const std::string frame("FRAME\n\x00\x01\x02\x0a\x0b\x0c\x14\x15\x16\x64\x64\x64\x64\xc8\xc8\xc8\xc8", 23);
+    EXPECT_EQ(read("odd.y4m"), "YUV4MPEG2 W3 H3 F25:1 Ip A1:1 C420jpeg\n" + frame);
+}
+
 TEST_F(SinkTest, VideoSinkRefusals)
 {
     EXPECT_THROW(makeVideoSink(path("a.ppm"), PixelFormat::kYV12, 25, 1), OutputError);
@@ -140,11 +158,12 @@ TEST_F(SinkTest, PpmFromTopDownBgrRows)
         size_t pixel;
     };
     for (Case c : {Case{PixelFormat::kRGB24, 3}, Case{PixelFormat::kRGB32, 4}}) {
-        const PictureLayout l = pictureLayout(c.format, 2, 2, 3, 2); // rows padded to 4 bytes
+        const PictureLayout l = pictureLayout(c.format, 2, 2, 3, 2);
+        const size_t stride = 12; // 3 pixels, rows padded to 4 bytes
         std::vector<uint8_t> buffer(l.bytes, 0x55);
         for (uint32_t y = 0; y < 2; ++y)
             for (uint32_t x = 0; x < 2; ++x) {
-                uint8_t *p = buffer.data() + y * l.stride[0] + x * c.pixel;
+                uint8_t *p = buffer.data() + y * stride + x * c.pixel;
                 p[0] = uint8_t(1 + 10 * y + x); // blue
                 p[1] = uint8_t(100 + 10 * y + x);
                 p[2] = uint8_t(200 + 10 * y + x); // red

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -73,44 +74,36 @@ TEST_F(DialogWindowTest, CreationSendsInitDialogWithTheParameter)
     EXPECT_EQ(120 * 6 / 4, rc.right - rc.left) << "dialog units become pixels";
 }
 
-TEST_F(DialogWindowTest, CheckRadioButtonChecksOneOfTheRange)
+// The check state of every button, group by group: "010 10 0".
+std::string checks(HWND dlg)
+{
+    std::string text;
+    for (int id : {301, 302, 303, 0, 311, 312, 0, 320})
+        text += id == 0 ? ' ' : IsDlgButtonChecked(dlg, id) == BST_CHECKED ? '1' : '0';
+    return text;
+}
+
+TEST_F(DialogWindowTest, RadioButtonsCheckOneOfARangeAndClicksStayInTheirGroup)
 {
     ASSERT_TRUE(CheckRadioButton(m_dlg, 301, 303, 302));
-    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(m_dlg, 301));
-    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(m_dlg, 302));
-    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(m_dlg, 303));
+    EXPECT_EQ("010 00 0", checks(m_dlg));
     ASSERT_TRUE(CheckRadioButton(m_dlg, 301, 303, 303));
-    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(m_dlg, 302));
-    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(m_dlg, 303));
-    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(m_dlg, 311)) << "other ranges are untouched";
-}
-
-TEST_F(DialogWindowTest, ClickChecksWithinTheGroupAndTellsTheDialog)
-{
-    CheckRadioButton(m_dlg, 311, 312, 311);
-    ASSERT_TRUE(OrvexClickDlgButton(m_dlg, 303));
-    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(m_dlg, 303));
-    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(m_dlg, 311)) << "the next group keeps its choice";
+    ASSERT_TRUE(CheckRadioButton(m_dlg, 311, 312, 311));
+    EXPECT_EQ("001 10 0", checks(m_dlg));
     ASSERT_TRUE(OrvexClickDlgButton(m_dlg, 301));
-    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(m_dlg, 301));
-    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(m_dlg, 303));
-
-    ASSERT_EQ(3u, m_log.messages.size());
-    EXPECT_EQ(static_cast<UINT>(WM_COMMAND), m_log.messages[1].msg);
-    EXPECT_EQ(303, LOWORD(m_log.messages[1].wParam));
-    EXPECT_EQ(BN_CLICKED, HIWORD(m_log.messages[1].wParam));
-    EXPECT_EQ(reinterpret_cast<LPARAM>(GetDlgItem(m_dlg, 303)), m_log.messages[1].lParam);
-}
-
-TEST_F(DialogWindowTest, CheckBoxTogglesAndDisabledButtonIgnoresClicks)
-{
+    EXPECT_EQ("100 10 0", checks(m_dlg)) << "the next group keeps its choice";
     ASSERT_TRUE(OrvexClickDlgButton(m_dlg, 320));
-    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(m_dlg, 320));
+    EXPECT_EQ("100 10 1", checks(m_dlg));
     ASSERT_TRUE(OrvexClickDlgButton(m_dlg, 320));
-    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(m_dlg, 320));
-    EXPECT_FALSE(OrvexClickDlgButton(m_dlg, 330));
+    EXPECT_EQ("100 10 0", checks(m_dlg)) << "a check box toggles";
+    EXPECT_FALSE(OrvexClickDlgButton(m_dlg, 330)) << "disabled";
     EXPECT_FALSE(OrvexClickDlgButton(m_dlg, 999));
-    EXPECT_EQ(3u, m_log.messages.size());
+
+    ASSERT_EQ(4u, m_log.messages.size()) << "init and one command per click";
+    EXPECT_EQ(static_cast<UINT>(WM_COMMAND), m_log.messages[1].msg);
+    EXPECT_EQ(301, LOWORD(m_log.messages[1].wParam));
+    EXPECT_EQ(BN_CLICKED, HIWORD(m_log.messages[1].wParam));
+    EXPECT_EQ(reinterpret_cast<LPARAM>(GetDlgItem(m_dlg, 301)), m_log.messages[1].lParam);
 }
 
 TEST_F(DialogWindowTest, ButtonMessagesAndTextGoToTheControl)

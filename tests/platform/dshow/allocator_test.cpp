@@ -7,7 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -44,6 +50,22 @@ struct CountingNotify : IMemAllocatorNotifyCallbackTemp {
     }
 };
 
+// A GetBuffer on a thread of its own, which says when it has returned.
+struct Waiter {
+    explicit Waiter(IMemAllocator *alloc)
+        : thread([this, alloc] {
+              hr = alloc->GetBuffer(&sample, nullptr, nullptr, 0);
+              done.Set();
+          })
+    {
+    }
+    ~Waiter() { thread.join(); }
+    HRESULT hr = E_FAIL;
+    IMediaSample *sample = nullptr;
+    CAMEvent done{TRUE};
+    std::thread thread;
+};
+
 class MemAllocatorTest : public testing::Test {
 protected:
     void SetUp() override
@@ -55,7 +77,8 @@ protected:
     }
     void TearDown() override
     {
-        m_pAlloc->Decommit();
+        m_pAlloc->Decommit(); // wakes a waiter a fault left behind, so it can be joined
+        m_waiters.clear();
         m_pAlloc->NonDelegatingRelease();
         EXPECT_EQ(m_objects, CBaseObject::ObjectsActive()) << "the allocator outlived its last reference";
     }
@@ -70,8 +93,24 @@ protected:
         m_pAlloc->GetFreeCount(&n);
         return n;
     }
+    // Starts n waiters and returns once all of them are blocked in GetBuffer.
+    void StartWaiters(int n)
+    {
+        for (int i = 0; i < n; i++)
+            m_waiters.push_back(std::make_unique<Waiter>(m_pAlloc));
+        m_pAlloc->WaitForWaiters(n);
+    }
+    // Bounded only so that a waiter never woken fails the test instead of hanging it.
+    bool WaitersReturned()
+    {
+        std::vector<HANDLE> done;
+        for (auto &w : m_waiters)
+            done.push_back(w->done);
+        return WaitForMultipleObjects(static_cast<DWORD>(done.size()), done.data(), TRUE, 20000) == WAIT_OBJECT_0;
+    }
     LONG m_objects = 0;
     CObservedAllocator *m_pAlloc = nullptr;
+    std::vector<std::unique_ptr<Waiter>> m_waiters;
 };
 
 TEST_F(MemAllocatorTest, PropertiesRoundUpToTheAlignment)
@@ -96,27 +135,21 @@ TEST_F(MemAllocatorTest, PropertiesRoundUpToTheAlignment)
     s->Release();
 }
 
-struct BadProperties {
-    ALLOCATOR_PROPERTIES props;
-    HRESULT expected;
-};
-
-class MemAllocatorBadProperties : public MemAllocatorTest, public testing::WithParamInterface<BadProperties> {};
-
-TEST_P(MemAllocatorBadProperties, AreRefused)
+TEST_F(MemAllocatorTest, BadPropertiesAreRefused)
 {
-    ALLOCATOR_PROPERTIES req = GetParam().props, act{};
-    EXPECT_EQ(GetParam().expected, m_pAlloc->SetProperties(&req, &act));
+    const std::pair<ALLOCATOR_PROPERTIES, HRESULT> cases[] = {
+        {{1, 100, 0, 0}, VFW_E_BADALIGN},        {{1, 100, 3, 0}, VFW_E_BADALIGN},
+        {{1, 100, -4, 0}, VFW_E_BADALIGN},       {{1, 100, 1 << 20, 0}, VFW_E_BADALIGN},
+        {{1, -1, 1, 0}, E_INVALIDARG},           {{1, 100, 1, -8}, E_INVALIDARG},
+        {{-1, 100, 1, 0}, E_INVALIDARG},         {{1, 0x7FFFFFF0, 1, 0x100}, E_OUTOFMEMORY},
+        {{1, 0x7FFFFFF0, 64, 0}, E_OUTOFMEMORY},
+    };
+    for (const auto &[props, expected] : cases) {
+        ALLOCATOR_PROPERTIES req = props, act{};
+        EXPECT_EQ(expected, m_pAlloc->SetProperties(&req, &act))
+            << req.cBuffers << " " << req.cbBuffer << " " << req.cbAlign << " " << req.cbPrefix;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, MemAllocatorBadProperties,
-    testing::Values(BadProperties{{1, 100, 0, 0}, VFW_E_BADALIGN}, BadProperties{{1, 100, 3, 0}, VFW_E_BADALIGN},
-                    BadProperties{{1, 100, -4, 0}, VFW_E_BADALIGN}, BadProperties{{1, 100, 1 << 20, 0}, VFW_E_BADALIGN},
-                    BadProperties{{1, -1, 1, 0}, E_INVALIDARG}, BadProperties{{1, 100, 1, -8}, E_INVALIDARG},
-                    BadProperties{{-1, 100, 1, 0}, E_INVALIDARG},
-                    BadProperties{{1, 0x7FFFFFF0, 1, 0x100}, E_OUTOFMEMORY},
-                    BadProperties{{1, 0x7FFFFFF0, 64, 0}, E_OUTOFMEMORY}));
 
 TEST_F(MemAllocatorTest, CommitNeedsProperties)
 {
@@ -178,21 +211,13 @@ TEST_F(MemAllocatorTest, GetBufferBlocksUntilABufferComesBack)
     ASSERT_EQ(S_OK, m_pAlloc->Commit());
     IMediaSample *held = nullptr;
     ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&held, nullptr, nullptr, 0));
-
-    std::atomic<bool> returned{false};
-    IMediaSample *got = nullptr;
-    HRESULT hr = E_FAIL;
-    std::thread waiter([&] {
-        hr = m_pAlloc->GetBuffer(&got, nullptr, nullptr, 0);
-        returned = true;
-    });
-    m_pAlloc->WaitForWaiters(1);
-    EXPECT_FALSE(returned) << "no buffer is free";
+    StartWaiters(1);
+    EXPECT_FALSE(m_waiters[0]->done.Check()) << "no buffer is free";
     held->Release();
-    waiter.join();
-    EXPECT_EQ(S_OK, hr);
-    EXPECT_EQ(held, got);
-    got->Release();
+    ASSERT_TRUE(WaitersReturned());
+    EXPECT_EQ(S_OK, m_waiters[0]->hr);
+    EXPECT_EQ(held, m_waiters[0]->sample);
+    m_waiters[0]->sample->Release();
 }
 
 TEST_F(MemAllocatorTest, DecommitWakesEveryWaiterWithNotCommitted)
@@ -201,21 +226,16 @@ TEST_F(MemAllocatorTest, DecommitWakesEveryWaiterWithNotCommitted)
     ASSERT_EQ(S_OK, m_pAlloc->Commit());
     IMediaSample *held = nullptr;
     ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&held, nullptr, nullptr, 0));
-    HRESULT results[3] = {E_FAIL, E_FAIL, E_FAIL};
-    IMediaSample *samples[3] = {};
-    std::thread waiters[3];
-    for (int i = 0; i < 3; i++) {
-        waiters[i] = std::thread([&, i] { results[i] = m_pAlloc->GetBuffer(&samples[i], nullptr, nullptr, 0); });
-    }
-    m_pAlloc->WaitForWaiters(3);
+    StartWaiters(3);
     ASSERT_EQ(S_OK, m_pAlloc->Decommit());
-    for (int i = 0; i < 3; i++) {
-        waiters[i].join();
-        EXPECT_EQ(VFW_E_NOT_COMMITTED, results[i]);
-        EXPECT_EQ(nullptr, samples[i]);
+    EXPECT_TRUE(WaitersReturned());
+    for (auto &w : m_waiters) {
+        EXPECT_EQ(VFW_E_NOT_COMMITTED, w->hr);
+        EXPECT_EQ(nullptr, w->sample);
     }
     IMediaSample *late = nullptr;
-    EXPECT_EQ(VFW_E_NOT_COMMITTED, m_pAlloc->GetBuffer(&late, nullptr, nullptr, 0)) << "at once after decommit";
+    EXPECT_EQ(VFW_E_NOT_COMMITTED, m_pAlloc->GetBuffer(&late, nullptr, nullptr, AM_GBF_NOWAIT))
+        << "at once after decommit, even with samples still out";
     held->Release();
 }
 
@@ -278,34 +298,42 @@ TEST_F(MemAllocatorTest, SamplesCrossThreadsUnderLoad)
     Configure(3, 256);
     ASSERT_EQ(S_OK, m_pAlloc->Commit());
     constexpr int kSamples = 2000;
-    std::atomic<int> received{0};
-    std::atomic<IMediaSample *> slot{nullptr};
-    std::thread consumer([&] {
-        while (received < kSamples) {
-            IMediaSample *s = slot.exchange(nullptr);
-            if (!s) {
-                std::this_thread::yield();
-                continue;
-            }
+    // The producer blocks in GetBuffer whenever this thread holds all three.
+    std::mutex lock;
+    std::condition_variable ready;
+    std::deque<IMediaSample *> queue;
+    std::thread producer([&] {
+        IMediaSample *s = nullptr;
+        for (int i = 0; i < kSamples && m_pAlloc->GetBuffer(&s, nullptr, nullptr, 0) == S_OK; i++) {
             BYTE *p = nullptr;
             s->GetPointer(&p);
-            EXPECT_EQ(static_cast<BYTE>(received.load()), p[0]);
-            s->Release();
-            ++received;
+            p[0] = static_cast<BYTE>(i);
+            std::lock_guard<std::mutex> guard(lock);
+            queue.push_back(s);
+            ready.notify_one();
         }
     });
-    for (int i = 0; i < kSamples; i++) {
-        IMediaSample *s = nullptr;
-        ASSERT_EQ(S_OK, m_pAlloc->GetBuffer(&s, nullptr, nullptr, 0));
+    int received = 0;
+    for (; received < kSamples; ++received) {
+        std::unique_lock<std::mutex> guard(lock);
+        // Bounded only so that a producer never woken fails the test instead of hanging it.
+        if (!ready.wait_for(guard, std::chrono::seconds(20), [&] { return !queue.empty(); })) break;
+        IMediaSample *s = queue.front();
+        queue.pop_front();
+        guard.unlock();
         BYTE *p = nullptr;
         s->GetPointer(&p);
-        p[0] = static_cast<BYTE>(i);
-        while (slot.load() != nullptr)
-            std::this_thread::yield();
-        slot = s;
+        EXPECT_EQ(static_cast<BYTE>(received), p[0]);
+        s->Release();
     }
-    consumer.join();
-    EXPECT_EQ(3, FreeCount());
+    EXPECT_EQ(kSamples, received) << "the producer was left waiting for a returned buffer";
+    if (received < kSamples) m_pAlloc->Decommit(); // its GetBuffer gives up
+    producer.join();
+    for (IMediaSample *s : queue)
+        s->Release();
+    if (received == kSamples) {
+        EXPECT_EQ(3, FreeCount());
+    }
 }
 
 TEST(CreateMemoryAllocator, HandsOutOneReference)

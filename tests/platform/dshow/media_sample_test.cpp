@@ -192,33 +192,25 @@ TEST_F(CMediaSampleTest, PartialReadsFillOnlyTheBytesAskedFor)
     EXPECT_EQ(E_POINTER, m_pSample2->GetProperties(4, nullptr));
 }
 
-struct BadPropertiesCase {
-    const char *what;
-    void (*spoil)(AM_SAMPLE2_PROPERTIES &);
-};
-
-class CMediaSampleBadProperties : public CMediaSampleTest, public testing::WithParamInterface<BadPropertiesCase> {};
-
-TEST_P(CMediaSampleBadProperties, AreRefusedWithoutChange)
+TEST_F(CMediaSampleTest, BadPropertiesAreRefusedWithoutChange)
 {
-    AM_SAMPLE2_PROPERTIES in = Props();
-    GetParam().spoil(in);
-    AM_SAMPLE2_PROPERTIES before = Props();
-    EXPECT_EQ(E_INVALIDARG, m_pSample2->SetProperties(sizeof(in), reinterpret_cast<BYTE *>(&in))) << GetParam().what;
-    AM_SAMPLE2_PROPERTIES after = Props();
-    EXPECT_EQ(0, std::memcmp(&before, &after, sizeof(before)));
+    const std::pair<const char *, void (*)(AM_SAMPLE2_PROPERTIES &)> cases[] = {
+        {"unknown flag", [](AM_SAMPLE2_PROPERTIES &p) { p.dwSampleFlags = 0x200; }},
+        {"media time flag", [](AM_SAMPLE2_PROPERTIES &p) { p.dwSampleFlags = 0x20; }},
+        {"other buffer", [](AM_SAMPLE2_PROPERTIES &p) { p.pbBuffer += 1; }},
+        {"other size", [](AM_SAMPLE2_PROPERTIES &p) { p.cbBuffer = 50; }},
+        {"length over size", [](AM_SAMPLE2_PROPERTIES &p) { p.lActual = 101; }},
+        {"negative length", [](AM_SAMPLE2_PROPERTIES &p) { p.lActual = -1; }},
+        {"cbData past the structure", [](AM_SAMPLE2_PROPERTIES &p) { p.cbData = sizeof(p) + 4; }},
+    };
+    for (const auto &[what, spoil] : cases) {
+        AM_SAMPLE2_PROPERTIES in = Props(), before = Props();
+        spoil(in);
+        EXPECT_EQ(E_INVALIDARG, m_pSample2->SetProperties(sizeof(in), reinterpret_cast<BYTE *>(&in))) << what;
+        AM_SAMPLE2_PROPERTIES after = Props();
+        EXPECT_EQ(0, std::memcmp(&before, &after, sizeof(before))) << what;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CMediaSampleBadProperties,
-    testing::Values(BadPropertiesCase{"unknown flag", [](AM_SAMPLE2_PROPERTIES &p) { p.dwSampleFlags = 0x200; }},
-                    BadPropertiesCase{"media time flag", [](AM_SAMPLE2_PROPERTIES &p) { p.dwSampleFlags = 0x20; }},
-                    BadPropertiesCase{"other buffer", [](AM_SAMPLE2_PROPERTIES &p) { p.pbBuffer += 1; }},
-                    BadPropertiesCase{"other size", [](AM_SAMPLE2_PROPERTIES &p) { p.cbBuffer = 50; }},
-                    BadPropertiesCase{"length over size", [](AM_SAMPLE2_PROPERTIES &p) { p.lActual = 101; }},
-                    BadPropertiesCase{"negative length", [](AM_SAMPLE2_PROPERTIES &p) { p.lActual = -1; }},
-                    BadPropertiesCase{"cbData past the structure",
-                                      [](AM_SAMPLE2_PROPERTIES &p) { p.cbData = sizeof(p) + 4; }}));
 
 TEST_F(CMediaSampleTest, TypeChangeThroughPropertiesNeedsAType)
 {

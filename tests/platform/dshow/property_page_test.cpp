@@ -172,50 +172,35 @@ protected:
     CTestSite m_site;
 };
 
-TEST_F(BasePropertyPageTest, ShowsTheObjectsValue)
+TEST_F(BasePropertyPageTest, ShowsTheValueGetsDirtyOnAClickAndAppliesIt)
 {
     Open();
-    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(m_pPage->Dialog(), 503));
-    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(m_pPage->Dialog(), 501));
-    EXPECT_TRUE(IsWindowVisible(m_pPage->Dialog()));
+    HWND dlg = m_pPage->Dialog();
+    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dlg, 503)) << "the object's value";
+    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(dlg, 501));
+    EXPECT_TRUE(IsWindowVisible(dlg));
     RECT rc;
-    GetWindowRect(m_pPage->Dialog(), &rc);
+    GetWindowRect(dlg, &rc);
     EXPECT_EQ(300, rc.right - rc.left) << "moved to the site's rectangle";
     EXPECT_EQ(S_FALSE, m_pProp->IsPageDirty());
-    EXPECT_EQ(S_OK, m_pProp->Deactivate());
-}
 
-TEST_F(BasePropertyPageTest, ClickMakesThePageDirtyAndApplySetsTheValue)
-{
-    Open();
-    ASSERT_TRUE(OrvexClickDlgButton(m_pPage->Dialog(), 502));
+    m_pPage->m_active = false;
+    EXPECT_EQ(TRUE, SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(501, BN_CLICKED), 0));
+    EXPECT_EQ(S_FALSE, m_pProp->IsPageDirty()) << "not while inactive";
+    EXPECT_TRUE(m_site.m_status.empty());
+    m_pPage->m_active = true;
+
+    ASSERT_TRUE(OrvexClickDlgButton(dlg, 502));
     EXPECT_EQ(S_OK, m_pProp->IsPageDirty());
-    ASSERT_EQ(1u, m_site.m_status.size());
-    EXPECT_EQ(static_cast<DWORD>(PROPPAGESTATUS_DIRTY), m_site.m_status[0]);
+    EXPECT_EQ(std::vector<DWORD>{PROPPAGESTATUS_DIRTY}, m_site.m_status);
     EXPECT_EQ(2, m_pSettings->m_mode) << "nothing changes before Apply";
     ASSERT_EQ(S_OK, m_pProp->Apply());
     EXPECT_EQ(1, m_pSettings->m_mode);
     EXPECT_EQ(S_FALSE, m_pProp->IsPageDirty());
-    EXPECT_EQ(S_OK, m_pProp->Deactivate());
-}
 
-TEST_F(BasePropertyPageTest, CommandWhileInactiveDoesNotDirtyThePage)
-{
-    Open();
-    m_pPage->m_active = false;
-    EXPECT_EQ(TRUE, SendMessageW(m_pPage->Dialog(), WM_COMMAND, MAKEWPARAM(501, BN_CLICKED), 0));
-    EXPECT_EQ(S_FALSE, m_pProp->IsPageDirty());
-    EXPECT_TRUE(m_site.m_status.empty());
-    m_pProp->Deactivate();
-}
-
-TEST_F(BasePropertyPageTest, DeactivateReadsTheButtons)
-{
-    Open();
-    OrvexClickDlgButton(m_pPage->Dialog(), 501);
-    HWND dlg = m_pPage->Dialog();
+    OrvexClickDlgButton(dlg, 501);
     ASSERT_EQ(S_OK, m_pProp->Deactivate());
-    EXPECT_EQ(0, m_pPage->m_mode);
+    EXPECT_EQ(0, m_pPage->m_mode) << "deactivation reads the buttons";
     EXPECT_FALSE(IsWindow(dlg)) << "the dialog is gone";
     EXPECT_EQ(E_UNEXPECTED, m_pProp->Deactivate());
     ASSERT_EQ(S_OK, m_pProp->Apply()) << "Apply works without the dialog";

@@ -1,7 +1,7 @@
 // CTransformFilter and its pins between the test source and sink: pin
 // creation and names, type checks, the order of Stop and Pause, receiving,
 // flushing, new segments, quality and seeking passed upstream.
-#include "test_filters.h"
+#include "support/dshow_doubles.h"
 #include "ctlutil.h"
 #include "transfrm.h"
 
@@ -52,8 +52,7 @@ public:
 
     HRESULT CheckInputType(const CMediaType *mtIn) override
     {
-        return *mtIn->Type() == MEDIATYPE_Video && *mtIn->Subtype() == MEDIASUBTYPE_RGB32 ? S_OK
-                                                                                          : VFW_E_TYPE_NOT_ACCEPTED;
+        return *mtIn->Subtype() == MEDIASUBTYPE_TestB ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
     }
     HRESULT CheckTransform(const CMediaType *mtIn, const CMediaType *mtOut) override
     {
@@ -152,9 +151,10 @@ protected:
     {
         m_objects = CBaseObject::ObjectsActive();
         HRESULT hr = S_OK;
-        m_pSource = new CTestSourceFilter(&hr);
+        m_pSource = new CTestFilter(&hr, 0, {{MEDIASUBTYPE_TestA, MEDIASUBTYPE_TestB}});
         m_pTransform = new CTestTransform(&hr);
-        m_pSink = new CTestSinkFilter(&hr);
+        m_pSink = new CTestFilter(&hr, 1, {});
+        m_pSink->In()->m_accepted = {MEDIASUBTYPE_TestB};
         ASSERT_EQ(S_OK, hr);
         m_pSource->NonDelegatingAddRef();
         m_pTransform->NonDelegatingAddRef();
@@ -165,11 +165,11 @@ protected:
     void TearDown() override
     {
         StopAll();
-        m_pSource->Pin()->Disconnect();
+        m_pSource->Out()->Disconnect();
         m_pIn->Disconnect();
         m_pOut->Disconnect();
-        m_pSink->Pin()->Disconnect();
-        m_pSink->Pin()->ReleaseHeld();
+        m_pSink->In()->Disconnect();
+        m_pSink->In()->ReleaseHeld();
         EXPECT_EQ(0u, m_pSource->NonDelegatingRelease());
         EXPECT_EQ(0u, m_pTransform->NonDelegatingRelease());
         EXPECT_EQ(0u, m_pSink->NonDelegatingRelease());
@@ -177,8 +177,8 @@ protected:
     }
     void ConnectAll()
     {
-        ASSERT_EQ(S_OK, m_pSource->Pin()->Connect(m_pIn, nullptr));
-        ASSERT_EQ(S_OK, m_pOut->Connect(m_pSink->Pin(), nullptr));
+        ASSERT_EQ(S_OK, m_pSource->Out()->Connect(m_pIn, nullptr));
+        ASSERT_EQ(S_OK, m_pOut->Connect(m_pSink->In(), nullptr));
     }
     // As a graph does: the renderer first, then upstream.
     void RunAll()
@@ -194,35 +194,31 @@ protected:
         m_pSource->Stop();
     }
     LONG m_objects = 0;
-    CTestSourceFilter *m_pSource = nullptr;
+    CTestFilter *m_pSource = nullptr;
     CTestTransform *m_pTransform = nullptr;
-    CTestSinkFilter *m_pSink = nullptr;
+    CTestFilter *m_pSink = nullptr;
     CTransformInputPin *m_pIn = nullptr;
     CTransformOutputPin *m_pOut = nullptr;
 };
 
-TEST_F(TransformFilterTest, HasTwoNamedPins)
+TEST_F(TransformFilterTest, HasTwoNamedPinsMadeOnce)
 {
     EXPECT_EQ(2, m_pTransform->GetPinCount());
     EXPECT_EQ(nullptr, m_pTransform->GetPin(2));
-    EXPECT_STREQ(L"XForm In", m_pIn->Name());
-    EXPECT_STREQ(L"XForm Out", m_pOut->Name());
-    LPWSTR id = nullptr;
-    m_pIn->QueryId(&id);
-    EXPECT_STREQ(L"In", id);
-    CoTaskMemFree(id);
-    m_pOut->QueryId(&id);
-    EXPECT_STREQ(L"Out", id);
-    CoTaskMemFree(id);
+    std::wstring names;
+    for (CBasePin *pin : {static_cast<CBasePin *>(m_pIn), static_cast<CBasePin *>(m_pOut)}) {
+        LPWSTR id = nullptr;
+        pin->QueryId(&id);
+        names += std::wstring(pin->Name()) + L"/" + id + L" ";
+        CoTaskMemFree(id);
+    }
+    EXPECT_EQ(L"XForm In/In XForm Out/Out ", names);
     IPin *pin = nullptr;
     ASSERT_EQ(S_OK, m_pTransform->FindPin(L"Out", &pin));
     EXPECT_EQ(static_cast<IPin *>(m_pOut), pin);
     pin->Release();
     EXPECT_EQ(VFW_E_NOT_FOUND, m_pTransform->FindPin(L"XForm Out", &pin));
-}
 
-TEST_F(TransformFilterTest, BaseClassMakesItsOwnPins)
-{
     class CPlainTransform : public CTransformFilter {
     public:
         CPlainTransform() : CTransformFilter(NAME("Plain"), NULL, CLSID_TestTransform) {}
@@ -235,191 +231,142 @@ TEST_F(TransformFilterTest, BaseClassMakesItsOwnPins)
     plain->NonDelegatingAddRef();
     CBasePin *in = plain->GetPin(0);
     ASSERT_NE(nullptr, in);
-    EXPECT_EQ(in, plain->GetPin(0)) << "made once";
+    EXPECT_EQ(in, plain->GetPin(0)) << "the base class makes its pins once";
     EXPECT_STREQ(L"XForm Out", plain->GetPin(1)->Name());
     IMediaSample *none = nullptr;
     EXPECT_EQ(E_UNEXPECTED, plain->Transform(none, none));
     plain->NonDelegatingRelease();
 }
 
-TEST_F(TransformFilterTest, OutputWaitsForTheInputConnection)
+TEST_F(TransformFilterTest, OutputWaitsForTheInputConnectionAndInputTypesAreCheckedAgainstIt)
 {
     CMediaType mt;
     EXPECT_EQ(VFW_S_NO_MORE_ITEMS, m_pOut->GetMediaType(0, &mt));
-    CMediaType rgb = MakeVideoType(MEDIASUBTYPE_RGB32, 16, 8);
-    EXPECT_EQ(E_UNEXPECTED, m_pOut->Connect(m_pSink->Pin(), &rgb));
-    EXPECT_EQ(VFW_E_NO_ACCEPTABLE_TYPES, m_pOut->Connect(m_pSink->Pin(), nullptr)) << "no types to offer yet";
+    CMediaType b = TestType(MEDIASUBTYPE_TestB);
+    EXPECT_EQ(E_UNEXPECTED, m_pOut->Connect(m_pSink->In(), &b));
+    EXPECT_EQ(VFW_E_NO_ACCEPTABLE_TYPES, m_pOut->Connect(m_pSink->In(), nullptr)) << "no types to offer yet";
     EXPECT_FALSE(m_pOut->IsConnected());
     ConnectAll();
     EXPECT_EQ(S_OK, m_pOut->GetMediaType(0, &mt));
     EXPECT_TRUE(mt == m_pIn->CurrentMediaType());
-    EXPECT_TRUE(m_pSink->Pin()->CurrentMediaType() == m_pIn->CurrentMediaType());
+    EXPECT_TRUE(m_pSink->In()->CurrentMediaType() == m_pIn->CurrentMediaType());
+    CMediaType a = TestType(MEDIASUBTYPE_TestA), wider = TestType(MEDIASUBTYPE_TestB, 64);
+    EXPECT_EQ(S_FALSE, m_pIn->QueryAccept(&a));
+    EXPECT_EQ(S_OK, m_pIn->QueryAccept(&wider));
 }
 
-TEST_F(TransformFilterTest, InputTypeIsCheckedAgainstTheConnectedOutput)
+TEST_F(TransformFilterTest, StreamingStartsOnTheFirstPauseAndStopsInTheOrderThatFreesTheLocks)
 {
-    ConnectAll();
-    CMediaType yv12 = MakeVideoType(MEDIASUBTYPE_YV12, 16, 8);
-    EXPECT_EQ(S_FALSE, m_pIn->QueryAccept(&yv12));
-    CMediaType rgb = MakeVideoType(MEDIASUBTYPE_RGB32, 64, 64);
-    EXPECT_EQ(S_OK, m_pIn->QueryAccept(&rgb));
-}
-
-TEST_F(TransformFilterTest, PauseFromStoppedStartsStreamingUnderTheReceiveLock)
-{
+    ASSERT_EQ(S_OK, m_pTransform->Pause());
+    ASSERT_EQ(S_OK, m_pTransform->Stop());
+    EXPECT_EQ("", m_pTransform->m_log) << "an unconnected filter does not stream";
     ConnectAll();
     ASSERT_EQ(S_OK, m_pTransform->Pause());
-    EXPECT_EQ("StartStreaming(locked) ", m_pTransform->m_log);
     ASSERT_EQ(S_OK, m_pTransform->Pause());
     ASSERT_EQ(S_OK, m_pTransform->Run(0));
-    EXPECT_EQ("StartStreaming(locked) ", m_pTransform->m_log) << "only the first pause starts streaming";
-}
-
-TEST_F(TransformFilterTest, StopDecommitsInputThenLocksThenOutputThenStopsStreaming)
-{
-    ConnectAll();
-    ASSERT_EQ(S_OK, m_pTransform->Pause());
-    m_pTransform->m_log.clear();
     ASSERT_EQ(S_OK, m_pTransform->Stop());
-    EXPECT_EQ("InputInactive OutputInactive(locked) StopStreaming(locked) ", m_pTransform->m_log);
+    ASSERT_EQ(S_OK, m_pTransform->Stop());
+    // Input inactive first, before the receive lock, so an upstream thread
+    // waiting for a buffer gives up and frees the lock.
+    EXPECT_EQ("StartStreaming(locked) InputInactive OutputInactive(locked) StopStreaming(locked) ",
+              m_pTransform->m_log);
     EXPECT_TRUE(m_pTransform->IsStopped());
-    m_pTransform->m_log.clear();
-    ASSERT_EQ(S_OK, m_pTransform->Stop());
-    EXPECT_EQ("", m_pTransform->m_log) << "stopping a stopped filter does nothing";
-}
-
-TEST_F(TransformFilterTest, UnconnectedFilterStopsAndPausesQuietly)
-{
-    ASSERT_EQ(S_OK, m_pTransform->Pause());
-    ASSERT_EQ(S_OK, m_pTransform->Stop());
-    EXPECT_EQ("", m_pTransform->m_log);
 }
 
 TEST_F(TransformFilterTest, PauseWithoutInputSendsEndOfStreamOnce)
 {
     ConnectAll();
     // Connected downstream only: nothing can ever come from upstream.
-    m_pSource->Pin()->Disconnect();
+    m_pSource->Out()->Disconnect();
     m_pIn->Disconnect();
     ASSERT_EQ(S_OK, m_pSink->Pause());
     ASSERT_EQ(S_OK, m_pTransform->Pause());
-    EXPECT_EQ(1, m_pSink->Pin()->EndOfStreams());
+    EXPECT_EQ(1, m_pSink->In()->EndOfStreams());
     ASSERT_EQ(S_OK, m_pTransform->Run(0));
-    EXPECT_EQ(1, m_pSink->Pin()->EndOfStreams());
+    EXPECT_EQ(1, m_pSink->In()->EndOfStreams());
     ASSERT_EQ(S_OK, m_pTransform->Stop());
     ASSERT_EQ(S_OK, m_pTransform->Pause());
-    EXPECT_EQ(2, m_pSink->Pin()->EndOfStreams()) << "once per pause from stopped";
+    EXPECT_EQ(2, m_pSink->In()->EndOfStreams()) << "once per pause from stopped";
     EXPECT_EQ("", m_pTransform->m_log) << "no streaming without input";
 }
 
-TEST_F(TransformFilterTest, ReceiveTransformsAndDelivers)
-{
-    ConnectAll();
-    RunAll();
-    std::thread streaming([this] {
-        for (int i = 0; i < 20; i++)
-            ASSERT_EQ(S_OK, m_pSource->DeliverOne(i));
-    });
-    streaming.join();
-    std::vector<ReceivedSample> got = m_pSink->Pin()->Received();
-    ASSERT_EQ(20u, got.size());
-    for (int i = 0; i < 20; i++) {
-        EXPECT_EQ(static_cast<BYTE>(i + 100), got[i].firstByte);
-        EXPECT_EQ(i * 1000LL, got[i].start) << "the output sample carries the input's times";
-        EXPECT_EQ(i % 2 == 0, (got[i].flags & AM_SAMPLE_SPLICEPOINT) != 0);
-    }
-}
-
-TEST_F(TransformFilterTest, DroppedSampleIsNoFailureAndTellsTheGraphOnce)
+TEST_F(TransformFilterTest, ReceiveTransformsDropsAndPassesOtherStreamsOn)
 {
     CTestGraph graph;
     m_pTransform->JoinFilterGraph(&graph, L"transform");
     ConnectAll();
     RunAll();
-    m_pTransform->m_dropOdd = true;
-    for (int i = 0; i < 6; i++)
-        EXPECT_EQ(S_OK, m_pSource->DeliverOne(i));
-    EXPECT_EQ(3u, m_pSink->Pin()->Received().size());
-    ASSERT_EQ(1u, graph.m_events.size());
+    std::thread streaming([this] {
+        for (int i = 0; i < 6; i++) {
+            m_pTransform->m_dropOdd = i >= 2;
+            ASSERT_EQ(S_OK, m_pSource->Out()->DeliverOne(i)) << "a dropped sample is no failure";
+        }
+        ASSERT_EQ(S_OK, m_pSource->Out()->DeliverOne(7, AM_STREAM_CONTROL));
+    });
+    streaming.join();
+    // Transformed samples carry the input's times and flags; the control
+    // sample passes unchanged.
+    EXPECT_EQ("100 0-10000 16 0 111\n"
+              "101 10000-20000 16 0 110\n"
+              "102 20000-30000 16 0 111\n"
+              "104 40000-50000 16 0 111\n"
+              "7 70000-80000 16 2147483648 110\n",
+              Describe(m_pSink->In()->Received()));
+    ASSERT_EQ(1u, graph.m_events.size()) << "the graph hears of dropping once";
     EXPECT_EQ(EC_QUALITY_CHANGE, graph.m_events[0].code);
     m_pTransform->JoinFilterGraph(nullptr, nullptr);
 }
 
-TEST_F(TransformFilterTest, OtherStreamsPassThroughUnchanged)
-{
-    ConnectAll();
-    RunAll();
-    ASSERT_EQ(S_OK, m_pSource->DeliverOne(7, AM_STREAM_CONTROL));
-    std::vector<ReceivedSample> got = m_pSink->Pin()->Received();
-    ASSERT_EQ(1u, got.size());
-    EXPECT_EQ(7, got[0].firstByte) << "not transformed";
-    EXPECT_EQ(static_cast<DWORD>(AM_STREAM_CONTROL), got[0].streamId);
-}
-
 TEST_F(TransformFilterTest, InputPinRefusesWhenStoppedFlushingOrUnconnected)
 {
-    ASSERT_EQ(S_OK, m_pSource->Pin()->Connect(m_pIn, nullptr));
+    ASSERT_EQ(S_OK, m_pSource->Out()->Connect(m_pIn, nullptr));
     ASSERT_EQ(S_OK, m_pSource->Pause());
-    EXPECT_EQ(VFW_E_NOT_CONNECTED, m_pSource->DeliverOne(0)) << "nowhere to deliver";
+    EXPECT_EQ(VFW_E_NOT_CONNECTED, m_pSource->Out()->DeliverOne(0)) << "nowhere to deliver";
     EXPECT_EQ(VFW_E_NOT_CONNECTED, m_pIn->BeginFlush());
     m_pSource->Stop();
-    ASSERT_EQ(S_OK, m_pOut->Connect(m_pSink->Pin(), nullptr));
+    ASSERT_EQ(S_OK, m_pOut->Connect(m_pSink->In(), nullptr));
     ASSERT_EQ(S_OK, m_pSource->Pause());
-    EXPECT_EQ(VFW_E_WRONG_STATE, m_pSource->DeliverOne(0)) << "the transform is stopped";
-    ASSERT_EQ(S_OK, m_pSource->Pin()->DeliverBeginFlush());
-    EXPECT_EQ(S_FALSE, m_pSource->DeliverOne(0)) << "flushing comes before the state check";
-    ASSERT_EQ(S_OK, m_pSource->Pin()->DeliverEndFlush());
-    EXPECT_EQ(VFW_E_WRONG_STATE, m_pSource->DeliverOne(0));
+    EXPECT_EQ(VFW_E_WRONG_STATE, m_pSource->Out()->DeliverOne(0)) << "the transform is stopped";
+    ASSERT_EQ(S_OK, m_pSource->Out()->DeliverBeginFlush());
+    EXPECT_EQ(S_FALSE, m_pSource->Out()->DeliverOne(0)) << "flushing comes before the state check";
+    ASSERT_EQ(S_OK, m_pSource->Out()->DeliverEndFlush());
+    EXPECT_EQ(VFW_E_WRONG_STATE, m_pSource->Out()->DeliverOne(0));
 }
 
-TEST_F(TransformFilterTest, FlushAndEndOfStreamReachDownstream)
+TEST_F(TransformFilterTest, FlushSegmentEndOfStreamAndQualityTakeTheirWays)
 {
     ConnectAll();
+    ASSERT_EQ(S_OK, m_pSource->Out()->DeliverNewSegment(20000000, 80000000, 1.0));
+    EXPECT_TRUE(m_pTransform->m_segmentSeenOnPin) << "stored on the input pin before the filter hears it";
+    EXPECT_EQ(20000000, m_pSink->In()->CurrentStartTime()) << "and on downstream";
+    EXPECT_EQ(80000000, m_pSink->In()->CurrentStopTime());
     RunAll();
-    ASSERT_EQ(S_OK, m_pSource->Pin()->DeliverBeginFlush());
-    EXPECT_TRUE(m_pIn->IsFlushing());
-    EXPECT_TRUE(m_pSink->Pin()->IsFlushing());
-    ASSERT_EQ(S_OK, m_pSource->Pin()->DeliverEndFlush());
-    EXPECT_FALSE(m_pIn->IsFlushing());
-    EXPECT_FALSE(m_pSink->Pin()->IsFlushing());
-    ASSERT_EQ(S_OK, m_pSource->Pin()->DeliverEndOfStream());
-    EXPECT_EQ(1, m_pSink->Pin()->EndOfStreams());
-}
+    ASSERT_EQ(S_OK, m_pSource->Out()->DeliverBeginFlush());
+    EXPECT_TRUE(m_pIn->IsFlushing() && m_pSink->In()->IsFlushing());
+    ASSERT_EQ(S_OK, m_pSource->Out()->DeliverEndFlush());
+    EXPECT_FALSE(m_pIn->IsFlushing() || m_pSink->In()->IsFlushing());
+    ASSERT_EQ(S_OK, m_pSource->Out()->DeliverEndOfStream());
+    EXPECT_EQ(1, m_pSink->In()->EndOfStreams());
 
-TEST_F(TransformFilterTest, NewSegmentReachesTheInputPinBeforeTheFilter)
-{
-    ConnectAll();
-    ASSERT_EQ(S_OK, m_pSource->Pin()->DeliverNewSegment(20000000, 80000000, 1.0));
-    EXPECT_TRUE(m_pTransform->m_segmentSeenOnPin);
-    EXPECT_EQ(20000000, m_pSink->Pin()->CurrentStartTime()) << "and goes on downstream";
-    EXPECT_EQ(80000000, m_pSink->Pin()->CurrentStopTime());
-}
-
-TEST_F(TransformFilterTest, QualityIsHandledOrPassedUpstream)
-{
-    ConnectAll();
-    Quality flood{Flood, 1200, -10000, 0};
-    Quality famine{Famine, 800, 50000, 0};
-    EXPECT_EQ(S_OK, m_pSink->Pin()->PassNotify(flood));
-    EXPECT_EQ(1, m_pTransform->m_floods);
-    EXPECT_TRUE(m_pSource->Pin()->m_quality.empty());
-    EXPECT_EQ(S_OK, m_pSink->Pin()->PassNotify(famine));
-    ASSERT_EQ(1u, m_pSource->Pin()->m_quality.size());
-    EXPECT_EQ(50000, m_pSource->Pin()->m_quality[0].Late);
+    Quality flood{Flood, 1200, -10000, 0}, famine{Famine, 800, 50000, 0};
+    EXPECT_EQ(S_OK, m_pSink->In()->PassNotify(flood));
+    EXPECT_EQ(1, m_pTransform->m_floods) << "handled by the filter";
+    EXPECT_EQ(S_OK, m_pSink->In()->PassNotify(famine));
+    ASSERT_EQ(1u, m_pSource->Out()->QualityMessages().size()) << "passed upstream";
+    EXPECT_EQ(50000, m_pSource->Out()->QualityMessages()[0].Late);
 }
 
 TEST_F(TransformFilterTest, StoppingInGraphOrderEndsAThreeFilterStream)
 {
     ConnectAll();
-    m_pSink->Pin()->m_holdSamples = true; // downstream keeps every buffer
+    m_pSink->In()->m_holdSamples = true; // downstream keeps every buffer
     RunAll();
     HRESULT last = S_OK;
     std::thread streaming([&] {
         for (int i = 0; SUCCEEDED(last); i++)
-            last = m_pSource->DeliverOne(i);
+            last = m_pSource->Out()->DeliverOne(i);
     });
-    while (m_pSink->Pin()->Received().size() < 2)
-        std::this_thread::yield();
+    ASSERT_TRUE(m_pSink->In()->WaitReceived(2));
     // The transform's thread now waits for an output buffer inside Receive,
     // holding the receive lock; stopping the sink frees it.
     StopAll();
@@ -428,84 +375,43 @@ TEST_F(TransformFilterTest, StoppingInGraphOrderEndsAThreeFilterStream)
     EXPECT_TRUE(m_pTransform->IsStopped());
 }
 
-// An upstream pin that seeks: the test source's pin with IMediaSeeking.
-class CSeekingPin : public CTestSourcePin, public IMediaSeeking {
-public:
-    using CTestSourcePin::CTestSourcePin;
-    DECLARE_IUNKNOWN
-    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void **ppv) override
-    {
-        if (riid == IID_IMediaSeeking) return GetInterface(static_cast<IMediaSeeking *>(this), ppv);
-        return CTestSourcePin::NonDelegatingQueryInterface(riid, ppv);
-    }
-    LONGLONG m_set = -1;
-    STDMETHODIMP GetCapabilities(DWORD *p) override
-    {
-        *p = AM_SEEKING_CanSeekAbsolute;
-        return S_OK;
-    }
-    STDMETHODIMP CheckCapabilities(DWORD *) override { return E_NOTIMPL; }
-    STDMETHODIMP IsFormatSupported(const GUID *) override { return E_NOTIMPL; }
-    STDMETHODIMP QueryPreferredFormat(GUID *) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTimeFormat(GUID *) override { return E_NOTIMPL; }
-    STDMETHODIMP IsUsingTimeFormat(const GUID *) override { return E_NOTIMPL; }
-    STDMETHODIMP SetTimeFormat(const GUID *) override { return E_NOTIMPL; }
-    STDMETHODIMP GetDuration(LONGLONG *p) override
-    {
-        *p = 123456789;
-        return S_OK;
-    }
-    STDMETHODIMP GetStopPosition(LONGLONG *) override { return E_NOTIMPL; }
-    STDMETHODIMP GetCurrentPosition(LONGLONG *) override { return E_NOTIMPL; }
-    STDMETHODIMP ConvertTimeFormat(LONGLONG *, const GUID *, LONGLONG, const GUID *) override { return E_NOTIMPL; }
-    STDMETHODIMP SetPositions(LONGLONG *pCurrent, DWORD, LONGLONG *, DWORD) override
-    {
-        m_set = *pCurrent;
-        return S_OK;
-    }
-    STDMETHODIMP GetPositions(LONGLONG *, LONGLONG *) override { return E_NOTIMPL; }
-    STDMETHODIMP GetAvailable(LONGLONG *, LONGLONG *) override { return E_NOTIMPL; }
-    STDMETHODIMP SetRate(double) override { return E_NOTIMPL; }
-    STDMETHODIMP GetRate(double *p) override
-    {
-        *p = 1.0;
-        return S_OK;
-    }
-    STDMETHODIMP GetPreroll(LONGLONG *) override { return E_NOTIMPL; }
-};
-
 TEST_F(TransformFilterTest, OutputPinSeeksThroughTheUpstreamPin)
 {
-    HRESULT hr = S_OK;
-    CSeekingPin *seeking = new CSeekingPin(m_pSource, m_pSource->Lock(), &hr);
     IMediaSeeking *ms = nullptr;
     ASSERT_EQ(S_OK, m_pOut->QueryInterface(IID_IMediaSeeking, (void **)&ms));
-    LONGLONG duration = 0;
-    EXPECT_EQ(E_NOTIMPL, ms->GetDuration(&duration)) << "no upstream pin yet";
-
-    ASSERT_EQ(S_OK, seeking->Connect(m_pIn, nullptr));
-    ASSERT_EQ(S_OK, ms->GetDuration(&duration));
-    EXPECT_EQ(123456789, duration);
-    LONGLONG pos = 50000000;
+    LONGLONG value = 0;
+    EXPECT_EQ(E_NOTIMPL, ms->GetDuration(&value)) << "no upstream pin yet";
+    CTestOutputPin *up = m_pSource->Out();
+    up->m_sampleCount = 12;
+    up->m_sampleDuration = 1000;
+    ASSERT_EQ(S_OK, up->Connect(m_pIn, nullptr));
+    LONGLONG pos = 5000;
     ASSERT_EQ(S_OK, ms->SetPositions(&pos, AM_SEEKING_AbsolutePositioning, nullptr, 0));
-    EXPECT_EQ(50000000, seeking->m_set);
-    double rate = 0;
-    EXPECT_EQ(S_OK, ms->GetRate(&rate));
-    EXPECT_EQ(E_NOTIMPL, ms->GetPreroll(&pos)) << "the upstream answer itself";
+    ASSERT_EQ(1u, up->SeekCalls().size());
+    EXPECT_EQ(5000, up->SeekCalls()[0].current);
+    // Each answer is the upstream pin's own.
+    using Get = HRESULT (STDMETHODCALLTYPE IMediaSeeking::*)(LONGLONG *);
+    for (Get get : {&IMediaSeeking::GetDuration, &IMediaSeeking::GetStopPosition, &IMediaSeeking::GetCurrentPosition,
+                    &IMediaSeeking::GetPreroll}) {
+        LONGLONG passed = -1, direct = -1;
+        HRESULT hr = (up->*get)(&direct);
+        EXPECT_EQ(hr, (ms->*get)(&passed));
+        EXPECT_EQ(direct, passed);
+    }
+    LONGLONG current = 0, stop = 0;
+    ASSERT_EQ(S_OK, ms->GetPositions(&current, &stop));
+    EXPECT_EQ("5000 12000", std::to_string(current) + " " + std::to_string(stop));
+    DWORD caps = 0;
+    EXPECT_EQ(S_OK, ms->GetCapabilities(&caps));
+    EXPECT_EQ(DWORD(AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanGetDuration), caps);
 
     IUnknown *a = nullptr, *b = nullptr;
     ms->QueryInterface(IID_IUnknown, (void **)&a);
     m_pOut->QueryInterface(IID_IUnknown, (void **)&b);
     EXPECT_EQ(a, b) << "the seeking object is part of the output pin";
-    IPin *pin = nullptr;
-    EXPECT_EQ(S_OK, ms->QueryInterface(IID_IPin, (void **)&pin));
-    pin->Release();
     a->Release();
     b->Release();
     ms->Release();
-    seeking->Disconnect();
-    m_pIn->Disconnect();
-    delete seeking;
 }
 
 TEST(CreatePosPassThru, NeedsAPin)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "amfilter.h"
+#include "support/scratch.h"
 
 namespace {
 
@@ -19,10 +20,6 @@ class FileFixture : public testing::Test {
 protected:
     void SetUp() override
     {
-        m_folder =
-            std::filesystem::temp_directory_path() / ("orvex-async-" + std::to_string(::getpid()) + "-" +
-                                                      testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_folder);
         m_path = (m_folder / "data.bin").wstring();
         // Byte i of the file is a function of i, so any read can be checked.
         m_bytes.resize(100000);
@@ -42,8 +39,6 @@ protected:
         if (m_pin) m_pin->Release();
         m_source->Release();
         EXPECT_EQ(0u, m_filter->Release());
-        std::error_code ec;
-        std::filesystem::remove_all(m_folder, ec);
     }
 
     static BYTE expected(size_t i) { return static_cast<BYTE>((i * 7 + i / 251) & 0xFF); }
@@ -55,7 +50,8 @@ protected:
         ASSERT_EQ(S_OK, m_pin->QueryInterface(IID_IAsyncReader, reinterpret_cast<void **>(&m_reader)));
     }
 
-    std::filesystem::path m_folder;
+    orvex::test::ScratchFolder m_scratch;
+    std::filesystem::path m_folder = m_scratch.folder();
     std::wstring m_path;
     std::vector<BYTE> m_bytes;
     IBaseFilter *m_filter = nullptr;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dllsetup.h"
-#include "temp_registry.h"
+#include "support/scratch.h"
 
 namespace {
 

@@ -10,41 +10,91 @@
 
 namespace {
 
-CBaseFilter *makeSinkLow(HRESULT *phr)
+CBaseFilter *makeSinkLow(HRESULT *)
 {
-    return new CTestSinkFilter(phr, CLSID_TestSinkLow);
+    return CTestFilter::Sink({MEDIASUBTYPE_TestA}, CLSID_TestSinkLow);
 }
 
-CBaseFilter *makeSinkHigh(HRESULT *phr)
+CBaseFilter *makeSinkHigh(HRESULT *)
 {
-    return new CTestSinkFilter(phr, CLSID_TestSinkHigh);
+    return CTestFilter::Sink({MEDIASUBTYPE_TestA}, CLSID_TestSinkHigh);
 }
 
-// A sink registered for TestA whose pin takes only TestB: the registry says
-// more than the filter does.
-CBaseFilter *makeSinkThatRefuses(HRESULT *phr)
+// Registered for TestA, its pin takes only TestB: the registry says more
+// than the filter does.
+CBaseFilter *makeSinkThatRefuses(HRESULT *)
 {
-    auto *sink = new CTestSinkFilter(phr, CLSID_TestSinkHigh);
-    sink->Input()->m_accepted = {MEDIASUBTYPE_TestB};
-    return sink;
+    return CTestFilter::Sink({MEDIASUBTYPE_TestB}, CLSID_TestSinkHigh);
 }
 
-CBaseFilter *makeSinkForB(HRESULT *phr)
+CBaseFilter *makeSinkForB(HRESULT *)
 {
-    auto *sink = new CTestSinkFilter(phr, CLSID_TestSinkLow);
-    sink->Input()->m_accepted = {MEDIASUBTYPE_TestB};
-    return sink;
+    return CTestFilter::Sink({MEDIASUBTYPE_TestB}, CLSID_TestSinkLow);
 }
 
 CBaseFilter *makeConverter(HRESULT *phr)
 {
-    return new CTestConverter(phr);
+    return new CTestFilter(phr, 1, {{MEDIASUBTYPE_TestB}}, CLSID_TestConverter);
 }
 
 CBaseFilter *makeSplitter(HRESULT *phr)
 {
-    return new CTestSplitter(phr);
+    return new CTestFilter(phr, 1, {{MEDIASUBTYPE_TestB}, {MEDIASUBTYPE_TestC}}, CLSID_TestSplitter);
 }
+
+// Takes a byte stream the way a parser does: the file's name from the
+// upstream filter, then its reader.
+class CTestReaderSink : public CBaseFilter {
+    class Input : public CBasePin {
+    public:
+        Input(CBaseFilter *pFilter, CCritSec *pLock, HRESULT *phr)
+            : CBasePin(NAME("Reader input"), pFilter, pLock, phr, L"Input", PINDIR_INPUT)
+        {
+        }
+        ~Input() override { BreakConnect(); }
+        HRESULT CheckMediaType(const CMediaType *pmt) override
+        {
+            return *pmt->Type() == MEDIATYPE_Stream && *pmt->Subtype() == GUID_NULL ? S_OK : S_FALSE;
+        }
+        HRESULT CompleteConnect(IPin *pReceivePin) override
+        {
+            PIN_INFO info{};
+            HRESULT hr = pReceivePin->QueryPinInfo(&info);
+            if (FAILED(hr)) return hr;
+            IFileSourceFilter *source = nullptr;
+            hr = info.pFilter->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void **>(&source));
+            info.pFilter->Release();
+            if (FAILED(hr)) return hr;
+            LPOLESTR name = nullptr;
+            hr = source->GetCurFile(&name, nullptr);
+            source->Release();
+            if (FAILED(hr)) return hr;
+            m_fileName = name;
+            CoTaskMemFree(name);
+            return pReceivePin->QueryInterface(IID_IAsyncReader, reinterpret_cast<void **>(&m_reader));
+        }
+        HRESULT BreakConnect() override
+        {
+            if (m_reader) m_reader->Release();
+            m_reader = nullptr;
+            return S_OK;
+        }
+        STDMETHODIMP BeginFlush() override { return S_OK; }
+        STDMETHODIMP EndFlush() override { return S_OK; }
+        std::wstring m_fileName;
+        IAsyncReader *m_reader = nullptr;
+    };
+    CCritSec m_Lock;
+    HRESULT m_hr = S_OK;
+    Input m_input{this, &m_Lock, &m_hr};
+
+public:
+    CTestReaderSink() : CBaseFilter(NAME("Test reader sink"), nullptr, &m_Lock, CLSID_TestFilter) {}
+    int GetPinCount() override { return 1; }
+    CBasePin *GetPin(int n) override { return n == 0 ? &m_input : nullptr; }
+    std::wstring FileName() { return m_input.m_fileName; }
+    IAsyncReader *Reader() { return m_input.m_reader; } // not counted
+};
 
 GUID connectionSubtype(IPin *pin)
 {
@@ -81,9 +131,8 @@ protected:
 
 TEST_F(GraphBuilding, MembersHaveUniqueNamesAndLeaveDisconnected)
 {
-    HRESULT hr = S_OK;
-    Held<CTestPushSource> source(new CTestPushSource(&hr));
-    Held<CTestSinkFilter> sink(new CTestSinkFilter(&hr));
+    Held<CTestFilter> source(CTestFilter::Source());
+    Held<CTestFilter> sink(CTestFilter::Sink());
     ASSERT_EQ(S_OK, m_graph->AddFilter(source.get(), L"Same"));
     EXPECT_EQ(E_INVALIDARG, m_graph->AddFilter(source.get(), L"Other")) << "a filter joins once";
     ASSERT_EQ(VFW_S_DUPLICATE_NAME, m_graph->AddFilter(sink.get(), L"Same"));
@@ -113,10 +162,9 @@ TEST_F(GraphBuilding, MembersHaveUniqueNamesAndLeaveDisconnected)
 
 TEST_F(GraphBuilding, ConnectDirectChecksThePinsFirst)
 {
-    HRESULT hr = S_OK;
-    Held<CTestPushSource> source(new CTestPushSource(&hr));
-    Held<CTestSinkFilter> sink(new CTestSinkFilter(&hr));
-    Held<CTestSinkFilter> outsider(new CTestSinkFilter(&hr));
+    Held<CTestFilter> source(CTestFilter::Source());
+    Held<CTestFilter> sink(CTestFilter::Sink());
+    Held<CTestFilter> outsider(CTestFilter::Sink());
     add(source.get(), L"Source");
     add(sink.get(), L"Sink");
     IPin *out = FirstPin(source.get(), PINDIR_OUTPUT);
@@ -151,11 +199,11 @@ TEST_P(TypeNegotiation, ConnectTriesTheOutputPinsTypesThenTheInputPins)
 {
     const NegotiationCase &c = GetParam();
     HRESULT hr = S_OK;
-    Held<CTestPushSource> source(new CTestPushSource(&hr, {c.sourceOffers}));
-    source->Pin()->m_alsoAccepted = c.sourceAlsoTakes;
-    Held<CTestSinkFilter> sink(new CTestSinkFilter(&hr));
-    sink->Input()->m_accepted = c.sinkTakes;
-    sink->Input()->m_offered = c.sinkOffers;
+    Held<CTestFilter> source(CTestFilter::Source(c.sourceOffers));
+    source->Out()->m_alsoAccepted = c.sourceAlsoTakes;
+    Held<CTestFilter> sink(CTestFilter::Sink());
+    sink->In()->m_accepted = c.sinkTakes;
+    sink->In()->m_offered = c.sinkOffers;
     add(source.get(), L"Source");
     add(sink.get(), L"Sink");
     IPin *out = FirstPin(source.get(), PINDIR_OUTPUT);
@@ -200,10 +248,9 @@ TEST_F(GraphBuilding, ConnectGoesThroughARegisteredConverter)
 {
     TestFilterClass converter(CLSID_TestConverter, L"Converter", MERIT_NORMAL, makeConverter, {MEDIASUBTYPE_TestA},
                               {MEDIASUBTYPE_TestB});
-    HRESULT hr = S_OK;
-    Held<CTestPushSource> source(new CTestPushSource(&hr));
-    Held<CTestSinkFilter> sink(new CTestSinkFilter(&hr));
-    sink->Input()->m_accepted = {MEDIASUBTYPE_TestB};
+    Held<CTestFilter> source(CTestFilter::Source());
+    Held<CTestFilter> sink(CTestFilter::Sink());
+    sink->In()->m_accepted = {MEDIASUBTYPE_TestB};
     add(source.get(), L"Source");
     add(sink.get(), L"Sink");
     ASSERT_EQ(S_OK, m_graph->Connect(FirstPin(source.get(), PINDIR_OUTPUT), FirstPin(sink.get(), PINDIR_INPUT)));
@@ -217,10 +264,9 @@ TEST_F(GraphBuilding, FiltersThatMustNotBeUsedAreNotTried)
 {
     TestFilterClass converter(CLSID_TestConverter, L"Converter", MERIT_DO_NOT_USE, makeConverter, {MEDIASUBTYPE_TestA},
                               {MEDIASUBTYPE_TestB});
-    HRESULT hr = S_OK;
-    Held<CTestPushSource> source(new CTestPushSource(&hr));
-    Held<CTestSinkFilter> sink(new CTestSinkFilter(&hr));
-    sink->Input()->m_accepted = {MEDIASUBTYPE_TestB};
+    Held<CTestFilter> source(CTestFilter::Source());
+    Held<CTestFilter> sink(CTestFilter::Sink());
+    sink->In()->m_accepted = {MEDIASUBTYPE_TestB};
     add(source.get(), L"Source");
     add(sink.get(), L"Sink");
     EXPECT_EQ(VFW_E_CANNOT_CONNECT,
@@ -234,8 +280,7 @@ TEST_F(GraphBuilding, RenderPicksTheHigherMerit)
 {
     TestFilterClass low(CLSID_TestSinkLow, L"Low sink", MERIT_NORMAL, makeSinkLow, {MEDIASUBTYPE_TestA}, {});
     TestFilterClass high(CLSID_TestSinkHigh, L"High sink", MERIT_NORMAL + 1, makeSinkHigh, {MEDIASUBTYPE_TestA}, {});
-    HRESULT hr = S_OK;
-    Held<CTestPushSource> source(new CTestPushSource(&hr));
+    Held<CTestFilter> source(CTestFilter::Source());
     add(source.get(), L"Source");
     ASSERT_EQ(S_OK, m_graph->Render(FirstPin(source.get(), PINDIR_OUTPUT)));
     EXPECT_EQ(1, high.Created());
@@ -248,8 +293,7 @@ TEST_F(GraphBuilding, RenderBacksOutOfAFilterThatRefusesAndTriesTheNext)
 {
     TestFilterClass low(CLSID_TestSinkLow, L"Low sink", MERIT_NORMAL, makeSinkLow, {MEDIASUBTYPE_TestA}, {});
     TestFilterClass liar(CLSID_TestSinkHigh, L"Liar", MERIT_PREFERRED, makeSinkThatRefuses, {MEDIASUBTYPE_TestA}, {});
-    HRESULT hr = S_OK;
-    Held<CTestPushSource> source(new CTestPushSource(&hr));
+    Held<CTestFilter> source(CTestFilter::Source());
     add(source.get(), L"Source");
     ASSERT_EQ(S_OK, m_graph->Render(FirstPin(source.get(), PINDIR_OUTPUT)));
     EXPECT_EQ(1, liar.Created());
@@ -261,8 +305,7 @@ TEST_F(GraphBuilding, RenderBacksOutOfAFilterThatRefusesAndTriesTheNext)
 TEST_F(GraphBuilding, RenderUsesAFilterAlreadyInTheGraphFirst)
 {
     TestFilterClass high(CLSID_TestSinkHigh, L"High sink", MERIT_PREFERRED, makeSinkHigh, {MEDIASUBTYPE_TestA}, {});
-    HRESULT hr = S_OK;
-    Held<CTestPushSource> source(new CTestPushSource(&hr));
+    Held<CTestFilter> source(CTestFilter::Source());
     add(source.get(), L"Source");
     IBaseFilter *grabber = addGrabber().filter;
     ASSERT_EQ(S_OK, m_graph->Render(FirstPin(source.get(), PINDIR_OUTPUT)));
@@ -277,8 +320,7 @@ TEST_F(GraphBuilding, RenderFollowsEveryOutputAndReportsWhatItCouldNotRender)
     TestFilterClass splitter(CLSID_TestSplitter, L"Splitter", MERIT_NORMAL, makeSplitter, {MEDIASUBTYPE_TestA},
                              {MEDIASUBTYPE_TestB, MEDIASUBTYPE_TestC});
     TestFilterClass sinkB(CLSID_TestSinkLow, L"Sink for B", MERIT_NORMAL, makeSinkForB, {MEDIASUBTYPE_TestB}, {});
-    HRESULT hr = S_OK;
-    Held<CTestPushSource> source(new CTestPushSource(&hr));
+    Held<CTestFilter> source(CTestFilter::Source());
     add(source.get(), L"Source");
     EXPECT_EQ(VFW_S_PARTIAL_RENDER, m_graph->Render(FirstPin(source.get(), PINDIR_OUTPUT)));
     EXPECT_TRUE(hasFilterNamed(L"Splitter"));
@@ -288,13 +330,12 @@ TEST_F(GraphBuilding, RenderFollowsEveryOutputAndReportsWhatItCouldNotRender)
 
 TEST_F(GraphBuilding, RenderWithNothingRegisteredLeavesTheGraphAsItWas)
 {
-    HRESULT hr = S_OK;
-    Held<CTestPushSource> source(new CTestPushSource(&hr));
+    Held<CTestFilter> source(CTestFilter::Source());
     add(source.get(), L"Source");
     IPin *out = FirstPin(source.get(), PINDIR_OUTPUT);
     EXPECT_EQ(VFW_E_CANNOT_RENDER, m_graph->Render(out));
     EXPECT_EQ(1, filterCount());
-    Held<CTestSinkFilter> sink(new CTestSinkFilter(&hr));
+    Held<CTestFilter> sink(CTestFilter::Sink());
     add(sink.get(), L"Sink");
     EXPECT_EQ(VFW_E_INVALID_DIRECTION, m_graph->Render(FirstPin(sink.get(), PINDIR_INPUT)));
 }
@@ -315,8 +356,7 @@ TEST_F(FileGraph, SourceFilterHandsItsNameAndReaderToTheConnectedPin)
     IBaseFilter *source = nullptr;
     ASSERT_EQ(S_OK, m_graph->AddSourceFilter(m_file.wstring().c_str(), nullptr, &source));
     EXPECT_TRUE(hasFilterNamed(m_file.wstring().c_str())) << "named after its file";
-    HRESULT hr = S_OK;
-    Held<CTestReaderSink> reader(new CTestReaderSink(&hr));
+    Held<CTestReaderSink> reader(new CTestReaderSink);
     add(reader.get(), L"Reader");
     ASSERT_EQ(S_OK, m_graph->Connect(FirstPin(source, PINDIR_OUTPUT), FirstPin(reader.get(), PINDIR_INPUT)));
     EXPECT_EQ(m_file.wstring(), reader->FileName());
@@ -337,8 +377,7 @@ TEST_F(FileGraph, SourceFilterHandsItsNameAndReaderToTheConnectedPin)
 TEST_F(FileGraph, UnloadedSourceCannotConnect)
 {
     IBaseFilter *source = addStock(CLSID_AsyncReader, L"Empty source");
-    HRESULT hr = S_OK;
-    Held<CTestReaderSink> reader(new CTestReaderSink(&hr));
+    Held<CTestReaderSink> reader(new CTestReaderSink);
     add(reader.get(), L"Reader");
     EXPECT_TRUE(FAILED(m_graph->Connect(FirstPin(source, PINDIR_OUTPUT), FirstPin(reader.get(), PINDIR_INPUT))));
 }

@@ -1,5 +1,7 @@
 #include "graph_fixture.h"
 
+#include <atomic>
+
 STDMETHODIMP GrabberCallback::QueryInterface(REFIID riid, void **ppv)
 {
     if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
@@ -117,4 +119,91 @@ GraphFixture::Grabber GraphFixture::addGrabber(const wchar_t *name)
 void GraphFixture::noClock()
 {
     ASSERT_EQ(S_OK, m_mediaFilter->SetSyncSource(nullptr));
+}
+
+// ---- COM reach ----------------------------------------------------------------------
+
+class TestFilterClass::Factory : public IClassFactory {
+public:
+    explicit Factory(Maker make) : m_make(make) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
+    {
+        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+            *ppv = static_cast<IClassFactory *>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_ref; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        ULONG r = --m_ref;
+        if (r == 0) delete this;
+        return r;
+    }
+    STDMETHODIMP CreateInstance(IUnknown *outer, REFIID riid, void **ppv) override
+    {
+        *ppv = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        HRESULT hr = S_OK;
+        CBaseFilter *filter = m_make(&hr);
+        if (FAILED(hr)) {
+            delete filter;
+            return hr;
+        }
+        ++m_created;
+        filter->NonDelegatingAddRef();
+        hr = filter->NonDelegatingQueryInterface(riid, ppv);
+        filter->NonDelegatingRelease();
+        return hr;
+    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+    std::atomic<int> m_created{0};
+
+private:
+    virtual ~Factory() = default;
+    Maker m_make;
+    std::atomic<ULONG> m_ref{1};
+};
+
+TestFilterClass::TestFilterClass(REFCLSID clsid, const wchar_t *name, DWORD merit, Maker make, std::vector<GUID> inputs,
+                                 std::vector<GUID> outputs)
+    : m_factory(new Factory(make))
+{
+    CoRegisterClassObject(clsid, m_factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_cookie);
+    std::vector<REGPINTYPES> inTypes, outTypes;
+    for (const GUID &g : inputs)
+        inTypes.push_back({&MEDIATYPE_Test, &g});
+    for (const GUID &g : outputs)
+        outTypes.push_back({&MEDIATYPE_Test, &g});
+    std::vector<REGFILTERPINS2> pins;
+    if (!inTypes.empty())
+        pins.push_back({0, 1, static_cast<UINT>(inTypes.size()), inTypes.data(), 0, nullptr, nullptr});
+    if (!outTypes.empty())
+        pins.push_back(
+            {REG_PINFLAG_B_OUTPUT, 1, static_cast<UINT>(outTypes.size()), outTypes.data(), 0, nullptr, nullptr});
+    REGFILTER2 rf2{};
+    rf2.dwVersion = 2;
+    rf2.dwMerit = merit;
+    rf2.cPins2 = static_cast<ULONG>(pins.size());
+    rf2.rgPins2 = pins.data();
+    IFilterMapper2 *mapper = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                   reinterpret_cast<void **>(&mapper)))) {
+        mapper->RegisterFilter(clsid, name, nullptr, nullptr, nullptr, &rf2);
+        mapper->Release();
+    }
+}
+
+TestFilterClass::~TestFilterClass()
+{
+    CoRevokeClassObject(m_cookie);
+    m_factory->Release();
+}
+
+int TestFilterClass::Created() const
+{
+    return m_factory->m_created;
 }

@@ -1,5 +1,5 @@
-// A filter graph made through COM with a registry of its own, and helpers to
-// hold test filters and watch a sample grabber.
+// A filter graph made through COM with a registry of its own, test filters
+// reachable through COM, and a sample grabber that records what it sees.
 #pragma once
 
 #include <dshow.h>
@@ -11,27 +11,26 @@
 #include <mutex>
 #include <vector>
 
-#include "graph_test_filters.h"
-#include "temp_registry.h"
+#include "support/dshow_doubles.h"
+#include "support/scratch.h"
 
-// One reference on a COM object for the lifetime of the holder.
-template <class T> class Held {
+// Registers a class object for clsid that makes filters with make, and the
+// filter with the mapper (inputs and outputs of the given Test subtypes),
+// for the lifetime of the object.
+class TestFilterClass {
 public:
-    explicit Held(T *p) : m_p(p)
-    {
-        if (m_p) m_p->AddRef();
-    }
-    ~Held()
-    {
-        if (m_p) m_p->Release();
-    }
-    Held(const Held &) = delete;
-    Held &operator=(const Held &) = delete;
-    T *operator->() const { return m_p; }
-    T *get() const { return m_p; }
+    using Maker = CBaseFilter *(*)(HRESULT *);
+    TestFilterClass(REFCLSID clsid, const wchar_t *name, DWORD merit, Maker make, std::vector<GUID> inputs,
+                    std::vector<GUID> outputs);
+    ~TestFilterClass();
+    TestFilterClass(const TestFilterClass &) = delete;
+    TestFilterClass &operator=(const TestFilterClass &) = delete;
+    int Created() const;
 
 private:
-    T *m_p;
+    class Factory;
+    Factory *m_factory;
+    DWORD m_cookie = 0;
 };
 
 // What a grabber's callback saw of one sample.
@@ -46,7 +45,7 @@ struct GrabbedSample {
     REFERENCE_TIME clockNow; // the grabber's clock when called, or -1 without a clock
 };
 
-class GrabberCallback : public ISampleGrabberCB {
+class GrabberCallback final : public ISampleGrabberCB {
 public:
     explicit GrabberCallback(IBaseFilter *grabber = nullptr) : m_grabber(grabber) {}
     STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override;

@@ -11,11 +11,10 @@ protected:
     void SetUp() override
     {
         GraphFixture::SetUp();
-        HRESULT hr = S_OK;
-        m_source = new CTestPushSource(&hr);
+        m_source = CTestFilter::Source();
         m_source->AddRef();
-        m_source->Pin()->m_sampleCount = 10;
-        m_source->Pin()->m_sampleDuration = UNITS; // one second each
+        m_source->Out()->m_sampleCount = 10;
+        m_source->Out()->m_sampleDuration = UNITS; // one second each
         add(m_source, L"Source");
         m_grabber = addGrabber();
         ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(m_source, PINDIR_OUTPUT),
@@ -26,9 +25,9 @@ protected:
         GraphFixture::TearDown();
         m_source->Release();
     }
-    CTestPushPin *pin() { return m_source->Pin(); }
+    CTestOutputPin *pin() { return m_source->Out(); }
 
-    CTestPushSource *m_source = nullptr;
+    CTestFilter *m_source = nullptr;
     Grabber m_grabber{};
 };
 
@@ -132,9 +131,8 @@ TEST_F(GraphSeeking, WithTheClockThePositionFollowsStreamTimeFromTheSeek)
 TEST_F(GraphSeeking, GraphWithoutSeekablePinsCannotSeek)
 {
     ASSERT_EQ(S_OK, m_graph->RemoveFilter(m_source));
-    HRESULT hr = S_OK;
-    Held<CTestPushSource> fixed(new CTestPushSource(&hr));
-    fixed->Pin()->m_seekable = false;
+    Held<CTestFilter> fixed(CTestFilter::Source());
+    fixed->Out()->m_seekable = false;
     add(fixed.get(), L"Fixed");
     ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(fixed.get(), PINDIR_OUTPUT),
                                            FirstPin(m_grabber.filter, PINDIR_INPUT), nullptr));
@@ -147,9 +145,8 @@ TEST_F(GraphSeeking, GraphWithoutSeekablePinsCannotSeek)
 
 TEST_F(GraphSeeking, EveryStreamIsSeekedOnce)
 {
-    HRESULT hr = S_OK;
-    Held<CTestPushSource> second(new CTestPushSource(&hr));
-    second->Pin()->m_sampleCount = 20;
+    Held<CTestFilter> second(CTestFilter::Source());
+    second->Out()->m_sampleCount = 20;
     add(second.get(), L"Second");
     Grabber other = addGrabber(L"Other");
     ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(second.get(), PINDIR_OUTPUT), FirstPin(other.filter, PINDIR_INPUT),
@@ -160,7 +157,7 @@ TEST_F(GraphSeeking, EveryStreamIsSeekedOnce)
     LONGLONG current = UNITS;
     ASSERT_EQ(S_OK, m_seeking->SetPositions(&current, AM_SEEKING_AbsolutePositioning, nullptr, 0));
     EXPECT_EQ(1u, pin()->SeekCalls().size());
-    EXPECT_EQ(1u, second->Pin()->SeekCalls().size());
+    EXPECT_EQ(1u, second->Out()->SeekCalls().size());
 }
 
 } // namespace

@@ -138,8 +138,7 @@ class ModuleGraph : public GraphFixture {};
 TEST_F(ModuleGraph, RenderCreatesTheRegisteredModulesFilter)
 {
     ASSERT_EQ(S_OK, callExport("DllRegisterServer"));
-    HRESULT hr = S_OK;
-    Held<CTestPushSource> source(new CTestPushSource(&hr));
+    Held<CTestFilter> source(CTestFilter::Source());
     add(source.get(), L"Source");
     ASSERT_EQ(S_OK, m_graph->Render(FirstPin(source.get(), PINDIR_OUTPUT)));
     IBaseFilter *created = nullptr;

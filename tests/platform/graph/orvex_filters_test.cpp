@@ -4,39 +4,21 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
-#include "temp_registry.h"
+#include "support/scratch.h"
 
 namespace {
 
-const std::string kBin = std::string(ORVEX_BINARY_DIR) + "/bin/";
-
-struct ProgramRun {
-    int status;
-    std::string out;
-};
-
-ProgramRun runFilters()
+orvex::test::ProgramRun runFilters()
 {
-    ProgramRun r{-1, {}};
-    FILE *pipe = ::popen((kBin + "orvex filters 2>&1").c_str(), "r");
-    if (!pipe) return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        r.out.append(buffer, n);
-    int status = ::pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return orvex::test::Run({orvex::test::BuildProgram("orvex"), "filters"});
 }
 
 HRESULT registerTestModule()
 {
     std::wstring path;
-    for (char c : kBin + "graph_test_module.ax")
+    for (char c : orvex::test::BuildProgram("graph_test_module.ax"))
         path.push_back(static_cast<wchar_t>(c));
     HMODULE module = LoadLibraryW(path.c_str());
     if (!module) return E_FAIL;
@@ -50,7 +32,7 @@ HRESULT registerTestModule()
 TEST(OrvexFilters, SaysSoWhenNothingIsRegistered)
 {
     orvex::test::TempRegistry registry;
-    ProgramRun r = runFilters();
+    orvex::test::ProgramRun r = runFilters();
     EXPECT_EQ(0, r.status);
     EXPECT_NE(std::string::npos, r.out.find("Registry: " + registry.file() + "\n")) << r.out;
     EXPECT_NE(std::string::npos, r.out.find("Nothing is registered.")) << r.out;
@@ -60,7 +42,7 @@ TEST(OrvexFilters, ListsTheRegisteredFiltersAndClasses)
 {
     orvex::test::TempRegistry registry;
     ASSERT_EQ(S_OK, registerTestModule());
-    ProgramRun r = runFilters();
+    orvex::test::ProgramRun r = runFilters();
     EXPECT_EQ(0, r.status);
     for (const char *expected :
          {"\nFilters\n  Module Test Filter\n", "    class   {7E57D000-3333-4C4C-A000-000000000001}\n",
@@ -75,7 +57,7 @@ TEST(OrvexFilters, UnreadableRegistryIsAnError)
 {
     orvex::test::TempRegistry registry;
     registry.write("not a registry\n");
-    ProgramRun r = runFilters();
+    orvex::test::ProgramRun r = runFilters();
     EXPECT_EQ(2, r.status);
     EXPECT_NE(std::string::npos, r.out.find("orvex: cannot read the registry " + registry.file())) << r.out;
 }

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "temp_registry.h"
+#include "support/scratch.h"
 
 namespace {
 

@@ -6,38 +6,19 @@
 
 #include <csignal>
 #include <filesystem>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
-#include "temp_registry.h"
-
-extern char **environ;
+#include "support/scratch.h"
 
 namespace {
 
-const std::string kWriter = std::string(ORVEX_BINARY_DIR) + "/bin/graph_registry_writer";
-
 pid_t spawnWriter(std::vector<std::string> args)
 {
-    args.insert(args.begin(), kWriter);
-    std::vector<char *> argv;
-    for (std::string &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    EXPECT_EQ(0, posix_spawn(&pid, kWriter.c_str(), nullptr, nullptr, argv.data(), environ));
+    args.insert(args.begin(), orvex::test::BuildProgram("graph_registry_writer"));
+    pid_t pid = orvex::test::Spawn(args);
+    EXPECT_GT(pid, 0);
     return pid;
-}
-
-int waitFor(pid_t pid)
-{
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
-    }
-    return status;
 }
 
 DWORD indexOf(const std::wstring &path)
@@ -65,9 +46,8 @@ TEST(RegistryProcesses, TwoWritersAtOnceLoseNothing)
         ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"Index", 0, REG_DWORD, reinterpret_cast<BYTE *>(&index), 4));
         RegCloseKey(key);
     }
-    int statusA = waitFor(a), statusB = waitFor(b);
-    ASSERT_TRUE(WIFEXITED(statusA) && WEXITSTATUS(statusA) == 0);
-    ASSERT_TRUE(WIFEXITED(statusB) && WEXITSTATUS(statusB) == 0);
+    ASSERT_EQ(0, orvex::test::WaitExit(a));
+    ASSERT_EQ(0, orvex::test::WaitExit(b));
 
     for (const wchar_t *prefix : {L"a", L"b", L"c"}) {
         for (int i = 0; i < kCount; ++i) {
@@ -85,8 +65,7 @@ TEST(RegistryProcesses, KilledWriterLeavesTheOldFileAndNoLock)
     RegCloseKey(key);
     std::string before = registry.read();
 
-    int status = waitFor(spawnWriter({"die"}));
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the writer was stopped mid-write";
+    ASSERT_EQ(128 + SIGKILL, orvex::test::WaitExit(spawnWriter({"die"}))) << "the writer was stopped mid-write";
     EXPECT_TRUE(std::filesystem::exists(registry.file() + ".tmp")) << "it died with its new file half written";
     EXPECT_EQ(before, registry.read());
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyW(HKEY_CLASSES_ROOT, L"Doomed", &key));

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "temp_registry.h"
+#include "support/scratch.h"
 
 namespace {
 

@@ -2,12 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
+
+#include "support/scratch.h"
 
 namespace fs = std::filesystem;
 
@@ -15,14 +16,6 @@ namespace {
 
 class Files : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/orvex-win32-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     std::wstring path(const std::string &name) const { return path(std::wstring(name.begin(), name.end())); }
     std::wstring path(const std::wstring &name) const
     {
@@ -39,7 +32,8 @@ protected:
                            nullptr);
     }
 
-    fs::path m_dir;
+    orvex::test::ScratchFolder m_scratch;
+    fs::path m_dir = m_scratch.folder();
 };
 
 TEST_F(Files, OpenFailuresGiveWin32Codes)
@@ -93,8 +87,8 @@ TEST_F(Files, SeekOrigins)
         BOOL ok;
         LONGLONG expected;
     } cases[] = {
-        {3, FILE_BEGIN, TRUE, 3},   {2, FILE_CURRENT, TRUE, 5}, {-1, FILE_END, TRUE, 9},
-        {-20, FILE_CURRENT, FALSE, 9}, {0, 7, FALSE, 9},        {100, FILE_BEGIN, TRUE, 100},
+        {3, FILE_BEGIN, TRUE, 3},      {2, FILE_CURRENT, TRUE, 5}, {-1, FILE_END, TRUE, 9},
+        {-20, FILE_CURRENT, FALSE, 9}, {0, 7, FALSE, 9},           {100, FILE_BEGIN, TRUE, 100},
     };
     for (const auto &c : cases) {
         d.QuadPart = c.distance;

@@ -1,0 +1,529 @@
+#include "support/dshow_doubles.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+namespace {
+bool contains(const std::vector<GUID> &list, const GUID &g)
+{
+    return std::find(list.begin(), list.end(), g) != list.end();
+}
+} // namespace
+
+CMediaType TestType(const GUID &subtype, LONG width)
+{
+    CMediaType mt(&MEDIATYPE_Test);
+    mt.SetSubtype(&subtype);
+    mt.SetFormatType(&FORMAT_VideoInfo);
+    auto *vih = reinterpret_cast<VIDEOINFOHEADER *>(mt.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
+    ZeroMemory(vih, sizeof(*vih));
+    vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih->bmiHeader.biWidth = width;
+    vih->bmiHeader.biHeight = 8;
+    mt.SetSampleSize(64);
+    return mt;
+}
+
+IPin *FirstPin(IBaseFilter *filter, PIN_DIRECTION direction, int skip)
+{
+    IEnumPins *pins = nullptr;
+    if (FAILED(filter->EnumPins(&pins))) return nullptr;
+    IPin *found = nullptr;
+    IPin *pin = nullptr;
+    while (!found && pins->Next(1, &pin, nullptr) == S_OK) {
+        PIN_DIRECTION d;
+        pin->QueryDirection(&d);
+        if (d == direction && skip-- == 0) found = pin;
+        pin->Release();
+    }
+    pins->Release();
+    return found;
+}
+
+// ---- output pin -----------------------------------------------------------------
+
+CTestOutputPin::CTestOutputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr, LPCWSTR pName,
+                               std::vector<GUID> offered)
+    : CBaseOutputPin(NAME("Test output"), pFilter, pLock, phr, pName), m_offered(std::move(offered))
+{
+}
+
+CTestOutputPin::~CTestOutputPin()
+{
+    stopThread();
+}
+
+STDMETHODIMP CTestOutputPin::NonDelegatingQueryInterface(REFIID riid, void **ppv)
+{
+    if (riid == IID_IMediaSeeking && m_seekable) return GetInterface(static_cast<IMediaSeeking *>(this), ppv);
+    return CBaseOutputPin::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT CTestOutputPin::CheckMediaType(const CMediaType *pmt)
+{
+    if (*pmt->Type() != MEDIATYPE_Test) return S_FALSE;
+    return contains(m_offered, *pmt->Subtype()) || contains(m_alsoAccepted, *pmt->Subtype()) ? S_OK : S_FALSE;
+}
+
+HRESULT CTestOutputPin::GetMediaType(int iPosition, CMediaType *pmt)
+{
+    if (iPosition < 0) return E_INVALIDARG;
+    if (iPosition >= static_cast<int>(m_offered.size())) return VFW_S_NO_MORE_ITEMS;
+    *pmt = TestType(m_offered[iPosition]);
+    return S_OK;
+}
+
+HRESULT CTestOutputPin::DecideBufferSize(IMemAllocator *pAlloc, ALLOCATOR_PROPERTIES *pProps)
+{
+    m_request = *pProps;
+    ALLOCATOR_PROPERTIES want = *pProps;
+    want.cBuffers = std::max(want.cBuffers, m_minBuffers);
+    want.cbBuffer = std::max<LONG>(want.cbBuffer, 512);
+    HRESULT hr = pAlloc->SetProperties(&want, &m_granted);
+    if (FAILED(hr)) return hr;
+    return m_granted.cbBuffer < 512 ? E_FAIL : S_OK;
+}
+
+HRESULT CTestOutputPin::Active()
+{
+    HRESULT hr = CBaseOutputPin::Active();
+    if (SUCCEEDED(hr) && m_sampleCount > 0) startThread();
+    return hr;
+}
+
+HRESULT CTestOutputPin::Inactive()
+{
+    m_stop = true;
+    HRESULT hr = CBaseOutputPin::Inactive(); // decommit: a GetBuffer in progress gives up
+    stopThread();
+    return hr;
+}
+
+void CTestOutputPin::startThread()
+{
+    m_stop = false;
+    m_deliveryEnded.Reset();
+    m_thread = std::thread(&CTestOutputPin::deliverLoop, this, m_position.load());
+}
+
+void CTestOutputPin::stopThread()
+{
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+}
+
+HRESULT CTestOutputPin::DeliverOne(int index, DWORD streamId)
+{
+    IMediaSample *sample = nullptr;
+    HRESULT hr = GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
+    if (FAILED(hr)) return hr;
+    BYTE *p = nullptr;
+    sample->GetPointer(&p);
+    p[0] = static_cast<BYTE>(index);
+    sample->SetActualDataLength(16);
+    REFERENCE_TIME start = m_timeOffset + index * m_sampleDuration, stop = start + m_sampleDuration;
+    sample->SetTime(&start, &stop);
+    sample->SetSyncPoint(index % 2 == 0);
+    if (streamId != AM_STREAM_MEDIA) {
+        IMediaSample2 *sample2 = nullptr;
+        sample->QueryInterface(IID_IMediaSample2, reinterpret_cast<void **>(&sample2));
+        AM_SAMPLE2_PROPERTIES props{};
+        sample2->GetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
+        props.dwStreamId = streamId;
+        sample2->SetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
+        sample2->Release();
+    }
+    m_deliveryStarted.Set();
+    hr = Deliver(sample);
+    sample->Release();
+    return hr;
+}
+
+void CTestOutputPin::deliverLoop(int first)
+{
+    for (int i = first; i < m_sampleCount && !m_stop; ++i) {
+        HRESULT hr = DeliverOne(i, m_streamId);
+        m_lastResult = hr;
+        if (hr != S_OK) {
+            m_deliveryEnded.Set();
+            return;
+        }
+        ++m_delivered;
+        m_position = i + 1;
+    }
+    if (!m_stop) DeliverEndOfStream();
+    m_deliveryEnded.Set();
+}
+
+STDMETHODIMP CTestOutputPin::Notify(IBaseFilter *, Quality q)
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    m_quality.push_back(q);
+    return S_OK;
+}
+
+std::vector<SeekCall> CTestOutputPin::SeekCalls()
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    return m_seekCalls;
+}
+
+std::vector<Quality> CTestOutputPin::QualityMessages()
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    return m_quality;
+}
+
+namespace {
+const DWORD kSeekCaps = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanGetDuration;
+}
+
+STDMETHODIMP CTestOutputPin::GetCapabilities(DWORD *pCapabilities)
+{
+    *pCapabilities = kSeekCaps;
+    return S_OK;
+}
+
+STDMETHODIMP CTestOutputPin::CheckCapabilities(DWORD *pCapabilities)
+{
+    return (*pCapabilities & ~kSeekCaps) ? S_FALSE : S_OK;
+}
+
+STDMETHODIMP CTestOutputPin::IsFormatSupported(const GUID *pFormat)
+{
+    return *pFormat == TIME_FORMAT_MEDIA_TIME ? S_OK : S_FALSE;
+}
+
+STDMETHODIMP CTestOutputPin::QueryPreferredFormat(GUID *pFormat)
+{
+    *pFormat = TIME_FORMAT_MEDIA_TIME;
+    return S_OK;
+}
+
+STDMETHODIMP CTestOutputPin::GetTimeFormat(GUID *pFormat)
+{
+    return QueryPreferredFormat(pFormat);
+}
+
+STDMETHODIMP CTestOutputPin::IsUsingTimeFormat(const GUID *pFormat)
+{
+    return IsFormatSupported(pFormat);
+}
+
+STDMETHODIMP CTestOutputPin::SetTimeFormat(const GUID *pFormat)
+{
+    return *pFormat == TIME_FORMAT_MEDIA_TIME ? S_OK : E_INVALIDARG;
+}
+
+STDMETHODIMP CTestOutputPin::GetDuration(LONGLONG *pDuration)
+{
+    *pDuration = m_sampleCount * m_sampleDuration;
+    return S_OK;
+}
+
+STDMETHODIMP CTestOutputPin::GetStopPosition(LONGLONG *pStop)
+{
+    return GetDuration(pStop);
+}
+
+STDMETHODIMP CTestOutputPin::GetCurrentPosition(LONGLONG *pCurrent)
+{
+    *pCurrent = m_position * m_sampleDuration;
+    return S_OK;
+}
+
+STDMETHODIMP CTestOutputPin::SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags, LONGLONG *pStop, DWORD dwStopFlags)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        m_seekCalls.push_back({pCurrent ? *pCurrent : -1, dwCurrentFlags, pStop ? *pStop : -1, dwStopFlags});
+    }
+    if (!(dwCurrentFlags & AM_SEEKING_PositioningBitsMask)) return S_OK;
+    int index = static_cast<int>(*pCurrent / m_sampleDuration);
+    bool active = m_thread.joinable();
+    if (active) {
+        // Flush downstream first, so a thread held there comes back.
+        m_stop = true;
+        DeliverBeginFlush();
+        stopThread();
+        DeliverEndFlush();
+    }
+    m_position = index;
+    if (active) {
+        DeliverNewSegment(*pCurrent, m_sampleCount * m_sampleDuration, 1.0);
+        startThread();
+    }
+    if (dwCurrentFlags & AM_SEEKING_ReturnTime) *pCurrent = index * m_sampleDuration;
+    return S_OK;
+}
+
+STDMETHODIMP CTestOutputPin::GetPositions(LONGLONG *pCurrent, LONGLONG *pStop)
+{
+    if (pCurrent) GetCurrentPosition(pCurrent);
+    if (pStop) GetStopPosition(pStop);
+    return S_OK;
+}
+
+STDMETHODIMP CTestOutputPin::GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest)
+{
+    if (pEarliest) *pEarliest = 0;
+    if (pLatest) GetDuration(pLatest);
+    return S_OK;
+}
+
+STDMETHODIMP CTestOutputPin::GetRate(double *pdRate)
+{
+    *pdRate = 1.0;
+    return S_OK;
+}
+
+std::string Describe(const std::vector<ReceivedSample> &samples)
+{
+    std::string text;
+    for (const ReceivedSample &s : samples) {
+        char line[96];
+        snprintf(line, sizeof line, "%d %lld-%lld %d %u %x\n", s.firstByte, static_cast<long long>(s.start),
+                 static_cast<long long>(s.stop), static_cast<int>(s.length), static_cast<unsigned>(s.streamId),
+                 static_cast<unsigned>(s.flags));
+        text += line;
+    }
+    return text;
+}
+
+// ---- input pin ------------------------------------------------------------------
+
+CTestInputPin::CTestInputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr, LPCWSTR pName)
+    : CBaseInputPin(NAME("Test input"), pFilter, pLock, phr, pName), m_pOwner(pFilter)
+{
+}
+
+CTestInputPin::~CTestInputPin()
+{
+    ReleaseHeld();
+}
+
+HRESULT CTestInputPin::CheckMediaType(const CMediaType *pmt)
+{
+    if (m_accepted.empty()) return S_OK; // takes anything, as a recorder of another filter's output
+    return *pmt->Type() == MEDIATYPE_Test && contains(m_accepted, *pmt->Subtype()) ? S_OK : S_FALSE;
+}
+
+HRESULT CTestInputPin::GetMediaType(int iPosition, CMediaType *pmt)
+{
+    if (iPosition < 0) return E_INVALIDARG;
+    if (iPosition >= static_cast<int>(m_offered.size())) return VFW_S_NO_MORE_ITEMS;
+    *pmt = TestType(m_offered[iPosition]);
+    return S_OK;
+}
+
+STDMETHODIMP CTestInputPin::Receive(IMediaSample *pSample)
+{
+    HRESULT hr = CBaseInputPin::Receive(pSample);
+    if (hr != S_OK) return hr;
+    const AM_SAMPLE2_PROPERTIES *props = SampleProps();
+    {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        m_received.push_back({props->tStart, props->tStop, props->pbBuffer ? props->pbBuffer[0] : BYTE(0),
+                              props->lActual, props->dwStreamId, props->dwSampleFlags});
+        if (m_holdSamples) {
+            pSample->AddRef();
+            m_held.push_back(pSample);
+        }
+    }
+    m_recorded.notify_all();
+    if (m_blockUntilFlush) {
+        m_entered.Set();
+        m_flushing.Wait();
+        return S_FALSE;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CTestInputPin::EndOfStream()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        ++m_eos;
+    }
+    // A renderer tells the graph; not after a refusal or while flushing.
+    if (!m_pOwner->HasOutputs() && CheckStreaming() == S_OK) m_pOwner->SendEvent(EC_COMPLETE, S_OK, 0);
+    return S_OK;
+}
+
+STDMETHODIMP CTestInputPin::BeginFlush()
+{
+    HRESULT hr = CBaseInputPin::BeginFlush();
+    m_flushing.Set();
+    ReleaseHeld();
+    return hr;
+}
+
+STDMETHODIMP CTestInputPin::EndFlush()
+{
+    m_flushing.Reset();
+    return CBaseInputPin::EndFlush();
+}
+
+STDMETHODIMP CTestInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES *pProps)
+{
+    *pProps = {2, 256, 16, 0};
+    return S_OK;
+}
+
+STDMETHODIMP CTestInputPin::GetAllocator(IMemAllocator **ppAllocator)
+{
+    if (m_refuseAllocator) return VFW_E_NO_ALLOCATOR;
+    return CBaseInputPin::GetAllocator(ppAllocator);
+}
+
+std::vector<ReceivedSample> CTestInputPin::Received()
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    return m_received;
+}
+
+bool CTestInputPin::WaitReceived(size_t count)
+{
+    // Bounded only so that a fault fails the test instead of hanging it.
+    std::unique_lock<std::mutex> lock(m_recordLock);
+    return m_recorded.wait_for(lock, std::chrono::seconds(20), [&] { return m_received.size() >= count; });
+}
+
+int CTestInputPin::EndOfStreams()
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    return m_eos;
+}
+
+void CTestInputPin::ReleaseHeld()
+{
+    std::vector<IMediaSample *> held;
+    {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        held.swap(m_held);
+    }
+    for (IMediaSample *s : held)
+        s->Release();
+}
+
+// ---- filter ----------------------------------------------------------------------
+
+CTestFilter::CTestFilter(HRESULT *phr, int inputs, std::vector<std::vector<GUID>> outputs, REFCLSID clsid)
+    : CBaseFilter(NAME("Test filter"), nullptr, &m_Lock, clsid)
+{
+    for (int i = 0; i < inputs; ++i)
+        m_inputs.push_back(new CTestInputPin(this, &m_Lock, phr, (L"In" + std::to_wstring(i)).c_str()));
+    for (size_t i = 0; i < outputs.size(); ++i)
+        m_outputs.push_back(new CTestOutputPin(this, &m_Lock, phr, (L"Out" + std::to_wstring(i)).c_str(), outputs[i]));
+}
+
+CTestFilter::~CTestFilter()
+{
+    for (CTestOutputPin *p : m_outputs)
+        delete p;
+    for (CTestInputPin *p : m_inputs)
+        delete p;
+}
+
+CTestFilter *CTestFilter::Source(std::vector<GUID> offered)
+{
+    HRESULT hr = S_OK;
+    return new CTestFilter(&hr, 0, {std::move(offered)});
+}
+
+CTestFilter *CTestFilter::Sink(std::vector<GUID> accepted, REFCLSID clsid)
+{
+    HRESULT hr = S_OK;
+    auto *sink = new CTestFilter(&hr, 1, {}, clsid);
+    sink->In()->m_accepted = std::move(accepted);
+    return sink;
+}
+
+int CTestFilter::GetPinCount()
+{
+    CAutoLock lock(&m_Lock);
+    return static_cast<int>(m_inputs.size() + m_outputs.size());
+}
+
+CBasePin *CTestFilter::GetPin(int n)
+{
+    CAutoLock lock(&m_Lock);
+    int inputs = static_cast<int>(m_inputs.size());
+    if (n >= 0 && n < inputs) return m_inputs[n];
+    if (n >= inputs && n < inputs + static_cast<int>(m_outputs.size())) return m_outputs[n - inputs];
+    return nullptr;
+}
+
+void CTestFilter::AddInput(LPCWSTR name)
+{
+    CAutoLock lock(&m_Lock);
+    HRESULT hr = S_OK;
+    m_inputs.push_back(new CTestInputPin(this, &m_Lock, &hr, name));
+    IncrementPinVersion();
+}
+
+void CTestFilter::RemoveLastInput()
+{
+    CAutoLock lock(&m_Lock);
+    delete m_inputs.back();
+    m_inputs.pop_back();
+    IncrementPinVersion();
+}
+
+void CTestFilter::note(const char *what)
+{
+    if (m_log) *m_log += m_logName + ":" + what + " ";
+}
+
+STDMETHODIMP CTestFilter::Stop()
+{
+    note("Stop");
+    return CBaseFilter::Stop();
+}
+
+STDMETHODIMP CTestFilter::Pause()
+{
+    note("Pause");
+    return CBaseFilter::Pause();
+}
+
+STDMETHODIMP CTestFilter::Run(REFERENCE_TIME tStart)
+{
+    note("Run");
+    return CBaseFilter::Run(tStart);
+}
+
+// ---- graph and clock -----------------------------------------------------------------
+
+STDMETHODIMP CTestGraph::QueryInterface(REFIID riid, void **ppv)
+{
+    if (riid == IID_IUnknown || riid == IID_IFilterGraph) {
+        *ppv = static_cast<IFilterGraph *>(this);
+    } else if (riid == IID_IMediaEventSink) {
+        *ppv = static_cast<IMediaEventSink *>(this);
+    } else {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP CTestGraph::Notify(LONG code, LONG_PTR p1, LONG_PTR p2)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_events.push_back({code, p1, p2});
+    return S_OK;
+}
+
+STDMETHODIMP CTestClock::QueryInterface(REFIID riid, void **ppv)
+{
+    if (riid == IID_IUnknown || riid == IID_IReferenceClock) {
+        *ppv = static_cast<IReferenceClock *>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}

@@ -1,0 +1,279 @@
+// DirectShow test doubles on the base classes: one filter with any number of
+// recording input pins and pushing output pins. With outputs only it is a
+// push source (a delivery thread per pin, IMediaSeeking over sample
+// indexes), with inputs only a recording sink that completes as a renderer,
+// with both a converter or splitter for graph building. Also a filter graph
+// stand-in that collects events and a clock whose time the test sets.
+#pragma once
+
+#include <amvideo.h>
+#include <control.h>
+#include <evcode.h>
+#include <uuids.h>
+#include <vfwmsgs.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "amfilter.h"
+
+// The test family of media types: major type Test, subtypes A, B and C.
+DEFINE_GUID(MEDIATYPE_Test, 0x7e57a000, 0x1111, 0x4a4a, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01);
+DEFINE_GUID(MEDIASUBTYPE_TestA, 0x7e57a000, 0x1111, 0x4a4a, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0a);
+DEFINE_GUID(MEDIASUBTYPE_TestB, 0x7e57a000, 0x1111, 0x4a4a, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0b);
+DEFINE_GUID(MEDIASUBTYPE_TestC, 0x7e57a000, 0x1111, 0x4a4a, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0c);
+
+DEFINE_GUID(CLSID_TestFilter, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01);
+DEFINE_GUID(CLSID_TestSinkLow, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02);
+DEFINE_GUID(CLSID_TestSinkHigh, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03);
+DEFINE_GUID(CLSID_TestConverter, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x04);
+DEFINE_GUID(CLSID_TestSplitter, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x05);
+
+// A Test type with a VIDEOINFOHEADER of the given width.
+CMediaType TestType(const GUID &subtype, LONG width = 16);
+
+// One reference on a COM object for the lifetime of the holder.
+template <class T> class Held {
+public:
+    explicit Held(T *p) : m_p(p)
+    {
+        if (m_p) m_p->AddRef();
+    }
+    ~Held()
+    {
+        if (m_p) m_p->Release();
+    }
+    Held(const Held &) = delete;
+    Held &operator=(const Held &) = delete;
+    T *operator->() const { return m_p; }
+    T *get() const { return m_p; }
+
+private:
+    T *m_p;
+};
+
+// The filter's pin of a direction, not counted (the filter keeps its pins).
+IPin *FirstPin(IBaseFilter *filter, PIN_DIRECTION direction, int skip = 0);
+
+class CTestFilter;
+
+struct SeekCall {
+    LONGLONG current;
+    DWORD currentFlags;
+    LONGLONG stop;
+    DWORD stopFlags;
+};
+
+class CTestOutputPin : public CBaseOutputPin, public IMediaSeeking {
+public:
+    CTestOutputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr, LPCWSTR pName, std::vector<GUID> offered);
+    ~CTestOutputPin() override;
+
+    DECLARE_IUNKNOWN
+    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void **ppv) override;
+
+    HRESULT CheckMediaType(const CMediaType *pmt) override;
+    HRESULT GetMediaType(int iPosition, CMediaType *pmt) override;
+    HRESULT DecideBufferSize(IMemAllocator *pAlloc, ALLOCATOR_PROPERTIES *pProps) override;
+    HRESULT Active() override;
+    HRESULT Inactive() override;
+    STDMETHODIMP Notify(IBaseFilter *pSender, Quality q) override;
+
+    // IMediaSeeking: positions are sample indexes times the sample duration.
+    STDMETHODIMP GetCapabilities(DWORD *pCapabilities) override;
+    STDMETHODIMP CheckCapabilities(DWORD *pCapabilities) override;
+    STDMETHODIMP IsFormatSupported(const GUID *pFormat) override;
+    STDMETHODIMP QueryPreferredFormat(GUID *pFormat) override;
+    STDMETHODIMP GetTimeFormat(GUID *pFormat) override;
+    STDMETHODIMP IsUsingTimeFormat(const GUID *pFormat) override;
+    STDMETHODIMP SetTimeFormat(const GUID *pFormat) override;
+    STDMETHODIMP GetDuration(LONGLONG *pDuration) override;
+    STDMETHODIMP GetStopPosition(LONGLONG *pStop) override;
+    STDMETHODIMP GetCurrentPosition(LONGLONG *pCurrent) override;
+    STDMETHODIMP ConvertTimeFormat(LONGLONG *, const GUID *, LONGLONG, const GUID *) override { return E_NOTIMPL; }
+    STDMETHODIMP SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags, LONGLONG *pStop, DWORD dwStopFlags) override;
+    STDMETHODIMP GetPositions(LONGLONG *pCurrent, LONGLONG *pStop) override;
+    STDMETHODIMP GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest) override;
+    STDMETHODIMP SetRate(double) override { return E_NOTIMPL; }
+    STDMETHODIMP GetRate(double *pdRate) override;
+    STDMETHODIMP GetPreroll(LONGLONG *) override { return E_NOTIMPL; }
+
+    // One sample numbered index, on the calling thread: its first byte is
+    // index, its time [offset + index * duration, + duration), a splice
+    // point when index is even.
+    HRESULT DeliverOne(int index, DWORD streamId = AM_STREAM_MEDIA);
+    IMemAllocator *Allocator() { return m_pAllocator; }
+    IMemInputPin *PeerInput() { return m_pInputPin; }
+
+    // Settings, before the pin connects or goes active.
+    std::vector<GUID> m_offered;
+    std::vector<GUID> m_alsoAccepted; // taken when the peer offers them
+    int m_sampleCount = 0;            // delivered by a thread of the pin's own while active
+    REFERENCE_TIME m_sampleDuration = 10000;
+    REFERENCE_TIME m_timeOffset = 0;
+    DWORD m_streamId = AM_STREAM_MEDIA;
+    bool m_seekable = true;
+    LONG m_minBuffers = 2;
+
+    // Records
+    ALLOCATOR_PROPERTIES m_request{}; // what the peer asked for
+    ALLOCATOR_PROPERTIES m_granted{}; // what the allocator gave
+    std::vector<SeekCall> SeekCalls();
+    std::vector<Quality> QualityMessages();
+    int Delivered() const { return m_delivered; }
+    HRESULT LastDeliverResult() const { return m_lastResult; }
+    CAMEvent m_deliveryEnded{TRUE};   // the thread has sent its end of stream or given up
+    CAMEvent m_deliveryStarted{TRUE}; // the first sample is about to go downstream
+
+private:
+    void startThread();
+    void stopThread();
+    void deliverLoop(int first);
+
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_delivered{0};
+    std::atomic<HRESULT> m_lastResult{S_OK};
+    std::atomic<int> m_position{0}; // next sample index
+    std::mutex m_recordLock;
+    std::vector<SeekCall> m_seekCalls;
+    std::vector<Quality> m_quality;
+};
+
+struct ReceivedSample {
+    REFERENCE_TIME start;
+    REFERENCE_TIME stop;
+    BYTE firstByte;
+    LONG length;
+    DWORD streamId;
+    DWORD flags;
+};
+
+// One line per sample: "firstByte start-stop length streamId flags".
+std::string Describe(const std::vector<ReceivedSample> &samples);
+
+class CTestInputPin : public CBaseInputPin {
+public:
+    CTestInputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr, LPCWSTR pName);
+    ~CTestInputPin() override;
+
+    HRESULT CheckMediaType(const CMediaType *pmt) override;
+    HRESULT GetMediaType(int iPosition, CMediaType *pmt) override;
+    STDMETHODIMP Receive(IMediaSample *pSample) override;
+    STDMETHODIMP EndOfStream() override;
+    STDMETHODIMP BeginFlush() override;
+    STDMETHODIMP EndFlush() override;
+    STDMETHODIMP GetAllocatorRequirements(ALLOCATOR_PROPERTIES *pProps) override;
+    STDMETHODIMP GetAllocator(IMemAllocator **ppAllocator) override;
+
+    IMemAllocator *Allocator() { return m_pAllocator; }
+    BOOL RunTimeError() const { return m_bRunTimeError; }
+
+    // Settings
+    std::vector<GUID> m_accepted{MEDIASUBTYPE_TestA}; // Test subtypes; empty: any type
+    std::vector<GUID> m_offered;
+    bool m_refuseAllocator = false;
+    bool m_holdSamples = false;     // keep every received sample until released
+    bool m_blockUntilFlush = false; // wait in Receive until BeginFlush
+
+    // Records
+    std::vector<ReceivedSample> Received();
+    bool WaitReceived(size_t count); // false when count never arrives
+    int EndOfStreams();
+    void ReleaseHeld();
+    CAMEvent m_entered{TRUE}; // a blocking Receive has started waiting
+
+private:
+    CTestFilter *m_pOwner;
+    std::mutex m_recordLock;
+    std::condition_variable m_recorded;
+    std::vector<ReceivedSample> m_received;
+    std::vector<IMediaSample *> m_held;
+    int m_eos = 0;
+    CAMEvent m_flushing{TRUE};
+};
+
+class CTestFilter : public CBaseFilter {
+public:
+    // Input pins "In0".. and one output pin "Out0".. per entry of outputs,
+    // each offering its types.
+    CTestFilter(HRESULT *phr, int inputs, std::vector<std::vector<GUID>> outputs, REFCLSID clsid = CLSID_TestFilter);
+    ~CTestFilter() override;
+    static CTestFilter *Source(std::vector<GUID> offered = {MEDIASUBTYPE_TestA});
+    static CTestFilter *Sink(std::vector<GUID> accepted = {MEDIASUBTYPE_TestA}, REFCLSID clsid = CLSID_TestSinkLow);
+
+    int GetPinCount() override;
+    CBasePin *GetPin(int n) override;
+    CTestInputPin *In(int n = 0) { return m_inputs[n]; }
+    CTestOutputPin *Out(int n = 0) { return m_outputs[n]; }
+    CCritSec *Lock() { return &m_Lock; }
+    REFERENCE_TIME StartTime() { return m_tStart; }
+    HRESULT SendEvent(LONG code, LONG_PTR p1, LONG_PTR p2) { return NotifyEvent(code, p1, p2); }
+    bool HasOutputs() const { return !m_outputs.empty(); }
+
+    // Adds or removes an input pin and moves the pin version, as a filter
+    // does whose pins follow its input.
+    void AddInput(LPCWSTR name);
+    void RemoveLastInput();
+
+    // State changes go to log as "name:Pause " and so on.
+    STDMETHODIMP Stop() override;
+    STDMETHODIMP Pause() override;
+    STDMETHODIMP Run(REFERENCE_TIME tStart) override;
+    std::string *m_log = nullptr;
+    std::string m_logName;
+
+private:
+    void note(const char *what);
+    CCritSec m_Lock;
+    std::vector<CTestInputPin *> m_inputs;
+    std::vector<CTestOutputPin *> m_outputs;
+};
+
+// A filter graph that only collects the events its filters send.
+class CTestGraph : public IFilterGraph, public IMediaEventSink {
+public:
+    struct Event {
+        LONG code;
+        LONG_PTR param1;
+        LONG_PTR param2;
+    };
+    std::mutex m_lock;
+    std::vector<Event> m_events;
+    LONG m_cRef = 1;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_cRef); }
+    STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&m_cRef); }
+    STDMETHODIMP AddFilter(IBaseFilter *, LPCWSTR) override { return E_NOTIMPL; }
+    STDMETHODIMP RemoveFilter(IBaseFilter *) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFilters(IEnumFilters **) override { return E_NOTIMPL; }
+    STDMETHODIMP FindFilterByName(LPCWSTR, IBaseFilter **) override { return E_NOTIMPL; }
+    STDMETHODIMP ConnectDirect(IPin *, IPin *, const AM_MEDIA_TYPE *) override { return E_NOTIMPL; }
+    STDMETHODIMP Reconnect(IPin *) override { return E_NOTIMPL; }
+    STDMETHODIMP Disconnect(IPin *) override { return E_NOTIMPL; }
+    STDMETHODIMP SetDefaultSyncSource() override { return E_NOTIMPL; }
+    STDMETHODIMP Notify(LONG code, LONG_PTR p1, LONG_PTR p2) override;
+};
+
+// A reference clock whose time the test sets.
+class CTestClock : public IReferenceClock {
+public:
+    std::atomic<REFERENCE_TIME> m_now{0};
+    LONG m_cRef = 1;
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_cRef); }
+    STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&m_cRef); }
+    STDMETHODIMP GetTime(REFERENCE_TIME *pTime) override
+    {
+        *pTime = m_now;
+        return S_OK;
+    }
+    STDMETHODIMP AdviseTime(REFERENCE_TIME, REFERENCE_TIME, HEVENT, DWORD_PTR *) override { return E_NOTIMPL; }
+    STDMETHODIMP AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR *) override { return E_NOTIMPL; }
+    STDMETHODIMP Unadvise(DWORD_PTR) override { return E_NOTIMPL; }
+};

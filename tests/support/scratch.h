@@ -1,0 +1,57 @@
+// A scratch folder for one test, and one way to run a program of the build.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace orvex::test {
+
+// A fresh temporary folder, removed with everything in it when the object goes.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder &) = delete;
+    ScratchFolder &operator=(const ScratchFolder &) = delete;
+    const std::string &folder() const { return m_folder; }
+    std::string path(const std::string &name) const { return m_folder + "/" + name; }
+
+private:
+    std::string m_folder;
+};
+
+// A registry file of its own: ORVEX_REGISTRY points into a scratch folder for
+// as long as the object lives.
+class TempRegistry : public ScratchFolder {
+public:
+    TempRegistry();
+    ~TempRegistry();
+    const std::string &file() const { return m_file; }
+    std::string read() const;
+    void write(const std::string &text) const;
+
+private:
+    std::string m_file;
+};
+
+// A whole file's bytes ("" when it cannot be read), and writing them.
+std::string ReadFileText(const std::string &path);
+void WriteFileText(const std::string &path, const std::string &text);
+
+// A program in the build's bin folder, by name.
+std::string BuildProgram(const std::string &name);
+
+// Starts args[0] with the rest as its arguments, in this environment.
+pid_t Spawn(const std::vector<std::string> &args);
+// Its exit status; 128 + the signal when a signal ended it, as a shell says.
+int WaitExit(pid_t pid);
+
+struct ProgramRun {
+    int status;      // as WaitExit
+    std::string out; // standard output and error together
+};
+ProgramRun Run(const std::vector<std::string> &args);
+
+} // namespace orvex::test
