@@ -143,9 +143,13 @@ TEST_F(DecodeGraphTest, ProposalsHaveTheCroppedSizeOfTheStream)
 {
     const PushStream stream = LoadPushStream("decoder/baseline_cropped_202x118.h264", 208, 128);
     ASSERT_EQ(S_OK, BuildPushInput(stream.config));
+    // Planar types pad the stride and the height and name the picture in
+    // their rectangles; packed types carry the picture size itself.
     for (CMediaType &type : Proposals(DecodeOut())) {
-        EXPECT_EQ(202, VideoInfo(type).bmiHeader.biWidth);
-        EXPECT_EQ(118, std::abs(VideoInfo(type).bmiHeader.biHeight));
+        const VIDEOINFOHEADER &vih = VideoInfo(type);
+        const bool framed = vih.rcTarget.right > vih.rcTarget.left;
+        EXPECT_EQ(202, framed ? vih.rcTarget.right - vih.rcTarget.left : vih.bmiHeader.biWidth);
+        EXPECT_EQ(118, framed ? vih.rcTarget.bottom - vih.rcTarget.top : std::abs(vih.bmiHeader.biHeight));
     }
 }
 
