@@ -1,9 +1,10 @@
 #include "info_command.h"
 
-#include "json_writer.h"
 #include "movie_loader.h"
 #include "movie_summary.h"
 #include "parser_loader.h"
+
+#include <nlohmann/json.hpp>
 
 #include <cinttypes>
 #include <cstdio>
@@ -14,51 +15,56 @@ namespace {
 
 std::string toJson(const MovieSummary &m)
 {
-    JsonWriter w;
-    w.value("file", m.file);
-    w.value("layout", m.layout);
     const VideoSummary &v = m.video;
-    w.beginObject("video");
-    w.value("pin", v.pin);
-    w.value("subtype", v.subtype);
-    w.value("width", v.width);
-    w.value("height", v.height);
-    w.value("displayWidth", v.displayWidth);
-    w.value("displayHeight", v.displayHeight);
-    w.value("profile", v.profile);
-    w.value("level", v.level);
-    w.value("avgTimePerFrame", v.avgTimePerFrame);
-    w.value("bitRate", v.bitRate);
-    w.value("timeScale", v.timeScale);
-    w.value("duration", v.duration);
-    w.value("sampleCount", v.sampleCount);
-    w.value("entries", v.entries);
-    w.value("durationRt", v.durationRt);
-    w.beginObject("signal");
-    w.value("videoFormat", v.videoFormat);
-    w.value("fullRange", v.fullRange);
-    w.value("colourPrimaries", v.colourPrimaries);
-    w.value("transferCharacteristics", v.transferCharacteristics);
-    w.value("matrixCoefficients", v.matrixCoefficients);
-    w.endObject();
-    w.endObject();
-    if (!m.sound) {
-        w.null("sound");
-    } else {
+    nlohmann::ordered_json signal = {
+        {"videoFormat", v.videoFormat},
+        {"fullRange", v.fullRange},
+        {"colourPrimaries", v.colourPrimaries},
+        {"transferCharacteristics", v.transferCharacteristics},
+        {"matrixCoefficients", v.matrixCoefficients},
+    };
+    nlohmann::ordered_json video = {
+        {"pin", v.pin},
+        {"subtype", v.subtype},
+        {"width", v.width},
+        {"height", v.height},
+        {"displayWidth", v.displayWidth},
+        {"displayHeight", v.displayHeight},
+        {"profile", v.profile},
+        {"level", v.level},
+        {"avgTimePerFrame", v.avgTimePerFrame},
+        {"bitRate", v.bitRate},
+        {"timeScale", v.timeScale},
+        {"duration", v.duration},
+        {"sampleCount", v.sampleCount},
+        {"entries", v.entries},
+        {"durationRt", v.durationRt},
+        {"signal", std::move(signal)},
+    };
+    nlohmann::ordered_json sound; // null without sound
+    if (m.sound) {
         const SoundSummary &s = *m.sound;
-        w.beginObject("sound");
-        w.value("pin", s.pin);
-        w.value("subtype", s.subtype);
-        w.value("channels", s.channels);
-        w.value("sampleRate", s.sampleRate);
-        w.value("bitsPerSample", s.bitsPerSample);
-        w.value("blockAlign", s.blockAlign);
-        w.value("avgBytesPerSec", s.avgBytesPerSec);
-        w.value("entries", s.entries);
-        w.value("durationRt", s.durationRt);
-        w.endObject();
+        sound = {
+            {"pin", s.pin},
+            {"subtype", s.subtype},
+            {"channels", s.channels},
+            {"sampleRate", s.sampleRate},
+            {"bitsPerSample", s.bitsPerSample},
+            {"blockAlign", s.blockAlign},
+            {"avgBytesPerSec", s.avgBytesPerSec},
+            {"entries", s.entries},
+            {"durationRt", s.durationRt},
+        };
     }
-    return w.finish();
+    nlohmann::ordered_json info = {
+        {"file", m.file},
+        {"layout", m.layout},
+        {"video", std::move(video)},
+        {"sound", std::move(sound)},
+    };
+    // A file name need not be UTF-8; its invalid bytes become U+FFFD rather
+    // than stopping the output.
+    return info.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 // Reference time (100-ns units) as seconds with three decimals.
