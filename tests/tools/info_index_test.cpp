@@ -74,11 +74,28 @@ std::map<std::string, std::string> probeStream(const std::string &path, const st
     return fields;
 }
 
+// ffprobe's streams as "codec_type,codec_tag_string", e.g. "video,avc1".
+std::vector<std::string> probeStreamList(const std::string &path)
+{
+    std::vector<std::string> streams;
+    const std::string command =
+        "ffprobe -v error -show_entries stream=codec_type,codec_tag_string -of csv=p=0 '" + path + "'";
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe) return streams;
+    char line[256];
+    while (fgets(line, sizeof(line), pipe)) {
+        std::string text(line);
+        streams.push_back(text.substr(0, text.find('\n')));
+    }
+    pclose(pipe);
+    return streams;
+}
+
 TEST(OrvexInfo, JsonHasEveryDocumentedKey)
 {
     const std::string path = dataPath("movies/baseline_sowt.mov");
     Json info = infoJson(path);
-    EXPECT_EQ(keysOf(info), (std::vector<std::string>{"file", "layout", "video", "sound"}));
+    EXPECT_EQ(keysOf(info), (std::vector<std::string>{"file", "layout", "video", "sound", "tracks"}));
     EXPECT_EQ(info.at("file").get<std::string>(), path);
     EXPECT_EQ(info.at("layout").get<std::string>(), "plain");
     EXPECT_EQ(keysOf(info.at("video")),
@@ -147,6 +164,16 @@ TEST_P(OrvexInfoAgainstFfprobe, PictureSizeAndSampleRate)
         EXPECT_EQ(std::to_string(info.at("sound").at("sampleRate").get<int64_t>()), sound.at("sample_rate"));
         EXPECT_EQ(std::to_string(info.at("sound").at("channels").get<int64_t>()), sound.at("channels"));
     }
+    // Every stream ffprobe lists is a track, in the same order and format.
+    std::vector<std::string> streams;
+    for (const Json &track : info.at("tracks")) {
+        const std::string handler = track.at("handler").get<std::string>();
+        streams.push_back((handler == "vide"   ? "video,"
+                           : handler == "soun" ? "audio,"
+                                               : handler + ",") +
+                          track.at("format").get<std::string>());
+    }
+    EXPECT_EQ(streams, probeStreamList(path));
 }
 
 INSTANTIATE_TEST_SUITE_P(Movies, OrvexInfoAgainstFfprobe,
@@ -214,6 +241,8 @@ TEST(OrvexRefusal, MissingFileGivesTheErrorLineAndStatus2)
                        "(0x80070003)\n");
 }
 
+const std::string kNotAMovie = "\norvex:   not a QuickTime movie: no whole 'moov' and 'mdat' atoms\n";
+
 TEST(OrvexRefusal, FilesThatAreNoMovieGiveEInvalidArg)
 {
     ScratchFolder folder;
@@ -222,7 +251,7 @@ TEST(OrvexRefusal, FilesThatAreNoMovieGiveEInvalidArg)
         ProgramRun run = orvex({command, text});
         EXPECT_EQ(run.status, 2) << command;
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, "orvex: cannot load " + text + ": E_INVALIDARG (0x80070057)\n");
+        EXPECT_EQ(run.err, "orvex: cannot load " + text + ": E_INVALIDARG (0x80070057)" + kNotAMovie);
     }
     const std::string missing = folder.write("x.mov", {}) + ".gone";
     ProgramRun run = orvex({"index", missing});
@@ -238,8 +267,73 @@ TEST(OrvexRefusal, TruncatedRealMovieIsRefusedNotCrashed)
         const std::string path = folder.write("cut.mov", Bytes(movie.begin(), movie.begin() + long(keep)));
         ProgramRun run = orvex({"info", path, "--json"});
         EXPECT_EQ(run.status, 2) << keep;
-        EXPECT_EQ(run.err, "orvex: cannot load " + path + ": E_INVALIDARG (0x80070057)\n");
+        EXPECT_EQ(run.err, "orvex: cannot load " + path + ": E_INVALIDARG (0x80070057)" + kNotAMovie);
     }
+}
+
+// Movies ffmpeg makes by default that the filters do not serve: every
+// command that loads one names the refused track and why, and exits with 2.
+TEST(OrvexRefusal, EachCommandSaysWhyTheVideoIsRefused)
+{
+    if (findOnPath("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    struct Row {
+        const char *name;
+        const char *x264;
+        const char *profile;
+        const char *reason;
+    };
+    const Row rows[] = {
+        {"high", "cabac=0:bframes=0", "high", "H.264 profile_idc 100 (only Baseline and Main are served)"},
+        {"bframes", "cabac=0:bframes=2", "main", "has a 'ctts' atom (frames out of decoding order)"},
+        {"cabac", "cabac=1:bframes=0", "main", "CABAC entropy coding (only CAVLC is served)"},
+    };
+    ScratchFolder folder;
+    for (const Row &row : rows) {
+        const std::string path = folder.ffmpeg(std::string(row.name) + ".mov",
+                                               {"-f", "lavfi", "-i", "testsrc2=s=160x120:r=15:d=1", "-c:v", "libx264",
+                                                "-profile:v", row.profile, "-x264-params", row.x264});
+        const std::string trackLine = "\norvex:   track 1 (vide 'avc1'): refused: " + std::string(row.reason) + "\n";
+        for (const std::vector<std::string> &args :
+             {std::vector<std::string>{"info", path}, {"info", path, "--json"}, {"index", path}}) {
+            ProgramRun run = orvex(args);
+            EXPECT_EQ(run.status, 2) << row.name << " " << args[0];
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(run.err, "orvex: cannot load " + path + ": E_INVALIDARG (0x80070057)" + trackLine);
+        }
+        // The graph's own code, by its name, then the same track line.
+        for (const std::vector<std::string> &args :
+             {std::vector<std::string>{"play", path, "--quiet"}, {"snapshot", path, "0", folder.path() + "/out.png"}}) {
+            ProgramRun run = orvex(args);
+            EXPECT_EQ(run.status, 2) << row.name << " " << args[0];
+            EXPECT_EQ(run.err.rfind("orvex: cannot load " + path + ": VFW_E_", 0), 0u) << run.err;
+            EXPECT_NE(run.err.find(trackLine), std::string::npos) << run.err;
+        }
+    }
+}
+
+// ffmpeg's default AAC track starts with an edit (the encoder's priming):
+// the video is served, and both outputs say why there is no sound.
+TEST(OrvexInfo, TracksSayWhichPinServesThemOrWhyNone)
+{
+    if (findOnPath("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    ScratchFolder folder;
+    const std::string path = folder.ffmpeg(
+        "aac_edit.mov", {"-f", "lavfi", "-i", "testsrc2=s=160x120:r=15:d=1", "-f", "lavfi", "-i", "sine=d=1", "-c:v",
+                         "libx264", "-profile:v", "baseline", "-x264-params", "cabac=0:bframes=0", "-c:a", "aac"});
+    Json info = infoJson(path);
+    EXPECT_TRUE(info.at("sound").is_null());
+    EXPECT_EQ(info.at("tracks"), Json::parse(R"json([
+        {"index": 1, "handler": "vide", "format": "avc1", "served": true, "pin": "Video(H.264) Out", "reason": null},
+        {"index": 2, "handler": "soun", "format": "mp4a", "served": false, "pin": null,
+         "reason": "edit list (media time 1024)"}])json"));
+    ProgramRun text = orvex({"info", path});
+    EXPECT_EQ(text.status, 0);
+    EXPECT_NE(text.out.find("sound:   none (track 2 (soun 'mp4a'): edit list (media time 1024))\n"), std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("tracks:\n  track 1 (vide 'avc1'): pin \"Video(H.264) Out\"\n"
+                            "  track 2 (soun 'mp4a'): refused: edit list (media time 1024)\n"),
+              std::string::npos)
+        << text.out;
 }
 
 TEST(OrvexUsage, WrongArgumentsExitWith64)

@@ -56,11 +56,28 @@ std::string toJson(const MovieSummary &m)
             {"durationRt", s.durationRt},
         };
     }
+    nlohmann::ordered_json tracks = nlohmann::ordered_json::array();
+    for (const TrackReport &t : m.tracks) {
+        nlohmann::ordered_json pin, reason; // null unless served, null when served
+        if (t.served())
+            pin = t.pin;
+        else
+            reason = t.reason;
+        tracks.push_back({
+            {"index", t.index},
+            {"handler", t.handler},
+            {"format", t.format},
+            {"served", t.served()},
+            {"pin", std::move(pin)},
+            {"reason", std::move(reason)},
+        });
+    }
     nlohmann::ordered_json info = {
         {"file", m.file},
         {"layout", m.layout},
         {"video", std::move(video)},
         {"sound", std::move(sound)},
+        {"tracks", std::move(tracks)},
     };
     // A file name need not be UTF-8; its invalid bytes become U+FFFD rather
     // than stopping the output.
@@ -88,15 +105,26 @@ void printText(const MovieSummary &m)
     std::printf("  index: %u entries, %" PRId64 " (%s)\n", v.entries, v.durationRt, seconds(v.durationRt).c_str());
     std::printf("  signal: video_format %d, full range %d, colour primaries %d, transfer %d, matrix %d\n",
                 v.videoFormat, v.fullRange, v.colourPrimaries, v.transferCharacteristics, v.matrixCoefficients);
-    if (!m.sound) {
-        std::printf("sound:   none\n");
-        return;
+    if (m.sound) {
+        const SoundSummary &s = *m.sound;
+        std::printf("sound:   pin \"%s\"\n", s.pin.c_str());
+        std::printf("  %s, channels %u, %u Hz, %u bits per sample, block align %u, %u bytes/s\n", s.subtype.c_str(),
+                    s.channels, s.sampleRate, s.bitsPerSample, s.blockAlign, s.avgBytesPerSec);
+        std::printf("  index: %u entries, %" PRId64 " (%s)\n", s.entries, s.durationRt, seconds(s.durationRt).c_str());
+    } else {
+        // Without a served sound, the first refused sound track says why.
+        std::string why;
+        for (const TrackReport &t : m.tracks)
+            if (why.empty() && t.handler == "soun") why = " (" + trackName(t) + ": " + t.reason + ")";
+        std::printf("sound:   none%s\n", why.c_str());
     }
-    const SoundSummary &s = *m.sound;
-    std::printf("sound:   pin \"%s\"\n", s.pin.c_str());
-    std::printf("  %s, channels %u, %u Hz, %u bits per sample, block align %u, %u bytes/s\n", s.subtype.c_str(),
-                s.channels, s.sampleRate, s.bitsPerSample, s.blockAlign, s.avgBytesPerSec);
-    std::printf("  index: %u entries, %" PRId64 " (%s)\n", s.entries, s.durationRt, seconds(s.durationRt).c_str());
+    std::printf("tracks:\n");
+    for (const TrackReport &t : m.tracks) {
+        if (t.served())
+            std::printf("  %s: pin \"%s\"\n", trackName(t).c_str(), t.pin.c_str());
+        else
+            std::printf("  %s: refused: %s\n", trackName(t).c_str(), t.reason.c_str());
+    }
 }
 
 } // namespace
@@ -105,8 +133,9 @@ int runInfo(const std::string &path, bool json)
 {
     ParserLoader loader;
     if (!loader.load(path)) return kExitCannotLoad;
-    const MovieSummary summary =
+    MovieSummary summary =
         summarize(path, loader.camera(), loader.videoPinName(), *loader.video(), loader.soundPinName(), loader.sound());
+    summary.tracks = loader.tracks();
     if (json)
         std::fputs(toJson(summary).c_str(), stdout);
     else
