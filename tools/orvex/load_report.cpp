@@ -5,7 +5,6 @@
 #include <orvexdebug.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace orvex {
 
@@ -194,6 +193,7 @@ std::vector<TrackReport> tracksFromTrace(const std::vector<std::string> &message
     bool videoTaken = false, soundTaken = false;
     for (const TrackBlock &block : selection.tracks) {
         TrackReport report = block.report;
+        const std::string traced = block.complete ? reasonOf(block) : std::string();
         const bool video = report.handler == "vide", sound = report.handler == "soun";
         bool &taken = video ? videoTaken : soundTaken;
         const std::string &pin = video ? videoPin : soundPin;
@@ -201,7 +201,8 @@ std::vector<TrackReport> tracksFromTrace(const std::vector<std::string> &message
             report.reason = "cannot be read, which refuses the whole movie";
         } else if (!video && !sound) {
             report.reason = "neither video nor sound";
-        } else if (!(report.reason = reasonOf(block)).empty()) {
+        } else if (!traced.empty()) {
+            report.reason = traced;
         } else if (taken) {
             report.reason = video ? "another video track is served" : "another sound track is served";
         } else if (!pin.empty() || chosenThenFailed) {

@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
