@@ -201,11 +201,13 @@ bool CMySampleRefCursor::IsSyncSample(LONG index)
     if (!m_media->GetSyncSamples()) return true;
     if (!m_syncLoaded) {
         // Sorted, so that a forward walk answers whatever order the file lists them in.
+        // Only the entries the atom holds: a larger count is the file's claim.
         CMyQTTable stss(m_media->GetSyncSamples(), kStssEntrySize);
-        m_syncNumbers.resize(size_t(stss.GetCount()));
-        for (LONG e = 0; e < stss.GetCount(); ++e)
+        m_syncNumbers.resize(size_t(stss.GetReadableCount()));
+        for (LONG e = 0; e < stss.GetReadableCount(); ++e)
             m_syncNumbers[size_t(e)] = stss.Get(e);
         std::sort(m_syncNumbers.begin(), m_syncNumbers.end());
+        m_syncMissing = stss.GetCount() > stss.GetReadableCount();
         m_syncLoaded = true;
     }
     DWORD number = DWORD(index) + 1;
@@ -213,5 +215,8 @@ bool CMySampleRefCursor::IsSyncSample(LONG index)
     m_lastSyncNumber = number;
     while (m_syncPlace < m_syncNumbers.size() && m_syncNumbers[m_syncPlace] < number)
         ++m_syncPlace;
-    return m_syncPlace < m_syncNumbers.size() && m_syncNumbers[m_syncPlace] == number;
+    if (m_syncPlace < m_syncNumbers.size() && m_syncNumbers[m_syncPlace] == number) return true;
+    // The walk of the table would go on past the atom's end to look further.
+    if (m_syncMissing) Fail(CMyQTException::kOutsideAtom);
+    return false;
 }

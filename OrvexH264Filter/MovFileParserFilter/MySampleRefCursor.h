@@ -76,6 +76,7 @@ private:
 
     // 'stss': its sample numbers sorted, and the place of the last one asked.
     bool m_syncLoaded = false;
+    bool m_syncMissing = false; // the count promises entries beyond the atom
     std::vector<DWORD> m_syncNumbers;
     size_t m_syncPlace = 0;
     DWORD m_lastSyncNumber = 0;

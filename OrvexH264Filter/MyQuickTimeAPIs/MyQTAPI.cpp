@@ -65,7 +65,8 @@ bool TrackHasEdits(const CMyQTTrack *track)
     if (!MyQTAtomHas(elst, kTableCount, 4)) return true;
     LONG count = LONG(MyQTReadBE32(elst + kTableCount));
     if (count == 0) return false;
-    if (count > 1 || count < 0) {
+    // A negative count is no list of several edits: entry 0 decides.
+    if (count > 1) {
         MyTrace("Num of 'elst' entries are %ld \n", long(count));
         return true;
     }
@@ -133,7 +134,9 @@ void GetMediaDataRef(const CMyQTMedia *media, SHORT index, CMyQTHandle **data, D
     auto entryAt = [&](ULONGLONG offset) {
         if (offset + kDrefEntryHeader > drefSize) throw CMyQTException(CMyQTException::kOutsideAtom);
         DWORD size = MyQTReadBE32(dref + offset);
-        if (size < kDrefEntryHeader || offset + size > drefSize) throw CMyQTException(CMyQTException::kOutsideAtom);
+        // An entry shorter than its header still has the header's fields to
+        // read (checked above); it just carries no data.
+        if (offset + size > drefSize) throw CMyQTException(CMyQTException::kOutsideAtom);
         return DWORD(offset);
     };
     DWORD offset = entryAt(kTableEntries);
@@ -146,9 +149,9 @@ void GetMediaDataRef(const CMyQTMedia *media, SHORT index, CMyQTHandle **data, D
     if (attributes) *attributes = LONG(MyQTReadBE32(entry + 8) & 0xFFFFFF);
     if (data) {
         *data = nullptr;
-        DWORD byteCount = entrySize - kDrefEntryHeader;
+        const LONGLONG byteCount = LONGLONG(entrySize) - kDrefEntryHeader;
         if (byteCount > 0) {
-            *data = NewHandle(byteCount);
+            *data = NewHandle(DWORD(byteCount));
             std::memcpy((*data)->GetData(), entry + kDrefEntryHeader, byteCount);
         }
     }

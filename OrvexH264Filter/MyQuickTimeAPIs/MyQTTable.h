@@ -1,7 +1,8 @@
 // Bounded readers of the fixed-entry sample tables, for code that reads the
-// tables directly. The entry count (signed, at 12) is checked against the atom
-// once: a negative count, or one whose entries do not fit in the atom, throws
-// CMyQTException kOutsideAtom. Reads beyond the count throw kOutsideAtom too.
+// tables directly. The entry count (signed, at 12) is taken as the file says;
+// a count larger than the entries the atom holds does not refuse the table,
+// only a read that leaves it: reads beyond the count, or beyond the atom,
+// throw CMyQTException kOutsideAtom.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +14,8 @@ public:
     CMyQTTable(const BYTE *atom, DWORD entrySize);
 
     LONG GetCount() const { return m_count; }
+    // The entries that can be read: the count, or fewer when the atom ends first.
+    LONG GetReadableCount() const { return m_readable; }
     // Field `field` (0-based, 32-bit big-endian) of entry `index` (0-based).
     DWORD Get(LONG index, DWORD field = 0) const;
 
@@ -20,11 +23,12 @@ private:
     const BYTE *m_entries;
     DWORD m_entrySize;
     LONG m_count;
+    LONG m_readable;
 };
 
 // The 'stsz' table: common sample size at 12, sample count at 16, sizes from
 // 20 when the common size is 0. A negative sample count throws
-// kBadSampleCount; a table that does not fit (with common size 0) kOutsideAtom.
+// kBadSampleCount; reading a size that lies beyond the atom throws kOutsideAtom.
 class CMyQTSampleSizeTable {
 public:
     explicit CMyQTSampleSizeTable(const BYTE *atom);

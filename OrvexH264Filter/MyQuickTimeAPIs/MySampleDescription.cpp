@@ -40,9 +40,11 @@ const BYTE *CMyImageDescription::FindExtension(DWORD type) const
     if (end < kMyQTImageDescriptionSize) return nullptr;
     DWORD remaining = end - kMyQTImageDescriptionSize;
     const BYTE *position = GetData() + kMyQTImageDescriptionSize;
+    // Each step needs a whole header to read the type; an atom smaller than
+    // a header is stepped over all the same.
     while (remaining >= kMyQTAtomHeaderSize) {
         DWORD size = MyQTAtomSize(position);
-        if (size < kMyQTAtomHeaderSize || size > remaining) return nullptr;
+        if (size == 0 || size > remaining) return nullptr;
         if (MyQTAtomType(position) == type) return position;
         remaining -= size;
         position += size;

@@ -284,6 +284,10 @@ TEST(FindExtension, StopsAtExtensionsThatDoNotFit)
         Bytes bytes = hostOrderImage({Atom("pasp", Bytes(8, 0)).setSize(size), Atom("avcC", Bytes(8, 0))});
         EXPECT_EQ(imageOf(bytes).FindExtension(MyQTFourCC("avcC")), nullptr) << size;
     }
+    // An atom smaller than a header is stepped over by its size.
+    const CMyImageDescription small =
+        imageOf(hostOrderImage({Atom::raw(Bytes{0, 0, 0, 4}), Atom("colr", Bytes(10, 0))}));
+    EXPECT_EQ(small.FindExtension(MyQTFourCC("colr")) - small.GetData(), 86 + 4);
     // Fewer than 8 bytes after the fixed part.
     Bytes tail = hostOrderImage({Atom::raw(Bytes{0, 0, 0, 5, 'a'})});
     EXPECT_EQ(imageOf(tail).FindExtension(MyQTFourCC("a\0\0\0")), nullptr);

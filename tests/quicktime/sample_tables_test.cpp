@@ -264,11 +264,14 @@ TEST(SampleCount, ComesFromStszAndIsChecked)
     EXPECT_EQ(GetMediaSampleCount(common.media()), 0x7FFFFFFF);
     TableMedia negative({qt::stszCommon(4, 0x80000000)});
     EXPECT_QT_ERROR(GetMediaSampleCount(negative.media()), kBadSampleCount);
-    // A table whose count does not fit in its atom.
+    // A count larger than the table: the count is the file's, and only
+    // reading the missing size is refused.
     Atom lying = qt::stsz(sizes(2));
     lying.body()[11] = 3;
     TableMedia overlong({lying});
-    EXPECT_QT_ERROR(GetMediaSampleCount(overlong.media()), kOutsideAtom);
+    EXPECT_EQ(GetMediaSampleCount(overlong.media()), 3);
+    EXPECT_EQ(GetMediaSampleSize(overlong.media(), 1), 101u);
+    EXPECT_QT_ERROR(GetMediaSampleSize(overlong.media(), 2), kOutsideAtom);
     TableMedia none({});
     EXPECT_QT_ERROR(GetMediaSampleCount(none.media()), kNoSampleSizes);
 }
@@ -343,14 +346,22 @@ TEST(UnusableTables, ReadsBeyondATablesEntriesAreRefused)
     // Chunk numbers start at 1.
     TableMedia chunkZero({qt::stts({{2, 1}}), qt::stsc({{0, 1, 1}}), qt::stsz(sizes(2)), qt::stco(chunkOffsets(2))}, 2);
     EXPECT_EQ(chunkZero.outcomeAt(0), qtError(CMyQTException::kOutsideAtom));
-    // Entry counts larger than their atoms.
-    for (const char *table : {"stts", "stsc", "stco", "stss"}) {
+    // Entry counts one larger than their atoms hold: only a lookup that
+    // reads the missing entry is refused.
+    const std::string ok = "ok", outside = qtError(CMyQTException::kOutsideAtom);
+    struct Row {
+        const char *table;
+        std::string sample0, sample1;
+    };
+    for (const Row &row :
+         {Row{"stts", ok, ok}, Row{"stsc", outside, outside}, Row{"stco", ok, ok}, Row{"stss", ok, outside}}) {
         std::vector<Atom> tables{qt::stts({{3, 1}}), qt::stss({1}), qt::stsc({{1, 1, 1}}), qt::stsz(sizes(3)),
                                  qt::stco(chunkOffsets(3))};
         for (Atom &t : tables)
-            if (t.type() == table) t.body()[7] += 1;
+            if (t.type() == row.table) t.body()[7] += 1;
         TableMedia m(tables, 3);
-        EXPECT_EQ(m.outcomeAt(0), qtError(CMyQTException::kOutsideAtom)) << table;
+        EXPECT_EQ(m.outcomeAt(0), row.sample0) << row.table;
+        EXPECT_EQ(m.outcomeAt(1), row.sample1) << row.table;
     }
     // An empty 'stsc' has no entry 0.
     TableMedia noRuns({qt::stts({{2, 1}}), qt::stsc({}), qt::stsz(sizes(2)), qt::stco(chunkOffsets(2))}, 2);
@@ -385,7 +396,7 @@ TEST(Sums, OffsetsAndSizesBeyond32BitsAreRefused)
     EXPECT_EQ(listed.outcomeAt(0, 0), qtError(CMyQTException::kOutsideAtom));
 }
 
-TEST(Tables, ReadersCheckCountsOnceAndEveryRead)
+TEST(Tables, ReadersCheckEveryRead)
 {
     Bytes stco = qt::stco({5, 6, 7}).bytes();
     CMyQTTable table(stco.data(), 4);
@@ -396,10 +407,16 @@ TEST(Tables, ReadersCheckCountsOnceAndEveryRead)
     EXPECT_QT_ERROR(table.Get(0, 1), kOutsideAtom); // a field beyond the entry
     Bytes stsc = qt::stsc({{1, 2, 3}}).bytes();
     EXPECT_EQ(CMyQTTable(stsc.data(), 12).Get(0, 2), 3u);
+    // A count beyond the atom, or a negative one, is the file's; reads stay inside.
     stco[15] = 4;
-    EXPECT_QT_ERROR(CMyQTTable(stco.data(), 4), kOutsideAtom);
+    CMyQTTable overlong(stco.data(), 4);
+    EXPECT_EQ(overlong.GetCount(), 4);
+    EXPECT_EQ(overlong.GetReadableCount(), 3);
+    EXPECT_QT_ERROR(overlong.Get(3), kOutsideAtom);
     stco[12] = 0x80;
-    EXPECT_QT_ERROR(CMyQTTable(stco.data(), 4), kOutsideAtom);
+    CMyQTTable negative(stco.data(), 4);
+    EXPECT_LT(negative.GetCount(), 0);
+    EXPECT_QT_ERROR(negative.Get(0), kOutsideAtom);
     Bytes tiny = Atom("stco", Bytes(2, 0)).bytes();
     EXPECT_QT_ERROR(CMyQTTable(tiny.data(), 4), kOutsideAtom);
     Bytes stsz = qt::stsz({1, 2}).bytes();

@@ -6,14 +6,18 @@
 #include "MovFileParserFilter/OrvexCameraPCMSoundMediaStreamInfo.h"
 #include "MovFileParserFilter/H264MediaStreamInfo.h"
 #include "MovFileParserFilter/PCMSoundMediaStreamInfo.h"
+#include "MyH264/MyAVCConfiguration.h"
+#include "MyH264/MyVideoSignalInfo.h"
 #include "streaminfo/streaminfo_fixtures.h"
 #include "support/annexb.h"
 #include "support/debug_capture.h"
 #include "support/movie_writer.h"
+#include "support/qt_atoms.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 namespace orvex::test {
 namespace {
@@ -129,6 +133,83 @@ TEST(MovieLoading, PlainMovieMakesTheQuickTimeStreamInfos)
         EXPECT_EQ(video[i].offset, written.videoOffsets[i]);
     // The plain sound index has an entry a chunk: here the same seconds as the camera's.
     EXPECT_EQ(streams.sound->GetEntryCount(), 3u);
+}
+
+// Damaged tables and atoms cost only the lookups that would read outside
+// them: each row damages the movie atom of a written video-only movie ('moov'
+// after 'mdat', so the sample offsets stay) and says what loading still gives.
+TEST(MovieLoading, DamageRefusesOnlyWhatWouldBeReadOutsideAnAtom)
+{
+    const VideoInput video = testVideo();
+    const size_t samples = video.samples.size();
+    size_t firstNonSync = 0;
+    while (firstNonSync < samples && video.sync[firstNonSync])
+        ++firstNonSync;
+    const uint32_t rawSmall = 4; // an extension atom smaller than a header
+    const Atom colr("colr", ByteWriter().fourcc("nclc").be16(1).be16(1).be16(1).data());
+    const auto raiseCount = [](Atom &table, size_t at) { ++table.body()[at]; };
+
+    struct Row {
+        const char *name;
+        std::function<void(Atom &moov)> damage;
+        size_t entries;      // of the video index; 0 with a refused movie
+        int colourPrimaries; // -1: not looked at
+    };
+    const std::vector<Row> rows = {
+        {"none", [](Atom &) {}, samples, 2},
+        {"stsz count one larger", [&](Atom &m) { raiseCount(*m.find("trak/mdia/minf/stbl/stsz"), 11); }, samples, -1},
+        {"stts count one larger", [&](Atom &m) { raiseCount(*m.find("trak/mdia/minf/stbl/stts"), 7); }, samples, -1},
+        // The sync samples are found; the first other sample's lookup leaves the table.
+        {"stss count one larger", [&](Atom &m) { raiseCount(*m.find("trak/mdia/minf/stbl/stss"), 7); }, firstNonSync,
+         -1},
+        {"negative elst count, identity entry 0",
+         [](Atom &m) {
+             const Bytes &tkhd = m.find("trak/tkhd")->body();
+             const uint32_t duration = uint32_t(tkhd[20]) << 24 | tkhd[21] << 16 | tkhd[22] << 8 | tkhd[23];
+             Atom edts = qt::edts({{duration, 0, 0x10000}});
+             edts.children()[0].body()[4] = 0xFF; // count 0xFF000001
+             m.find("trak")->add(std::move(edts));
+         },
+         samples, -1},
+        {"negative elst count, media time 1",
+         [](Atom &m) {
+             Atom edts = qt::edts({{1, 1, 0x10000}});
+             edts.children()[0].body()[4] = 0xFF;
+             m.find("trak")->add(std::move(edts));
+         },
+         0, -1},
+        {"dref entry of 8 bytes", [](Atom &m) { m.find("trak/mdia/minf/dinf/dref")->children()[0].setSize(8); },
+         samples, -1},
+        {"colr after an atom of 4 bytes",
+         [&](Atom &m) {
+             *m.find("trak/mdia/minf/stbl/stsd") = qt::stsd({qt::imageDescription(
+                 "avc1", video.width, video.height,
+                 {qt::avcC(video.sps, video.pps), Atom::raw(ByteWriter().be32(rawSmall).data()), colr})});
+         },
+         samples, 1},
+    };
+    ScratchDir dir;
+    for (const Row &row : rows) {
+        WrittenMovie written = writeMovie(video, nullptr);
+        ASSERT_GT(written.moovOffset, written.mdatOffset);
+        row.damage(written.moov);
+        Bytes file(written.file.begin(), written.file.begin() + long(written.moovOffset));
+        written.moov.writeTo(file);
+        CMyMovieStreams streams;
+        const HRESULT hr = load(dir.write("damaged.mov", file), &streams);
+        if (row.entries == 0) {
+            EXPECT_EQ(hr, E_INVALIDARG) << row.name;
+            continue;
+        }
+        ASSERT_EQ(hr, S_OK) << row.name;
+        EXPECT_EQ(streams.video->GetEntryCount(), row.entries) << row.name;
+        if (row.colourPrimaries < 0) continue;
+        const auto *h264 = dynamic_cast<const CH264MediaStreamInfo *>(streams.video.get());
+        ASSERT_NE(h264, nullptr);
+        const CMyVideoSignalInfo signal =
+            GetVideoSignalInfo(&h264->GetAVCConfiguration()->GetSPS(), h264->GetImageDescription());
+        EXPECT_EQ(signal.m_colour_primaries, row.colourPrimaries) << row.name;
+    }
 }
 
 TEST(MovieLoading, CameraMovieTakesTheCameraPath)

@@ -4,10 +4,11 @@
 #include "quicktime/ffprobe_packets.h"
 #include "support/annexb.h"
 #include "support/movie_writer.h"
-#include "tools/json_reader.h"
+#include "support/scratch_folder.h"
 #include "tools/program_runner.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <filesystem>
@@ -27,12 +28,24 @@ ProgramRun orvex(const std::vector<std::string> &args)
     return runProgram(orvexProgram(), args);
 }
 
-JsonValue infoJson(const std::string &path)
+using Json = nlohmann::ordered_json;
+
+// Parses the whole output, so malformed JSON fails the test.
+Json infoJson(const std::string &path)
 {
     ProgramRun run = orvex({"info", path, "--json"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    return parseJson(run.out);
+    return Json::parse(run.out);
+}
+
+// An object's keys in the order they were written.
+std::vector<std::string> keysOf(const Json &object)
+{
+    std::vector<std::string> keys;
+    for (const auto &item : object.items())
+        keys.push_back(item.key());
+    return keys;
 }
 
 std::vector<std::string> lines(const std::string &text)
@@ -62,72 +75,74 @@ std::map<std::string, std::string> probeStream(const std::string &path, const st
     return fields;
 }
 
-// A temporary folder for written movies.
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orvex-cli-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
-        m_path = pattern;
+// ffprobe's streams as "codec_type,codec_tag_string", e.g. "video,avc1".
+std::vector<std::string> probeStreamList(const std::string &path)
+{
+    std::vector<std::string> streams;
+    const std::string command =
+        "ffprobe -v error -show_entries stream=codec_type,codec_tag_string -of csv=p=0 '" + path + "'";
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe) return streams;
+    char line[256];
+    while (fgets(line, sizeof(line), pipe)) {
+        std::string text(line);
+        streams.push_back(text.substr(0, text.find('\n')));
     }
-    ~ScratchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    std::string write(const std::string &name, const Bytes &bytes) const
-    {
-        writeFileBytes(m_path + "/" + name, bytes);
-        return m_path + "/" + name;
-    }
-
-private:
-    std::string m_path;
-};
+    pclose(pipe);
+    return streams;
+}
 
 TEST(OrvexInfo, JsonHasEveryDocumentedKey)
 {
     const std::string path = dataPath("movies/baseline_sowt.mov");
-    JsonValue info = infoJson(path);
-    EXPECT_EQ(info.order, (std::vector<std::string>{"file", "layout", "video", "sound"}));
-    EXPECT_EQ(info.at("file").text, path);
-    EXPECT_EQ(info.at("layout").text, "plain");
-    EXPECT_EQ(info.at("video").order,
+    Json info = infoJson(path);
+    EXPECT_EQ(keysOf(info), (std::vector<std::string>{"file", "layout", "video", "sound", "tracks"}));
+    EXPECT_EQ(info.at("file").get<std::string>(), path);
+    EXPECT_EQ(info.at("layout").get<std::string>(), "plain");
+    EXPECT_EQ(keysOf(info.at("video")),
               (std::vector<std::string>{"pin", "subtype", "width", "height", "displayWidth", "displayHeight", "profile",
                                         "level", "avgTimePerFrame", "bitRate", "timeScale", "duration", "sampleCount",
                                         "entries", "durationRt", "signal"}));
-    EXPECT_EQ(info.at("video/signal").order,
+    EXPECT_EQ(keysOf(info.at("video").at("signal")),
               (std::vector<std::string>{"videoFormat", "fullRange", "colourPrimaries", "transferCharacteristics",
                                         "matrixCoefficients"}));
-    EXPECT_EQ(info.at("sound").order,
+    EXPECT_EQ(keysOf(info.at("sound")),
               (std::vector<std::string>{"pin", "subtype", "channels", "sampleRate", "bitsPerSample", "blockAlign",
                                         "avgBytesPerSec", "entries", "durationRt"}));
 
-    EXPECT_EQ(info.at("video/pin").text, "Video(H.264) Out");
-    EXPECT_EQ(info.at("video/subtype").text, "avc1");
-    EXPECT_EQ(info.at("video/profile").number(), 66);
-    EXPECT_EQ(info.at("video/avgTimePerFrame").number(), 666666);
-    EXPECT_EQ(info.at("video/signal/videoFormat").number(), 5);
-    EXPECT_EQ(info.at("sound/pin").text, "Audio(PCM) Out");
-    EXPECT_EQ(info.at("sound/subtype").text, "PCM");
-    EXPECT_EQ(info.at("sound/channels").number(), 2);
-    EXPECT_EQ(info.at("sound/bitsPerSample").number(), 16);
-    EXPECT_EQ(info.at("sound/blockAlign").number(), 4);
-    EXPECT_EQ(info.at("sound/avgBytesPerSec").number(), 32000);
+    EXPECT_EQ(info.at("video").at("pin").get<std::string>(), "Video(H.264) Out");
+    EXPECT_EQ(info.at("video").at("subtype").get<std::string>(), "avc1");
+    EXPECT_EQ(info.at("video").at("profile").get<int64_t>(), 66);
+    EXPECT_EQ(info.at("video").at("avgTimePerFrame").get<int64_t>(), 666666);
+    EXPECT_EQ(info.at("video").at("signal").at("videoFormat").get<int64_t>(), 5);
+    EXPECT_EQ(info.at("sound").at("pin").get<std::string>(), "Audio(PCM) Out");
+    EXPECT_EQ(info.at("sound").at("subtype").get<std::string>(), "PCM");
+    EXPECT_EQ(info.at("sound").at("channels").get<int64_t>(), 2);
+    EXPECT_EQ(info.at("sound").at("bitsPerSample").get<int64_t>(), 16);
+    EXPECT_EQ(info.at("sound").at("blockAlign").get<int64_t>(), 4);
+    EXPECT_EQ(info.at("sound").at("avgBytesPerSec").get<int64_t>(), 32000);
 }
 
 TEST(OrvexInfo, AacAndVideoOnlyMovies)
 {
-    JsonValue aac = infoJson(dataPath("movies/main_aac_faststart.mov"));
-    EXPECT_EQ(aac.at("sound/pin").text, "Audio(AAC) Out");
-    EXPECT_EQ(aac.at("sound/subtype").text, "AAC");
-    EXPECT_EQ(aac.at("video/profile").number(), 77);
-    EXPECT_EQ(aac.at("video/timeScale").number(), 30000);
+    Json aac = infoJson(dataPath("movies/main_aac_faststart.mov"));
+    EXPECT_EQ(aac.at("sound").at("pin").get<std::string>(), "Audio(AAC) Out");
+    EXPECT_EQ(aac.at("sound").at("subtype").get<std::string>(), "AAC");
+    EXPECT_EQ(aac.at("video").at("profile").get<int64_t>(), 77);
+    EXPECT_EQ(aac.at("video").at("timeScale").get<int64_t>(), 30000);
 
-    JsonValue videoOnly = infoJson(dataPath("movies/video_only_faststart.mov"));
-    EXPECT_EQ(videoOnly.at("sound").kind, JsonValue::Kind::Null);
-    EXPECT_EQ(videoOnly.at("video/entries").number(), videoOnly.at("video/sampleCount").number());
+    Json videoOnly = infoJson(dataPath("movies/video_only_faststart.mov"));
+    EXPECT_TRUE(videoOnly.at("sound").is_null());
+    EXPECT_EQ(videoOnly.at("video").at("entries").get<int64_t>(),
+              videoOnly.at("video").at("sampleCount").get<int64_t>());
+}
+
+TEST(OrvexInfo, JsonKeepsAnyFileNameUnchanged)
+{
+    ScratchFolder folder;
+    const std::string name = "a \"quoted\" back\\slash\ttab\x01\x1f Ünïcødé ✓.mov";
+    const std::string path = folder.write(name, readFileBytes(dataPath("movies/baseline_sowt.mov")));
+    EXPECT_EQ(infoJson(path).at("file").get<std::string>(), path);
 }
 
 class OrvexInfoAgainstFfprobe : public testing::TestWithParam<const char *> {};
@@ -136,20 +151,30 @@ TEST_P(OrvexInfoAgainstFfprobe, PictureSizeAndSampleRate)
 {
     if (findOnPath("ffprobe").empty()) GTEST_SKIP() << "ffprobe is not installed";
     const std::string path = dataPath(std::string("movies/") + GetParam());
-    JsonValue info = infoJson(path);
+    Json info = infoJson(path);
     auto video = probeStream(path, "v:0");
-    EXPECT_EQ(std::to_string(info.at("video/width").number()), video["width"]);
-    EXPECT_EQ(std::to_string(info.at("video/height").number()), video["height"]);
-    EXPECT_EQ(std::to_string(info.at("video/displayWidth").number()), video["width"]);
-    EXPECT_EQ(std::to_string(info.at("video/displayHeight").number()), video["height"]);
-    EXPECT_EQ(info.at("video/entries").number(), int64_t(probePackets(path, "v:0").size()));
+    EXPECT_EQ(std::to_string(info.at("video").at("width").get<int64_t>()), video.at("width"));
+    EXPECT_EQ(std::to_string(info.at("video").at("height").get<int64_t>()), video.at("height"));
+    EXPECT_EQ(std::to_string(info.at("video").at("displayWidth").get<int64_t>()), video.at("width"));
+    EXPECT_EQ(std::to_string(info.at("video").at("displayHeight").get<int64_t>()), video.at("height"));
+    EXPECT_EQ(info.at("video").at("entries").get<int64_t>(), int64_t(probePackets(path, "v:0").size()));
     auto sound = probeStream(path, "a:0");
     if (sound.empty()) {
-        EXPECT_EQ(info.at("sound").kind, JsonValue::Kind::Null);
+        EXPECT_TRUE(info.at("sound").is_null());
     } else {
-        EXPECT_EQ(std::to_string(info.at("sound/sampleRate").number()), sound["sample_rate"]);
-        EXPECT_EQ(std::to_string(info.at("sound/channels").number()), sound["channels"]);
+        EXPECT_EQ(std::to_string(info.at("sound").at("sampleRate").get<int64_t>()), sound.at("sample_rate"));
+        EXPECT_EQ(std::to_string(info.at("sound").at("channels").get<int64_t>()), sound.at("channels"));
     }
+    // Every stream ffprobe lists is a track, in the same order and format.
+    std::vector<std::string> streams;
+    for (const Json &track : info.at("tracks")) {
+        const std::string handler = track.at("handler").get<std::string>();
+        streams.push_back((handler == "vide"   ? "video,"
+                           : handler == "soun" ? "audio,"
+                                               : handler + ",") +
+                          track.at("format").get<std::string>());
+    }
+    EXPECT_EQ(streams, probeStreamList(path));
 }
 
 INSTANTIATE_TEST_SUITE_P(Movies, OrvexInfoAgainstFfprobe,
@@ -177,13 +202,13 @@ TEST(OrvexInfo, CameraMovieFromTheMovieWriter)
         videoFromStream(parseAnnexB(readFileBytes(dataPath("movies/stream_176x144_15fps.h264"))), 176, 144);
     SoundInput sound = makeSound(2.5, 1, 8000);
     const std::string path = folder.write("camera.mov", writeMovie(video, &sound, {MovieLayout::kCamera}).file);
-    JsonValue info = infoJson(path);
-    EXPECT_EQ(info.at("layout").text, "camera");
-    EXPECT_EQ(info.at("video/pin").text, "Video(Orvex H.264) Out");
-    EXPECT_EQ(info.at("sound/pin").text, "Audio(PCM) Out");
-    EXPECT_EQ(info.at("sound/entries").number(), 3);
-    EXPECT_EQ(info.at("sound/durationRt").number(), 25000000);
-    EXPECT_EQ(info.at("video/entries").number(), int64_t(video.samples.size()));
+    Json info = infoJson(path);
+    EXPECT_EQ(info.at("layout").get<std::string>(), "camera");
+    EXPECT_EQ(info.at("video").at("pin").get<std::string>(), "Video(Orvex H.264) Out");
+    EXPECT_EQ(info.at("sound").at("pin").get<std::string>(), "Audio(PCM) Out");
+    EXPECT_EQ(info.at("sound").at("entries").get<int64_t>(), 3);
+    EXPECT_EQ(info.at("sound").at("durationRt").get<int64_t>(), 25000000);
+    EXPECT_EQ(info.at("video").at("entries").get<int64_t>(), int64_t(video.samples.size()));
 }
 
 TEST(OrvexIndex, HeaderThenOneLinePerEntry)
@@ -194,9 +219,9 @@ TEST(OrvexIndex, HeaderThenOneLinePerEntry)
     auto text = lines(run.out);
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(text[0], "stream\tentry\tstart\tstop\tsize\toffset\tsync\tsamples");
-    JsonValue info = infoJson(path);
-    const size_t videoEntries = size_t(info.at("video/entries").number());
-    const size_t soundEntries = size_t(info.at("sound/entries").number());
+    Json info = infoJson(path);
+    const size_t videoEntries = size_t(info.at("video").at("entries").get<int64_t>());
+    const size_t soundEntries = size_t(info.at("sound").at("entries").get<int64_t>());
     ASSERT_EQ(text.size(), 1 + videoEntries + soundEntries);
 
     // The first video line is ffprobe's first packet at time 0, a sync sample.
@@ -219,6 +244,8 @@ TEST(OrvexRefusal, MissingFileGivesTheErrorLineAndStatus2)
                        "(0x80070003)\n");
 }
 
+const std::string kNotAMovie = "\norvex:   not a QuickTime movie: no whole 'moov' and 'mdat' atoms\n";
+
 TEST(OrvexRefusal, FilesThatAreNoMovieGiveEInvalidArg)
 {
     ScratchFolder folder;
@@ -227,7 +254,7 @@ TEST(OrvexRefusal, FilesThatAreNoMovieGiveEInvalidArg)
         ProgramRun run = orvex({command, text});
         EXPECT_EQ(run.status, 2) << command;
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, "orvex: cannot load " + text + ": E_INVALIDARG (0x80070057)\n");
+        EXPECT_EQ(run.err, "orvex: cannot load " + text + ": E_INVALIDARG (0x80070057)" + kNotAMovie);
     }
     const std::string missing = folder.write("x.mov", {}) + ".gone";
     ProgramRun run = orvex({"index", missing});
@@ -243,8 +270,73 @@ TEST(OrvexRefusal, TruncatedRealMovieIsRefusedNotCrashed)
         const std::string path = folder.write("cut.mov", Bytes(movie.begin(), movie.begin() + long(keep)));
         ProgramRun run = orvex({"info", path, "--json"});
         EXPECT_EQ(run.status, 2) << keep;
-        EXPECT_EQ(run.err, "orvex: cannot load " + path + ": E_INVALIDARG (0x80070057)\n");
+        EXPECT_EQ(run.err, "orvex: cannot load " + path + ": E_INVALIDARG (0x80070057)" + kNotAMovie);
     }
+}
+
+// Movies ffmpeg makes by default that the filters do not serve: every
+// command that loads one names the refused track and why, and exits with 2.
+TEST(OrvexRefusal, EachCommandSaysWhyTheVideoIsRefused)
+{
+    if (findOnPath("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    struct Row {
+        const char *name;
+        const char *x264;
+        const char *profile;
+        const char *reason;
+    };
+    const Row rows[] = {
+        {"high", "cabac=0:bframes=0", "high", "H.264 profile_idc 100 (only Baseline and Main are served)"},
+        {"bframes", "cabac=0:bframes=2", "main", "has a 'ctts' atom (frames out of decoding order)"},
+        {"cabac", "cabac=1:bframes=0", "main", "CABAC entropy coding (only CAVLC is served)"},
+    };
+    ScratchFolder folder;
+    for (const Row &row : rows) {
+        const std::string path = folder.ffmpeg(std::string(row.name) + ".mov",
+                                               {"-f", "lavfi", "-i", "testsrc2=s=160x120:r=15:d=1", "-c:v", "libx264",
+                                                "-profile:v", row.profile, "-x264-params", row.x264});
+        const std::string trackLine = "\norvex:   track 1 (vide 'avc1'): refused: " + std::string(row.reason) + "\n";
+        for (const std::vector<std::string> &args :
+             {std::vector<std::string>{"info", path}, {"info", path, "--json"}, {"index", path}}) {
+            ProgramRun run = orvex(args);
+            EXPECT_EQ(run.status, 2) << row.name << " " << args[0];
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(run.err, "orvex: cannot load " + path + ": E_INVALIDARG (0x80070057)" + trackLine);
+        }
+        // The graph's own code, by its name, then the same track line.
+        for (const std::vector<std::string> &args :
+             {std::vector<std::string>{"play", path, "--quiet"}, {"snapshot", path, "0", folder.path() + "/out.png"}}) {
+            ProgramRun run = orvex(args);
+            EXPECT_EQ(run.status, 2) << row.name << " " << args[0];
+            EXPECT_EQ(run.err.rfind("orvex: cannot load " + path + ": VFW_E_", 0), 0u) << run.err;
+            EXPECT_NE(run.err.find(trackLine), std::string::npos) << run.err;
+        }
+    }
+}
+
+// ffmpeg's default AAC track starts with an edit (the encoder's priming):
+// the video is served, and both outputs say why there is no sound.
+TEST(OrvexInfo, TracksSayWhichPinServesThemOrWhyNone)
+{
+    if (findOnPath("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    ScratchFolder folder;
+    const std::string path = folder.ffmpeg(
+        "aac_edit.mov", {"-f", "lavfi", "-i", "testsrc2=s=160x120:r=15:d=1", "-f", "lavfi", "-i", "sine=d=1", "-c:v",
+                         "libx264", "-profile:v", "baseline", "-x264-params", "cabac=0:bframes=0", "-c:a", "aac"});
+    Json info = infoJson(path);
+    EXPECT_TRUE(info.at("sound").is_null());
+    EXPECT_EQ(info.at("tracks"), Json::parse(R"json([
+        {"index": 1, "handler": "vide", "format": "avc1", "served": true, "pin": "Video(H.264) Out", "reason": null},
+        {"index": 2, "handler": "soun", "format": "mp4a", "served": false, "pin": null,
+         "reason": "edit list (media time 1024)"}])json"));
+    ProgramRun text = orvex({"info", path});
+    EXPECT_EQ(text.status, 0);
+    EXPECT_NE(text.out.find("sound:   none (track 2 (soun 'mp4a'): edit list (media time 1024))\n"), std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("tracks:\n  track 1 (vide 'avc1'): pin \"Video(H.264) Out\"\n"
+                            "  track 2 (soun 'mp4a'): refused: edit list (media time 1024)\n"),
+              std::string::npos)
+        << text.out;
 }
 
 TEST(OrvexUsage, WrongArgumentsExitWith64)

@@ -1,5 +1,7 @@
 #include "filters_command.h"
 
+#include "filter_data.h"
+
 #include <dshow.h>
 #include <orvexreg.h>
 
@@ -89,58 +91,25 @@ std::wstring bagText(IPropertyBag *bag, const wchar_t *name)
     return text;
 }
 
-// Splits a line of the registration text into words; quoted words keep
-// their blanks and lose their quotes.
-std::vector<std::wstring> words(const std::wstring &line)
+// The merit and pin lines of one filter's registration text, read by the
+// filter mapper's own parser.
+void printFilterData(const std::wstring &text)
 {
-    std::vector<std::wstring> out;
-    size_t i = 0;
-    while (i < line.size()) {
-        if (line[i] == L' ') {
-            ++i;
-            continue;
-        }
-        std::wstring word;
-        if (line[i] == L'"') {
-            for (++i; i < line.size() && line[i] != L'"'; ++i) {
-                if (line[i] == L'\\' && i + 1 < line.size()) ++i;
-                word.push_back(line[i]);
-            }
-            ++i;
-        } else {
-            while (i < line.size() && line[i] != L' ')
-                word.push_back(line[i++]);
-        }
-        out.push_back(word);
+    graph::FilterData data;
+    if (!graph::ParseFilterData(text, data)) {
+        if (!text.empty()) std::printf("    (registration data not readable)\n");
+        return;
     }
-    return out;
-}
-
-// The merit and pin lines of one filter's registration text.
-void printFilterData(const std::wstring &data)
-{
-    size_t pos = 0;
-    bool output = false;
-    std::string pinName;
-    while (pos < data.size()) {
-        size_t end = data.find(L'\n', pos);
-        if (end == std::wstring::npos) end = data.size();
-        std::vector<std::wstring> w = words(data.substr(pos, end - pos));
-        pos = end + 1;
-        if (w.empty()) continue;
-        if (w[0] == L"merit" && w.size() == 2) {
-            std::printf("    merit   %s\n", utf8(w[1]).c_str());
-        } else if (w[0] == L"pin" && w.size() >= 4) {
-            unsigned long flags = std::wcstoul(w[3].c_str(), nullptr, 16);
-            output = (flags & REG_PINFLAG_B_OUTPUT) != 0;
-            pinName = utf8(w[1]);
-            std::printf("    %-7s %s%s%s%s\n", output ? "output" : "input",
-                        pinName.empty() ? "(unnamed)" : pinName.c_str(),
-                        (flags & REG_PINFLAG_B_RENDERER) ? ", rendered" : "",
-                        (flags & REG_PINFLAG_B_ZERO) ? ", optional" : "", (flags & REG_PINFLAG_B_MANY) ? ", many" : "");
-        } else if (w[0] == L"type" && w.size() == 3) {
-            std::printf("            %s / %s\n", typeName(w[1]).c_str(), typeName(w[2]).c_str());
-        }
+    std::printf("    merit   0x%08X\n", unsigned(data.merit));
+    for (const graph::PinData &pin : data.pins) {
+        const std::string name = utf8(pin.name);
+        std::printf("    %-7s %s%s%s%s\n", pin.IsOutput() ? "output" : "input",
+                    name.empty() ? "(unnamed)" : name.c_str(), pin.IsRendered() ? ", rendered" : "",
+                    (pin.flags & REG_PINFLAG_B_ZERO) ? ", optional" : "",
+                    (pin.flags & REG_PINFLAG_B_MANY) ? ", many" : "");
+        for (const auto &[major, minor] : pin.types)
+            std::printf("            %s / %s\n", typeName(graph::GuidText(major)).c_str(),
+                        typeName(graph::GuidText(minor)).c_str());
     }
 }
 

@@ -3,11 +3,10 @@
 #include "filters_command.h"
 #include "index_command.h"
 #include "info_command.h"
+#include "load_report.h"
 #include "play_command.h"
 #include "register_command.h"
 #include "snapshot_command.h"
-
-#include <orvexdebug.h>
 
 #include <cstdio>
 
@@ -25,7 +24,7 @@ int main(int argc, char **argv)
         return kExitUsage;
     }
     const auto &o = parsed.options;
-    if (o.trace) OrvexSetDebugListener(OrvexDebugListenerStderr, nullptr);
+    if (o.trace) orvex::setTraceToStderr(true);
 
     using orvex::cli::Command;
     switch (o.command) {

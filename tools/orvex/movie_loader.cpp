@@ -1,6 +1,6 @@
 #include "movie_loader.h"
 
-#include "hresult_names.h"
+#include "load_report.h"
 
 #include <cstdio>
 #include <vector>
@@ -31,9 +31,10 @@ bool loadMovie(const std::string &path, CMyMovieStreams *streams)
 {
     // A path that is not valid UTF-8 converts to nothing and is reported as not found.
     const std::wstring wide = widen(path);
+    LoadTrace trace;
     const HRESULT hr = LoadMovieStreams(wide.c_str(), streams);
     if (SUCCEEDED(hr)) return true;
-    std::fprintf(stderr, "orvex: cannot load %s: %s (0x%08X)\n", path.c_str(), hresultName(hr).c_str(), unsigned(hr));
+    printLoadFailure(path, hr, trace.messages());
     return false;
 }
 

@@ -11,7 +11,8 @@ namespace orvex {
 constexpr int kExitCannotLoad = 2;
 
 // Loads path (UTF-8). On failure writes "orvex: cannot load PATH: NAME
-// (0xXXXXXXXX)" on standard error and returns false.
+// (0xXXXXXXXX)" and a line per refused track on standard error and returns
+// false.
 bool loadMovie(const std::string &path, CMyMovieStreams *streams);
 
 // Wide text (pin names) as UTF-8.

@@ -4,9 +4,12 @@
 
 #include "MovFileParserFilter/MovieStreamLoader.h"
 
+#include "load_report.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvex {
 
@@ -37,6 +40,7 @@ struct MovieSummary {
     std::string layout; // "camera" or "plain"
     VideoSummary video;
     std::optional<SoundSummary> sound;
+    std::vector<TrackReport> tracks; // every track, served or not
 };
 
 MovieSummary summarize(const std::string &file, const CMyMovieStreams &streams);

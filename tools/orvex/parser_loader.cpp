@@ -1,14 +1,11 @@
 #include "parser_loader.h"
 
-#include "hresult_names.h"
 #include "movie_loader.h"
 
 #include "MovFileParserFilter/MyParserVideoOutputPin.h"
 #include "MovFileParserFilter/OrvexMovFileParserFilter.h"
 
 #include <dshow.h>
-
-#include <cstdio>
 
 namespace orvex {
 
@@ -69,20 +66,22 @@ HRESULT ParserLoader::connect(const std::wstring &path)
 bool ParserLoader::load(const std::string &path)
 {
     const std::wstring wide = widen(path);
+    LoadTrace trace;
     HRESULT hr = connect(wide);
     if (FAILED(hr) && m_parser) {
         // The connection reports a refused type, whatever the parser's reason;
         // the parser's own load of the file names it.
+        trace.clear();
         const HRESULT loaded = m_parser->setSource(wide.c_str());
         m_parser->setSource(nullptr);
         if (FAILED(loaded)) hr = loaded;
     }
     if (FAILED(hr)) {
-        std::fprintf(stderr, "orvex: cannot load %s: %s (0x%08X)\n", path.c_str(), hresultName(hr).c_str(),
-                     unsigned(hr));
+        printLoadFailure(path, hr, trace.messages());
         return false;
     }
     readPins();
+    m_tracks = tracksFromTrace(trace.messages(), m_videoPin, m_soundPin);
     return true;
 }
 

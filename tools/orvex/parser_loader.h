@@ -6,6 +6,8 @@
 #include "MovFileParserFilter/SoundMediaStreamInfo.h"
 #include "MovFileParserFilter/VideoMediaStreamInfo.h"
 
+#include "load_report.h"
+
 #include <string>
 
 struct IGraphBuilder;
@@ -23,7 +25,8 @@ public:
 
     // Connects a file source on path (UTF-8) to a new parser filter. On
     // failure writes "orvex: cannot load PATH: NAME (0xXXXXXXXX)" on standard
-    // error, with the parser's own loading result, and returns false.
+    // error, with the parser's own loading result, and a line per track that
+    // says why it was refused, and returns false.
     bool load(const std::string &path);
 
     // After a load: the pins as the parser names them, and their streams.
@@ -32,6 +35,8 @@ public:
     const CVideoMediaStreamInfo *video() const { return m_video; }
     const std::string &soundPinName() const { return m_soundPin; }
     const CSoundMediaStreamInfo *sound() const { return m_sound; } // null without sound
+    // Every track of the movie: the pin that serves it or why none does.
+    const std::vector<TrackReport> &tracks() const { return m_tracks; }
 
 private:
     HRESULT connect(const std::wstring &path);
@@ -44,6 +49,7 @@ private:
     std::string m_videoPin, m_soundPin;
     const CVideoMediaStreamInfo *m_video = nullptr;
     const CSoundMediaStreamInfo *m_sound = nullptr;
+    std::vector<TrackReport> m_tracks;
 };
 
 } // namespace orvex

@@ -148,7 +148,6 @@ int runPlay(const cli::Options &o)
         }
     };
 
-    setPlayTrace(o.trace);
     PlayGraph graph;
     PlayError error;
     if (!graph.build(settings, onPicture, onSound, error)) {

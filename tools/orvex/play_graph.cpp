@@ -2,6 +2,7 @@
 
 #include "exit_status.h"
 #include "hresult_names.h"
+#include "load_report.h"
 #include "module_path.h"
 #include "movie_loader.h"
 
@@ -58,45 +59,7 @@ HRESULT findPin(IBaseFilter *filter, PIN_DIRECTION direction, const GUID *major,
     return VFW_E_NOT_FOUND;
 }
 
-// Debug output kept while the graph is built, so a refusal can say what
-// the filters traced about it; with --trace the lines go to standard error
-// as well.
-class TraceTail {
-public:
-    explicit TraceTail(bool toStderr) : m_toStderr(toStderr) { OrvexSetDebugListener(&TraceTail::listen, this); }
-    ~TraceTail() { OrvexSetDebugListener(m_toStderr ? OrvexDebugListenerStderr : nullptr, nullptr); }
-    std::string lastLines() const
-    {
-        std::string text;
-        for (const auto &line : m_lines)
-            text += "\norvex:   trace: " + line;
-        return text;
-    }
-
-private:
-    static void listen(const char *line, void *context)
-    {
-        auto *self = static_cast<TraceTail *>(context);
-        if (self->m_toStderr) OrvexDebugListenerStderr(line, nullptr);
-        std::string text(line);
-        while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-            text.pop_back();
-        if (text.empty()) return;
-        if (self->m_lines.size() == 3) self->m_lines.erase(self->m_lines.begin());
-        self->m_lines.push_back(text);
-    }
-    bool m_toStderr;
-    std::vector<std::string> m_lines;
-};
-
-bool traceOn = false;
-
 } // namespace
-
-void setPlayTrace(bool on)
-{
-    traceOn = on;
-}
 
 // A sample grabber callback that passes every sample to a handler. Lives as
 // long as the graph holds it, deleted by its last Release.
@@ -180,7 +143,7 @@ HRESULT PlayGraph::createFilter(REFCLSID clsid, const wchar_t *name, ComRef<IBas
 
 bool PlayGraph::build(const PlaySettings &s, SampleHandler onPicture, SampleHandler onSound, PlayError &error)
 {
-    TraceTail trace(traceOn);
+    LoadTrace trace;
     std::error_code fsError;
     if (!std::filesystem::exists(s.file, fsError))
         return fail(error, kExitNoLoad, "cannot load " + s.file + ": no such file");
@@ -202,11 +165,13 @@ bool PlayGraph::build(const PlaySettings &s, SampleHandler onPicture, SampleHand
     findPin(m_source.get(), PINDIR_OUTPUT, nullptr, sourceOut.out());
     findPin(m_parser.get(), PINDIR_INPUT, nullptr, parserIn.out());
     hr = sourceOut && parserIn ? m_graph->ConnectDirect(sourceOut.get(), parserIn.get(), nullptr) : E_UNEXPECTED;
-    if (FAILED(hr)) return fail(error, kExitNoLoad, "cannot load " + s.file + ": " + describe(hr) + trace.lastLines());
+    if (FAILED(hr))
+        return fail(error, kExitNoLoad, "cannot load " + s.file + ": " + describe(hr) + trackLines(trace.messages()));
 
     ComRef<IPin> videoOut;
     if (FAILED(findPin(m_parser.get(), PINDIR_OUTPUT, &MEDIATYPE_Video, videoOut.out())))
-        return fail(error, kExitNoLoad, "cannot load " + s.file + ": the parser serves no video" + trace.lastLines());
+        return fail(error, kExitNoLoad,
+                    "cannot load " + s.file + ": the parser serves no video" + trackLines(trace.messages()));
 
     hr = createFilter(CLSID_OrvexH264DecodeFilter11, L"Orvex H.264 Decode Filter", m_decoder);
     if (FAILED(hr)) return fail(error, kExitNoLoad, "cannot create the decode filter: " + describe(hr));
@@ -226,7 +191,7 @@ bool PlayGraph::build(const PlaySettings &s, SampleHandler onPicture, SampleHand
     if (FAILED(hr))
         return fail(error, kExitNoLoad,
                     "cannot play " + s.file + ": the decode filter refused its video: " + describe(hr) +
-                        trace.lastLines());
+                        trackLines(trace.messages()));
 
     // The picture type the decode filter proposes in the wanted format.
     static const GUID *const kSubtypes[] = {&MEDIASUBTYPE_YV12, &MEDIASUBTYPE_IYUV, &MEDIASUBTYPE_RGB24,

@@ -34,9 +34,6 @@ struct PlayError {
     std::string message;
 };
 
-// Filter debug output on standard error while graphs are built and run.
-void setPlayTrace(bool on);
-
 // Called on a streaming thread with each sample a grabber receives.
 using SampleHandler = std::function<void(IMediaSample *sample)>;
 

@@ -44,7 +44,6 @@ int runSnapshot(const cli::Options &o)
         taken = true;
     };
 
-    setPlayTrace(o.trace);
     PlayGraph graph;
     PlayError error;
     if (!graph.build(settings, onPicture, nullptr, error)) {
