@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 extern char **environ;
 
@@ -25,6 +26,23 @@ ScratchFolder::~ScratchFolder()
 {
     std::error_code ec;
     if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ec);
+}
+
+std::string ScratchFolder::write(const std::string &name, const std::vector<uint8_t> &bytes) const
+{
+    WriteFileText(path(name), std::string(bytes.begin(), bytes.end()));
+    return path(name);
+}
+
+std::string ScratchFolder::ffmpeg(const std::string &name, const std::vector<std::string> &args) const
+{
+    // Single-threaded and bit-exact, so a movie is the same on every run.
+    std::vector<std::string> all = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
+    all.insert(all.end(), args.begin(), args.end());
+    all.insert(all.end(), {"-map_metadata", "-1", "-fflags", "+bitexact", "-threads", "1", path(name)});
+    const ProgramRun run = Run(all);
+    if (run.status != 0) throw std::runtime_error("ffmpeg could not make " + name + ": " + run.err);
+    return path(name);
 }
 
 TempRegistry::TempRegistry() : m_file(path("registry"))
@@ -73,7 +91,7 @@ pid_t spawnWith(const std::vector<std::string> &args, posix_spawn_file_actions_t
         argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (args.empty() || posix_spawn(&pid, argv[0], actions, nullptr, argv.data(), environ) != 0) return -1;
+    if (args.empty() || posix_spawnp(&pid, argv[0], actions, nullptr, argv.data(), environ) != 0) return -1;
     return pid;
 }
 } // namespace
@@ -92,24 +110,56 @@ int WaitExit(pid_t pid)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+namespace {
+// A file that holds what a program writes to one stream; files rather than
+// pipes, so a program that fills one stream never blocks on it.
+class CaptureFile {
+public:
+    CaptureFile()
+    {
+        char pattern[] = "/tmp/orvex-run-XXXXXX";
+        m_fd = ::mkstemp(pattern);
+        if (m_fd >= 0) ::unlink(pattern);
+    }
+    ~CaptureFile()
+    {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    CaptureFile(const CaptureFile &) = delete;
+    CaptureFile &operator=(const CaptureFile &) = delete;
+    int fd() const { return m_fd; }
+    std::string contents() const
+    {
+        std::string text;
+        char buffer[4096];
+        ssize_t n;
+        ::lseek(m_fd, 0, SEEK_SET);
+        while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+            if (n > 0) text.append(buffer, static_cast<size_t>(n));
+        return text;
+    }
+
+private:
+    int m_fd;
+};
+} // namespace
+
 ProgramRun Run(const std::vector<std::string> &args)
 {
-    ProgramRun run{-1, {}};
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return run;
+    ProgramRun run;
+    CaptureFile out, err;
+    if (out.fd() < 0 || err.fd() < 0) return run;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-    pid_t pid = spawnWith(args, &actions);
+    posix_spawn_file_actions_adddup2(&actions, out.fd(), 1);
+    posix_spawn_file_actions_adddup2(&actions, err.fd(), 2);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    const pid_t pid = spawnWith(args, &actions);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
-        if (n > 0) run.out.append(buffer, static_cast<size_t>(n));
-    ::close(fds[0]);
-    if (pid > 0) run.status = WaitExit(pid);
+    if (pid <= 0) return run;
+    run.status = WaitExit(pid);
+    run.out = out.contents();
+    run.err = err.contents();
     return run;
 }
 

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,12 @@ public:
     ScratchFolder &operator=(const ScratchFolder &) = delete;
     const std::string &folder() const { return m_folder; }
     std::string path(const std::string &name) const { return m_folder + "/" + name; }
+    // Writes bytes as the file name in the folder and returns its path.
+    std::string write(const std::string &name, const std::vector<uint8_t> &bytes) const;
+    // Runs ffmpeg with args (inputs, codecs, options; without the output) to
+    // make the file name in the folder, and returns its path. Throws
+    // std::runtime_error when ffmpeg fails.
+    std::string ffmpeg(const std::string &name, const std::vector<std::string> &args) const;
 
 private:
     std::string m_folder;
@@ -49,9 +56,11 @@ pid_t Spawn(const std::vector<std::string> &args);
 int WaitExit(pid_t pid);
 
 struct ProgramRun {
-    int status;      // as WaitExit
-    std::string out; // standard output and error together
+    int status = -1; // as WaitExit
+    std::string out; // standard output
+    std::string err; // standard error
 };
+// Runs args[0] with the rest as its arguments and standard input empty.
 ProgramRun Run(const std::vector<std::string> &args);
 
 } // namespace orvex::test

@@ -4,7 +4,7 @@
 #include "quicktime/ffprobe_packets.h"
 #include "support/annexb.h"
 #include "support/movie_writer.h"
-#include "support/scratch_folder.h"
+#include "support/scratch.h"
 #include "tools/program_runner.h"
 
 #include <gtest/gtest.h>
@@ -305,7 +305,7 @@ TEST(OrvexRefusal, EachCommandSaysWhyTheVideoIsRefused)
         }
         // The graph's own code, by its name, then the same track line.
         for (const std::vector<std::string> &args :
-             {std::vector<std::string>{"play", path, "--quiet"}, {"snapshot", path, "0", folder.path() + "/out.png"}}) {
+             {std::vector<std::string>{"play", path, "--quiet"}, {"snapshot", path, "0", folder.path("out.png")}}) {
             ProgramRun run = orvex(args);
             EXPECT_EQ(run.status, 2) << row.name << " " << args[0];
             EXPECT_EQ(run.err.rfind("orvex: cannot load " + path + ": VFW_E_", 0), 0u) << run.err;

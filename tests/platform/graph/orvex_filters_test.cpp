@@ -59,7 +59,7 @@ TEST(OrvexFilters, UnreadableRegistryIsAnError)
     registry.write("not a registry\n");
     orvex::test::ProgramRun r = runFilters();
     EXPECT_EQ(2, r.status);
-    EXPECT_NE(std::string::npos, r.out.find("orvex: cannot read the registry " + registry.file())) << r.out;
+    EXPECT_NE(std::string::npos, r.err.find("orvex: cannot read the registry " + registry.file())) << r.err;
 }
 
 } // namespace
