@@ -39,7 +39,7 @@ std::vector<ReferenceFrame> ReferenceFrames(const std::string &path)
     std::stringstream md5s(RunToText("ffmpeg -nostdin -hide_banner -loglevel error -y -i '" + path +
                                      "' -map 0:v:0 -fps_mode passthrough -f framemd5 -pix_fmt yuv420p {out}"));
     std::stringstream packets(
-        RunToText("ffprobe -v error -select_streams v:0 -show_entries stream=time_base:packet=pts,duration "
+        RunToText("ffprobe -v error -select_streams v:0 -show_entries stream=time_base:packet=pts,duration,flags "
                   "-of csv=p=0 '" +
                   path + "' > {out}"));
     std::vector<ReferenceFrame> frames;
@@ -52,18 +52,24 @@ std::vector<ReferenceFrame> ReferenceFrames(const std::string &path)
         frames.push_back(frame);
     }
     long long num = 1, den = 1;
-    std::vector<std::pair<long long, long long>> times;
+    struct Packet {
+        long long pts, duration;
+        bool key;
+    };
+    std::vector<Packet> times;
     while (std::getline(packets, line)) {
         long long pts = 0, duration = 0;
+        char flag = '_';
         if (line.find('/') != std::string::npos) {
             std::sscanf(line.c_str(), "%lld/%lld", &num, &den);
-        } else if (std::sscanf(line.c_str(), "%lld,%lld", &pts, &duration) == 2) {
-            times.emplace_back(pts, duration);
+        } else if (std::sscanf(line.c_str(), "%lld,%lld,%c", &pts, &duration, &flag) >= 2) {
+            times.push_back({pts, duration, flag == 'K'});
         }
     }
     for (size_t i = 0; i < frames.size() && i < times.size(); ++i) {
-        frames[i].start = 10000000LL * times[i].first * num / den;
-        frames[i].stop = 10000000LL * (times[i].first + times[i].second) * num / den;
+        frames[i].start = 10000000LL * times[i].pts * num / den;
+        frames[i].stop = 10000000LL * (times[i].pts + times[i].duration) * num / den;
+        frames[i].sync = times[i].key;
     }
     return frames;
 }

@@ -11,6 +11,7 @@ struct ReferenceFrame {
     std::string md5;
     LONGLONG start = 0; // 100-ns units
     LONGLONG stop = 0;
+    bool sync = false; // a key packet
 };
 
 // Throws std::runtime_error when ffmpeg fails.

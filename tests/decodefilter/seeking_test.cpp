@@ -3,8 +3,11 @@
 #include "frame_reference.h"
 
 #include "support/debug_capture.h"
+#include "support/hang_guard.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <random>
 
 namespace {
 
@@ -50,6 +53,76 @@ TEST_F(DecodeGraphTest, ASeekWhileRunningStartsAtThePictureOfTheNewStart)
         EXPECT_EQ(S_OK, pictures[first + k].timeResult);
         EXPECT_EQ(reference[19 + k].start - start, pictures[first + k].start);
     }
+}
+
+// Seeks at random places, with and without a flush, running and paused,
+// through the graph and through the decode filter's output pin, with a sink
+// that holds pictures while paused: every seek ends, and the next pictures
+// are ffmpeg's from the sync picture at or before the start, less those that
+// end before it, at times measured from the start (none for a picture that
+// straddles it).
+TEST_F(DecodeGraphTest, FiveHundredRandomSeeksEachFollowedByTheRightPicturesAtTheRightTimes)
+{
+    const std::string path = MoviePath("baseline_sowt.mov");
+    const std::vector<ReferenceFrame> reference = ReferenceFrames(path);
+    ASSERT_FALSE(reference.empty());
+    ASSERT_TRUE(reference.front().sync);
+    BuildMovieInput(path);
+    ConnectSink(MEDIASUBTYPE_YV12);
+    m_sink->HoldWhilePaused();
+    IMediaSeeking *outputSeeking = nullptr;
+    ASSERT_EQ(S_OK, DecodeOut()->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void **>(&outputSeeking)));
+    IMediaSeeking *const seekers[] = {m_seeking, outputSeeking};
+
+    constexpr size_t kChecked = 3; // pictures checked after each seek
+    std::mt19937 random(16);
+    std::uniform_int_distribution<LONGLONG> anyTime(0, reference.back().stop - 1);
+    for (int i = 0; i < 500; ++i) {
+        const bool paused = random() % 2, noFlush = random() % 2;
+        IMediaSeeking *seeking = seekers[random() % 2];
+        LONGLONG start = anyTime(random);
+        ASSERT_EQ(S_OK, paused ? m_control->Pause() : m_control->Run());
+        m_sink->Reset();
+        orvex::test::expectReturns("a seek", [&] {
+            EXPECT_EQ(S_OK,
+                      seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning | (noFlush ? AM_SEEKING_NoFlush : 0),
+                                            nullptr, AM_SEEKING_NoPositioning));
+        });
+        if (paused) {
+            ASSERT_EQ(S_OK, m_control->Run());
+        }
+
+        size_t first = 0;
+        for (size_t k = 0; k < reference.size(); ++k)
+            if (reference[k].sync && reference[k].start <= start) first = k;
+        while (reference[first].stop < start)
+            ++first;
+        const size_t want = std::min(kChecked, reference.size() - first);
+        size_t from = 0;
+        const bool came = m_sink->WaitUntil(
+            [&](const std::vector<SinkPicture> &pictures, const std::vector<SinkSegment> &segments) {
+                if (segments.empty() || segments.back().start != start) return false;
+                from = segments.back().picturesBefore;
+                return pictures.size() >= from + want;
+            },
+            kWaitMs);
+        ASSERT_TRUE(came) << "seek " << i << " to " << start;
+        const std::vector<SinkPicture> pictures = m_sink->Pictures();
+        for (size_t k = 0; k < want; ++k) {
+            const ReferenceFrame &expected = reference[first + k];
+            const SinkPicture &picture = pictures[from + k];
+            const bool timed = expected.start >= start;
+            ASSERT_EQ(expected.md5, PictureMd5(picture))
+                << "seek " << i << " to " << start << ", picture " << first + k;
+            ASSERT_EQ(timed ? S_OK : VFW_E_SAMPLE_TIME_NOT_SET, picture.timeResult) << "seek " << i;
+            if (timed) {
+                ASSERT_EQ(expected.start - start, picture.start) << "seek " << i;
+                ASSERT_EQ(expected.stop - start, picture.stop) << "seek " << i;
+            }
+        }
+    }
+    orvex::test::expectReturns("the stop", [&] { EXPECT_EQ(S_OK, m_control->Stop()); });
+    outputSeeking->Release();
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 #include "frame_reference.h"
 
 #include "support/debug_capture.h"
+#include "support/hang_guard.h"
 
+#include <memory>
 #include <thread>
 
 namespace {
@@ -255,6 +257,39 @@ TEST_F(StreamingTest, StopWhileDecodingWaitsForRoomDoesNotHang)
     EXPECT_EQ(S_OK, m_control->Stop());
     upstream.join();
     EXPECT_LT(m_sink->PictureCount(), m_reference.size());
+}
+
+// An upstream filter may keep one buffer while it delivers from another: with
+// two, the filter must not keep the other queued, or upstream waits for a
+// buffer while nothing is decoded.
+TEST_F(DecodeGraphTest, WithTwoUpstreamBuffersAndOneHeldUpstreamEverySampleIsDecoded)
+{
+    PushStream stream = LoadPushStream(kStream, 176, 144);
+    stream.config.buffers = 2;
+    ASSERT_EQ(S_OK, BuildPushInput(stream.config));
+    ConnectSink(MEDIASUBTYPE_YV12);
+    ASSERT_EQ(S_OK, m_control->Run());
+    ASSERT_EQ(S_OK, m_push->NewSegment(0, StartOf(4), 1.0));
+    ASSERT_EQ(S_OK, m_push->PushParameterSets());
+
+    const auto release = [](IUnknown *p) { p->Release(); };
+    IMemInputPin *input = nullptr;
+    ASSERT_EQ(S_OK, DecodeIn()->QueryInterface(IID_IMemInputPin, reinterpret_cast<void **>(&input)));
+    const std::unique_ptr<IMemInputPin, decltype(release)> inputRef(input, release);
+    IMemAllocator *allocator = nullptr;
+    ASSERT_EQ(S_OK, input->GetAllocator(&allocator));
+    const std::unique_ptr<IMemAllocator, decltype(release)> allocatorRef(allocator, release);
+    IMediaSample *held = nullptr;
+    ASSERT_EQ(S_OK, allocator->GetBuffer(&held, nullptr, nullptr, 0));
+    const std::unique_ptr<IMediaSample, decltype(release)> heldRef(held, release);
+
+    orvex::test::expectReturns("pushing with one of two buffers held", [&] {
+        for (size_t i = 0; i < 4; ++i)
+            EXPECT_EQ(S_OK, m_push->Push(stream.samples[i], AM_STREAM_MEDIA, StartOf(i), StartOf(i + 1)));
+    });
+    ASSERT_EQ(S_OK, m_push->EndOfStream());
+    ASSERT_TRUE(m_sink->WaitForEndOfStream(kWaitMs));
+    EXPECT_EQ(4u, m_sink->PictureCount());
 }
 
 TEST_F(StreamingTest, AFlushEmptiesTheQueuesAndTheNewSegmentFollowsInOrder)

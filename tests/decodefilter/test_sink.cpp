@@ -2,6 +2,7 @@
 
 #include <evcode.h>
 
+#include <chrono>
 #include <new>
 
 namespace {
@@ -122,6 +123,7 @@ public:
     {
         std::lock_guard<std::mutex> hold(m_pSink->m_lock);
         m_pSink->m_segments.push_back({tStart, tStop, dRate, m_pSink->m_pictures.size()});
+        m_pSink->m_changed.notify_all();
         return CBasePin::NewSegment(tStart, tStop, dRate);
     }
 
@@ -200,6 +202,25 @@ void CTestSink::Unblock()
     m_open.Set();
 }
 
+void CTestSink::HoldWhilePaused()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_holdWhilePaused = true;
+}
+
+STDMETHODIMP CTestSink::Pause()
+{
+    m_running.Reset();
+    return CBaseFilter::Pause();
+}
+
+STDMETHODIMP CTestSink::Run(REFERENCE_TIME tStart)
+{
+    const HRESULT hr = CBaseFilter::Run(tStart);
+    if (SUCCEEDED(hr)) m_running.Set();
+    return hr;
+}
+
 void CTestSink::AttachToNextSample(const CMediaType &type)
 {
     m_pPin->Attach(type);
@@ -231,9 +252,15 @@ HRESULT CTestSink::Check(const CMediaType *pmt)
 
 HRESULT CTestSink::Take(IMediaSample *pSample, const CMediaType &type)
 {
-    if (!m_open.Check()) {
-        m_blocked.Set();
-        const HANDLE waits[2] = {m_open, m_wake};
+    bool holdWhilePaused = false;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        holdWhilePaused = m_holdWhilePaused;
+    }
+    for (CAMEvent *gate : {&m_open, holdWhilePaused ? &m_running : nullptr}) {
+        if (!gate || gate->Check()) continue;
+        if (gate == &m_open) m_blocked.Set();
+        const HANDLE waits[2] = {*gate, m_wake};
         // Woken by a flush the sample is dropped, by a stop refused.
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0)
             return m_pPin->IsFlushing() ? S_FALSE : VFW_E_WRONG_STATE;
@@ -248,6 +275,7 @@ HRESULT CTestSink::Take(IMediaSample *pSample, const CMediaType &type)
     std::lock_guard<std::mutex> hold(m_lock);
     const bool fail = m_pictures.size() >= m_failFrom;
     m_pictures.push_back(std::move(picture));
+    m_changed.notify_all();
     return fail ? m_failure : S_OK;
 }
 
@@ -284,6 +312,14 @@ long CTestSink::PicturesBeforeEndOfStream()
 bool CTestSink::WaitForEndOfStream(DWORD timeoutMs)
 {
     return m_ended.Wait(timeoutMs);
+}
+
+bool CTestSink::WaitUntil(
+    const std::function<bool(const std::vector<SinkPicture> &, const std::vector<SinkSegment> &)> &done,
+    DWORD timeoutMs)
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    return m_changed.wait_for(hold, std::chrono::milliseconds(timeoutMs), [&] { return done(m_pictures, m_segments); });
 }
 
 bool CTestSink::WaitUntilBlocked(DWORD timeoutMs)

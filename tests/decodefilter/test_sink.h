@@ -1,12 +1,15 @@
 // A renderer for the decode filter's tests: it accepts video of one subtype,
 // keeps a copy of every sample it
-// receives with its times and the type in force, and can fail, block, or
+// receives with its times and the type in force, and can fail, block, hold
+// pictures while paused as a renderer does, or
 // attach a new media type to the next sample its allocator hands out, as a
 // video renderer does when it changes its surface.
 #pragma once
 
 #include <streams.h>
 
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -33,6 +36,8 @@ public:
     static CTestSink *Create();
 
     int GetPinCount() override { return 1; }
+    STDMETHODIMP Pause() override;
+    STDMETHODIMP Run(REFERENCE_TIME tStart) override;
     CBasePin *GetPin(int n) override;
     IPin *Pin();
 
@@ -43,6 +48,9 @@ public:
     // Receive waits before taking a picture until Unblock, a flush or a stop.
     void Block();
     void Unblock();
+    // Set before running: Receive waits while the filter is paused, until it
+    // runs, a flush or a stop, as a renderer holds its first picture.
+    void HoldWhilePaused();
     // The next sample the allocator hands out carries this type.
     void AttachToNextSample(const CMediaType &type);
     // Buffers of at least this size are asked for at connection.
@@ -57,6 +65,10 @@ public:
     long PicturesBeforeEndOfStream();
     // Waits (at most timeoutMs) until the end of the stream came.
     bool WaitForEndOfStream(DWORD timeoutMs);
+    // Waits (at most timeoutMs) until done(pictures, segments) holds; it is
+    // asked again after every picture and segment.
+    bool WaitUntil(const std::function<bool(const std::vector<SinkPicture> &, const std::vector<SinkSegment> &)> &done,
+                   DWORD timeoutMs);
     // Waits until a Receive is blocked.
     bool WaitUntilBlocked(DWORD timeoutMs);
 
@@ -71,6 +83,8 @@ private:
     CCritSec m_filterLock;
     CTestSinkPin *m_pPin;
     std::mutex m_lock;
+    std::condition_variable m_changed; // a picture or segment came
+    bool m_holdWhilePaused = false;
     GUID m_subtype{};
     LONG m_bufferSize = 0;
     size_t m_failFrom = SIZE_MAX;
@@ -83,4 +97,5 @@ private:
     CAMEvent m_open{TRUE};    // set: Receive goes on
     CAMEvent m_blocked{TRUE}; // set: a Receive waits at the gate
     CAMEvent m_wake{TRUE};    // set by a flush or a stop
+    CAMEvent m_running{TRUE}; // set while the filter runs
 };
