@@ -19,8 +19,16 @@ namespace {
 std::string RunToText(std::string command)
 {
     namespace fs = std::filesystem;
-    const fs::path out = fs::temp_directory_path() / ("decodefilter-ref-" + std::to_string(getpid()) + ".txt");
-    command.replace(command.find("{out}"), 5, "'" + out.string() + "'");
+    // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) inside a
+    // literal + std::string concatenation.
+    std::string name = "decodefilter-ref-";
+    name += std::to_string(getpid());
+    name += ".txt";
+    const fs::path out = fs::temp_directory_path() / name;
+    std::string quoted = "'";
+    quoted += out.string();
+    quoted += "'";
+    command.replace(command.find("{out}"), 5, quoted);
     if (std::system(command.c_str()) != 0) throw std::runtime_error("reference command failed: " + command);
     std::ifstream in(out);
     std::stringstream text;

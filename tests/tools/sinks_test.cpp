@@ -42,12 +42,18 @@ protected:
 // ES descriptor -> decoder config -> decoder specific info with asc.
 std::vector<uint8_t> esds(std::vector<uint8_t> asc)
 {
+    // Byte by byte: GCC 12 at -O3 warns (-Warray-bounds) inside a range
+    // insert into these small vectors.
+    auto append = [](std::vector<uint8_t> &to, const std::vector<uint8_t> &from) {
+        for (uint8_t b : from)
+            to.push_back(b);
+    };
     std::vector<uint8_t> dsi = {0x05, uint8_t(asc.size())};
-    dsi.insert(dsi.end(), asc.begin(), asc.end());
+    append(dsi, asc);
     std::vector<uint8_t> dcd = {0x04, uint8_t(13 + dsi.size()), 0x40, 0x15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    dcd.insert(dcd.end(), dsi.begin(), dsi.end());
+    append(dcd, dsi);
     std::vector<uint8_t> es = {0x03, uint8_t(3 + dcd.size()), 0, 1, 0};
-    es.insert(es.end(), dcd.begin(), dcd.end());
+    append(es, dcd);
     return es;
 }
 
