@@ -16,6 +16,7 @@ extern "C" {
 #include <libavutil/md5.h>
 }
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -97,6 +98,7 @@ std::string Md5Hex(const std::vector<BYTE> &bytes)
 struct Picture {
     std::vector<BYTE> bytes;
     REFERENCE_TIME start = 0, stop = 0;
+    HRESULT timeResult = E_FAIL;
 };
 
 // Keeps a copy of every sample the grabber sees, on the streaming thread.
@@ -119,7 +121,7 @@ public:
         BYTE *data = nullptr;
         sample->GetPointer(&data);
         p.bytes.assign(data, data + sample->GetActualDataLength());
-        sample->GetTime(&p.start, &p.stop);
+        p.timeResult = sample->GetTime(&p.start, &p.stop);
         std::lock_guard<std::mutex> lock(m_lock);
         m_pictures.push_back(std::move(p));
         return S_OK;
@@ -222,9 +224,18 @@ protected:
         if (connected.pUnk) connected.pUnk->Release();
     }
 
-    // Runs the graph to its end; false when it does not complete in time.
-    bool RunToCompletion()
+    // Runs the graph to its end, from seekTo (reference time) when given;
+    // false when it does not complete in time.
+    bool RunToCompletion(REFERENCE_TIME seekTo = -1)
     {
+        if (seekTo >= 0) {
+            ComPtr<IMediaSeeking> seeking;
+            if (FAILED(m_graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void **>(seeking.GetAddressOf()))))
+                return false;
+            if (FAILED(
+                    seeking->SetPositions(&seekTo, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning)))
+                return false;
+        }
         ComPtr<IMediaControl> control;
         ComPtr<IMediaEvent> events;
         if (FAILED(m_graph.As(&control)) ||
@@ -296,6 +307,70 @@ INSTANTIATE_TEST_SUITE_P(Movies, WinePlanarTest,
                                          PlanarCase{"odd_size_sowt_3000.mov", true},
                                          PlanarCase{"sowt_one_second_chunks.mov", false},
                                          PlanarCase{"video_only_faststart.mov", true}));
+
+// Seeking through the graph's IMediaSeeking into the middle of a picture:
+// that picture comes first, without a time (it would start before the new
+// start), then the rest of the movie with times relative to the new start.
+TEST_F(WineGraphTest, SeekStartsAtThePictureShowingAtTheNewPosition)
+{
+    const Reference reference = LoadReference("baseline_sowt.mov");
+    ASSERT_GT(reference.md5s.size(), 4u);
+    const size_t k = reference.md5s.size() / 2;
+    const REFERENCE_TIME seekTo = reference.times[k].first + 1;
+    BuildDecodeGraph(MoviePath("baseline_sowt.mov"), MEDIASUBTYPE_YV12, false);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToCompletion(seekTo));
+    const std::vector<Picture> pictures = m_collector.Pictures();
+    ASSERT_EQ(reference.md5s.size() - k, pictures.size());
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        EXPECT_EQ(reference.md5s[k + i], Md5Hex(Yuv420p(pictures[i], true))) << "picture " << i;
+        if (i == 0) {
+            EXPECT_EQ(VFW_E_SAMPLE_TIME_NOT_SET, pictures[i].timeResult);
+        } else {
+            EXPECT_EQ(reference.times[k + i].first - seekTo, pictures[i].start) << "picture " << i;
+        }
+    }
+}
+
+// PSNR over the three colour bytes of each pixel against ffmpeg's bgr24.
+double Psnr(const Picture &p, size_t stride, size_t pixelBytes, const BYTE *reference, size_t width, size_t height)
+{
+    double sum = 0;
+    for (size_t y = 0; y < height; ++y)
+        for (size_t x = 0; x < width; ++x)
+            for (size_t c = 0; c < 3; ++c) {
+                const double d = double(p.bytes[y * stride + x * pixelBytes + c]) - reference[(y * width + x) * 3 + c];
+                sum += d * d;
+            }
+    const double mse = sum / double(width * height * 3);
+    return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+class WineRgbTest : public WineGraphTest, public testing::WithParamInterface<bool> {};
+
+// 162 x 98: RGB24 rows are padded to 488 bytes; pictures are top-down.
+TEST_P(WineRgbTest, PicturesMatchFfmpegsRgb)
+{
+    const bool rgb32 = GetParam();
+    std::ifstream file("references/odd_size_sowt_3000.mov.bgr24", std::ios::binary);
+    const std::vector<BYTE> reference((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const size_t width = 162, height = 98, pixelBytes = rgb32 ? 4 : 3, stride = rgb32 ? 648 : 488;
+    const size_t frameBytes = width * height * 3;
+    ASSERT_GT(reference.size(), 0u);
+    BuildDecodeGraph(MoviePath("odd_size_sowt_3000.mov"), rgb32 ? MEDIASUBTYPE_RGB32 : MEDIASUBTYPE_RGB24, false);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToCompletion());
+    EXPECT_EQ(-98, m_videoInfo.bmiHeader.biHeight);
+    const std::vector<Picture> pictures = m_collector.Pictures();
+    ASSERT_EQ(reference.size() / frameBytes, pictures.size());
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        ASSERT_GE(pictures[i].bytes.size(), stride * height);
+        EXPECT_GT(Psnr(pictures[i], stride, pixelBytes, reference.data() + i * frameBytes, width, height), 30.0)
+            << "picture " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rgb, WineRgbTest, testing::Values(false, true));
 
 // The filters a mapper lists for an input type at MERIT_NORMAL or above,
 // with the merit each was registered at (the second DWORD of its filter
