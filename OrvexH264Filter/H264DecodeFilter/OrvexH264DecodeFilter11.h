@@ -16,6 +16,8 @@
 #include "H264DecodeFilter/OrvexH264DecoderParameter2Impl.h"
 #include "common/MyThread.h"
 
+#include <windows.h>
+
 #include <ocidl.h>
 #include <streams.h>
 

@@ -13,6 +13,9 @@
 #define IDC_SCALING_HALF 1018
 #define IDC_SCALING_QUARTER 1019
 
+#ifndef RC_INVOKED
 // Makes the page's dialog template and title string known under the module
-// instance, as the module's resource script would on Windows.
+// instance. On Windows the module's resource script holds them and this does
+// nothing.
 void RegisterDecodeFilterPageResources();
+#endif

@@ -4,16 +4,13 @@
 #include "H264DecodeFilter/OrvexH264DecodeFilter11.h"
 
 #include "H264DecodeFilter/OrvexH264DecodeFilterPins.h"
+#include "common/MyParameterSetStreamIds.h"
 #include "common/MyTrace.h"
 
 #include <algorithm>
 #include <new>
 
 namespace {
-
-// Stream identifiers of the parser's parameter-set samples.
-constexpr DWORD kSequenceParameterSetStream = AM_STREAM_CONTROL;
-constexpr DWORD kPictureParameterSetStream = AM_STREAM_CONTROL + 1;
 
 // Each decoding step reads one access unit. A movie sample is one access
 // unit, so one step per sample keeps the queue level; a sample that packs
@@ -94,8 +91,8 @@ HRESULT COrvexH264DecodeFilter11::Receive(IMediaSample *pSample)
     if (FAILED(hr)) return hr;
 
     const DWORD streamId = m_pInput->SampleProps()->dwStreamId;
-    if (streamId != AM_STREAM_MEDIA && streamId != kSequenceParameterSetStream &&
-        streamId != kPictureParameterSetStream)
+    if (streamId != AM_STREAM_MEDIA && streamId != kSequenceParameterSetStreamId &&
+        streamId != kPictureParameterSetStreamId)
         return E_FAIL;
 
     std::unique_ptr<CSampleTimeInfo> pTime;
@@ -115,15 +112,15 @@ HRESULT COrvexH264DecodeFilter11::Receive(IMediaSample *pSample)
             return E_OUTOFMEMORY;
         }
         pTime->m_segmentStart = m_pInput->CurrentStartTime();
-    } else if (streamId == kSequenceParameterSetStream) {
+    } else if (streamId == kSequenceParameterSetStreamId) {
         // Parameter sets that come while pictures wait (a new segment without
         // a flush) must not be read before them: the decoder takes a picture
         // ahead of its parameter sets as an error. Decode what waits first.
         DecodeQueuedSamples(0);
     }
     hr = m_InputQueue.PushSample(pSample, std::move(pTime));
-    if (streamId == kSequenceParameterSetStream || FAILED(hr)) return hr;
-    if (streamId == kPictureParameterSetStream) return m_Decoder.DecodeHeader() == 1 ? hr : E_FAIL;
+    if (streamId == kSequenceParameterSetStreamId || FAILED(hr)) return hr;
+    if (streamId == kPictureParameterSetStreamId) return m_Decoder.DecodeHeader() == 1 ? hr : E_FAIL;
 
     DecodeQueuedSamples(DecodeThreshold() - 1);
 

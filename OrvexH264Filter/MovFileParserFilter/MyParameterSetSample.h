@@ -3,11 +3,9 @@
 // from stream data (which carries identifier 0).
 #pragma once
 
-#include <strmif.h>
+#include "common/MyParameterSetStreamIds.h"
 
-// The stream identifiers of the two parameter-set samples.
-constexpr DWORD kSequenceParameterSetStreamId = 0x80000000; // AM_STREAM_CONTROL
-constexpr DWORD kPictureParameterSetStreamId = 0x80000001;
+#include <strmif.h>
 
 // Fills sample with the length prefix and the unit, sets its data length and
 // stream identifier, and leaves it without times or flags. VFW_E_BUFFER_OVERFLOW

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -24,7 +25,8 @@ const char *portableFormat(const char *format, char (&out)[kFormatSize])
             continue;
         }
         out[o++] = *p++;
-        while (*p && std::strchr("-+ #0123456789.*", *p) && o < kFormatSize - 3) out[o++] = *p++;
+        while (*p && std::strchr("-+ #0123456789.*", *p) && o < kFormatSize - 3)
+            out[o++] = *p++;
         if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
             out[o++] = 'l';
             out[o++] = 'l';
@@ -58,7 +60,9 @@ void MyTrace(const char *format, ...)
     DWORD tick = GetTickCount();
     DWORD thread = GetCurrentThreadId();
     char line[kLineSize];
-    int m = std::snprintf(line, sizeof(line), "%u [%u] : %s", tick, thread, message);
+    // DWORD is unsigned long on Windows and unsigned int here.
+    int m = std::snprintf(line, sizeof(line), "%u [%u] : %s", static_cast<unsigned>(tick),
+                          static_cast<unsigned>(thread), message);
     if (m < 0 || m >= kLineSize) return;
     OutputDebugStringA(line);
 }

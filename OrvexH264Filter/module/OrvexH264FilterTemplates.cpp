@@ -18,15 +18,15 @@ const AMOVIESETUP_MEDIATYPE kParserInputType = {&MEDIATYPE_Stream, &MEDIASUBTYPE
 const AMOVIESETUP_MEDIATYPE kH264VideoType = {&MEDIATYPE_Video, &kSubtypeAvc1};
 const AMOVIESETUP_MEDIATYPE kDecodedVideoType = {&MEDIATYPE_Video, &MEDIASUBTYPE_NULL};
 
-// Name, rendered, output, zero, many, connects to filter, to pin, types.
+// Name (LPWSTR in the SDK's record), rendered, output, zero, many, connects to filter, to pin, types.
 const AMOVIESETUP_PIN kParserPins[] = {
-    {L"Input", FALSE, FALSE, FALSE, FALSE, &GUID_NULL, NULL, 1, &kParserInputType},
-    {L"Output", FALSE, TRUE, FALSE, TRUE, &GUID_NULL, NULL, 1, &kH264VideoType},
+    {const_cast<LPWSTR>(L"Input"), FALSE, FALSE, FALSE, FALSE, &GUID_NULL, NULL, 1, &kParserInputType},
+    {const_cast<LPWSTR>(L"Output"), FALSE, TRUE, FALSE, TRUE, &GUID_NULL, NULL, 1, &kH264VideoType},
 };
 
 const AMOVIESETUP_PIN kDecodeFilterPins[] = {
-    {L"Input", FALSE, FALSE, FALSE, FALSE, &GUID_NULL, NULL, 1, &kH264VideoType},
-    {L"Output", FALSE, TRUE, FALSE, FALSE, &GUID_NULL, NULL, 1, &kDecodedVideoType},
+    {const_cast<LPWSTR>(L"Input"), FALSE, FALSE, FALSE, FALSE, &GUID_NULL, NULL, 1, &kH264VideoType},
+    {const_cast<LPWSTR>(L"Output"), FALSE, TRUE, FALSE, FALSE, &GUID_NULL, NULL, 1, &kDecodedVideoType},
 };
 
 constexpr DWORD kMerit = MERIT_NORMAL + 1;

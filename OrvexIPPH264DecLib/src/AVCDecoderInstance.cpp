@@ -6,7 +6,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-#include <unistd.h>
+#include <thread>
 
 namespace OrvexIPP::Detail {
 
@@ -27,9 +27,9 @@ AVCDecoderInstance::~AVCDecoderInstance()
 
 int AVCDecoderInstance::ThreadCount()
 {
-    const long processors = sysconf(_SC_NPROCESSORS_ONLN);
+    const unsigned processors = std::thread::hardware_concurrency();
     if (processors < 1) return 1;
-    return processors > kMaxThreads ? kMaxThreads : static_cast<int>(processors);
+    return processors > unsigned(kMaxThreads) ? kMaxThreads : static_cast<int>(processors);
 }
 
 int32_t AVCDecoderInstance::Initialize(AbstractReader *reader, AbstractWriter *writer)

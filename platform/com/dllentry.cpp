@@ -1,5 +1,7 @@
 // The module entry points made from the class table: DllEntryPoint (called by
 // the module's DllMain), DllGetClassObject and DllCanUnloadNow.
+#include <windows.h>
+
 #include <olectl.h>
 
 #include <new>

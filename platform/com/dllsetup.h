@@ -4,6 +4,7 @@
 // AMovieDllRegisterServer2(TRUE) and AMovieDllRegisterServer2(FALSE).
 #pragma once
 
+#include <windows.h>
 #include <winreg.h>
 
 #include "combase.h"

@@ -1,4 +1,6 @@
 // Registration of one filter's setup data with a filter mapper.
+#include <windows.h>
+
 #include <uuids.h>
 
 #include "dllsetup.h"

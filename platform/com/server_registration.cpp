@@ -2,7 +2,11 @@
 // with the system's filter mapper. This file uses no library templates: a
 // program that links the static library without registering anything must
 // never have it pulled in for a shared template instance.
+#include <windows.h>
+
 #include <uuids.h>
+
+#include <cstdint>
 
 #include "dllsetup.h"
 

@@ -6,6 +6,8 @@
 // page site with OnStatusChange.
 #pragma once
 
+#include <windows.h>
+
 #include <ocidl.h>
 
 #include "combase.h"

@@ -2,6 +2,8 @@
 // {XXXXXXXX-0000-0010-8000-00AA00389B71} with the code as first field.
 #pragma once
 
+#include <windows.h>
+
 #include <mmreg.h>
 
 #include "combase.h"

@@ -1,7 +1,6 @@
 // CMemAllocator: one aligned block cut into the samples' buffers.
 #include "memallocator.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -80,7 +79,8 @@ HRESULT CMemAllocator::Alloc(void)
     if (lAlignedSize > 0x7FFFFFFF || lToAllocate > 0x7FFFFFFF) return E_OUTOFMEMORY;
 
     size_t cb = ((size_t)lToAllocate + kBlockAlignment - 1) / kBlockAlignment * kBlockAlignment;
-    m_pBuffer = static_cast<LPBYTE>(std::aligned_alloc(kBlockAlignment, cb));
+    // The aligned operator new: MSVCRT has no aligned_alloc.
+    m_pBuffer = static_cast<LPBYTE>(::operator new(cb, std::align_val_t(kBlockAlignment), std::nothrow));
     if (m_pBuffer == NULL) return E_OUTOFMEMORY;
     std::memset(m_pBuffer, 0, cb);
 
@@ -105,7 +105,7 @@ void CMemAllocator::ReallyFree(void)
         delete pSample;
     }
     m_lAllocated = 0;
-    std::free(m_pBuffer);
+    if (m_pBuffer != NULL) ::operator delete(m_pBuffer, std::align_val_t(kBlockAlignment));
     m_pBuffer = NULL;
 }
 

@@ -2,6 +2,8 @@
 // its pUnk reference, with the helpers to build, compare and match types.
 #pragma once
 
+#include <windows.h>
+
 #include <mmreg.h>
 #include <strmif.h>
 

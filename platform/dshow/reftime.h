@@ -1,6 +1,8 @@
 // Reference time: signed 64-bit, in units of 100 ns.
 #pragma once
 
+#include <windows.h>
+
 #include <strmif.h>
 
 const LONGLONG MILLISECONDS = 1000;

@@ -141,7 +141,8 @@ STDMETHODIMP CFilterMapper::RegisterPin(CLSID Filter, LPCWSTR Name, BOOL bRender
 {
     CheckPointer(Name, E_POINTER);
     REGPINTYPES none{};
-    REGFILTERPINS pin{Name, bRendered, bOutput, bZero, bMany, &ConnectsToFilter, ConnectsToPin, 0, &none};
+    REGFILTERPINS pin{const_cast<LPWSTR>(Name), bRendered,     bOutput, bZero, bMany,
+                      &ConnectsToFilter,        ConnectsToPin, 0,       &none};
     REGFILTER2 rf2{};
     rf2.dwVersion = 1;
     rf2.cPins = 1;

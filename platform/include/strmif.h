@@ -82,7 +82,7 @@ enum tagAM_SAMPLE_PROPERTY_FLAGS {
     AM_SAMPLE_STOPVALID = 0x100,
     AM_SAMPLE_ENDOFSTREAM = 0x200,
     AM_STREAM_MEDIA = 0,
-    AM_STREAM_CONTROL = 0x80000000
+    AM_STREAM_CONTROL = 1
 };
 
 typedef struct tagAM_SAMPLE2_PROPERTIES {
@@ -146,16 +146,15 @@ typedef enum _AM_FILTER_MISC_FLAGS {
 
 typedef enum _AM_RENSDEREXFLAGS { AM_RENDEREX_RENDERTOEXISTINGRENDERERS = 0x1 } AM_RENSDEREXFLAGS;
 
-// Filter registration records. The pin and filter names are pointers to
-// constant text here, so that setup tables of string literals compile as
-// C++; the layout is the SDK's.
+// Filter registration records, as the SDK declares them: a pin's name is
+// LPWSTR, so setup tables of string literals cast it (LPWSTR(L"Input")).
 typedef struct {
     const CLSID *clsMajorType;
     const CLSID *clsMinorType;
 } REGPINTYPES;
 
 typedef struct {
-    const WCHAR *strName;
+    LPWSTR strName;
     BOOL bRendered;
     BOOL bOutput;
     BOOL bZero;

@@ -1,6 +1,7 @@
 #include "push_source.h"
 
 #include "MovFileParserFilter/MovParserMediaTypes.h"
+#include "common/MyParameterSetStreamIds.h"
 
 #include <cstring>
 
@@ -140,9 +141,9 @@ HRESULT CPushSource::Push(const std::vector<BYTE> &bytes, DWORD streamId, REFERE
 
 HRESULT CPushSource::PushParameterSets()
 {
-    HRESULT hr = Push(LengthPrefixed(m_config.sps), AM_STREAM_CONTROL);
+    HRESULT hr = Push(LengthPrefixed(m_config.sps), kSequenceParameterSetStreamId);
     if (FAILED(hr)) return hr;
-    return Push(LengthPrefixed(m_config.pps), AM_STREAM_CONTROL + 1);
+    return Push(LengthPrefixed(m_config.pps), kPictureParameterSetStreamId);
 }
 
 HRESULT CPushSource::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate)

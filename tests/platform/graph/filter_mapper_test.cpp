@@ -225,7 +225,7 @@ TEST_F(FilterMapper, BadRecordsAreRefused)
     EXPECT_EQ(E_POINTER, m_mapper->RegisterFilter(CLSID_MapperTestA, L"x", nullptr, nullptr, nullptr, &rf2));
     EXPECT_EQ(E_POINTER, m_mapper->RegisterFilter(CLSID_MapperTestA, L"x", nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(E_POINTER, m_mapper->RegisterFilter(CLSID_MapperTestA, nullptr, nullptr, nullptr, nullptr, &rf2));
-    REGFILTERPINS named{L"two\nlines", FALSE, FALSE, FALSE, FALSE, nullptr, nullptr, 0, nullptr};
+    REGFILTERPINS named{const_cast<LPWSTR>(L"two\nlines"), FALSE, FALSE, FALSE, FALSE, nullptr, nullptr, 0, nullptr};
     rf2.dwVersion = 1;
     rf2.cPins = 1;
     rf2.rgPins = &named;
@@ -303,8 +303,8 @@ TEST_F(FilterMapper, ModuleSetupRecordsRegisterThroughTheMapper)
     const REGPINTYPES inType = {&MEDIATYPE_Video, &MEDIASUBTYPE_Avc1};
     const REGPINTYPES outType = {&MEDIATYPE_Video, &MEDIASUBTYPE_NULL};
     const AMOVIESETUP_PIN pins[] = {
-        {L"Input", FALSE, FALSE, FALSE, FALSE, &GUID_NULL, nullptr, 1, &inType},
-        {L"Output", FALSE, TRUE, FALSE, FALSE, &GUID_NULL, nullptr, 1, &outType},
+        {const_cast<LPWSTR>(L"Input"), FALSE, FALSE, FALSE, FALSE, &GUID_NULL, nullptr, 1, &inType},
+        {const_cast<LPWSTR>(L"Output"), FALSE, TRUE, FALSE, FALSE, &GUID_NULL, nullptr, 1, &outType},
     };
     const AMOVIESETUP_FILTER setup = {&CLSID_MapperTestB, L"Setup decoder", 0x00600001, 2, pins};
     ASSERT_EQ(S_OK, AMovieSetupRegisterFilter2(&setup, m_mapper, TRUE));

@@ -64,7 +64,8 @@ CUnknown *WINAPI createObject(LPUNKNOWN pUnk, HRESULT *phr)
 }
 
 const AMOVIESETUP_MEDIATYPE kInputType = {&MEDIATYPE_Test, &MEDIASUBTYPE_TestA};
-const AMOVIESETUP_PIN kPins[] = {{L"Input", FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, NULL, 1, &kInputType}};
+const AMOVIESETUP_PIN kPins[] = {
+    {const_cast<LPWSTR>(L"Input"), FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, NULL, 1, &kInputType}};
 const AMOVIESETUP_FILTER kFilterSetup = {&CLSID_ModuleTestFilter, L"Module Test Filter", MERIT_NORMAL, 1, kPins};
 
 } // namespace
