@@ -12,8 +12,19 @@ void CMyDecoder11::DecoderDeleter::operator()(OrvexIPP::AVCDecoder *pDecoder) co
     FreeAVCDecInstance(pDecoder);
 }
 
+namespace {
+
+// Pictures alive at once while the output queue is full: those queued, the
+// few one step may add beyond the limit (the library gives up what its frame
+// threads hold when a stream ends), the one being delivered and the one being
+// written. The pool keeps that many, so that a queue that fills and drains
+// again does not free buffers only to fault in fresh ones.
+constexpr DWORD kPixelBuffersKept = CMyDecoder11::kMaxQueuedPictures + 4;
+
+} // namespace
+
 CMyDecoder11::CMyDecoder11(CMyInputDataQueue *pInput, CMyOutputDataQueue *pOutput)
-    : m_pInput(pInput), m_pOutput(pOutput), m_pPixelBuffers(std::make_shared<CMyPixelBufferPool>())
+    : m_pInput(pInput), m_pOutput(pOutput), m_pPixelBuffers(std::make_shared<CMyPixelBufferPool>(kPixelBuffersKept))
 {
 }
 

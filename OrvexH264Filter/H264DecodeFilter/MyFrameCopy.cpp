@@ -72,7 +72,12 @@ LONGLONG ChromaCopyRows(const MyFrameLayout &layout)
 void CopyRows(const BYTE *pSource, LONGLONG sourceStride, BYTE *pDest, LONGLONG destStride, LONGLONG rows,
               LONGLONG rowBytes)
 {
-    if (rowBytes <= 0) return;
+    if (rowBytes <= 0 || rows <= 0) return;
+    // Rows back to back on both sides: the whole plane in one call.
+    if (sourceStride == rowBytes && destStride == rowBytes) {
+        std::memcpy(pDest, pSource, static_cast<size_t>(rows * rowBytes));
+        return;
+    }
     for (LONGLONG row = 0; row < rows; ++row) {
         std::memcpy(pDest + row * destStride, pSource + row * sourceStride, static_cast<size_t>(rowBytes));
     }

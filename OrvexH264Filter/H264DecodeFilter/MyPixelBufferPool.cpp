@@ -10,10 +10,11 @@ CSimpleBuffer CMyPixelBufferPool::Take(DWORD size, bool *pReused)
 {
     {
         CAutoLock lock(&m_Lock);
-        for (auto it = m_kept.begin(); it != m_kept.end(); ++it) {
-            if (it->GetSize() != size) continue;
-            CSimpleBuffer buffer = std::move(*it);
-            m_kept.erase(it);
+        // The one given back last: its bytes are the likeliest still in the
+        // cache. All kept buffers have one size.
+        if (!m_kept.empty() && m_kept.back().GetSize() == size) {
+            CSimpleBuffer buffer = std::move(m_kept.back());
+            m_kept.pop_back();
             if (pReused) *pReused = true;
             return buffer;
         }

@@ -52,7 +52,14 @@ public:
     {
         for (;;) {
             if (IsAborted()) return nullptr;
-            if (T *pRecord = this->Pop()) return pRecord;
+            {
+                CAutoLock lock(this->m_pLock);
+                if (T *pRecord = this->Pop()) return pRecord;
+                // Empty: a set left by pushes whose records were taken
+                // without waiting would only wake the wait below for
+                // nothing. A push after this sets it again.
+                m_evData.Reset();
+            }
             const HANDLE events[2] = {m_evAbort, m_evData};
             const DWORD result = WaitForMultipleObjects(2, events, FALSE, INFINITE);
             if (result == WAIT_OBJECT_0) return nullptr;
