@@ -409,7 +409,7 @@ TEST_F(Pins, SamplesArriveWithTheirPropertiesFromAnotherThread)
     std::thread streaming([&] {
         for (int i = 0; i < 4 && SUCCEEDED(last); i++)
             last = m_pOut->DeliverOne(i);
-        for (DWORD id : {DWORD(AM_STREAM_CONTROL), DWORD(0x80000001), DWORD(AM_STREAM_MEDIA)})
+        for (DWORD id : {DWORD(0x80000000), DWORD(0x80000001), DWORD(AM_STREAM_MEDIA)})
             if (SUCCEEDED(last)) last = m_pOut->DeliverOne(9, id);
     });
     streaming.join();

@@ -301,7 +301,7 @@ TEST_F(TransformFilterTest, ReceiveTransformsDropsAndPassesOtherStreamsOn)
             m_pTransform->m_dropOdd = i >= 2;
             ASSERT_EQ(S_OK, m_pSource->Out()->DeliverOne(i)) << "a dropped sample is no failure";
         }
-        ASSERT_EQ(S_OK, m_pSource->Out()->DeliverOne(7, AM_STREAM_CONTROL));
+        ASSERT_EQ(S_OK, m_pSource->Out()->DeliverOne(7, 0x80000000));
     });
     streaming.join();
     // Transformed samples carry the input's times and flags; the control
