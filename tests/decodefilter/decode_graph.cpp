@@ -134,20 +134,6 @@ bool DecodeGraphTest::RunToCompletion()
     return m_events->WaitForCompletion(static_cast<LONG>(kWaitMs), &code) == S_OK && code == EC_COMPLETE;
 }
 
-size_t DecodeGraphTest::PlayPushStream(const PushStream &stream, const GUID &subtype)
-{
-    if (BuildPushInput(stream.config) != S_OK) return 0;
-    ConnectSink(subtype);
-    if (HasFatalFailure()) return 0;
-    if (m_control->Run() != S_OK || m_push->NewSegment(0, std::numeric_limits<REFERENCE_TIME>::max(), 1.0) != S_OK ||
-        m_push->PushParameterSets() != S_OK)
-        return 0;
-    for (const std::vector<BYTE> &sample : stream.samples)
-        if (m_push->Push(sample) != S_OK) return 0;
-    if (m_push->EndOfStream() != S_OK || !m_sink->WaitForEndOfStream(kWaitMs)) return 0;
-    return m_sink->PictureCount();
-}
-
 PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG height)
 {
     const orvex::test::H264Stream stream =

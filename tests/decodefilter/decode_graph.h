@@ -36,10 +36,6 @@ protected:
     void ConnectSink(const GUID &subtype);
     // Runs until the graph completes; false when it did not in time.
     bool RunToCompletion();
-    // Builds push source -> decode filter -> sink of the subtype, runs, pushes
-    // the parameter sets and every sample, then the end of the stream; the
-    // pictures the sink got by then (none when a step failed).
-    size_t PlayPushStream(const PushStream &stream, const GUID &subtype);
 
     IPin *DecodeIn();
     IPin *DecodeOut();
