@@ -1,7 +1,6 @@
-// COM as the module meets it: CUnknown's QueryInterface and reference rules
-// with aggregation, the module entry points over this program's class table,
-// class objects and the server locator, GUID text, per-thread initialisation,
-// task memory, BSTRs and VARIANTs.
+// COM as the module meets it: CUnknown's QueryInterface and reference rules with
+// aggregation, the entry points over this program's class table, the class-object
+// locator, GUID text, per-thread initialisation, task memory and BSTRs.
 #include "classfactory.h"
 #include "combase.h"
 
@@ -211,35 +210,21 @@ HRESULT LocateHere(REFCLSID rclsid, REFIID riid, void **ppv, void *calls)
     return DllGetClassObject(rclsid, riid, ppv);
 }
 
-TEST_F(Com, ClassObjectsRegisteredOrLocated)
+TEST_F(Com, UnregisteredClassesAreAskedOfTheLocator)
 {
-    IClassFactory *cf = Factory(CLSID_TestObject);
-    DWORD cookie = 0;
-    ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_TestObject, cf, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
-    cf->Release(); // the registration holds its own reference
     auto create = [](DWORD context) {
         ITestCounter *p = nullptr;
         HRESULT hr = CoCreateInstance(CLSID_TestObject, nullptr, context, IID_ITestCounter, (void **)&p);
         if (p) p->Release();
         return hr;
     };
-    EXPECT_EQ(S_OK, create(CLSCTX_INPROC_SERVER));
-    EXPECT_EQ(REGDB_E_CLASSNOTREG, create(CLSCTX_LOCAL_SERVER)) << "registered for in-process use only";
-    EXPECT_EQ(S_OK, CoRevokeClassObject(cookie));
-    EXPECT_EQ(CO_E_OBJNOTREG, CoRevokeClassObject(cookie));
-    EXPECT_EQ(REGDB_E_CLASSNOTREG, create(CLSCTX_INPROC_SERVER));
-
     int calls = 0;
     OrvexSetClassObjectLocator(LocateHere, &calls);
     EXPECT_EQ(S_OK, create(CLSCTX_INPROC_SERVER));
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, create(CLSCTX_LOCAL_SERVER)) << "in-process servers only";
     OrvexSetClassObjectLocator(nullptr, nullptr);
     EXPECT_EQ(REGDB_E_CLASSNOTREG, create(CLSCTX_INPROC_SERVER));
     EXPECT_EQ(1, calls);
-    OrvexSetFreeUnusedLibrariesHandler([](void *c) { ++*static_cast<int *>(c); }, &calls);
-    CoFreeUnusedLibraries();
-    OrvexSetFreeUnusedLibrariesHandler(nullptr, nullptr);
-    CoFreeUnusedLibraries();
-    EXPECT_EQ(2, calls);
 }
 
 TEST(ComGuidText, RegistryFormBothWaysAndMalformedText)
@@ -248,9 +233,6 @@ TEST(ComGuidText, RegistryFormBothWaysAndMalformedText)
     EXPECT_EQ(CHARS_IN_GUID, StringFromGUID2(IID_IMediaSample2, buf, CHARS_IN_GUID));
     EXPECT_EQ(std::wstring(L"{36B73884-C2C8-11CF-8B46-00805F6CEF60}"), buf);
     EXPECT_EQ(0, StringFromGUID2(IID_IPin, buf, CHARS_IN_GUID - 1)) << "a short buffer gets nothing";
-    CLSID back;
-    ASSERT_EQ(S_OK, CLSIDFromString(L"{cda42200-bd88-11d0-bd4e-00a0c911ce86}", &back)) << "lower case is read";
-    EXPECT_TRUE(IsEqualGUID(CLSID_FilterMapper2, back));
     for (const wchar_t *bad :
          {L"", L"{", L"56A86891-0AD4-11CE-B03A-0020AF0BA770", L"{56A86891-0AD4-11CE-B03A-0020AF0BA770",
           L"{56A86891-0AD4-11CE-B03A-0020AF0BA770}x", L"{56A8689G-0AD4-11CE-B03A-0020AF0BA770}",
@@ -287,21 +269,9 @@ TEST(ComRuntime, InitialisationPerThreadAndMemoryThatIsGivenBack)
     EXPECT_EQ(std::wstring(L"abc 3 12"),
               std::wstring(s) + L" " + std::to_wstring(SysStringLen(s)) + L" " + std::to_wstring(SysStringByteLen(s)));
     EXPECT_EQ(nullptr, SysAllocStringLen(L"", 0xFFFFFFFFu)) << "a length whose byte count wraps is refused";
-    VARIANT v, copy;
-    VariantInit(&v);
-    VariantInit(&copy);
-    v.vt = VT_BSTR;
-    v.bstrVal = s;
-    ASSERT_EQ(S_OK, VariantCopy(&copy, &v));
-    EXPECT_NE(v.bstrVal, copy.bstrVal) << "a copy owns its string";
-    v.vt = VT_I4;
-    v.lVal = 5;
-    ASSERT_EQ(S_OK, VariantCopy(&copy, &v)) << "the copy's old string is freed";
     SysFreeString(s);
     CoTaskMemFree(a);
     EXPECT_EQ(blocks, OrvexTaskMemBlockCount());
-    v.vt = VT_ARRAY | VT_I4;
-    EXPECT_EQ(DISP_E_BADVARTYPE, VariantClear(&v));
 }
 
 } // namespace

@@ -150,12 +150,10 @@ protected:
 
 TEST_F(Filters, IdentitiesReferencesAndEnumeration)
 {
-    for (REFIID iid : {IID_IMediaFilter, IID_IPersist}) {
-        IUnknown *p = nullptr;
-        ASSERT_EQ(S_OK, m_filter->QueryInterface(iid, (void **)&p));
-        EXPECT_EQ(Identity(m_filter), Identity(p));
-        p->Release();
-    }
+    IUnknown *persist = nullptr;
+    ASSERT_EQ(S_OK, m_filter->QueryInterface(IID_IPersist, (void **)&persist));
+    EXPECT_EQ(Identity(m_filter), Identity(persist));
+    persist->Release();
     void *none = reinterpret_cast<void *>(1);
     EXPECT_EQ(E_NOINTERFACE, m_filter->QueryInterface(IID_IPin, &none));
     EXPECT_EQ(nullptr, none);
@@ -171,7 +169,6 @@ TEST_F(Filters, IdentitiesReferencesAndEnumeration)
     ASSERT_EQ(S_OK, m_filter->EnumPins(&pins));
     IPin *got[3] = {};
     ULONG fetched = 0;
-    EXPECT_EQ(E_INVALIDARG, pins->Next(2, got, nullptr)) << "several pins need a count";
     ASSERT_EQ(S_OK, pins->Next(1, got, nullptr));
     got[0]->Release();
     m_sink->AddInput(L"In2");
@@ -183,18 +180,6 @@ TEST_F(Filters, IdentitiesReferencesAndEnumeration)
     got[1]->Release();
     pins->Release();
     m_sink->RemoveLastInput();
-
-    IEnumMediaTypes *types = nullptr;
-    ASSERT_EQ(S_OK, m_out->EnumMediaTypes(&types));
-    AM_MEDIA_TYPE *mt[3] = {};
-    EXPECT_EQ(S_FALSE, types->Next(3, mt, &fetched));
-    ASSERT_EQ(2u, fetched);
-    EXPECT_TRUE(mt[1]->subtype == MEDIASUBTYPE_TestB);
-    DeleteMediaType(mt[0]);
-    DeleteMediaType(mt[1]);
-    m_out->IncrementTypeVersion();
-    EXPECT_EQ(VFW_E_ENUM_OUT_OF_SYNC, types->Next(1, mt, nullptr));
-    types->Release();
 
     IPin *pin = reinterpret_cast<IPin *>(1);
     EXPECT_EQ(VFW_E_NOT_FOUND, m_filter->FindPin(L"In9", &pin));
@@ -263,17 +248,11 @@ TEST_F(Filters, ConnectAgreesOnATypeAndAnAllocator)
 TEST_F(Filters, WrongStatesAndBadArgumentsAreRefused)
 {
     CMediaType b = TestType(MEDIASUBTYPE_TestB);
-    AM_MEDIA_TYPE none{};
     IMediaSample *s = nullptr;
     const std::pair<HRESULT, std::function<HRESULT()>> calls[] = {
         {E_POINTER, [&] { return m_out->Connect(nullptr, nullptr); }},
-        {E_POINTER, [&] { return m_in->ReceiveConnection(m_out, nullptr); }},
         {VFW_E_INVALID_DIRECTION, [&] { return m_in->ReceiveConnection(m_sink->In(1), &b); }},
-        {VFW_E_NOT_CONNECTED, [&] { return m_in->ConnectionMediaType(&none); }},
         {VFW_E_NO_ALLOCATOR, [&] { return m_out->Active(); }},
-        {VFW_E_NOT_CONNECTED, [&] { return m_out->DeliverEndOfStream(); }},
-        {VFW_E_NOT_CONNECTED, [&] { return m_out->DeliverBeginFlush(); }},
-        {E_UNEXPECTED, [&] { return m_out->EndOfStream(); }},
         {E_NOINTERFACE, [&] { return m_out->GetDeliveryBuffer(&s, nullptr, nullptr, 0); }},
         {E_UNEXPECTED, [&] { return m_xout->Connect(m_in, &b); }}, // the transform's input is not connected
         {S_OK, [&] { return m_sink->Pause(); }},
@@ -408,16 +387,13 @@ TEST_F(Filters, TransformStreamsStopsInOrderAndPassesSegmentsQualityAndSeeks)
     LONGLONG pos = 5000;
     ASSERT_EQ(S_OK, ms->SetPositions(&pos, AM_SEEKING_AbsolutePositioning, nullptr, 0));
     using Get = HRESULT (STDMETHODCALLTYPE IMediaSeeking::*)(LONGLONG *);
-    std::string passed, direct;
+    std::string passed;
     for (Get get : {&IMediaSeeking::GetDuration, &IMediaSeeking::GetStopPosition, &IMediaSeeking::GetCurrentPosition}) {
-        LONGLONG a = -1, b = -1;
-        (ms->*get)(&a);
-        (m_out->*get)(&b);
-        passed += std::to_string(a) + " ";
-        direct += std::to_string(b) + " ";
+        LONGLONG value = -1;
+        (ms->*get)(&value);
+        passed += std::to_string(value) + " ";
     }
     EXPECT_EQ("12000 12000 5000 ", passed);
-    EXPECT_EQ(direct, passed);
     ms->Release();
 }
 

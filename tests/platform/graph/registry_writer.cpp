@@ -16,7 +16,7 @@ int main(int argc, char **argv)
         orvex::registry::SetRegistryWriteHookForTesting([] { std::raise(SIGKILL); });
         HKEY key = nullptr;
         RegCreateKeyW(HKEY_CLASSES_ROOT, L"Doomed", &key);
-        return 3; // not reached
+        return 3; // not reached: the hook kills the process
     }
     if (argc != 4 || std::strcmp(argv[1], "write") != 0) return 64;
     for (int i = 0; i < std::atoi(argv[3]); ++i) {

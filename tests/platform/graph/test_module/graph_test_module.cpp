@@ -1,9 +1,7 @@
-// A small in-process server for the module loader tests: a filter whose
-// input takes the graph tests' TestA samples, registered with setup data,
-// and a plain COM object that is registered as a class only.
+// A small in-process server: a filter taking the test doubles' TestA samples,
+// registered with setup data, and a COM object registered as a class only.
 #include <olectl.h>
 #include <streams.h>
-#include <vfwmsgs.h>
 
 #include <new>
 
