@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "temp_registry.h"
+#include "support/scratch.h"
 
 // A movie of tests/data/movies.
 std::string MoviePath(const std::string &name);

@@ -1,7 +1,6 @@
-// A second process for the registry tests.
-//   graph_registry_writer write PREFIX COUNT   makes Writers\PREFIX\0..COUNT-1, each with its index
-//   graph_registry_writer die                  is killed while writing a change to the file
-// The registry file comes from ORVEX_REGISTRY.
+// A second process for the registry tests (the file comes from ORVEX_REGISTRY):
+//   graph_registry_writer write PREFIX COUNT   makes Writers\PREFIX\0..COUNT-1, each with its Index
+//   graph_registry_writer die                  is killed half-way through writing a change
 #include <winreg.h>
 
 #include <csignal>
@@ -11,38 +10,24 @@
 
 #include "registry_store.h"
 
-namespace {
-
-int writeKeys(const char *prefix, int count)
+int main(int argc, char **argv)
 {
-    for (int i = 0; i < count; ++i) {
-        std::wstring path =
-            L"Writers\\" + std::wstring(prefix, prefix + std::strlen(prefix)) + L"\\" + std::to_wstring(i);
+    if (argc == 2 && std::strcmp(argv[1], "die") == 0) {
+        orvex::registry::SetRegistryWriteHookForTesting([] { std::raise(SIGKILL); });
         HKEY key = nullptr;
-        if (RegCreateKeyW(HKEY_CLASSES_ROOT, path.c_str(), &key) != ERROR_SUCCESS) return 1;
+        RegCreateKeyW(HKEY_CLASSES_ROOT, L"Doomed", &key);
+        return 3; // not reached: the hook kills the process
+    }
+    if (argc != 4 || std::strcmp(argv[1], "write") != 0) return 64;
+    for (int i = 0; i < std::atoi(argv[3]); ++i) {
+        std::wstring path =
+            L"Writers\\" + std::wstring(argv[2], argv[2] + std::strlen(argv[2])) + L"\\" + std::to_wstring(i);
+        HKEY key = nullptr;
         DWORD index = static_cast<DWORD>(i);
+        if (RegCreateKeyW(HKEY_CLASSES_ROOT, path.c_str(), &key) != ERROR_SUCCESS) return 1;
         LONG status = RegSetValueExW(key, L"Index", 0, REG_DWORD, reinterpret_cast<BYTE *>(&index), sizeof(index));
         RegCloseKey(key);
         if (status != ERROR_SUCCESS) return 1;
     }
     return 0;
-}
-
-void killSelf()
-{
-    std::raise(SIGKILL);
-}
-
-} // namespace
-
-int main(int argc, char **argv)
-{
-    if (argc == 4 && std::strcmp(argv[1], "write") == 0) return writeKeys(argv[2], std::atoi(argv[3]));
-    if (argc == 2 && std::strcmp(argv[1], "die") == 0) {
-        orvex::registry::SetRegistryWriteHookForTesting(killSelf);
-        HKEY key = nullptr;
-        RegCreateKeyW(HKEY_CLASSES_ROOT, L"Doomed", &key);
-        return 3; // not reached: the hook kills the process half-way through the write
-    }
-    return 64;
 }

@@ -1,9 +1,7 @@
-// A small in-process server for the module loader tests: a filter whose
-// input takes the graph tests' TestA samples, registered with setup data,
-// and a plain COM object that is registered as a class only.
+// A small in-process server: a filter taking the test doubles' TestA samples,
+// registered with setup data, and a COM object registered as a class only.
 #include <olectl.h>
 #include <streams.h>
-#include <vfwmsgs.h>
 
 #include <new>
 
@@ -30,37 +28,25 @@ public:
 class CModuleTestFilter : public CBaseFilter {
 public:
     CModuleTestFilter(LPUNKNOWN pUnk, HRESULT *phr)
-        : CBaseFilter(NAME("Module test filter"), pUnk, &m_Lock, CLSID_ModuleTestFilter),
-          m_pInput(new (std::nothrow) CModuleInput(this, &m_Lock, phr))
+        : CBaseFilter(NAME("Module test filter"), pUnk, &m_Lock, CLSID_ModuleTestFilter), m_input(this, &m_Lock, phr)
     {
-        if (!m_pInput && phr) *phr = E_OUTOFMEMORY;
     }
-    ~CModuleTestFilter() override { delete m_pInput; }
     int GetPinCount() override { return 1; }
-    CBasePin *GetPin(int n) override { return n == 0 ? m_pInput : NULL; }
+    CBasePin *GetPin(int n) override { return n == 0 ? &m_input : NULL; }
 
 private:
     CCritSec m_Lock;
-    CModuleInput *m_pInput;
-};
-
-class CModuleTestObject : public CUnknown {
-public:
-    explicit CModuleTestObject(LPUNKNOWN pUnk) : CUnknown(NAME("Module test object"), pUnk) {}
+    CModuleInput m_input;
 };
 
 CUnknown *WINAPI createFilter(LPUNKNOWN pUnk, HRESULT *phr)
 {
-    auto *filter = new (std::nothrow) CModuleTestFilter(pUnk, phr);
-    if (!filter && phr) *phr = E_OUTOFMEMORY;
-    return filter;
+    return new (std::nothrow) CModuleTestFilter(pUnk, phr);
 }
 
-CUnknown *WINAPI createObject(LPUNKNOWN pUnk, HRESULT *phr)
+CUnknown *WINAPI createObject(LPUNKNOWN pUnk, HRESULT *)
 {
-    auto *object = new (std::nothrow) CModuleTestObject(pUnk);
-    if (!object && phr) *phr = E_OUTOFMEMORY;
-    return object;
+    return new (std::nothrow) CUnknown(NAME("Module test object"), pUnk);
 }
 
 const AMOVIESETUP_MEDIATYPE kInputType = {&MEDIATYPE_Test, &MEDIASUBTYPE_TestA};
