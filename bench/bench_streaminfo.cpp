@@ -8,7 +8,7 @@
 #include "MyQuickTimeAPIs/MyQTMovie.h"
 #include "MyQuickTimeAPIs/MyQTMovieLoader.h"
 #include "support/annexb.h"
-#include "support/qt_atoms.h"
+#include "support/atom_builder.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,7 +6,6 @@
 #include "MyQuickTimeAPIs/MyQTException.h"
 #include "MyQuickTimeAPIs/MyQTMovie.h"
 #include "support/atom_builder.h"
-#include "support/qt_atoms.h"
 
 #include <functional>
 #include <memory>

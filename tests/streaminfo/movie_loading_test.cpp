@@ -12,7 +12,7 @@
 #include "support/annexb.h"
 #include "support/debug_capture.h"
 #include "support/movie_writer.h"
-#include "support/qt_atoms.h"
+#include "support/atom_builder.h"
 
 #include <gtest/gtest.h>
 

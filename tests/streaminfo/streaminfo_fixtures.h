@@ -7,7 +7,6 @@
 #include "MyQuickTimeAPIs/MyQTMedia.h"
 #include "MyQuickTimeAPIs/MyQTMovie.h"
 #include "support/atom_builder.h"
-#include "support/qt_atoms.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "support/movie_writer.h"
 
-#include "support/qt_atoms.h"
+#include "support/atom_builder.h"
 
 #include <algorithm>
 #include <fstream>
