@@ -3,7 +3,8 @@
 #include "MyQuickTimeAPIs/MyQTFile.h"
 #include "MyQuickTimeAPIs/MyQTMovie.h"
 #include "MyQuickTimeAPIs/MyQTMovieLoader.h"
-#include "qt_test_util.h"
+#include "support/qt_movie.h"
+#include "support/scratch.h"
 #include "support/debug_capture.h"
 
 #include <gtest/gtest.h>
@@ -42,14 +43,14 @@ void writeSparse(const std::string &path, const Bytes &head, uint64_t size,
 
 TEST(QtFile, OpeningAMissingFileThrowsCode4)
 {
-    TempDir dir;
+    ScratchFolder dir;
     CMyQTFile file;
     EXPECT_QT_ERROR(file.Open(widen(dir.path("missing.mov")).c_str()), kFileOpenFailed);
 }
 
 TEST(QtFile, ReadsSeeksAndSizesAnOpenFile)
 {
-    TempDir dir;
+    ScratchFolder dir;
     std::string path = dir.write("f.bin", Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     CMyQTFile file;
     file.Open(widen(path).c_str());
@@ -70,7 +71,7 @@ TEST(QtFile, ReadsSeeksAndSizesAnOpenFile)
 
 TEST(QtFile, SeekWithAnUnknownOriginFailsWithoutMoving)
 {
-    TempDir dir;
+    ScratchFolder dir;
     std::string path = dir.write("f.bin", Bytes{1, 2, 3});
     CMyQTFile file;
     file.Open(widen(path).c_str());
@@ -83,7 +84,7 @@ TEST(QtFile, SeekWithAnUnknownOriginFailsWithoutMoving)
 
 TEST(QtFile, AFailingCloseIsOnlyReported)
 {
-    TempDir dir;
+    ScratchFolder dir;
     std::string path = dir.write("f.bin", Bytes{1});
     DebugCapture capture;
     {
@@ -107,7 +108,7 @@ TEST(QtFile, WithoutAnOpenFileReadAndSizeFail)
 
 TEST(FileSizeByName, GivesTheSizeOrTheSystemError)
 {
-    TempDir dir;
+    ScratchFolder dir;
     std::string path = dir.write("f.bin", Bytes(1234, 0));
     ULONGLONG size = 0;
     EXPECT_EQ(GetFileSizeByName(widen(path).c_str(), &size), 0u);
@@ -117,7 +118,7 @@ TEST(FileSizeByName, GivesTheSizeOrTheSystemError)
 
 TEST(FileSizeByName, SeesSizesBeyond32Bits)
 {
-    TempDir dir;
+    ScratchFolder dir;
     std::string exact = dir.path("4g.mov"), below = dir.path("4g-1.mov");
     writeSparse(exact, {}, 0x100000000ULL);
     writeSparse(below, {}, 0xFFFFFFFFULL);
@@ -141,7 +142,7 @@ class TopLevelScan : public ::testing::TestWithParam<TopLevelCase> {};
 TEST_P(TopLevelScan, FindsOrRefuses)
 {
     const TopLevelCase &c = GetParam();
-    TempDir dir;
+    ScratchFolder dir;
     std::string path = dir.write("m.mov", fileBytes(c.atoms));
     DebugCapture capture;
     EXPECT_OUTCOME(LoadMovieAtom(widen(path).c_str()), c.moov);
@@ -174,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TopLevel, TheFirstMoovAndMdatCount)
 {
-    TempDir dir;
+    ScratchFolder dir;
     Atom first = movieAtomWith({});
     Atom second = movieAtomWith({qt::TrackAtoms{}});
     std::string path = dir.write("m.mov", fileBytes({first, mdatOf(5), second, mdatOf(50)}));
@@ -190,7 +191,7 @@ TEST(TopLevel, TheFirstMoovAndMdatCount)
 
 TEST(TopLevel, TheLoadedMovieAtomIsTheWholeAtom)
 {
-    TempDir dir;
+    ScratchFolder dir;
     Atom moov = movieAtomWith({qt::TrackAtoms{}, qt::TrackAtoms{}});
     std::string path = dir.write("m.mov", fileBytes({mdatOf(7), moov}));
     auto movie = LoadMovieAtom(widen(path).c_str());
@@ -202,7 +203,7 @@ TEST(TopLevel, TheLoadedMovieAtomIsTheWholeAtom)
 
 TEST(TopLevel, MissingFilesThrowTheOpenCode)
 {
-    TempDir dir;
+    ScratchFolder dir;
     ULONGLONG offset, size;
     EXPECT_QT_ERROR(LoadMovieAtom(widen(dir.path("none")).c_str()), kFileOpenFailed);
     EXPECT_QT_ERROR(FindMdatAtom(widen(dir.path("none")).c_str(), &offset, &size), kFileOpenFailed);
@@ -212,7 +213,7 @@ TEST(TopLevel, MissingFilesThrowTheOpenCode)
 // and 'moov' beyond the 32-bit range, and the last media byte with them.
 TEST(TopLevel, PositionsBeyond4GiBAreKeptIn64Bits)
 {
-    TempDir dir;
+    ScratchFolder dir;
     std::string path = dir.path("big.mov");
     const uint64_t skip = 0xFFFFFFF8ULL;
     Bytes mdat = Atom("mdat", Bytes(0xF8, 0)).bytes(); // 0x100 bytes

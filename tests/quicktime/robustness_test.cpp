@@ -6,7 +6,8 @@
 #include "MyQuickTimeAPIs/MyQTMovie.h"
 #include "MyQuickTimeAPIs/MyQTMovieLoader.h"
 #include "movie_exerciser.h"
-#include "qt_test_util.h"
+#include "support/qt_movie.h"
+#include "support/scratch.h"
 #include "support/annexb.h"
 
 #include <gtest/gtest.h>
@@ -127,7 +128,7 @@ TEST_P(HostileMovieAtoms, EveryTableCountBroken)
 TEST_P(HostileMovieAtoms, BrokenFilesLoadOrAreRefused)
 {
     Bytes file = readFileBytes(dataPath(std::string("movies/") + GetParam()));
-    TempDir dir;
+    ScratchFolder dir;
     for (size_t length = 0; length < file.size(); length += file.size() / 97 + 1) {
         std::string path = dir.write("cut.mov", Bytes(file.begin(), file.begin() + static_cast<long>(length)));
         std::string how = outcome([&] {

@@ -1,11 +1,8 @@
-#include "qt_test_util.h"
+#include "support/qt_movie.h"
 
-#include "support/movie_writer.h"
+#include "MyQuickTimeAPIs/MyQTAPI.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <stdexcept>
 
 namespace orvex::test {
 
@@ -13,7 +10,7 @@ std::unique_ptr<CMyQTMovie> movieFromBytes(const Bytes &moov)
 {
     auto buffer = std::make_unique<BYTE[]>(moov.size());
     if (!moov.empty()) std::memcpy(buffer.get(), moov.data(), moov.size());
-    return std::make_unique<CMyQTMovie>(std::move(buffer), static_cast<DWORD>(moov.size()));
+    return std::make_unique<CMyQTMovie>(std::move(buffer), DWORD(moov.size()));
 }
 
 std::unique_ptr<CMyQTMovie> movieFrom(const Atom &moov)
@@ -27,6 +24,11 @@ Atom movieAtomWith(const std::vector<qt::TrackAtoms> &tracks)
     for (const auto &track : tracks)
         moov.add(qt::trak(track));
     return moov;
+}
+
+CMyQTMedia *mediaOf(const std::unique_ptr<CMyQTMovie> &movie, LONG k)
+{
+    return GetTrackMedia(GetMovieIndTrack(movie.get(), k));
 }
 
 std::string qtError(CMyQTException::EExceptionType code)
@@ -48,25 +50,6 @@ std::string outcome(const std::function<void()> &call)
     } catch (const std::exception &e) {
         return std::string("std::exception: ") + e.what();
     }
-}
-
-TempDir::TempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-qt-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
-    m_path = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-std::string TempDir::write(const std::string &name, const Bytes &bytes) const
-{
-    writeFileBytes(path(name), bytes);
-    return path(name);
 }
 
 std::wstring widen(const std::string &text)
