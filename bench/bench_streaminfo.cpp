@@ -42,24 +42,22 @@ struct Movie {
 
 Atom videoTrak(uint32_t n, const H264Stream &stream)
 {
-    std::vector<uint32_t> sizes(n, kSampleSize), offsets, sync;
-    std::vector<qt::ChunkRun> runs;
+    std::vector<uint32_t> sizes(n, kSampleSize), offsets, sync, runs;
+    sizes.insert(sizes.begin(), n); // after the common size 0
     const uint32_t chunks = (n + kSamplesPerChunk - 1) / kSamplesPerChunk;
     for (uint32_t c = 0; c < chunks; ++c) {
         offsets.push_back(8 + c * kSamplesPerChunk * kSampleSize);
         // One entry a chunk, as a muxer that never merges runs writes it.
-        runs.push_back({c + 1, std::min(kSamplesPerChunk, n - c * kSamplesPerChunk), 1});
+        runs.insert(runs.end(), {c + 1, std::min(kSamplesPerChunk, n - c * kSamplesPerChunk), 1});
     }
     for (uint32_t s = 1; s <= n; s += kSyncDistance)
         sync.push_back(s);
     qt::TrackAtoms track;
-    track.trackId = 1;
-    track.mediaType = "vide";
     track.timeScale = kVideoTimeScale;
     track.duration = int32_t(n * kFrameDuration);
     track.sampleDescriptions = qt::stsd({qt::imageDescription("avc1", 176, 144, {qt::avcC(stream.sps, stream.pps)})});
-    track.tables = {qt::stts({{n, kFrameDuration}}), qt::stss(sync), qt::stsc(runs), qt::stsz(sizes),
-                    qt::stco(offsets)};
+    track.tables = {qt::table("stts", {n, kFrameDuration}, 1), qt::table("stss", sync, uint32_t(sync.size())),
+                    qt::table("stsc", runs, chunks), qt::table("stsz", sizes, 0), qt::table("stco", offsets, chunks)};
     return qt::trak(track);
 }
 
@@ -73,9 +71,9 @@ Atom soundTrak(uint32_t seconds, uint32_t firstOffset)
     track.mediaType = "soun";
     track.timeScale = kSoundRate;
     track.duration = int32_t(seconds * kSoundRate);
-    track.sampleDescriptions = qt::stsd({qt::soundDescriptionV0("raw ", 1, 8, kSoundRate)});
-    track.tables = {qt::stts({{seconds * kSoundRate, 1}}), qt::stsc({{1, kSoundRate, 1}}),
-                    qt::stszCommon(1, seconds * kSoundRate), qt::stco(offsets)};
+    track.sampleDescriptions = qt::stsd({qt::soundDescription("raw ", 1, 8, kSoundRate)});
+    track.tables = {qt::table("stts", {seconds * kSoundRate, 1}, 1), qt::table("stsc", {1, kSoundRate, 1}, 1),
+                    qt::table("stsz", {seconds * kSoundRate}, 1), qt::table("stco", offsets, seconds)};
     return qt::trak(track);
 }
 

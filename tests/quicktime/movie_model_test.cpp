@@ -25,8 +25,8 @@ std::string fourcc(DWORD code)
 std::string ask(const std::function<std::string()> &question)
 {
     std::string answer;
-    const std::string how = outcome([&] { answer = question(); });
-    return how == "ok" ? answer : "E" + how.substr(how.rfind(' ') + 1);
+    const std::string how = outcome([&] { answer = question(); }, true);
+    return how == "ok" ? answer : how;
 }
 
 // Every answer about track 1, with the trace lines the questions write.
@@ -65,7 +65,7 @@ std::string trackSummary(const CMyQTMovie *movie)
             CMyQTHandlePtr owned(data == unset ? nullptr : data);
             std::string text = fourcc(type) + " a" + std::to_string(attributes) + (data == unset ? " unset" : "");
             for (DWORD k = 0; owned && k < GetHandleSize(data); ++k)
-                text += " " + std::to_string(data->GetData()[k]);
+                (text += " ") += std::to_string(data->GetData()[k]);
             return text;
         }) << "]";
     }
@@ -79,7 +79,7 @@ qt::TrackAtoms baseTrack()
     qt::TrackAtoms track;
     track.duration = 1200;
     track.trackDuration = 1200;
-    track.tables = {qt::stszCommon(10, 300), qt::stsc({{1, 1, 1}}), qt::stco({0})};
+    track.tables = qt::tables("stsz =10 #300; stsc 1 1 1; stco 0");
     return track;
 }
 
@@ -87,7 +87,7 @@ Atom &at(Atom &moov, const std::string &path)
 {
     return *moov.find("trak/" + path);
 }
-void edit(Atom &moov, std::vector<qt::EditEntry> entries)
+void edit(Atom &moov, std::vector<uint32_t> entries)
 {
     moov.find("trak")->add(qt::edts(std::move(entries)));
 }
@@ -128,7 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The last table of a kind counts; 'ctts' is noted.
         Row{"LaterTables",
             [](Atom &m) {
-                at(m, "mdia/minf/stbl").add(qt::ctts({{1, 0}})).add(qt::stszCommon(10, 5));
+                for (Atom &table : qt::tables("ctts 1 0; stsz =10 #5"))
+                    at(m, "mdia/minf/stbl").add(table);
             },
             "edits=0 handler=vide/appl/MediaHandler scale=600 duration=1200 video=0:600/1200/5 tables=1 ctts=1 refs=1 "
             "[url  a1] [E24]"},
@@ -147,17 +148,17 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"NoStco", [](Atom &m) { at(m, "mdia/minf/stbl/stco").setType("zzzz"); },
             "edits=0" + kHandler + " tables=0 ctts=0 refs=1 [url  a1] [E24]"},
         // Edit lists: only the identity edit is none.
-        Row{"IdentityEdit", [](Atom &m) { edit(m, {{1200, 0, 0x10000}}); }, "edits=0" + kHandler + kRefs},
-        Row{"EditMediaTimeMinusOne", [](Atom &m) { edit(m, {{1200, -1, 0x10000}}); },
+        Row{"IdentityEdit", [](Atom &m) { edit(m, {1200, 0, 0x10000}); }, "edits=0" + kHandler + kRefs},
+        Row{"EditMediaTimeMinusOne", [](Atom &m) { edit(m, {1200, 0xFFFFFFFF, 0x10000}); },
             "edits=1" + kHandler + kRefs +
                 " {'elst' entr[0]} {trackDuration 1200} {mediaTime     -1} {mediaRate     0x00010000}"},
-        Row{"EditDoubleRate", [](Atom &m) { edit(m, {{1200, 0, 0x20000}}); },
+        Row{"EditDoubleRate", [](Atom &m) { edit(m, {1200, 0, 0x20000}); },
             "edits=1" + kHandler + kRefs +
                 " {'elst' entr[0]} {trackDuration 1200} {mediaTime     0} {mediaRate     0x00020000}"},
-        Row{"EditShorterThanTheTrack", [](Atom &m) { edit(m, {{600, 0, 0x10000}}); },
+        Row{"EditShorterThanTheTrack", [](Atom &m) { edit(m, {600, 0, 0x10000}); },
             "edits=1" + kHandler + kRefs +
                 " {'elst' entr[0]} {trackDuration 600} {mediaTime     0} {mediaRate     0x00010000}"},
-        Row{"TwoEdits", [](Atom &m) { edit(m, {{600, 0, 0x10000}, {600, 600, 0x10000}}); },
+        Row{"TwoEdits", [](Atom &m) { edit(m, {600, 0, 0x10000, 600, 600, 0x10000}); },
             "edits=1" + kHandler + kRefs + " {Num of 'elst' entries are 2}"},
         Row{"EmptyEditList", [](Atom &m) { edit(m, {}); }, "edits=0" + kHandler + kRefs},
         Row{"EdtsWithoutElst",
@@ -181,20 +182,20 @@ INSTANTIATE_TEST_SUITE_P(
         // A negative count compares entry 0.
         Row{"NegativeElstCountIdentity",
             [](Atom &m) {
-                edit(m, {{1200, 0, 0x10000}});
+                edit(m, {1200, 0, 0x10000});
                 at(m, "edts/elst").body()[4] = 0x80;
             },
             "edits=0" + kHandler + kRefs},
         Row{"NegativeElstCountMediaTimeOne",
             [](Atom &m) {
-                edit(m, {{1200, 1, 0x10000}});
+                edit(m, {1200, 1, 0x10000});
                 at(m, "edts/elst").body()[4] = 0x80;
             },
             "edits=1" + kHandler + kRefs +
                 " {'elst' entr[0]} {trackDuration 1200} {mediaTime     1} {mediaRate     0x00010000}"},
         Row{"EditWithoutTrackHeader",
             [](Atom &m) {
-                edit(m, {{1200, 0, 0x10000}});
+                edit(m, {1200, 0, 0x10000});
                 at(m, "tkhd").setType("xkhd");
             },
             "edits=1" + kHandler + kRefs +
@@ -262,7 +263,7 @@ TEST(AtomIterator, VisitsTheWellFormedChildrenInOrder)
         EXPECT_EQ(childTypes(moov({Atom("aaaa"), Atom("bbbb").setSize(size), Atom("cccc")}).setSize(24)), "aaaa ")
             << size;
     EXPECT_EQ(childTypes(moov({Atom("aaaa").setSize(0xFFFFFFFF)})), "");
-    EXPECT_EQ(childTypes(moov({Atom("aaaa")}).appendTail(Bytes{0, 0, 0, 9})), "aaaa ");
+    EXPECT_EQ(childTypes(moov({Atom("aaaa"), Atom::raw(Bytes{0, 0, 0, 9})})), "aaaa ");
     EXPECT_EQ(childTypes(moov({Atom("aaaa")}), 8), ""); // a first child before the parent's body
 }
 

@@ -105,8 +105,8 @@ TEST_P(DescriptionCopy, ConvertsByMediaType)
 
 const Atom kTwoImages = qt::stsd({qt::imageDescription("avc1", 1, 1), qt::imageDescription("jpeg", 1, 1)});
 const Atom kSounds =
-    qt::stsd({qt::soundDescriptionV0("sowt", 2, 16, 48000), qt::soundDescriptionV1("sowt", 2, 24, 44100, 6),
-              qt::soundDescriptionV2("lpcm", 6, 24, 96000.0)});
+    qt::stsd({qt::soundDescription("sowt", 2, 16, 48000), qt::soundDescription("sowt", 2, 24, 44100, 1, 6),
+              qt::soundDescription("lpcm", 6, 24, 96000, 2)});
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DescriptionCopy,
@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "ok 52 sowt ref1 v1 ch2 bits24 cid65534 rateac440000 bpf6 bps3 tail0"},
         CopyRow{"SoundVersion2", "soun", kSounds, 3, "ok 72 lpcm ref1 v2 size72 rate96000 ch6 bits24 frames1 tail0"},
         // Refused after the copy.
-        CopyRow{"SoundVersion3", "soun", qt::stsd({versioned(qt::soundDescriptionV0("sowt", 2, 16, 48000), 3)}), 1,
+        CopyRow{"SoundVersion3", "soun", qt::stsd({versioned(qt::soundDescription("sowt", 2, 16, 48000), 3)}), 1,
                 "CMyQTException 23 36 sowt ref1 v3 ch512 bits4096 cid0 rate80bb bpf0 bps0 tail0"},
         CopyRow{"OtherMediaType", "tmcd", qt::stsd({Atom("tmcd", Bytes(20, 0))}), 1,
                 "CMyQTException 23 28 dcmt ref0 next0 tail0"},
@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
         CopyRow{"Text", "text", qt::stsd({Atom("text", ByteWriter().zeros(6).be16(1).be32(0x01020304).data())}), 1,
                 "ok 20 text ref1 next1 tail0"},
         // Short entries convert what they hold.
-        CopyRow{"SoundCutBeforeTheRate", "soun", qt::stsd({cut(qt::soundDescriptionV0("sowt", 2, 16, 48000), 34)}), 1,
+        CopyRow{"SoundCutBeforeTheRate", "soun", qt::stsd({cut(qt::soundDescription("sowt", 2, 16, 48000), 34)}), 1,
                 "ok 34 sowt ref1 v0 ch2 bits16 cid0 rate0 bpf0 bps0 tail0"},
         CopyRow{"ImageCutAfterTheResolution", "vide", qt::stsd({cut(qt::imageDescription("avc1", 320, 240), 40)}), 1,
                 "ok 40 avc1 ref1 320x240 q0/512 res4718592 frames0 name0 depth0 clut0 tail0"},
@@ -229,11 +229,11 @@ TEST(FindExtension, FindsTheFirstThatFitsInTheCopyAndTheSizeField)
 
 TEST(SoundDescriptionObject, GivesFrameSizeRateAndChannels)
 {
-    Atom shortEntry = cut(qt::soundDescriptionV0("sowt", 2, 16, 48000), 26); // up to the channels
+    Atom shortEntry = cut(qt::soundDescription("sowt", 2, 16, 48000), 26); // up to the channels
     auto movie = describedMovie(
-        "soun", qt::stsd({qt::soundDescriptionV0("sowt", 2, 16, 48000), qt::soundDescriptionV1("sowt", 2, 16, 44100, 6),
-                          qt::soundDescriptionV0("raw ", 1, 8, 22050), qt::soundDescriptionV0("twos", 3, 12, 8000),
-                          shortEntry, qt::soundDescriptionV2("lpcm", 2, 16, 48000.0)}));
+        "soun", qt::stsd({qt::soundDescription("sowt", 2, 16, 48000), qt::soundDescription("sowt", 2, 16, 44100, 1, 6),
+                          qt::soundDescription("raw ", 1, 8, 22050), qt::soundDescription("twos", 3, 12, 8000),
+                          shortEntry, qt::soundDescription("lpcm", 2, 16, 48000, 2)}));
     std::string text;
     for (LONG i = 1; i <= 7; ++i)
         text += outcome([&] {

@@ -79,7 +79,7 @@ TEST(FindSync, LandsOnTheSyncEntryAtOrBeforeTheTime)
         LONGLONG start = -1;
         const bool found = info.FindSyncSampleRef(row.startIndex, row.time, &index, &start);
         EXPECT_EQ(found ? long(index) : -1, row.expected) << row.startIndex << " " << row.time;
-        if (found) EXPECT_EQ(start, LONGLONG(index) * 1000000);
+        EXPECT_EQ(found ? start : -1, found ? LONGLONG(index) * 1000000 : -1);
     }
     std::string next;
     for (DWORD from : {1, 30, 31, 60}) {

@@ -69,30 +69,37 @@ std::string typeSummary(const CMediaType &type)
     return out.str();
 }
 
+using Build = std::function<std::string()>;
+
 // The media type an info class builds for the track, or the refusal.
-template <typename Info> std::string typeOf(const qt::TrackAtoms &track)
+template <typename Info> Build type(const qt::TrackAtoms &track)
 {
-    auto movie = movieFrom(movieAtomWith({track}));
-    std::string summary;
-    std::string how = outcome([&] {
-        if constexpr (std::is_constructible_v<Info, const CMyQTMedia *, ULONGLONG>) {
-            summary = typeSummary(Info(mediaOf(movie), 0xFFFFFFFF).GetMediaType());
-        } else {
-            Info info;
-            info.BuildMediaType(mediaOf(movie));
-            summary = typeSummary(info.GetMediaType());
-        }
-    });
-    return how == "ok" ? summary : how;
+    return [track] {
+        auto movie = movieFrom(movieAtomWith({track}));
+        std::string summary;
+        std::string how = outcome(
+            [&] {
+                if constexpr (std::is_constructible_v<Info, const CMyQTMedia *, ULONGLONG>) {
+                    summary = typeSummary(Info(mediaOf(movie), 0xFFFFFFFF).GetMediaType());
+                } else {
+                    Info info;
+                    info.BuildMediaType(mediaOf(movie));
+                    summary = typeSummary(info.GetMediaType());
+                }
+            },
+            true);
+        return how == "ok" ? summary : how;
+    };
 }
 
-qt::TrackAtoms sound(Atom description)
+template <typename Info> Build sound(Atom description)
 {
-    auto track = soundTrack("sowt", 1, 16, 8000, 100,
-                            {qt::stts({{100, 1}}), qt::stsc({{1, 100, 1}}), qt::stszCommon(1, 100), qt::stco({100})});
+    auto track = soundTrack("sowt", 1, 16, 8000, 100, "stts 100 1; stsc 1 100 1; stsz =1 #100; stco 100");
     track.sampleDescriptions = qt::stsd({std::move(description)});
-    return track;
+    return type<Info>(track);
 }
+const auto pcm = sound<CPCMSoundMediaStreamInfo>;
+const auto aac = sound<CAACSoundMediaStreamInfo>;
 // An 'esds' atom of 12 + n bytes: version and flags, then n descriptor bytes 0x40, 0x41 ...
 Atom esds(size_t n)
 {
@@ -110,12 +117,16 @@ Atom wave(std::vector<Atom> children, int depth = 1)
 }
 Atom mp4a(std::vector<Atom> extensions)
 {
-    return qt::soundDescriptionV0("mp4a", 2, 16, 44100, std::move(extensions));
+    return qt::soundDescription("mp4a", 2, 16, 44100, 0, 0, std::move(extensions));
+}
+Atom junk(uint32_t size)
+{
+    return Atom("junk", Bytes(8)).setSize(size);
 }
 
 struct Row {
     const char *name;
-    std::function<std::string()> type;
+    Build type;
     std::string expected;
 };
 
@@ -138,129 +149,65 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // 300 samples of 1000 bytes, 1001 units each at 30000: 10.01 seconds.
         Row{"H264FullHd",
-            [] {
-                return typeOf<CH264MediaStreamInfo>(
-                    videoTrack(30000, 300300, evenVideoTables(300, 1001, 1000, 100), 1920, 1080));
-            },
+            type<CH264MediaStreamInfo>(videoTrack(30000, 300300, evenVideoTables(300, 1001, 1000, 100), 1920, 1080)),
             "Video AVC1 VideoInfo fixed0 sample1 temporal1 len88: avg333666 rate239760 err0 rect0 avc1 1920x1080 "
             "size40 planes1 bits24 image0"},
-        Row{"VideoBaseClass",
-            [] { return typeOf<CVideoMediaStreamInfo>(videoTrack(600, 500, evenVideoTables(5, 100, 10, 100))); },
+        Row{"VideoBaseClass", type<CVideoMediaStreamInfo>(videoTrack(600, 500, evenVideoTables(5, 100, 10, 100))),
             "Video AVC1 VideoInfo fixed0 sample1 temporal0 len88: avg1666666 rate480 err0 rect0 avc1 176x144 size40 "
             "planes1 bits24 image0"},
         Row{"H264SignedHeight",
-            [] {
-                return typeOf<CH264MediaStreamInfo>(videoTrack(600, 500, evenVideoTables(5, 100, 10, 100), 176, -144));
-            },
+            type<CH264MediaStreamInfo>(videoTrack(600, 500, evenVideoTables(5, 100, 10, 100), 176, -144)),
             "Video AVC1 VideoInfo fixed0 sample1 temporal1 len88: avg1666666 rate480 err0 rect0 avc1 176x-144 size40 "
             "planes1 bits24 image0"},
         // Zero duration and no samples: zero rates instead of a division.
-        Row{"H264NoSamples",
-            [] {
-                return typeOf<CH264MediaStreamInfo>(videoTrack(
-                    600, 0, {qt::stts({}), qt::stsc({{1, 1, 1}}), qt::stsz(std::vector<uint32_t>{}), qt::stco({})}));
-            },
+        Row{"H264NoSamples", type<CH264MediaStreamInfo>(videoTrack(600, 0, "stts; stsc 1 1 1; stsz; stco")),
             "Video AVC1 VideoInfo fixed0 sample1 temporal1 len88: avg0 rate0 err0 rect0 avc1 176x144 size40 planes1 "
             "bits24 image0"},
         Row{"CameraH264",
-            [] {
-                auto tables = evenVideoTables(30, 1000, 10, 100);
-                tables.push_back(qt::stss({1, 16}));
-                return typeOf<COrvexCameraH264MediaStreamInfo>(videoTrack(15000, 30000, tables));
-            },
+            type<COrvexCameraH264MediaStreamInfo>(videoTrack(15000, 30000,
+                                                             evenVideoTables(30, 1000, 10, 100) + "; stss 1 16")),
             "Video AVC1 VideoInfo fixed0 sample1 temporal1 len88: avg666666 rate1200 err0 rect0 avc1 176x144 size40 "
             "planes1 bits24 image0"},
-        Row{"PCMStereo16",
-            [] { return typeOf<CPCMSoundMediaStreamInfo>(sound(qt::soundDescriptionV0("sowt", 2, 16, 48000))); },
+        Row{"PCMStereo16", pcm(qt::soundDescription("sowt", 2, 16, 48000)),
             "Audio PCM WaveFormatEx fixed1 sample1 temporal0 len18: tag1 ch2 48000Hz avg192000 align4 bits16 cb0"},
-        Row{"PCMMono8",
-            [] { return typeOf<CPCMSoundMediaStreamInfo>(sound(qt::soundDescriptionV0("raw ", 1, 8, 22050))); },
+        Row{"PCMMono8", pcm(qt::soundDescription("raw ", 1, 8, 22050)),
             "Audio PCM WaveFormatEx fixed1 sample1 temporal0 len18: tag1 ch1 22050Hz avg22050 align1 bits8 cb0"},
-        Row{"PCMVersion1",
-            [] { return typeOf<CPCMSoundMediaStreamInfo>(sound(qt::soundDescriptionV1("sowt", 2, 16, 44100, 6))); },
+        Row{"PCMVersion1", pcm(qt::soundDescription("sowt", 2, 16, 44100, 1, 6)),
             "Audio PCM WaveFormatEx fixed1 sample1 temporal0 len18: tag1 ch2 44100Hz avg264600 align6 bits24 cb0"},
-        Row{"PCMNoChannels",
-            [] { return typeOf<CPCMSoundMediaStreamInfo>(sound(qt::soundDescriptionV0("sowt", 0, 16, 8000))); },
-            "CMyQTException 23"},
-        Row{"PCMNoBytes",
-            [] { return typeOf<CPCMSoundMediaStreamInfo>(sound(qt::soundDescriptionV1("sowt", 2, 16, 8000, 0))); },
-            "CMyQTException 23"},
-        Row{"PCMBytesWrapToZero",
-            [] {
-                return typeOf<CPCMSoundMediaStreamInfo>(sound(qt::soundDescriptionV1("sowt", 2, 16, 8000, 0x10000)));
-            },
-            "CMyQTException 23"},
-        Row{"PCMVersion2",
-            [] { return typeOf<CPCMSoundMediaStreamInfo>(sound(qt::soundDescriptionV2("sowt", 2, 16, 48000.0))); },
-            "bare code 26"},
-        Row{"CameraPCMAnyFormat",
-            [] {
-                return typeOf<COrvexCameraPCMSoundMediaStreamInfo>(sound(qt::soundDescriptionV0("twos", 1, 16, 8000)));
-            },
+        Row{"PCMNoChannels", pcm(qt::soundDescription("sowt", 0, 16, 8000)), "E23"},
+        Row{"PCMNoBytes", pcm(qt::soundDescription("sowt", 2, 16, 8000, 1, 0)), "E23"},
+        Row{"PCMBytesWrapToZero", pcm(qt::soundDescription("sowt", 2, 16, 8000, 1, 0x10000)), "E23"},
+        Row{"PCMVersion2", pcm(qt::soundDescription("sowt", 2, 16, 48000, 2)), "B26"},
+        Row{"CameraPCMAnyFormat", sound<COrvexCameraPCMSoundMediaStreamInfo>(qt::soundDescription("twos", 1, 16, 8000)),
             "Audio PCM WaveFormatEx fixed1 sample1 temporal0 len18: tag1 ch1 8000Hz avg16000 align2 bits16 cb0"},
         // 36 + 51 bytes: the 'esds' holds 39 descriptor bytes.
-        Row{"AAC", [] { return typeOf<CAACSoundMediaStreamInfo>(sound(mp4a({esds(39)}))); },
+        Row{"AAC", aac(mp4a({esds(39)})),
             "Audio AAC AACConfig fixed0 sample1 temporal0 len51: ch2 bits16 rate44100 cb39 config64..102"},
         Row{"AACInsideWaveAfterFrma",
-            [] {
-                Atom frma("frma", ByteWriter().fourcc("mp4a").data());
-                return typeOf<CAACSoundMediaStreamInfo>(
-                    sound(qt::soundDescriptionV1("mp4a", 2, 16, 44100, 0, {wave({frma, esds(20)})})));
-            },
+            aac(qt::soundDescription("mp4a", 2, 16, 44100, 1, 0,
+                                     {wave({Atom("frma", Bytes{'m', 'p', '4', 'a'}), esds(20)})})),
             "Audio AAC AACConfig fixed0 sample1 temporal0 len32: ch2 bits16 rate44100 cb20 config64..83"},
-        Row{"AACAfterAWaveWithoutOne",
-            [] {
-                return typeOf<CAACSoundMediaStreamInfo>(sound(mp4a({wave({Atom("frma", Bytes(4))}), esds(5)})));
-            },
+        Row{"AACAfterAWaveWithoutOne", aac(mp4a({wave({Atom("frma", Bytes(4))}), esds(5)})),
             "Audio AAC AACConfig fixed0 sample1 temporal0 len17: ch2 bits16 rate44100 cb5 config64..68"},
-        Row{"AACThreeWavesDeep", [] { return typeOf<CAACSoundMediaStreamInfo>(sound(mp4a({wave({esds(5)}, 3)}))); },
+        Row{"AACThreeWavesDeep", aac(mp4a({wave({esds(5)}, 3)})),
             "Audio AAC AACConfig fixed0 sample1 temporal0 len17: ch2 bits16 rate44100 cb5 config64..68"},
-        Row{"AACFortyWavesDeep", [] { return typeOf<CAACSoundMediaStreamInfo>(sound(mp4a({wave({esds(5)}, 40)}))); },
-            kNotAAC},
-        Row{"AACOtherFormat",
-            [] {
-                return typeOf<CAACSoundMediaStreamInfo>(sound(qt::soundDescriptionV0("twos", 2, 16, 44100, {esds(5)})));
-            },
-            kNotAAC},
-        Row{"AACWithoutEsds", [] { return typeOf<CAACSoundMediaStreamInfo>(sound(mp4a({Atom("chan", Bytes(12))}))); },
-            kNotAAC},
-        Row{"AACVersion2",
-            [] { return typeOf<CAACSoundMediaStreamInfo>(sound(qt::soundDescriptionV2("mp4a", 2, 16, 48000.0))); },
-            "bare code 26"},
+        Row{"AACFortyWavesDeep", aac(mp4a({wave({esds(5)}, 40)})), kNotAAC},
+        Row{"AACOtherFormat", aac(qt::soundDescription("twos", 2, 16, 44100, 0, 0, {esds(5)})), kNotAAC},
+        Row{"AACWithoutEsds", aac(mp4a({Atom("chan", Bytes(12))})), kNotAAC},
+        Row{"AACVersion2", aac(qt::soundDescription("mp4a", 2, 16, 48000, 2)), "B26"},
         // 34 bytes: two short of the fixed sound fields; 36: no room for extensions.
-        Row{"AACShortDescription", [] { return typeOf<CAACSoundMediaStreamInfo>(sound(Atom("mp4a", Bytes(26, 0)))); },
+        Row{"AACShortDescription", aac(Atom("mp4a", Bytes(26, 0))),
             kNotAAC + " {Size of SampleDescriptions 34 < sizeof(SoundDescription). \n}"},
-        Row{"AACNoRoomForExtensions",
-            [] { return typeOf<CAACSoundMediaStreamInfo>(sound(Atom("mp4a", Bytes(28, 0)))); }, kNotAAC},
+        Row{"AACNoRoomForExtensions", aac(Atom("mp4a", Bytes(28, 0))), kNotAAC},
         // The walk over extension atoms ends inside the description.
-        Row{"AACAtomLargerThanWhatRemains",
-            [] {
-                return typeOf<CAACSoundMediaStreamInfo>(sound(mp4a({Atom("junk", Bytes(8)).setSize(4000), esds(5)})));
-            },
-            kNotAAC},
-        Row{"AACEsdsLargerThanWhatRemains",
-            [] { return typeOf<CAACSoundMediaStreamInfo>(sound(mp4a({esds(5).setSize(4000)}))); }, kNotAAC},
-        Row{"AACAtomBelowAHeader",
-            [] {
-                return typeOf<CAACSoundMediaStreamInfo>(sound(mp4a({Atom("junk", Bytes(8)).setSize(4), esds(5)})));
-            },
-            kNotAAC},
-        Row{"AACAtomSizeZero",
-            [] { return typeOf<CAACSoundMediaStreamInfo>(sound(mp4a({Atom("junk", Bytes(8)).setSize(0)}))); }, kNotAAC},
-        Row{"AACEsdsWithoutVersion",
-            [] { return typeOf<CAACSoundMediaStreamInfo>(sound(mp4a({Atom("esds", Bytes(2))}))); }, kNotAAC},
-        Row{"AACLessThanAHeaderLeft",
-            [] {
-                return typeOf<CAACSoundMediaStreamInfo>(sound(mp4a({Atom::raw(Bytes{0, 0, 0, 4})})));
-            },
-            kNotAAC},
-        Row{"AACWaveLargerThanWhatRemains",
-            [] { return typeOf<CAACSoundMediaStreamInfo>(sound(mp4a({wave({esds(5)}).setSize(200)}))); }, kNotAAC},
-        Row{"AACWaveChildPastIt",
-            [] {
-                return typeOf<CAACSoundMediaStreamInfo>(
-                    sound(mp4a({wave({Atom("junk", Bytes(4)).setSize(100)}), Atom("free", Bytes(100))})));
-            },
+        Row{"AACAtomLargerThanWhatRemains", aac(mp4a({junk(4000), esds(5)})), kNotAAC},
+        Row{"AACEsdsLargerThanWhatRemains", aac(mp4a({esds(5).setSize(4000)})), kNotAAC},
+        Row{"AACAtomBelowAHeader", aac(mp4a({junk(4), esds(5)})), kNotAAC},
+        Row{"AACAtomSizeZero", aac(mp4a({junk(0)})), kNotAAC},
+        Row{"AACEsdsWithoutVersion", aac(mp4a({Atom("esds", Bytes(2))})), kNotAAC},
+        Row{"AACLessThanAHeaderLeft", aac(mp4a({Atom::raw(Bytes{0, 0, 0, 4})})), kNotAAC},
+        Row{"AACWaveLargerThanWhatRemains", aac(mp4a({wave({esds(5)}).setSize(200)})), kNotAAC},
+        Row{"AACWaveChildPastIt", aac(mp4a({wave({Atom("junk", Bytes(4)).setSize(100)}), Atom("free", Bytes(100))})),
             kNotAAC}),
     [](const auto &info) { return std::string(info.param.name); });
 

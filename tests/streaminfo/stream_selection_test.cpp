@@ -20,9 +20,7 @@ qt::TrackAtoms h264()
 }
 qt::TrackAtoms sowt(std::vector<Atom> descriptions = {})
 {
-    auto track =
-        soundTrack("sowt", 1, 16, 8000, 8000,
-                   {qt::stts({{8000, 1}}), qt::stsc({{1, 8000, 1}}), qt::stszCommon(1, 8000), qt::stco({200})});
+    auto track = soundTrack("sowt", 1, 16, 8000, 8000, "stts 8000 1; stsc 1 8000 1; stsz =1 #8000; stco 200");
     if (!descriptions.empty()) track.sampleDescriptions = qt::stsd(std::move(descriptions));
     return track;
 }
@@ -97,13 +95,13 @@ INSTANTIATE_TEST_SUITE_P(
              "frames           = 5 \n", "fps              = 6.000000 \n", "durationPerFrame = 0.166667 \n"}},
         Row{"EditedVideoAlone",
             [] { return movieAtomWith({changed(h264(), [](auto &t) {
-                     t.edits = {{500, 100, 0x00010000}};
+                     t.edits = {500, 100, 0x00010000};
                  })}); },
             "E_INVALIDARG video 0 sound 0",
             {"Can't use OrvexMovParserFilter \n"}},
         Row{"EditedVideoPassedOver",
             [] {
-                return movieAtomWith({changed(h264(), [](auto &t) { t.edits = {{500, 100, 0x00010000}}; }), h264()});
+                return movieAtomWith({changed(h264(), [](auto &t) { t.edits = {500, 100, 0x00010000}; }), h264()});
             },
             "S_OK video 2 sound 0",
             {}},
@@ -146,8 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"UnservableSoundThenAAC",
             [] {
                 return movieAtomWith(
-                    {h264(), sowt({qt::soundDescriptionV0("twos", 1, 16, 8000)}),
-                     sowt({qt::soundDescriptionV0("mp4a", 1, 16, 8000, {Atom("esds", Bytes(24, 3))})})});
+                    {h264(), sowt({qt::soundDescription("twos", 1, 16, 8000)}),
+                     sowt({qt::soundDescription("mp4a", 1, 16, 8000, 0, 0, {Atom("esds", Bytes(24, 3))})})});
             },
             "S_OK video 1 sound 3",
             {"Can't handle this sound media \n"}},
@@ -159,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
             {"Size of SampleDescriptions 34 < sizeof(SoundDescription). \n", "Can't handle this sound media \n"}},
         Row{"EditedSound",
             [] {
-                return movieAtomWith({h264(), changed(sowt(), [](auto &t) { t.edits = {{100, 0, 0x00020000}}; })});
+                return movieAtomWith({h264(), changed(sowt(), [](auto &t) { t.edits = {100, 0, 0x00020000}; })});
             },
             "S_OK video 1 sound 0",
             {}},
@@ -170,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
                     t.mediaType = "text";
                     t.sampleDescriptions = qt::stsd({Atom("text", Bytes(8, 0))});
                 });
-                auto bare = changed(sowt(), [](auto &t) { t.tables = {qt::stts({{1, 1}}), qt::stszCommon(1, 0)}; });
+                auto bare = changed(sowt(), [](auto &t) { t.tables = qt::tables("stts 1 1; stsz =1 #0"); });
                 return movieAtomWith({text, bare, h264()});
             },
             "S_OK video 3 sound 0",
@@ -217,9 +215,9 @@ TEST(SoundIsPCM, OnlyRawAndSowtInOneLongEnoughDescription)
 {
     std::string answers;
     for (const auto &track :
-         {sowt(), sowt({qt::soundDescriptionV0("raw ", 1, 8, 8000)}),
-          sowt({qt::soundDescriptionV0("twos", 1, 16, 8000)}), sowt({Atom("sowt", Bytes(26, 0))}),
-          sowt({qt::soundDescriptionV0("sowt", 1, 16, 8000), qt::soundDescriptionV0("sowt", 1, 16, 8000)})}) {
+         {sowt(), sowt({qt::soundDescription("raw ", 1, 8, 8000)}), sowt({qt::soundDescription("twos", 1, 16, 8000)}),
+          sowt({Atom("sowt", Bytes(26, 0))}),
+          sowt({qt::soundDescription("sowt", 1, 16, 8000), qt::soundDescription("sowt", 1, 16, 8000)})}) {
         auto movie = movieFrom(movieAtomWith({track}));
         answers += isSoundTrackPCM(mediaOf(movie)) ? "1" : "0";
     }

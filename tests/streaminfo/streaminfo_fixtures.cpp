@@ -26,36 +26,35 @@ const Bytes &testPps()
     return testStream().pps;
 }
 
-qt::TrackAtoms videoTrack(int32_t timeScale, int32_t duration, std::vector<Atom> tables, int16_t width, int16_t height)
+qt::TrackAtoms videoTrack(int32_t timeScale, int32_t duration, const std::string &tables, int16_t width, int16_t height)
 {
     qt::TrackAtoms track;
     track.timeScale = timeScale;
     track.duration = duration;
     track.sampleDescriptions =
         qt::stsd({qt::imageDescription("avc1", width, height, {qt::avcC(testSps(), testPps())})});
-    track.tables = std::move(tables);
+    track.tables = qt::tables(tables);
     return track;
 }
 
 qt::TrackAtoms soundTrack(const std::string &format, uint16_t channels, uint16_t bits, uint32_t sampleRate,
-                          int32_t duration, std::vector<Atom> tables)
+                          int32_t duration, const std::string &tables)
 {
     qt::TrackAtoms track;
     track.trackId = 2;
     track.mediaType = "soun";
     track.timeScale = int32_t(sampleRate);
     track.duration = duration;
-    track.sampleDescriptions = qt::stsd({qt::soundDescriptionV0(format, channels, bits, sampleRate)});
-    track.tables = std::move(tables);
+    track.sampleDescriptions = qt::stsd({qt::soundDescription(format, channels, bits, sampleRate)});
+    track.tables = qt::tables(tables);
     return track;
 }
 
-std::vector<Atom> evenVideoTables(uint32_t n, uint32_t duration, uint32_t size, uint32_t firstOffset)
+std::string evenVideoTables(uint32_t n, uint32_t duration, uint32_t size, uint32_t firstOffset)
 {
-    std::vector<uint32_t> offsets, sizes(n, size);
-    for (uint32_t i = 0; i < n; ++i)
-        offsets.push_back(firstOffset + i * size);
-    return {qt::stts({{n, duration}}), qt::stsc({{1, 1, 1}}), qt::stsz(sizes), qt::stco(offsets)};
+    const std::string count = std::to_string(n);
+    return "stts " + count + " " + std::to_string(duration) + "; stsc 1 1 1; stsz " + count + "@" +
+           std::to_string(size) + "+0; stco " + count + "@" + std::to_string(firstOffset) + "+" + std::to_string(size);
 }
 
 Bytes movieFileBytes(const Atom &moov, const Bytes &mdatBody)
@@ -76,15 +75,16 @@ std::string indexTsv(const CQuickTimeMediaStreamInfo &info, const std::string &s
 std::string indexSummary(const CQuickTimeMediaStreamInfo &info)
 {
     const auto &index = info.GetSampleIndex();
-    std::string sync;
+    std::ostringstream sync;
     size_t syncCount = 0;
     for (size_t i = 0; i < index.size(); ++i)
-        if (index[i].sync) sync += (syncCount++ ? "," : "") + std::to_string(i);
-    if (syncCount == index.size()) sync = "all";
-    if (syncCount == 0) sync = "none";
+        if (index[i].sync) sync << (syncCount++ ? "," : "") << i;
     std::ostringstream out;
     out << index.size() << " entries, " << info.GetTotalBytes() << " bytes, largest " << info.GetLargestEntry()
-        << ", duration " << info.GetDuration() << ", sync " << sync;
+        << ", duration " << info.GetDuration() << ", sync "
+        << (syncCount == 0              ? "none"
+            : syncCount == index.size() ? "all"
+                                        : sync.str());
     for (size_t i = 0; i < index.size(); ++i) {
         if (i == 3 && index.size() > 4) {
             out << " ...";

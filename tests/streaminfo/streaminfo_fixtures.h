@@ -15,16 +15,17 @@ const Bytes &testSps();
 const Bytes &testPps();
 
 // A video track: one 'avc1' description (176x144 unless given) with the test
-// stream's 'avcC', the given time scale and duration, and the tables as given.
-qt::TrackAtoms videoTrack(int32_t timeScale, int32_t duration, std::vector<Atom> tables, int16_t width = 176,
+// stream's 'avcC', the given time scale and duration, and the tables as
+// qt::tables writes them.
+qt::TrackAtoms videoTrack(int32_t timeScale, int32_t duration, const std::string &tables, int16_t width = 176,
                           int16_t height = 144);
 // A sound track with one version-0 description.
 qt::TrackAtoms soundTrack(const std::string &format, uint16_t channels, uint16_t bits, uint32_t sampleRate,
-                          int32_t duration, std::vector<Atom> tables);
+                          int32_t duration, const std::string &tables);
 
 // Tables of n samples, one a chunk, each `size` bytes from `firstOffset` on,
 // all lasting `duration`.
-std::vector<Atom> evenVideoTables(uint32_t n, uint32_t duration, uint32_t size, uint32_t firstOffset);
+std::string evenVideoTables(uint32_t n, uint32_t duration, uint32_t size, uint32_t firstOffset);
 
 // A movie file: an 'mdat' of mdatBody bytes (its body from file offset 8)
 // followed by the movie atom.

@@ -1,6 +1,7 @@
 #include "support/atom_builder.h"
 
 #include <cstring>
+#include <sstream>
 
 namespace orvex::test {
 
@@ -37,7 +38,7 @@ Atom *Atom::find(const std::string &path)
 size_t Atom::length() const
 {
     if (m_raw) return m_body.size();
-    size_t total = 8 + m_body.size() + m_tail.size();
+    size_t total = 8 + m_body.size();
     for (const auto &child : m_children)
         total += child.length();
     return total;
@@ -52,7 +53,6 @@ void Atom::writeTo(Bytes &out) const
     out.insert(out.end(), m_body.begin(), m_body.end());
     for (const auto &child : m_children)
         child.writeTo(out);
-    out.insert(out.end(), m_tail.begin(), m_tail.end());
 }
 
 Bytes Atom::bytes() const
@@ -73,23 +73,6 @@ Bytes fileBytes(const std::vector<Atom> &atoms)
 namespace qt {
 namespace {
 
-// Version and flags, the entry count, then the entries' words.
-Atom table(const std::string &type, size_t count, const std::vector<uint32_t> &words)
-{
-    ByteWriter w;
-    w.be32(0).be32(uint32_t(count));
-    for (uint32_t word : words)
-        w.be32(word);
-    return Atom(type, w.data());
-}
-
-Atom withEntries(Atom atom, std::vector<Atom> entries)
-{
-    for (auto &e : entries)
-        atom.add(std::move(e));
-    return atom;
-}
-
 // A sample description record: reserved bytes, data reference index 1, the body, the extensions.
 Atom description(const std::string &format, const ByteWriter &body, const std::vector<Atom> &extensions)
 {
@@ -99,10 +82,18 @@ Atom description(const std::string &format, const ByteWriter &body, const std::v
     return atom;
 }
 
-void matrix(ByteWriter &w)
+ByteWriter &matrix(ByteWriter &w)
 {
     for (uint32_t v : {0x00010000u, 0u, 0u, 0u, 0x00010000u, 0u, 0u, 0u, 0x40000000u})
         w.be32(v);
+    return w;
+}
+
+Atom withEntries(Atom atom, std::vector<Atom> entries)
+{
+    for (auto &e : entries)
+        atom.add(std::move(e));
+    return atom;
 }
 
 } // namespace
@@ -111,29 +102,14 @@ Atom mvhd(uint32_t timeScale, uint32_t duration)
 {
     ByteWriter w;
     w.zeros(12).be32(timeScale).be32(duration).be32(0x00010000).be16(0x0100).zeros(10);
-    matrix(w);
-    return Atom("mvhd", w.zeros(24).be32(3).data()); // preview ... current time, next track id
+    return Atom("mvhd", matrix(w).zeros(24).be32(3).data()); // preview ... current time, next track id
 }
 
-Atom tkhd(uint32_t trackId, uint32_t duration, uint16_t width, uint16_t height)
+Atom tkhd(uint32_t trackId, uint32_t duration)
 {
     ByteWriter w;
-    w.be32(0x0000000F).zeros(8).be32(trackId).be32(0).be32(duration).zeros(12).be16(width || height ? 0 : 0x0100);
-    matrix(w.be16(0));
-    return Atom("tkhd", w.be32(uint32_t(width) << 16).be32(uint32_t(height) << 16).data());
-}
-
-Atom elst(const std::vector<EditEntry> &entries)
-{
-    std::vector<uint32_t> words;
-    for (const auto &e : entries)
-        words.insert(words.end(), {e.trackDuration, uint32_t(e.mediaTime), e.mediaRate});
-    return table("elst", entries.size(), words);
-}
-
-Atom edts(const std::vector<EditEntry> &entries)
-{
-    return Atom("edts", std::vector<Atom>{elst(entries)});
+    w.be32(0x0000000F).zeros(8).be32(trackId).be32(0).be32(duration).zeros(12).be16(0x0100).be16(0);
+    return Atom("tkhd", matrix(w).zeros(8).data());
 }
 
 Atom mdhd(int32_t timeScale, int32_t duration)
@@ -145,8 +121,51 @@ Atom hdlr(const std::string &componentType, const std::string &subtype, const st
           const std::string &manufacturer)
 {
     ByteWriter w;
-    w.be32(0).fourcc(componentType).fourcc(subtype).fourcc(manufacturer).zeros(8).pascal(name);
-    return Atom("hdlr", w.data());
+    w.be32(0).fourcc(componentType).fourcc(subtype).fourcc(manufacturer).zeros(8).u8(uint32_t(name.size()));
+    return Atom("hdlr", w.bytes(name.data(), name.size()).data());
+}
+
+Atom table(const std::string &type, const std::vector<uint32_t> &words, uint32_t count)
+{
+    ByteWriter w;
+    w.be32(0).be32(count);
+    for (uint32_t word : words)
+        w.be32(word);
+    return Atom(type, w.data());
+}
+
+std::vector<Atom> tables(const std::string &text)
+{
+    std::vector<Atom> out;
+    std::istringstream all(text);
+    for (std::string one; std::getline(all, one, ';');) {
+        std::istringstream in(one);
+        std::string type, word;
+        in >> type;
+        std::vector<uint32_t> words;
+        long long count = -1, common = -1;
+        while (in >> word) {
+            if (word[0] == '#' || word[0] == '=') {
+                (word[0] == '#' ? count : common) = std::stoll(word.substr(1));
+            } else if (size_t at = word.find('@'), plus = word.find('+'); at != std::string::npos) {
+                const long long from = std::stoll(word.substr(at + 1)), step = std::stoll(word.substr(plus + 1));
+                for (long long i = 0; i < std::stoll(word); ++i)
+                    words.push_back(uint32_t(from + i * step));
+            } else {
+                words.push_back(uint32_t(std::stoll(word)));
+            }
+        }
+        const size_t width = type == "stts" || type == "ctts" ? 2 : type == "stsc" ? 3 : 1;
+        if (count < 0) count = (long long)(words.size() / width);
+        if (type == "stsz") words.insert(words.begin(), uint32_t(count)), count = common < 0 ? 0 : common;
+        out.push_back(table(type, words, uint32_t(count)));
+    }
+    return out;
+}
+
+Atom edts(const std::vector<uint32_t> &words)
+{
+    return Atom("edts", std::vector<Atom>{table("elst", words, uint32_t(words.size() / 3))});
 }
 
 Atom dataReference(const std::string &kind, uint32_t flags, Bytes data)
@@ -156,55 +175,40 @@ Atom dataReference(const std::string &kind, uint32_t flags, Bytes data)
 
 Atom dref(std::vector<Atom> entries)
 {
-    Atom atom = table("dref", entries.size(), {});
+    Atom atom = table("dref", {}, uint32_t(entries.size()));
     return withEntries(std::move(atom), std::move(entries));
-}
-
-Atom dinfSelf()
-{
-    return Atom("dinf", std::vector<Atom>{dref({dataReference("url ", 1)})});
 }
 
 Atom stsd(std::vector<Atom> entries)
 {
-    Atom atom = table("stsd", entries.size(), {});
+    Atom atom = table("stsd", {}, uint32_t(entries.size()));
     return withEntries(std::move(atom), std::move(entries));
 }
 
-Atom imageDescription(const std::string &format, int16_t width, int16_t height, std::vector<Atom> extensions,
-                      uint16_t depth)
+Atom imageDescription(const std::string &format, int16_t width, int16_t height, std::vector<Atom> extensions)
 {
     ByteWriter w;
     w.be32(0).fourcc("appl").be32(0).be32(512).be16(uint16_t(width)).be16(uint16_t(height));
-    w.be32(0x00480000).be32(0x00480000).be32(0).be16(1).pascal("test", 32).be16(depth).be16(0xFFFF);
+    w.be32(0x00480000).be32(0x00480000).be32(0).be16(1).u8(4).bytes("test", 4).zeros(27).be16(24).be16(0xFFFF);
     return description(format, w, extensions);
 }
 
-Atom soundDescriptionV0(const std::string &format, uint16_t channels, uint16_t bits, uint32_t sampleRate,
-                        std::vector<Atom> extensions)
+Atom soundDescription(const std::string &format, uint16_t channels, uint16_t bits, uint32_t sampleRate, int version,
+                      uint32_t bytesPerFrame, std::vector<Atom> extensions)
 {
     ByteWriter w;
-    w.be16(0).be16(0).be32(0).be16(channels).be16(bits).be16(0).be16(0).be32(sampleRate << 16);
+    if (version == 2) {
+        const double rate = sampleRate;
+        uint64_t rateBits;
+        std::memcpy(&rateBits, &rate, sizeof(rateBits));
+        w.be16(2).be16(0).be32(0).be16(3).be16(16).be16(0xFFFE).be16(0).be32(0x00010000).be32(72).be64(rateBits);
+        w.be32(channels).be32(0x7F000000).be32(bits).be32(0x0C).be32(channels * bits / 8u).be32(1);
+        return description(format, w, extensions);
+    }
+    w.be16(uint32_t(version)).be16(0).be32(0).be16(channels).be16(bits).be16(version == 1 ? 0xFFFE : 0).be16(0);
+    w.be32(sampleRate << 16);
+    if (version == 1) w.be32(1).be32(bytesPerFrame / (channels ? channels : 1)).be32(bytesPerFrame).be32(bits / 8u);
     return description(format, w, extensions);
-}
-
-Atom soundDescriptionV1(const std::string &format, uint16_t channels, uint16_t bits, uint32_t sampleRate,
-                        uint32_t bytesPerFrame, std::vector<Atom> extensions)
-{
-    ByteWriter w;
-    w.be16(1).be16(0).be32(0).be16(channels).be16(bits).be16(0xFFFE).be16(0).be32(sampleRate << 16);
-    w.be32(1).be32(bytesPerFrame / (channels ? channels : 1)).be32(bytesPerFrame).be32(bits / 8);
-    return description(format, w, extensions);
-}
-
-Atom soundDescriptionV2(const std::string &format, uint32_t channels, uint32_t bits, double sampleRate)
-{
-    uint64_t rateBits;
-    std::memcpy(&rateBits, &sampleRate, sizeof(rateBits));
-    ByteWriter w;
-    w.be16(2).be16(0).be32(0).be16(3).be16(16).be16(0xFFFE).be16(0).be32(0x00010000).be32(72);
-    w.be64(rateBits).be32(channels).be32(0x7F000000).be32(bits).be32(0x0C).be32(channels * bits / 8).be32(1);
-    return description(format, w, {});
 }
 
 Atom avcC(const Bytes &sps, const Bytes &pps)
@@ -213,52 +217,6 @@ Atom avcC(const Bytes &sps, const Bytes &pps)
     w.u8(1).u8(sps.size() > 1 ? sps[1] : 66).u8(sps.size() > 2 ? sps[2] : 0).u8(sps.size() > 3 ? sps[3] : 30);
     w.u8(0xFF).u8(0xE1).be16(uint32_t(sps.size())).bytes(sps).u8(1).be16(uint32_t(pps.size())).bytes(pps);
     return Atom("avcC", w.data());
-}
-
-Atom stts(const std::vector<std::pair<uint32_t, uint32_t>> &countAndDuration)
-{
-    std::vector<uint32_t> words;
-    for (const auto &[count, duration] : countAndDuration)
-        words.insert(words.end(), {count, duration});
-    return table("stts", countAndDuration.size(), words);
-}
-
-Atom stss(const std::vector<uint32_t> &syncSampleNumbers)
-{
-    return table("stss", syncSampleNumbers.size(), syncSampleNumbers);
-}
-
-Atom stsc(const std::vector<ChunkRun> &runs)
-{
-    std::vector<uint32_t> words;
-    for (const auto &r : runs)
-        words.insert(words.end(), {r.firstChunk, r.samplesPerChunk, r.descriptionIndex});
-    return table("stsc", runs.size(), words);
-}
-
-Atom stco(const std::vector<uint32_t> &offsets)
-{
-    return table("stco", offsets.size(), offsets);
-}
-
-Atom stsz(const std::vector<uint32_t> &sizes)
-{
-    std::vector<uint32_t> words{uint32_t(sizes.size())}; // after the common size 0
-    words.insert(words.end(), sizes.begin(), sizes.end());
-    return table("stsz", 0, words);
-}
-
-Atom stszCommon(uint32_t commonSize, uint32_t count)
-{
-    return table("stsz", commonSize, {count});
-}
-
-Atom ctts(const std::vector<std::pair<uint32_t, int32_t>> &countAndOffset)
-{
-    std::vector<uint32_t> words;
-    for (const auto &[count, offset] : countAndOffset)
-        words.insert(words.end(), {count, uint32_t(offset)});
-    return table("ctts", countAndOffset.size(), words);
 }
 
 Atom cameraTag()
@@ -276,8 +234,9 @@ Atom trak(const TrackAtoms &track)
     Atom mediaHeader = track.mediaType == "vide"   ? Atom("vmhd", ByteWriter().be32(1).zeros(8).data())
                        : track.mediaType == "soun" ? Atom("smhd", ByteWriter().be32(0).zeros(4).data())
                                                    : Atom("gmhd", std::vector<Atom>{});
+    Atom dinf("dinf", std::vector<Atom>{dref({dataReference("url ", 1)})});
     Atom stbl = withEntries(Atom("stbl", std::vector<Atom>{track.sampleDescriptions}), track.tables);
-    Atom minf("minf", std::vector<Atom>{mediaHeader, hdlr("dhlr", "url ", "DataHandler"), dinfSelf(), stbl});
+    Atom minf("minf", std::vector<Atom>{mediaHeader, hdlr("dhlr", "url ", "DataHandler"), dinf, stbl});
     Atom mdia("mdia", std::vector<Atom>{mdhd(track.timeScale, track.duration),
                                         hdlr("mhlr", track.mediaType, "MediaHandler"), minf});
     Atom trakAtom("trak", std::vector<Atom>{tkhd(track.trackId, track.trackDuration)});

@@ -33,14 +33,7 @@ public:
         return *this;
     }
     ByteWriter &zeros(size_t count) { return m_data.insert(m_data.end(), count, 0), *this; }
-    // A length byte and the characters, padded with zeros to fieldSize bytes.
-    ByteWriter &pascal(const std::string &text, size_t fieldSize = 0)
-    {
-        u8(uint32_t(text.size())).bytes(text.data(), text.size());
-        return zeros(fieldSize > text.size() + 1 ? fieldSize - text.size() - 1 : 0);
-    }
     const Bytes &data() const { return m_data; }
-    size_t size() const { return m_data.size(); }
 
 private:
     Bytes m_data;
@@ -59,8 +52,6 @@ public:
     // Writes this value into the size field instead of the computed size.
     Atom &setSize(uint32_t size) { return m_size = size, m_sizeOverridden = true, *this; }
     Atom &add(Atom child) { return m_children.push_back(std::move(child)), *this; }
-    // Bytes written after the body and the children (e.g. trailing garbage).
-    Atom &appendTail(const Bytes &tail) { return m_tail.insert(m_tail.end(), tail.begin(), tail.end()), *this; }
     Bytes &body() { return m_body; }
     std::vector<Atom> &children() { return m_children; }
 
@@ -77,7 +68,6 @@ private:
     std::string m_type;
     Bytes m_body;
     std::vector<Atom> m_children;
-    Bytes m_tail;
     bool m_raw = false;
     bool m_sizeOverridden = false;
     uint32_t m_size = 0;
@@ -89,54 +79,36 @@ Bytes fileBytes(const std::vector<Atom> &atoms);
 namespace qt {
 
 Atom mvhd(uint32_t timeScale, uint32_t duration);
-Atom tkhd(uint32_t trackId, uint32_t duration, uint16_t width = 0, uint16_t height = 0);
-
-struct EditEntry {
-    uint32_t trackDuration;
-    int32_t mediaTime;
-    uint32_t mediaRate; // 16.16
-};
-Atom elst(const std::vector<EditEntry> &entries);
-Atom edts(const std::vector<EditEntry> &entries); // holding an 'elst'
-
+Atom tkhd(uint32_t trackId, uint32_t duration);
 Atom mdhd(int32_t timeScale, int32_t duration);
 Atom hdlr(const std::string &componentType, const std::string &subtype, const std::string &name = "",
           const std::string &manufacturer = "appl");
 
+// A table atom: version and flags, the entry count, the entries' words.
+Atom table(const std::string &type, const std::vector<uint32_t> &words, uint32_t count);
+// Tables from text, ';'-separated, each a type and its words: "stts 2 100 3
+// 50; stsc 1 4 1; stsz 100 101; stco 1000 2000". A word is a number or N@A+S
+// (N numbers from A on, step S); "#C" writes C as the entry count instead of
+// the entries given; "stsz =S #N" is N samples of the common size S.
+std::vector<Atom> tables(const std::string &text);
+// 'edts' holding an 'elst' of (track duration, media time, media rate) entries.
+Atom edts(const std::vector<uint32_t> &words);
+
 // A data reference entry of the given kind ('url ', 'alis') with its flags and data.
 Atom dataReference(const std::string &kind, uint32_t flags, Bytes data = {});
 Atom dref(std::vector<Atom> entries);
-// 'dinf' holding a 'dref' with one self reference ('url ', flag 1).
-Atom dinfSelf();
 
 // 'stsd' with its entry count and the entries (each an atom-like record whose
 // "type" is its data format).
 Atom stsd(std::vector<Atom> entries);
 // An image description record: 86 fixed bytes, then the extension atoms.
-Atom imageDescription(const std::string &format, int16_t width, int16_t height, std::vector<Atom> extensions = {},
-                      uint16_t depth = 24);
-// Sound description records of version 0, 1 and 2 (72 fixed bytes, the rate as a double).
-Atom soundDescriptionV0(const std::string &format, uint16_t channels, uint16_t bits, uint32_t sampleRate,
-                        std::vector<Atom> extensions = {});
-Atom soundDescriptionV1(const std::string &format, uint16_t channels, uint16_t bits, uint32_t sampleRate,
-                        uint32_t bytesPerFrame, std::vector<Atom> extensions = {});
-Atom soundDescriptionV2(const std::string &format, uint32_t channels, uint32_t bits, double sampleRate);
+Atom imageDescription(const std::string &format, int16_t width, int16_t height, std::vector<Atom> extensions = {});
+// A sound description record of version 0, 1 or 2 (72 fixed bytes, the rate as
+// a double); bytesPerFrame goes into version 1's fields.
+Atom soundDescription(const std::string &format, uint16_t channels, uint16_t bits, uint32_t sampleRate, int version = 0,
+                      uint32_t bytesPerFrame = 0, std::vector<Atom> extensions = {});
 // An 'avcC' record with one SPS and one PPS.
 Atom avcC(const Bytes &sps, const Bytes &pps);
-
-// Sample tables; entries as in the file.
-Atom stts(const std::vector<std::pair<uint32_t, uint32_t>> &countAndDuration);
-Atom stss(const std::vector<uint32_t> &syncSampleNumbers);
-struct ChunkRun {
-    uint32_t firstChunk;
-    uint32_t samplesPerChunk;
-    uint32_t descriptionIndex;
-};
-Atom stsc(const std::vector<ChunkRun> &runs);
-Atom stco(const std::vector<uint32_t> &offsets);
-Atom stsz(const std::vector<uint32_t> &sizes);        // sizes from the table (common size 0)
-Atom stszCommon(uint32_t commonSize, uint32_t count); // one common size for count samples
-Atom ctts(const std::vector<std::pair<uint32_t, int32_t>> &countAndOffset);
 
 // The camera tag atom (size 20, 'ORVX', "OrvexAVC0001"), and user data with it as first child.
 Atom cameraTag();
@@ -149,8 +121,8 @@ struct TrackAtoms {
     std::string mediaType = "vide";
     int32_t timeScale = 600;
     int32_t duration = 0;
-    uint32_t trackDuration = 0;   // movie time units
-    std::vector<EditEntry> edits; // none: no 'edts'
+    uint32_t trackDuration = 0;  // movie time units
+    std::vector<uint32_t> edits; // 'elst' words; none: no 'edts'
     Atom sampleDescriptions = stsd({});
     std::vector<Atom> tables; // 'stts', 'stss', 'stsc', 'stsz', 'stco', ...
 };

@@ -6,16 +6,12 @@
 
 namespace orvex::test {
 
-std::unique_ptr<CMyQTMovie> movieFromBytes(const Bytes &moov)
+std::unique_ptr<CMyQTMovie> movieFrom(const Atom &atom)
 {
+    const Bytes moov = atom.bytes();
     auto buffer = std::make_unique<BYTE[]>(moov.size());
     if (!moov.empty()) std::memcpy(buffer.get(), moov.data(), moov.size());
     return std::make_unique<CMyQTMovie>(std::move(buffer), DWORD(moov.size()));
-}
-
-std::unique_ptr<CMyQTMovie> movieFrom(const Atom &moov)
-{
-    return movieFromBytes(moov.bytes());
 }
 
 Atom movieAtomWith(const std::vector<qt::TrackAtoms> &tracks)
@@ -36,15 +32,15 @@ std::string qtError(CMyQTException::EExceptionType code)
     return "CMyQTException " + std::to_string(int(code));
 }
 
-std::string outcome(const std::function<void()> &call)
+std::string outcome(const std::function<void()> &call, bool brief)
 {
     try {
         call();
         return "ok";
     } catch (const CMyQTException &e) {
-        return qtError(e.GetType());
+        return (brief ? "E" : "CMyQTException ") + std::to_string(int(e.GetType()));
     } catch (CMyQTException::EExceptionType code) {
-        return "bare code " + std::to_string(int(code));
+        return (brief ? "B" : "bare code ") + std::to_string(int(code));
     } catch (const char *text) {
         return std::string("text: ") + text;
     } catch (const std::exception &e) {

@@ -14,14 +14,14 @@
 
 namespace orvex::test {
 
-std::unique_ptr<CMyQTMovie> movieFromBytes(const Bytes &moov);
 std::unique_ptr<CMyQTMovie> movieFrom(const Atom &moov);
 // A movie atom: 'mvhd' and one 'trak' per track.
 Atom movieAtomWith(const std::vector<qt::TrackAtoms> &tracks);
 // The media of track k (1-based).
 CMyQTMedia *mediaOf(const std::unique_ptr<CMyQTMovie> &movie, LONG k = 1);
 
-std::string outcome(const std::function<void()> &call);
+// brief: "E24", "B26" for a CMyQTException or a bare code.
+std::string outcome(const std::function<void()> &call, bool brief = false);
 std::string qtError(CMyQTException::EExceptionType code);
 #define EXPECT_OUTCOME(statement, expected) EXPECT_EQ(::orvex::test::outcome([&] { statement; }), expected)
 #define EXPECT_QT_ERROR(statement, code) EXPECT_OUTCOME(statement, ::orvex::test::qtError(CMyQTException::code))
