@@ -3,19 +3,21 @@
 #include "MovFileParserFilter/QuickTimeMediaStreamInfo.h"
 #include "MyQuickTimeAPIs/MyQTAPI.h"
 #include "MyQuickTimeAPIs/MyQTException.h"
+#include "MyQuickTimeAPIs/MySampleRefCursor.h"
 
 void WalkMediaSamples(const CMyQTMedia *media, ULONGLONG lastMediaByte, LONG maxNumberOfSamples,
-                      CMySampleRefSource &source, const std::function<void(const MediaSampleRef &)> &append)
+                      const std::function<void(const MediaSampleRef &)> &append)
 {
     const LONG timeScale = GetMediaTimeScale(media);
     const LONG duration = GetMediaDuration(media);
     // Times are 64-bit: a sample's start plus the span of a whole chunk can
     // pass 2^31, where a 32-bit time would wrap back into the media.
+    CMySampleRefCursor cursor(media);
     LONGLONG t = 0;
     while (t < duration) {
         MySampleRef ref;
         try {
-            source.Lookup(LONG(t), maxNumberOfSamples, &ref);
+            cursor.Lookup(LONG(t), maxNumberOfSamples, &ref);
         } catch (const CMyQTException &) {
             break;
         }

@@ -3,13 +3,12 @@
 #pragma once
 
 #include "MovFileParserFilter/MediaSampleRef.h"
-#include "MovFileParserFilter/MySampleRefSource.h"
 
 #include <functional>
 
 class CMyQTMedia;
 
-// Looks up the sample at t through source (maxNumberOfSamples 1: one sample
+// Looks up the sample at t with one cursor (maxNumberOfSamples 1: one sample
 // an entry; 0: the sample and the rest of its chunk), appends its entry and
 // goes on at the end of what it covered, while t is below the media
 // duration. A lookup that throws CMyQTException ends the walk quietly, and so
@@ -18,4 +17,4 @@ class CMyQTMedia;
 // "ChunkOffset Error  \n" and throws CMyQTException kChunkOffsetError.
 // Every other exception passes to the caller.
 void WalkMediaSamples(const CMyQTMedia *media, ULONGLONG lastMediaByte, LONG maxNumberOfSamples,
-                      CMySampleRefSource &source, const std::function<void(const MediaSampleRef &)> &append);
+                      const std::function<void(const MediaSampleRef &)> &append);

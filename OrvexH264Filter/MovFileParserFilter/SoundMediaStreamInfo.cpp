@@ -1,7 +1,6 @@
 #include "MovFileParserFilter/SoundMediaStreamInfo.h"
 
 #include "MovFileParserFilter/MySampleIndexWalk.h"
-#include "MovFileParserFilter/MySampleRefCursor.h"
 #include "MyQuickTimeAPIs/MyQTAPI.h"
 
 CSoundMediaStreamInfo::~CSoundMediaStreamInfo() = default;
@@ -10,6 +9,5 @@ void CSoundMediaStreamInfo::BuildSampleIndex(const CMyQTMedia *media, ULONGLONG 
 {
     // About one entry a second.
     ReserveEntries(ULONGLONG(GetMediaDuration(media) / GetMediaTimeScale(media)));
-    CMySampleRefCursor cursor(media);
-    WalkMediaSamples(media, lastMediaByte, 0, cursor, [this](const MediaSampleRef &entry) { AppendEntry(entry); });
+    WalkMediaSamples(media, lastMediaByte, 0, [this](const MediaSampleRef &entry) { AppendEntry(entry); });
 }

@@ -2,7 +2,6 @@
 
 #include "MovFileParserFilter/H264MediaStreamInfo.h"
 #include "MovFileParserFilter/MySampleIndexWalk.h"
-#include "MovFileParserFilter/MySampleRefCursor.h"
 #include "MovFileParserFilter/OrvexCameraH264MediaStreamInfo.h"
 #include "MyQuickTimeAPIs/MyQTAPI.h"
 #include "MyQuickTimeAPIs/MyQTException.h"
@@ -42,8 +41,7 @@ void CVideoMediaStreamInfo::BuildSampleIndex(const CMyQTMedia *media, ULONGLONG 
     const LONG count = GetMediaSampleCount(media);
     if (ULONGLONG(count) > kMaxSampleIndexEntries) throw CMyQTException(CMyQTException::kBadTableEntry);
     ReserveEntries(ULONGLONG(count));
-    CMySampleRefCursor cursor(media);
-    WalkMediaSamples(media, lastMediaByte, 1, cursor, [this](const MediaSampleRef &entry) { AppendEntry(entry); });
+    WalkMediaSamples(media, lastMediaByte, 1, [this](const MediaSampleRef &entry) { AppendEntry(entry); });
 }
 
 void CVideoMediaStreamInfo::BuildMediaType(const CMyQTMedia *media)

@@ -1,6 +1,6 @@
 // Camera or plain: the walk over the movie atom's children.
 #include "MyQuickTimeAPIs/MyQTCameraLayout.h"
-#include "qt_test_util.h"
+#include "support/qt_movie.h"
 
 #include <gtest/gtest.h>
 

@@ -8,391 +8,263 @@
 #include "MyQuickTimeAPIs/MyQTStuffs.h"
 #include "MyQuickTimeAPIs/MySampleDescription.h"
 #include "MyQuickTimeAPIs/MySoundDescription.h"
-#include "qt_test_util.h"
+#include "support/qt_movie.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <sstream>
 
 namespace orvex::test {
 namespace {
 
-class DescribedMedia {
-public:
-    DescribedMedia(const std::string &type, Atom stsd)
-    {
-        qt::TrackAtoms track;
-        track.mediaType = type;
-        track.sampleDescriptions = std::move(stsd);
-        m_movie = movieFrom(movieAtomWith({track}));
-        m_media = GetTrackMedia(GetMovieIndTrack(m_movie.get(), 1));
-    }
-    const CMyQTMedia *media() const { return m_media; }
-    // Copy of description index; the handle is returned even when the copy throws.
-    CMyQTHandlePtr copy(LONG index, std::string *how = nullptr) const
-    {
-        CMyQTHandlePtr handle(NewHandle(0));
-        std::string result = outcome([&] { GetMediaSampleDescription(m_media, index, handle.get()); });
-        if (how)
-            *how = result;
-        else
-            EXPECT_EQ(result, "ok");
-        return handle;
-    }
+std::unique_ptr<CMyQTMovie> describedMovie(const std::string &type, Atom stsd)
+{
+    qt::TrackAtoms track;
+    track.mediaType = type;
+    track.sampleDescriptions = std::move(stsd);
+    return movieFrom(movieAtomWith({track}));
+}
 
-private:
-    std::unique_ptr<CMyQTMovie> m_movie;
-    const CMyQTMedia *m_media;
+std::string fourcc(DWORD code)
+{
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        text += char(code >> shift);
+    return text;
+}
+
+// The copy's fields in host order, after what the copy did; past the entry
+// the copy reads zero up to its capacity ("tail0").
+std::string copySummary(const CMyQTMedia *media, LONG index, CMyQTHandle *handle)
+{
+    std::ostringstream out;
+    out << outcome([&] { GetMediaSampleDescription(media, index, handle); }) << " " << GetHandleSize(handle);
+    if (GetHandleSize(handle) < 16) return out.str();
+    const BYTE *data = handle->GetData();
+    const auto *head = reinterpret_cast<const MyQTSampleDescriptionHead *>(data);
+    out << " " << fourcc(head->dataFormat) << " ref" << head->dataRefIndex;
+    const auto *image = reinterpret_cast<const MyQTImageDescription *>(data);
+    const auto *sound = reinterpret_cast<const MyQTSoundDescription *>(data);
+    const auto *v2 = reinterpret_cast<const MyQTSoundDescriptionV2 *>(data);
+    DWORD type = 0;
+    GetMediaHandlerDescription(media, &type, nullptr, nullptr);
+    if (type == MyQTFourCC("vide"))
+        out << " " << image->width << "x" << image->height << " q" << image->temporalQuality << "/"
+            << image->spatialQuality << " res" << image->hRes << " frames" << image->frameCount << " name"
+            << int(image->name[0])
+            << std::string(reinterpret_cast<const char *>(image->name + 1), std::min(image->name[0], BYTE(4)))
+            << " depth" << image->depth << " clut" << image->clutID;
+    else if (type == MyQTFourCC("soun") && sound->version == 2)
+        out << " v2 size" << v2->sizeOfStructOnly << " rate" << v2->audioSampleRate << " ch" << v2->numAudioChannels
+            << " bits" << v2->constBitsPerChannel << " frames" << v2->constLPCMFramesPerAudioPacket;
+    else if (type == MyQTFourCC("soun"))
+        out << " v" << sound->version << " ch" << sound->numChannels << " bits" << sound->sampleSize << " cid"
+            << sound->compressionID << " rate" << std::hex << sound->sampleRate << std::dec << " bpf"
+            << sound->bytesPerFrame << " bps" << sound->bytesPerSample;
+    else
+        out << " next" << int(data[16]);
+    bool zero = true;
+    for (size_t i = GetHandleSize(handle); i < handle->GetCapacity(); ++i)
+        zero = zero && data[i] == 0;
+    return out.str() + (zero ? " tail0" : " tail?");
+}
+
+Atom withSize(Atom atom, uint32_t size)
+{
+    return atom.setSize(size);
+}
+Atom cut(Atom atom, size_t length)
+{
+    atom.body().resize(length - 8);
+    return atom;
+}
+Atom versioned(Atom atom, uint8_t version)
+{
+    atom.body()[9] = version;
+    return atom;
+}
+
+struct CopyRow {
+    const char *name;
+    std::string type;
+    Atom stsd;
+    LONG index;
+    std::string expected;
 };
 
-template <typename T> T field(const CMyQTHandlePtr &handle, size_t offset)
+class DescriptionCopy : public ::testing::TestWithParam<CopyRow> {};
+
+TEST_P(DescriptionCopy, ConvertsByMediaType)
 {
-    T value;
-    std::memcpy(&value, handle->GetData() + offset, sizeof(value));
-    return value;
+    auto movie = describedMovie(GetParam().type, GetParam().stsd);
+    CMyQTHandlePtr handle(NewHandle(0));
+    EXPECT_EQ(copySummary(mediaOf(movie), GetParam().index, handle.get()), GetParam().expected);
 }
 
-TEST(ImageDescriptionCopy, ConvertsTheFixedFields)
-{
-    DescribedMedia m("vide", qt::stsd({qt::imageDescription("avc1", 1920, 1080, {}, 24)}));
-    EXPECT_EQ(GetMediaSampleDescriptionCount(m.media()), 1);
-    CMyQTHandlePtr copy = m.copy(1);
-    ASSERT_EQ(GetHandleSize(copy.get()), 86u);
-    const auto *d = reinterpret_cast<const MyQTImageDescription *>(copy->GetData());
-    EXPECT_EQ(d->head.descSize, 86u);
-    EXPECT_EQ(d->head.dataFormat, MyQTFourCC("avc1"));
-    EXPECT_EQ(d->head.dataRefIndex, 1);
-    EXPECT_EQ(d->width, 1920);
-    EXPECT_EQ(d->height, 1080);
-    EXPECT_EQ(d->hRes, 0x00480000u);
-    EXPECT_EQ(d->frameCount, 1);
-    EXPECT_EQ(d->depth, 24);
-    EXPECT_EQ(d->clutID, -1);
-    EXPECT_EQ(d->temporalQuality, 0u);
-    EXPECT_EQ(d->spatialQuality, 512u);
-    EXPECT_EQ(d->name[0], 4); // the name stays as it is
-    EXPECT_EQ(std::memcmp(d->name + 1, "test", 4), 0);
-}
+const Atom kTwoImages = qt::stsd({qt::imageDescription("avc1", 1, 1), qt::imageDescription("jpeg", 1, 1)});
+const Atom kSounds =
+    qt::stsd({qt::soundDescription("sowt", 2, 16, 48000), qt::soundDescription("sowt", 2, 24, 44100, 1, 6),
+              qt::soundDescription("lpcm", 6, 24, 96000, 2)});
 
-TEST(ImageDescriptionCopy, LeavesExtensionsBigEndian)
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DescriptionCopy,
+    ::testing::Values(
+        CopyRow{"Image", "vide", qt::stsd({qt::imageDescription("avc1", 1920, 1080)}), 1,
+                "ok 86 avc1 ref1 1920x1080 q0/512 res4718592 frames1 name4test depth24 clut-1 tail0"},
+        CopyRow{"SignedImageSize", "vide", qt::stsd({qt::imageDescription("avc1", -2, -3)}), 1,
+                "ok 86 avc1 ref1 -2x-3 q0/512 res4718592 frames1 name4test depth24 clut-1 tail0"},
+        CopyRow{"SoundVersion0", "soun", kSounds, 1, "ok 36 sowt ref1 v0 ch2 bits16 cid0 ratebb800000 bpf0 bps0 tail0"},
+        CopyRow{"SoundVersion1", "soun", kSounds, 2,
+                "ok 52 sowt ref1 v1 ch2 bits24 cid65534 rateac440000 bpf6 bps3 tail0"},
+        CopyRow{"SoundVersion2", "soun", kSounds, 3, "ok 72 lpcm ref1 v2 size72 rate96000 ch6 bits24 frames1 tail0"},
+        // Refused after the copy.
+        CopyRow{"SoundVersion3", "soun", qt::stsd({versioned(qt::soundDescription("sowt", 2, 16, 48000), 3)}), 1,
+                "CMyQTException 23 36 sowt ref1 v3 ch512 bits4096 cid0 rate80bb bpf0 bps0 tail0"},
+        CopyRow{"OtherMediaType", "tmcd", qt::stsd({Atom("tmcd", Bytes(20, 0))}), 1,
+                "CMyQTException 23 28 dcmt ref0 next0 tail0"},
+        // Only the head of a text description is converted.
+        CopyRow{"Text", "text", qt::stsd({Atom("text", ByteWriter().zeros(6).be16(1).be32(0x01020304).data())}), 1,
+                "ok 20 text ref1 next1 tail0"},
+        // Short entries convert what they hold.
+        CopyRow{"SoundCutBeforeTheRate", "soun", qt::stsd({cut(qt::soundDescription("sowt", 2, 16, 48000), 34)}), 1,
+                "ok 34 sowt ref1 v0 ch2 bits16 cid0 rate0 bpf0 bps0 tail0"},
+        CopyRow{"ImageCutAfterTheResolution", "vide", qt::stsd({cut(qt::imageDescription("avc1", 320, 240), 40)}), 1,
+                "ok 40 avc1 ref1 320x240 q0/512 res4718592 frames0 name0 depth0 clut0 tail0"},
+        CopyRow{"SizeAndFormatOnly", "vide", qt::stsd({Atom("avc1")}), 1, "ok 8"},
+        CopyRow{"IndexZero", "vide", kTwoImages, 0, "CMyQTException 24 0"},
+        CopyRow{"IndexNegative", "vide", kTwoImages, -1, "CMyQTException 24 0"},
+        CopyRow{"IndexBeyond", "vide", kTwoImages, 3, "CMyQTException 24 0"},
+        CopyRow{"SecondEntry", "vide", kTwoImages, 2,
+                "ok 86 jpeg ref1 1x1 q0/512 res4718592 frames1 name4test depth24 clut-1 tail0"},
+        CopyRow{"EntrySize0", "vide", qt::stsd({withSize(qt::imageDescription("avc1", 1, 1), 0)}), 1,
+                "CMyQTException 28 0"},
+        CopyRow{"EntrySize7", "vide", qt::stsd({withSize(qt::imageDescription("avc1", 1, 1), 7)}), 1,
+                "CMyQTException 28 0"},
+        CopyRow{"EntryPastTheStsd", "vide", qt::stsd({withSize(qt::imageDescription("avc1", 1, 1), 87)}), 1,
+                "CMyQTException 28 0"},
+        CopyRow{"EntryOfMaximumSize", "vide", qt::stsd({withSize(qt::imageDescription("avc1", 1, 1), 0xFFFFFFFF)}), 1,
+                "CMyQTException 28 0"},
+        CopyRow{"CountBeyondTheEntries", "vide",
+                [] {
+                    Atom stsd = qt::stsd({qt::imageDescription("avc1", 1, 1)});
+                    stsd.body()[7] = 2;
+                    return stsd;
+                }(),
+                2, "CMyQTException 28 0"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(DescriptionCopy, ReusedHandleAndExtensions)
 {
     Atom avcc = qt::avcC(Bytes{0x67, 0x42, 0xC0, 0x1E, 0xAA}, Bytes{0x68, 0xCE});
-    DescribedMedia m("vide", qt::stsd({qt::imageDescription("avc1", 176, 144, {avcc})}));
-    CMyQTHandlePtr copy = m.copy(1);
-    ASSERT_EQ(GetHandleSize(copy.get()), 86u + avcc.length());
-    EXPECT_EQ(Bytes(copy->GetData() + 86, copy->GetData() + GetHandleSize(copy.get())), avcc.bytes());
-}
-
-TEST(ImageDescriptionCopy, SignedFieldsStaySigned)
-{
-    DescribedMedia m("vide", qt::stsd({qt::imageDescription("avc1", -2, -3)}));
-    CMyQTHandlePtr copy = m.copy(1);
-    CMyImageDescription image(copy->GetData(), GetHandleSize(copy.get()));
-    EXPECT_EQ(image.GetWidth(), -2);
-    EXPECT_EQ(image.GetHeight(), -3);
-}
-
-TEST(SoundDescriptionCopy, ConvertsVersions0To2)
-{
-    DescribedMedia m(
-        "soun", qt::stsd({qt::soundDescriptionV0("sowt", 2, 16, 48000), qt::soundDescriptionV1("sowt", 2, 24, 44100, 6),
-                          qt::soundDescriptionV2("lpcm", 6, 24, 96000.0)}));
-    EXPECT_EQ(GetMediaSampleDescriptionCount(m.media()), 3);
-    CMyQTHandlePtr v0 = m.copy(1);
-    EXPECT_EQ(GetHandleSize(v0.get()), 36u);
-    const auto *d0 = reinterpret_cast<const MyQTSoundDescription *>(v0->GetData());
-    EXPECT_EQ(d0->version, 0);
-    EXPECT_EQ(d0->numChannels, 2);
-    EXPECT_EQ(d0->sampleSize, 16);
-    EXPECT_EQ(d0->sampleRate, 0xBB800000u);
-    EXPECT_EQ(d0->samplesPerPacket, 0u); // beyond the entry: zero
-
-    CMyQTHandlePtr v1 = m.copy(2);
-    const auto *d1 = reinterpret_cast<const MyQTSoundDescription *>(v1->GetData());
-    EXPECT_EQ(d1->version, 1);
-    EXPECT_EQ(d1->bytesPerFrame, 6u);
-    EXPECT_EQ(d1->bytesPerSample, 3u);
-    EXPECT_EQ(d1->compressionID, 0xFFFE);
-
-    CMyQTHandlePtr v2 = m.copy(3);
-    EXPECT_EQ(GetHandleSize(v2.get()), 72u);
-    const auto *d2 = reinterpret_cast<const MyQTSoundDescriptionV2 *>(v2->GetData());
-    EXPECT_EQ(d2->version, 2);
-    EXPECT_EQ(d2->sizeOfStructOnly, 72u);
-    EXPECT_EQ(d2->audioSampleRate, 96000.0);
-    EXPECT_EQ(d2->numAudioChannels, 6u);
-    EXPECT_EQ(d2->constBitsPerChannel, 24u);
-    EXPECT_EQ(d2->constLPCMFramesPerAudioPacket, 1u);
-}
-
-TEST(SoundDescriptionCopy, OtherVersionsAreRefusedAfterTheCopy)
-{
-    Atom v3 = qt::soundDescriptionV0("sowt", 2, 16, 48000);
-    v3.body()[9] = 3;
-    DescribedMedia m("soun", qt::stsd({v3}));
-    std::string how;
-    CMyQTHandlePtr copy = m.copy(1, &how);
-    EXPECT_EQ(how, qtError(CMyQTException::kUnsupportedDescription));
-    EXPECT_EQ(GetHandleSize(copy.get()), 36u);
-    EXPECT_EQ(field<DWORD>(copy, 4), MyQTFourCC("sowt"));
-}
-
-TEST(TextDescriptionCopy, ConvertsOnlyTheHead)
-{
-    DescribedMedia m("text", qt::stsd({Atom("text", ByteWriter().zeros(6).be16(1).be32(0x01020304).data())}));
-    CMyQTHandlePtr copy = m.copy(1);
-    EXPECT_EQ(field<DWORD>(copy, 4), MyQTFourCC("text"));
-    EXPECT_EQ(field<WORD>(copy, 14), 1);
-    EXPECT_EQ(copy->GetData()[16], 0x01); // after the head: as in the file
-}
-
-TEST(DescriptionCopy, OtherMediaTypesAreRefusedAfterTheCopy)
-{
-    DescribedMedia m("tmcd", qt::stsd({Atom("tmcd", Bytes(20, 0))}));
-    std::string how;
-    CMyQTHandlePtr copy = m.copy(1, &how);
-    EXPECT_EQ(how, qtError(CMyQTException::kUnsupportedDescription));
-    EXPECT_EQ(GetHandleSize(copy.get()), 28u);
-}
-
-TEST(DescriptionCopy, ShortEntriesConvertWhatTheyHoldAndReadZeroBeyond)
-{
-    // 34 bytes of a sound description: the sample rate (32..35) is cut.
-    Atom sound = qt::soundDescriptionV0("sowt", 2, 16, 48000);
-    sound.body().resize(34 - 8);
-    DescribedMedia s("soun", qt::stsd({sound}));
-    CMyQTHandlePtr copy = s.copy(1);
-    EXPECT_EQ(GetHandleSize(copy.get()), 34u);
-    EXPECT_GE(copy->GetCapacity(), 86u);
-    EXPECT_EQ(field<WORD>(copy, 24), 2);   // channels converted
-    EXPECT_EQ(field<DWORD>(copy, 32), 0u); // the rate is not there: zero
-    // 40 bytes of an image description.
-    Atom image = qt::imageDescription("avc1", 320, 240);
-    image.body().resize(40 - 8);
-    DescribedMedia v("vide", qt::stsd({image}));
-    CMyQTHandlePtr vcopy = v.copy(1);
-    EXPECT_EQ(GetHandleSize(vcopy.get()), 40u);
-    EXPECT_EQ(field<SHORT>(vcopy, 32), 320);
-    EXPECT_EQ(field<DWORD>(vcopy, 36), 0x00480000u);
-    for (size_t i = 40; i < vcopy->GetCapacity(); ++i)
-        ASSERT_EQ(vcopy->GetData()[i], 0) << i;
-    // Just a size and a format.
-    DescribedMedia tiny("vide", qt::stsd({Atom("avc1")}));
-    CMyQTHandlePtr tcopy = tiny.copy(1);
-    EXPECT_EQ(GetHandleSize(tcopy.get()), 8u);
-    EXPECT_EQ(field<DWORD>(tcopy, 4), MyQTFourCC("avc1"));
-}
-
-TEST(DescriptionCopy, AReusedHandleReadsZeroBeyondTheNewEntry)
-{
-    DescribedMedia m("vide", qt::stsd({qt::imageDescription("avc1", 1, 1, {Atom("xxxx", Bytes(100, 0xEE))}),
-                                       Atom("avc1", Bytes(4, 0))}));
+    auto movie = describedMovie("vide", qt::stsd({qt::imageDescription("avc1", 1, 1, {avcc}), Atom("avc1", Bytes(4))}));
     CMyQTHandlePtr handle(NewHandle(0));
-    GetMediaSampleDescription(m.media(), 1, handle.get());
-    GetMediaSampleDescription(m.media(), 2, handle.get());
-    EXPECT_EQ(GetHandleSize(handle.get()), 12u);
-    for (size_t i = 12; i < handle->GetCapacity(); ++i)
-        ASSERT_EQ(handle->GetData()[i], 0) << i;
-}
-
-TEST(DescriptionCopy, IndexesAndEntriesOutsideTheAtomAreRefused)
-{
-    DescribedMedia m("vide", qt::stsd({qt::imageDescription("avc1", 1, 1), qt::imageDescription("jpeg", 1, 1)}));
-    std::string how;
-    for (LONG index : {0, -1, 3}) {
-        m.copy(index, &how);
-        EXPECT_EQ(how, qtError(CMyQTException::kBadArgument)) << index;
-    }
-    m.copy(2, &how);
-    EXPECT_EQ(how, "ok");
-
-    // Entry sizes below 8, past the 'stsd', and a count beyond the entries.
-    for (uint32_t size : {0u, 4u, 7u, 87u, 0xFFFFFFFFu}) {
-        Atom entry = qt::imageDescription("avc1", 1, 1);
-        entry.setSize(size);
-        DescribedMedia bad("vide", qt::stsd({entry}));
-        bad.copy(1, &how);
-        EXPECT_EQ(how, qtError(CMyQTException::kOutsideAtom)) << size;
-    }
-    Atom stsd = qt::stsd({qt::imageDescription("avc1", 1, 1)});
-    stsd.body()[7] = 2;
-    DescribedMedia overcounted("vide", stsd);
-    overcounted.copy(1, &how);
-    EXPECT_EQ(how, "ok");
-    overcounted.copy(2, &how);
-    EXPECT_EQ(how, qtError(CMyQTException::kOutsideAtom));
+    GetMediaSampleDescription(mediaOf(movie), 1, handle.get());
+    // Extensions stay big-endian.
+    EXPECT_EQ(Bytes(handle->GetData() + 86, handle->GetData() + GetHandleSize(handle.get())), avcc.bytes());
+    EXPECT_EQ(copySummary(mediaOf(movie), 2, handle.get()), "ok 12");
+    EXPECT_EQ(Bytes(handle->GetData() + 12, handle->GetData() + handle->GetCapacity()),
+              Bytes(handle->GetCapacity() - 12, 0));
 }
 
 TEST(DescriptionCount, IsCheckedAndNeedsTheAtom)
 {
     Atom stsd = qt::stsd({});
     stsd.body()[4] = 0x80;
-    DescribedMedia negative("vide", stsd);
-    EXPECT_QT_ERROR(GetMediaSampleDescriptionCount(negative.media()), kBadSampleDescriptionCount);
-    qt::TrackAtoms track;
-    Atom moov = movieAtomWith({track});
+    EXPECT_QT_ERROR(GetMediaSampleDescriptionCount(mediaOf(describedMovie("vide", stsd))), kBadSampleDescriptionCount);
+    EXPECT_EQ(GetMediaSampleDescriptionCount(mediaOf(describedMovie("soun", kSounds))), 3);
+    Atom moov = movieAtomWith({qt::TrackAtoms{}});
     moov.find("trak/mdia/minf/stbl/stsd")->setType("xxxx");
     auto movie = movieFrom(moov);
-    CMyQTMedia *media = GetTrackMedia(GetMovieIndTrack(movie.get(), 1));
     CMyQTHandlePtr handle(NewHandle(0));
-    EXPECT_QT_ERROR(GetMediaSampleDescriptionCount(media), kNoSampleDescriptions);
-    EXPECT_QT_ERROR(GetMediaSampleDescription(media, 1, handle.get()), kNoSampleDescriptions);
+    EXPECT_QT_ERROR(GetMediaSampleDescriptionCount(mediaOf(movie)), kNoSampleDescriptions);
+    EXPECT_QT_ERROR(GetMediaSampleDescription(mediaOf(movie), 1, handle.get()), kNoSampleDescriptions);
     EXPECT_QT_ERROR(GetMediaSampleDescriptionCount(nullptr), kMissingAtom);
 }
 
-// The image description object and its extensions.
-CMyImageDescription imageOf(const Bytes &entry)
-{
-    return CMyImageDescription(entry.data(), DWORD(entry.size()));
-}
+// Where FindExtension finds 'avcC' (offset from the description's start, -1
+// for none) in a host-order image description copy with those extensions, the
+// size field set to sizeField (0: as copied) and only length bytes given (0: all).
+struct ExtensionRow {
+    std::vector<Atom> extensions;
+    uint32_t sizeField;
+    DWORD length;
+    long expected;
+};
 
-// An image description in host order as a copy holds it.
-Bytes hostOrderImage(std::vector<Atom> extensions, uint32_t sizeField = 0)
+TEST(FindExtension, FindsTheFirstThatFitsInTheCopyAndTheSizeField)
 {
-    DescribedMedia m("vide", qt::stsd({qt::imageDescription("avc1", 176, 144, std::move(extensions))}));
-    CMyQTHandlePtr copy = m.copy(1);
-    Bytes bytes(copy->GetData(), copy->GetData() + GetHandleSize(copy.get()));
-    if (sizeField) std::memcpy(bytes.data(), &sizeField, 4);
-    return bytes;
-}
-
-TEST(FindExtension, FindsTheFirstExtensionOfAType)
-{
-    Atom avcc("avcC", Bytes(31, 1)); // 39 bytes
-    Bytes bytes = hostOrderImage({avcc});
-    CMyImageDescription image(bytes.data(), DWORD(bytes.size()));
-    EXPECT_EQ(image.GetSize(), 86u + 39u);
-    EXPECT_EQ(image.GetDescriptionSize(), 125u);
-    EXPECT_EQ(image.GetDataFormat(), MyQTFourCC("avc1"));
-    EXPECT_EQ(image.GetWidth(), 176);
-    EXPECT_EQ(image.GetHeight(), 144);
-    EXPECT_EQ(image.GetDepth(), 24);
-    ASSERT_NE(image.FindExtension(MyQTFourCC("avcC")), nullptr);
-    EXPECT_EQ(image.FindExtension(MyQTFourCC("avcC")) - image.GetData(), 86);
-    EXPECT_EQ(image.FindExtension(MyQTFourCC("colr")), nullptr);
-
-    Bytes two = hostOrderImage({Atom("pasp", Bytes(8, 0)), Atom("colr", Bytes(10, 0)), Atom("colr", Bytes(2, 0))});
-    CMyImageDescription withTwo(two.data(), DWORD(two.size()));
-    EXPECT_EQ(withTwo.FindExtension(MyQTFourCC("colr")) - withTwo.GetData(), 86 + 16);
-    EXPECT_EQ(imageOf(hostOrderImage({})).FindExtension(MyQTFourCC("avcC")), nullptr);
-}
-
-TEST(FindExtension, StopsAtExtensionsThatDoNotFit)
-{
-    // Size 0, sizes below a header, and sizes past the description's end.
-    for (uint32_t size : {0u, 1u, 7u, 40u}) {
-        Bytes bytes = hostOrderImage({Atom("pasp", Bytes(8, 0)).setSize(size), Atom("avcC", Bytes(8, 0))});
-        EXPECT_EQ(imageOf(bytes).FindExtension(MyQTFourCC("avcC")), nullptr) << size;
+    const Atom avcc("avcC", Bytes(8, 0));
+    const std::vector<ExtensionRow> rows = {
+        {{Atom("pasp", Bytes(8, 0)), avcc, Atom("avcC", Bytes(2, 0))}, 0, 0, 86 + 16},
+        {{}, 0, 0, -1},
+        {{Atom("colr", Bytes(8, 0))}, 0, 0, -1},
+        // Size 0, below a header, past the end: the walk stops.
+        {{Atom("pasp", Bytes(8, 0)).setSize(0), avcc}, 0, 0, -1},
+        {{Atom("pasp", Bytes(8, 0)).setSize(1), avcc}, 0, 0, -1},
+        {{Atom("pasp", Bytes(8, 0)).setSize(40), avcc}, 0, 0, -1},
+        // An atom smaller than a header (but not 0) is stepped over by its size.
+        {{Atom::raw(Bytes{0, 0, 0, 4}), avcc}, 0, 0, 86 + 4},
+        {{Atom::raw(Bytes{0, 0, 0, 5, 'a'})}, 0, 0, -1},
+        // The size field claims more than the copy: the copy counts; less: the size field.
+        {{avcc}, 5000, 0, 86},
+        {{avcc}, 90, 0, -1},
+        {{avcc}, 0, 50, -1},
+    };
+    for (size_t r = 0; r < rows.size(); ++r) {
+        auto movie = describedMovie("vide", qt::stsd({qt::imageDescription("avc1", 176, 144, rows[r].extensions)}));
+        CMyQTHandlePtr copy(NewHandle(0));
+        GetMediaSampleDescription(mediaOf(movie), 1, copy.get());
+        if (rows[r].sizeField) std::memcpy(copy->GetData(), &rows[r].sizeField, 4);
+        CMyImageDescription image(copy->GetData(), rows[r].length ? rows[r].length : GetHandleSize(copy.get()));
+        copy->GetData()[0] ^= 0xFF; // the object holds a copy of its own
+        const BYTE *found = image.FindExtension(MyQTFourCC("avcC"));
+        EXPECT_EQ(found ? found - image.GetData() : -1, rows[r].expected) << "row " << r;
     }
-    // An atom smaller than a header is stepped over by its size.
-    const CMyImageDescription small =
-        imageOf(hostOrderImage({Atom::raw(Bytes{0, 0, 0, 4}), Atom("colr", Bytes(10, 0))}));
-    EXPECT_EQ(small.FindExtension(MyQTFourCC("colr")) - small.GetData(), 86 + 4);
-    // Fewer than 8 bytes after the fixed part.
-    Bytes tail = hostOrderImage({Atom::raw(Bytes{0, 0, 0, 5, 'a'})});
-    EXPECT_EQ(imageOf(tail).FindExtension(MyQTFourCC("a\0\0\0")), nullptr);
-}
-
-TEST(FindExtension, IsBoundedByTheCopyAndTheSizeField)
-{
-    Bytes bytes = hostOrderImage({Atom("avcC", Bytes(8, 0))});
-    // The size field claims more than the copy holds: only the copy counts.
-    Bytes claimed = bytes;
-    uint32_t big = 5000;
-    std::memcpy(claimed.data(), &big, 4);
-    EXPECT_NE(imageOf(claimed).FindExtension(MyQTFourCC("avcC")), nullptr);
-    // The size field says the description ends before the extension.
-    Bytes cut = bytes;
-    uint32_t small = 90;
-    std::memcpy(cut.data(), &small, 4);
-    EXPECT_EQ(imageOf(cut).FindExtension(MyQTFourCC("avcC")), nullptr);
-    // A copy shorter than the fixed part, and an empty one.
-    EXPECT_EQ(CMyImageDescription(bytes.data(), 50).FindExtension(MyQTFourCC("avcC")), nullptr);
     CMyImageDescription empty(nullptr, 0);
     EXPECT_EQ(empty.FindExtension(MyQTFourCC("avcC")), nullptr);
-    EXPECT_EQ(empty.GetWidth(), 0);
-    EXPECT_EQ(empty.GetDataFormat(), 0u);
+    EXPECT_EQ(empty.GetWidth() + empty.GetDataFormat(), 0u);
 }
 
-TEST(ImageDescriptionObject, OwnsItsCopy)
-{
-    Bytes bytes = hostOrderImage({});
-    auto image = std::make_unique<CMyImageDescription>(bytes.data(), DWORD(bytes.size()));
-    bytes.assign(bytes.size(), 0xFF);
-    EXPECT_EQ(image->GetWidth(), 176);
-    std::unique_ptr<CMySampleDescription> base = std::move(image); // deleted through the base
-    EXPECT_EQ(base->GetSize(), 86u);
-}
-
-// The sound description object.
 TEST(SoundDescriptionObject, GivesFrameSizeRateAndChannels)
 {
-    DescribedMedia m(
-        "soun", qt::stsd({qt::soundDescriptionV0("sowt", 2, 16, 48000), qt::soundDescriptionV1("sowt", 2, 16, 44100, 6),
-                          qt::soundDescriptionV0("raw ", 1, 8, 22050), qt::soundDescriptionV0("twos", 3, 12, 8000)}));
-    CMySoundDescription v0(m.media(), 1);
-    EXPECT_EQ(v0.GetVersion(), 0);
-    EXPECT_EQ(v0.GetBytesPerFrame(), 4);
-    EXPECT_EQ(v0.GetSampleRate(), 48000);
-    EXPECT_EQ(v0.GetNumberOfChannels(), 2);
-    EXPECT_EQ(v0.GetSampleSize(), 16);
-    EXPECT_EQ(v0.GetDataFormat(), MyQTFourCC("sowt"));
-    EXPECT_GE(GetHandleSize(v0.GetHandle()), 36u);
-    CMySoundDescription v1(m.media(), 2);
-    EXPECT_EQ(v1.GetBytesPerFrame(), 6); // whatever channels and sample size say
-    EXPECT_EQ(v1.GetSampleRate(), 44100);
-    CMySoundDescription raw(m.media(), 3);
-    EXPECT_EQ(raw.GetBytesPerFrame(), 1);
-    EXPECT_EQ(raw.GetSampleRate(), 22050);
-    CMySoundDescription odd(m.media(), 4);
-    EXPECT_EQ(odd.GetBytesPerFrame(), 3); // 12 / 8 truncates to 1
+    Atom shortEntry = cut(qt::soundDescription("sowt", 2, 16, 48000), 26); // up to the channels
+    auto movie = describedMovie(
+        "soun", qt::stsd({qt::soundDescription("sowt", 2, 16, 48000), qt::soundDescription("sowt", 2, 16, 44100, 1, 6),
+                          qt::soundDescription("raw ", 1, 8, 22050), qt::soundDescription("twos", 3, 12, 8000),
+                          shortEntry, qt::soundDescription("lpcm", 2, 16, 48000, 2)}));
+    std::string text;
+    for (LONG i = 1; i <= 7; ++i)
+        text += outcome([&] {
+                    CMySoundDescription d(mediaOf(movie), i);
+                    text += fourcc(d.GetDataFormat()) + " v" + std::to_string(d.GetVersion()) + " bpf" +
+                            std::to_string(d.GetBytesPerFrame()) + " rate" + std::to_string(d.GetSampleRate()) + " ch" +
+                            std::to_string(d.GetNumberOfChannels()) + " bits" + std::to_string(d.GetSampleSize()) + " ";
+                }) +
+                " | ";
+    // Version 1's frame size whatever the channels and sample size say; 12 / 8 truncates to 1.
+    EXPECT_EQ(text, "sowt v0 bpf4 rate48000 ch2 bits16 ok | sowt v1 bpf6 rate44100 ch2 bits16 ok | raw  v0 bpf1 "
+                    "rate22050 ch1 bits8 ok | twos v0 bpf3 rate8000 ch3 bits12 ok | sowt v0 bpf0 rate0 ch2 bits0 ok | "
+                    "bare code 26 | CMyQTException 24 | ");
 }
 
-TEST(SoundDescriptionObject, RefusesVersion2AndBadIndexes)
+TEST(FourCC, PrintableCodesAreQuotedOthersHex)
 {
-    DescribedMedia m("soun", qt::stsd({qt::soundDescriptionV2("lpcm", 2, 16, 48000.0)}));
-    EXPECT_OUTCOME(CMySoundDescription(m.media(), 1), "bare code 26");
-    EXPECT_QT_ERROR(CMySoundDescription(m.media(), 2), kBadArgument);
-}
-
-TEST(SoundDescriptionObject, AShortEntryReadsAsZeroBeyondItsEnd)
-{
-    Atom sound = qt::soundDescriptionV0("sowt", 2, 16, 48000);
-    sound.body().resize(26 - 8); // up to the channels
-    DescribedMedia m("soun", qt::stsd({sound}));
-    CMySoundDescription d(m.media(), 1);
-    EXPECT_EQ(d.GetNumberOfChannels(), 2);
-    EXPECT_EQ(d.GetSampleSize(), 0);
-    EXPECT_EQ(d.GetSampleRate(), 0);
-    EXPECT_EQ(d.GetBytesPerFrame(), 0);
-}
-
-TEST(FourCC, PrintableCodesAreQuoted)
-{
-    char buffer[16];
-    ASSERT_TRUE(FourCCToText(MyQTFourCC("avc1"), buffer, sizeof(buffer)));
-    EXPECT_STREQ(buffer, "'avc1'");
-    char seven[7];
-    EXPECT_TRUE(FourCCToText(MyQTFourCC("sowt"), seven, 7));
-    EXPECT_STREQ(seven, "'sowt'");
-    EXPECT_FALSE(FourCCToText(MyQTFourCC("sowt"), seven, 6));
-    ASSERT_TRUE(FourCCToText(MyQTFourCC("raw "), buffer, sizeof(buffer)));
-    EXPECT_STREQ(buffer, "'raw '");
-    ASSERT_TRUE(FourCCToText(0x7F202020, buffer, sizeof(buffer)));
-    EXPECT_EQ(buffer[1], 0x7F);
-}
-
-TEST(FourCC, OtherCodesAreHex)
-{
-    char buffer[16];
-    ASSERT_TRUE(FourCCToText(1, buffer, sizeof(buffer)));
-    EXPECT_STREQ(buffer, "0x00000001");
-    ASSERT_TRUE(FourCCToText(0x80616263, buffer, sizeof(buffer))); // a byte of 0x80 does not qualify
-    EXPECT_STREQ(buffer, "0x80616263");
-    ASSERT_TRUE(FourCCToText(0x61626319, buffer, 11));
-    EXPECT_STREQ(buffer, "0x61626319");
-    EXPECT_FALSE(FourCCToText(1, buffer, 10));
-    EXPECT_FALSE(FourCCToText(1, buffer, size_t(0x80000000)));
+    struct Row {
+        DWORD code;
+        size_t room;
+        const char *expected; // null: refused
+    };
+    for (const Row &row :
+         {Row{MyQTFourCC("avc1"), 16, "'avc1'"}, Row{MyQTFourCC("sowt"), 7, "'sowt'"},
+          Row{MyQTFourCC("sowt"), 6, nullptr}, Row{MyQTFourCC("raw "), 16, "'raw '"}, Row{0x7F202020, 16, "'\x7F   '"},
+          Row{1, 16, "0x00000001"}, Row{0x80616263, 16, "0x80616263"}, Row{0x61626319, 11, "0x61626319"},
+          Row{1, 10, nullptr}, Row{1, size_t(0x80000000), nullptr}}) {
+        char buffer[16] = {};
+        const bool done = FourCCToText(row.code, buffer, row.room);
+        EXPECT_EQ(done ? std::string(buffer) : "refused", row.expected ? row.expected : "refused") << row.code;
+    }
 }
 
 } // namespace

@@ -4,169 +4,103 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
 
-// A stream info over a given index.
+// A stream info over n entries of 1,000,000 units each, sync where syncAt
+// says, size 100 + i at 1000 + 10 i.
 class FixedIndex : public CQuickTimeMediaStreamInfo {
 public:
-    explicit FixedIndex(const std::vector<MediaSampleRef> &entries)
+    FixedIndex(DWORD n, std::vector<DWORD> syncAt)
     {
-        for (const auto &entry : entries)
-            AppendEntry(entry);
+        for (DWORD i = 0; i < n; ++i) {
+            MediaSampleRef e{};
+            e.start = LONGLONG(i) * 1000000;
+            e.stop = LONGLONG(i + 1) * 1000000;
+            e.size = i == 2 && n == 4 ? 5000 : 100 + i;
+            e.offset = 1000 + 10 * i;
+            e.sampleCount = 1;
+            for (DWORD s : syncAt)
+                e.sync |= s == i ? 1 : 0;
+            AppendEntry(e);
+        }
     }
     void BuildSampleIndex(const CMyQTMedia *, ULONGLONG) override {}
     void BuildMediaType(const CMyQTMedia *) override {}
 };
 
-// n entries of 1,000,000 units each, sync where syncAt says, size 100 + i.
-std::vector<MediaSampleRef> entries(DWORD n, std::vector<DWORD> syncAt)
+TEST(StreamInfo, StartsEmptyWithTheEmptyMediaTypeAndKeepsTotals)
 {
-    std::vector<MediaSampleRef> out;
-    for (DWORD i = 0; i < n; ++i) {
-        MediaSampleRef e{};
-        e.start = LONGLONG(i) * 1000000;
-        e.stop = LONGLONG(i + 1) * 1000000;
-        e.size = 100 + i;
-        e.offset = 1000 + 10 * i;
-        e.sampleCount = 1;
-        for (DWORD s : syncAt)
-            if (s == i) e.sync = 1;
-        out.push_back(e);
-    }
-    return out;
+    FixedIndex empty(0, {});
+    const CMediaType &type = empty.GetMediaType();
+    EXPECT_TRUE(*type.Type() == GUID_NULL && *type.Subtype() == GUID_NULL && *type.FormatType() == GUID_NULL);
+    EXPECT_TRUE(type.IsFixedSize() && !type.IsTemporalCompressed() && type.GetSampleSize() == 1 &&
+                !type.FormatLength());
+    EXPECT_EQ(empty.GetEntryCount() + empty.GetTotalBytes() + empty.GetLargestEntry() + empty.GetCurrentIndex(), 0u);
+    EXPECT_EQ(empty.GetDuration() + empty.GetCurrentTime(), 0);
+    FixedIndex four(4, {0});
+    EXPECT_EQ(four.GetTotalBytes(), 100u + 101u + 5000u + 103u);
+    EXPECT_EQ(four.GetLargestEntry(), 5000u);
+    EXPECT_EQ(four.GetDuration(), 4000000);
 }
 
-TEST(StreamInfoConstruction, StartsEmptyWithTheEmptyMediaType)
+TEST(IndexWalk, HandsOutEachEntryOnceMovesAndTellsTheTime)
 {
-    FixedIndex info({});
-    EXPECT_EQ(info.GetEntryCount(), 0u);
-    EXPECT_EQ(info.GetTotalBytes(), 0u);
-    EXPECT_EQ(info.GetLargestEntry(), 0u);
-    EXPECT_EQ(info.GetDuration(), 0);
-    EXPECT_EQ(info.GetCurrentIndex(), 0u);
-    EXPECT_EQ(info.GetCurrentTime(), 0);
-    const CMediaType &type = info.GetMediaType();
-    EXPECT_EQ(*type.Type(), GUID_NULL);
-    EXPECT_EQ(*type.Subtype(), GUID_NULL);
-    EXPECT_EQ(*type.FormatType(), GUID_NULL);
-    EXPECT_TRUE(type.IsFixedSize());
-    EXPECT_EQ(type.GetSampleSize(), 1u);
-    EXPECT_FALSE(type.IsTemporalCompressed());
-    EXPECT_EQ(type.FormatLength(), 0u);
-}
-
-TEST(StreamInfoConstruction, AppendingKeepsTotalsLargestAndDuration)
-{
-    auto list = entries(4, {0});
-    list[2].size = 5000;
-    FixedIndex info(list);
-    EXPECT_EQ(info.GetTotalBytes(), 100u + 101u + 5000u + 103u);
-    EXPECT_EQ(info.GetLargestEntry(), 5000u);
-    EXPECT_EQ(info.GetDuration(), 4000000);
-}
-
-TEST(IndexWalk, HandsOutEachEntryOnceThenAnswersFalse)
-{
-    FixedIndex info(entries(3, {0}));
+    FixedIndex info(3, {0});
     MediaSampleRef entry{};
     DWORD index = 99;
-    for (DWORD expected = 0; expected < 3; ++expected) {
-        ASSERT_TRUE(info.GetNextMediaSampleRef(&entry, &index));
-        EXPECT_EQ(index, expected);
-        EXPECT_EQ(entry.size, 100 + expected);
-        EXPECT_EQ(entry.offset, 1000u + 10 * expected);
-    }
-    EXPECT_FALSE(info.GetNextMediaSampleRef(&entry, &index));
+    std::string walk;
+    while (info.GetNextMediaSampleRef(&entry, &index))
+        walk += std::to_string(index) + ":" + std::to_string(entry.size) + "@" + std::to_string(entry.offset) + " t" +
+                std::to_string(info.GetCurrentTime()) + " ";
+    EXPECT_EQ(walk, "0:100@1000 t0 1:101@1010 t1000000 2:102@1020 t3000000 ");
     EXPECT_EQ(index, 2u);
     EXPECT_EQ(info.GetCurrentIndex(), 3u);
-}
-
-TEST(IndexWalk, SetCurrentIndexRefusesTheEndAndKeepsTheCurrentIndex)
-{
-    FixedIndex info(entries(3, {0}));
     EXPECT_TRUE(info.SetCurrentIndex(2));
-    EXPECT_FALSE(info.SetCurrentIndex(3));
+    EXPECT_FALSE(info.SetCurrentIndex(3)); // the end is refused, the index kept
     EXPECT_EQ(info.GetCurrentIndex(), 2u);
-    EXPECT_TRUE(info.SetCurrentIndex(0));
-    EXPECT_EQ(info.GetCurrentIndex(), 0u);
 }
 
-TEST(IndexWalk, CurrentTimeIsTheStartOfTheEntryHandedOutLast)
+TEST(FindSync, LandsOnTheSyncEntryAtOrBeforeTheTime)
 {
-    FixedIndex info(entries(3, {0}));
-    MediaSampleRef entry;
-    DWORD index;
-    EXPECT_EQ(info.GetCurrentTime(), 0);
-    info.GetNextMediaSampleRef(&entry, &index);
-    EXPECT_EQ(info.GetCurrentTime(), 0);
-    info.GetNextMediaSampleRef(&entry, &index);
-    EXPECT_EQ(info.GetCurrentTime(), 1000000);
-    info.GetNextMediaSampleRef(&entry, &index);
-    EXPECT_EQ(info.GetCurrentTime(), info.GetDuration());
-}
-
-struct SyncCase {
-    const char *name;
-    DWORD startIndex;
-    LONGLONG time;
-    bool found;
-    DWORD index;
-};
-
-class FindSync : public testing::TestWithParam<SyncCase> {};
-
-TEST_P(FindSync, LandsOnTheSyncEntryAtOrBeforeTheTime)
-{
-    // 60 entries, sync at 0 and 30.
-    FixedIndex info(entries(60, {0, 30}));
-    const SyncCase &c = GetParam();
-    DWORD index = 12345;
-    LONGLONG start = -1;
-    ASSERT_EQ(info.FindSyncSampleRef(c.startIndex, c.time, &index, &start), c.found);
-    if (c.found) {
-        EXPECT_EQ(index, c.index);
-        EXPECT_EQ(start, LONGLONG(c.index) * 1000000);
+    // 60 entries, sync at 0 and 30: "start index, time -> entry" (-1: none).
+    struct Row {
+        DWORD startIndex;
+        LONGLONG time;
+        long expected;
+    };
+    FixedIndex info(60, {0, 30});
+    for (const Row &row :
+         {Row{0, 45500000, 30}, Row{0, 20000000, 0}, Row{0, 30000000, 30}, Row{0, 99000000, 30}, Row{0, -5, 30},
+          Row{31, 45500000, -1}, Row{31, 99000000, -1}, Row{60, 0, -1}, Row{70, 0, -1}}) {
+        DWORD index = 12345;
+        LONGLONG start = -1;
+        const bool found = info.FindSyncSampleRef(row.startIndex, row.time, &index, &start);
+        EXPECT_EQ(found ? long(index) : -1, row.expected) << row.startIndex << " " << row.time;
+        EXPECT_EQ(found ? start : -1, found ? LONGLONG(index) * 1000000 : -1);
     }
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, FindSync,
-                         testing::Values(SyncCase{"InsideEntry45", 0, 45500000, true, 30},
-                                         SyncCase{"InsideEntry20", 0, 20000000, true, 0},
-                                         SyncCase{"OnTheSyncEntryItself", 0, 30000000, true, 30},
-                                         SyncCase{"PastTheEnd", 0, 99000000, true, 30},
-                                         SyncCase{"BeforeTheFirstEntry", 0, -5, true, 30},
-                                         SyncCase{"NoSyncBetweenStartAndTime", 31, 45500000, false, 0},
-                                         SyncCase{"NoSyncAfterStartPastTheEnd", 31, 99000000, false, 0},
-                                         SyncCase{"StartIndexAtTheEnd", 60, 0, false, 0},
-                                         SyncCase{"StartIndexBeyondTheEnd", 70, 0, false, 0}),
-                         [](const testing::TestParamInfo<SyncCase> &info) { return info.param.name; });
-
-TEST(FindNextSync, FindsTheFirstSyncEntryAtOrAfterTheStart)
-{
-    FixedIndex info(entries(60, {0, 30}));
-    DWORD index = 0;
-    LONGLONG start = 0;
-    ASSERT_TRUE(info.FindNextSyncSampleRef(1, &index, &start));
-    EXPECT_EQ(index, 30u);
-    EXPECT_EQ(start, 30000000);
-    ASSERT_TRUE(info.FindNextSyncSampleRef(30, &index, &start));
-    EXPECT_EQ(index, 30u);
-    EXPECT_FALSE(info.FindNextSyncSampleRef(31, &index, &start));
-    EXPECT_FALSE(info.FindNextSyncSampleRef(60, &index, &start));
+    std::string next;
+    for (DWORD from : {1, 30, 31, 60}) {
+        DWORD index = 0;
+        LONGLONG start = 0;
+        next += info.FindNextSyncSampleRef(from, &index, &start)
+                    ? std::to_string(index) + "@" + std::to_string(start) + " "
+                    : "none ";
+    }
+    EXPECT_EQ(next, "30@30000000 30@30000000 none none ");
 }
 
 TEST(SeekToTime, MovesToTheSyncEntryOrLeavesTheIndexAlone)
 {
-    FixedIndex info(entries(60, {0, 30}));
+    FixedIndex info(60, {0, 30});
     info.SetCurrentIndex(5);
     info.SeekToTime(45500000);
     EXPECT_EQ(info.GetCurrentIndex(), 30u);
     info.SeekToTime(10);
     EXPECT_EQ(info.GetCurrentIndex(), 0u);
-
-    FixedIndex noSync(entries(10, {}));
+    FixedIndex noSync(10, {});
     noSync.SetCurrentIndex(7);
     noSync.SeekToTime(2000000);
     EXPECT_EQ(noSync.GetCurrentIndex(), 7u);

@@ -1,7 +1,5 @@
 #include "support/movie_writer.h"
 
-#include "support/qt_atoms.h"
-
 #include <algorithm>
 #include <fstream>
 #include <stdexcept>
@@ -12,105 +10,80 @@ namespace {
 
 constexpr uint32_t kMovieTimeScale = 600;
 
-struct MdatLayout {
+struct Media {
     Bytes body;
-    std::vector<uint32_t> videoOffsets; // relative to the body's start
-    std::vector<uint32_t> soundOffsets;
-    std::vector<uint32_t> soundFrames;
+    std::vector<uint32_t> videoOffsets, soundOffsets, soundFrames; // from the body's start
 };
 
-// Second by second: that second's sound chunk, then its video samples.
-MdatLayout layOutMedia(const VideoInput &video, const SoundInput *sound)
+// Second by second: that second's sound chunk, then the video samples starting before its end.
+Media layOut(const VideoInput &video, const SoundInput *sound)
 {
-    MdatLayout out;
-    uint32_t frames = sound ? sound->frameCount() : 0;
-    uint32_t chunks = sound ? (frames + sound->sampleRate - 1) / sound->sampleRate : 0;
+    Media out;
+    const uint32_t frames = sound ? sound->frameCount() : 0;
+    const uint32_t chunks = sound ? (frames + sound->sampleRate - 1) / sound->sampleRate : 0;
     size_t next = 0;
     for (uint32_t second = 0; next < video.samples.size() || second < chunks; ++second) {
         if (second < chunks) {
-            uint32_t first = second * sound->sampleRate;
-            uint32_t count = std::min(sound->sampleRate, frames - first);
-            out.soundOffsets.push_back(static_cast<uint32_t>(out.body.size()));
+            const uint32_t first = second * sound->sampleRate, count = std::min(sound->sampleRate, frames - first);
+            out.soundOffsets.push_back(uint32_t(out.body.size()));
             out.soundFrames.push_back(count);
-            auto begin = sound->pcm.begin() + static_cast<long>(uint64_t(first) * sound->bytesPerFrame());
-            out.body.insert(out.body.end(), begin, begin + static_cast<long>(uint64_t(count) * sound->bytesPerFrame()));
+            auto begin = sound->pcm.begin() + long(uint64_t(first) * sound->bytesPerFrame());
+            out.body.insert(out.body.end(), begin, begin + long(uint64_t(count) * sound->bytesPerFrame()));
         }
-        // Samples starting before the end of this second.
-        while (next < video.samples.size() &&
-               uint64_t(next) * video.frameDuration < uint64_t(second + 1) * video.timeScale) {
-            out.videoOffsets.push_back(static_cast<uint32_t>(out.body.size()));
+        for (; next < video.samples.size() &&
+               uint64_t(next) * video.frameDuration < uint64_t(second + 1) * video.timeScale;
+             ++next) {
+            out.videoOffsets.push_back(uint32_t(out.body.size()));
             out.body.insert(out.body.end(), video.samples[next].begin(), video.samples[next].end());
-            ++next;
         }
     }
     return out;
 }
 
-std::vector<uint32_t> shifted(const std::vector<uint32_t> &offsets, uint64_t base)
+Atom offsets(std::vector<uint32_t> offsets, uint64_t base)
 {
-    std::vector<uint32_t> out;
-    for (uint32_t o : offsets)
-        out.push_back(static_cast<uint32_t>(base + o));
-    return out;
+    for (uint32_t &offset : offsets)
+        offset = uint32_t(base + offset);
+    return qt::table("stco", offsets, uint32_t(offsets.size()));
 }
 
-Atom videoTrack(const VideoInput &video, const MdatLayout &media, uint64_t base)
+Atom movieAtom(const VideoInput &video, const SoundInput *sound, MovieLayout layout, const Media &media, uint64_t base)
 {
-    uint32_t count = static_cast<uint32_t>(video.samples.size());
-    std::vector<uint32_t> sizes, syncNumbers;
+    const uint32_t count = uint32_t(video.samples.size()), duration = count * video.frameDuration;
+    std::vector<uint32_t> sizes{count}, syncNumbers; // 'stsz': common size 0, the count, the sizes
     for (uint32_t i = 0; i < count; ++i) {
-        sizes.push_back(static_cast<uint32_t>(video.samples[i].size()));
+        sizes.push_back(uint32_t(video.samples[i].size()));
         if (i < video.sync.size() && video.sync[i]) syncNumbers.push_back(i + 1);
     }
-    uint32_t duration = count * video.frameDuration;
-    qt::TrackAtoms track;
-    track.trackId = 1;
-    track.mediaType = "vide";
-    track.timeScale = static_cast<int32_t>(video.timeScale);
-    track.duration = static_cast<int32_t>(duration);
-    track.trackDuration = static_cast<uint32_t>(uint64_t(duration) * kMovieTimeScale / video.timeScale);
-    track.sampleDescriptions =
+    qt::TrackAtoms v;
+    v.timeScale = int32_t(video.timeScale);
+    v.duration = int32_t(duration);
+    v.trackDuration = uint32_t(uint64_t(duration) * kMovieTimeScale / video.timeScale);
+    v.sampleDescriptions =
         qt::stsd({qt::imageDescription("avc1", video.width, video.height, {qt::avcC(video.sps, video.pps)})});
-    track.tables = {qt::stts({{count, video.frameDuration}}), qt::stss(syncNumbers), qt::stsc({{1, 1, 1}}),
-                    qt::stsz(sizes), qt::stco(shifted(media.videoOffsets, base))};
-    return qt::trak(track);
-}
-
-Atom soundTrack(const SoundInput &sound, const MdatLayout &media, uint64_t base)
-{
-    uint32_t frames = sound.frameCount();
-    uint32_t chunks = static_cast<uint32_t>(media.soundFrames.size());
-    std::vector<qt::ChunkRun> runs{{1, sound.sampleRate, 1}};
-    if (chunks && media.soundFrames.back() != sound.sampleRate) {
-        if (chunks == 1)
-            runs = {{1, media.soundFrames.back(), 1}};
-        else
-            runs.push_back({chunks, media.soundFrames.back(), 1});
+    v.tables = {qt::table("stts", {count, video.frameDuration}, 1),
+                qt::table("stss", syncNumbers, uint32_t(syncNumbers.size())), qt::table("stsc", {1, 1, 1}, 1),
+                qt::table("stsz", sizes, 0), offsets(media.videoOffsets, base)};
+    Atom moov("moov", std::vector<Atom>{qt::mvhd(kMovieTimeScale, v.trackDuration), qt::trak(v)});
+    if (sound) {
+        const uint32_t frames = sound->frameCount(), chunks = uint32_t(media.soundFrames.size());
+        std::vector<uint32_t> runs{1, sound->sampleRate, 1};
+        if (chunks && media.soundFrames.back() != sound->sampleRate)
+            runs.insert(runs.end(), {chunks, media.soundFrames.back(), 1});
+        if (chunks == 1 && runs.size() == 6) runs.erase(runs.begin(), runs.begin() + 3);
+        qt::TrackAtoms s;
+        s.trackId = 2;
+        s.mediaType = "soun";
+        s.timeScale = int32_t(sound->sampleRate);
+        s.duration = int32_t(frames);
+        s.trackDuration = uint32_t(uint64_t(frames) * kMovieTimeScale / sound->sampleRate);
+        s.sampleDescriptions =
+            qt::stsd({qt::soundDescription(sound->format, sound->channels, sound->bitsPerSample, sound->sampleRate)});
+        s.tables = {qt::table("stts", {frames, 1}, 1), qt::table("stsc", runs, uint32_t(runs.size() / 3)),
+                    qt::table("stsz", {frames}, 1), offsets(media.soundOffsets, base)};
+        moov.add(qt::trak(s));
     }
-    qt::TrackAtoms track;
-    track.trackId = 2;
-    track.mediaType = "soun";
-    track.timeScale = static_cast<int32_t>(sound.sampleRate);
-    track.duration = static_cast<int32_t>(frames);
-    track.trackDuration = static_cast<uint32_t>(uint64_t(frames) * kMovieTimeScale / sound.sampleRate);
-    track.sampleDescriptions =
-        qt::stsd({qt::soundDescriptionV0(sound.format, sound.channels, sound.bitsPerSample, sound.sampleRate)});
-    uint32_t common = sound.commonSampleSize ? sound.commonSampleSize : sound.bytesPerFrame();
-    track.tables = {qt::stts({{frames, 1}}), qt::stsc(runs), qt::stszCommon(common, frames),
-                    qt::stco(shifted(media.soundOffsets, base))};
-    return qt::trak(track);
-}
-
-Atom movieAtom(const VideoInput &video, const SoundInput *sound, const MovieOptions &options, const MdatLayout &media,
-               uint64_t base)
-{
-    uint32_t videoDuration = static_cast<uint32_t>(video.samples.size()) * video.frameDuration;
-    Atom moov("moov",
-              std::vector<Atom>{qt::mvhd(kMovieTimeScale, static_cast<uint32_t>(uint64_t(videoDuration) *
-                                                                                kMovieTimeScale / video.timeScale)),
-                                videoTrack(video, media, base)});
-    if (sound) moov.add(soundTrack(*sound, media, base));
-    if (options.layout == MovieLayout::kCamera) moov.add(qt::udtaCameraTag());
+    if (layout == MovieLayout::kCamera) moov.add(qt::udtaCameraTag());
     return moov;
 }
 
@@ -119,17 +92,11 @@ Atom movieAtom(const VideoInput &video, const SoundInput *sound, const MovieOpti
 VideoInput videoFromStream(const H264Stream &stream, int16_t width, int16_t height, uint32_t timeScale,
                            uint32_t frameDuration)
 {
-    VideoInput video;
-    video.sps = stream.sps;
-    video.pps = stream.pps;
+    VideoInput video{stream.sps, stream.pps, {}, {}, width, height, timeScale, frameDuration};
     for (const auto &unit : stream.accessUnits) {
         video.samples.push_back(unit.sample);
         video.sync.push_back(unit.idr);
     }
-    video.width = width;
-    video.height = height;
-    video.timeScale = timeScale;
-    video.frameDuration = frameDuration;
     return video;
 }
 
@@ -138,42 +105,32 @@ SoundInput makeSound(double seconds, uint16_t channels, uint32_t sampleRate)
     SoundInput sound;
     sound.channels = channels;
     sound.sampleRate = sampleRate;
-    uint32_t frames = static_cast<uint32_t>(seconds * sampleRate);
     ByteWriter w;
-    for (uint32_t f = 0; f < frames; ++f) {
-        uint16_t value = static_cast<uint16_t>((f * 512u) & 0xFFFF);
+    for (uint32_t f = 0; f < uint32_t(seconds * sampleRate); ++f)
         for (uint16_t c = 0; c < channels; ++c)
-            w.u8(value).u8(value >> 8);
-    }
+            w.u8(f * 512u).u8((f * 512u) >> 8);
     sound.pcm = w.data();
     return sound;
 }
 
 WrittenMovie writeMovie(const VideoInput &video, const SoundInput *sound, const MovieOptions &options)
 {
-    MdatLayout media = layOutMedia(video, sound);
-    Atom ftyp("ftyp", ByteWriter().fourcc("qt  ").be32(0x200).fourcc("qt  ").data());
-    Atom mdat("mdat", media.body);
-
-    WrittenMovie out;
+    const Media media = layOut(video, sound);
+    const Atom ftyp("ftyp", ByteWriter().fourcc("qt  ").be32(0x200).fourcc("qt  ").data()), mdat("mdat", media.body);
     // The movie atom's size does not depend on the offsets it holds.
-    uint64_t moovLength = movieAtom(video, sound, options, media, 0).length();
-    out.mdatOffset = ftyp.length() + (options.moovFirst ? moovLength : 0);
-    out.moovOffset = options.moovFirst ? ftyp.length() : out.mdatOffset + mdat.length();
-    out.mdatSize = mdat.length();
-    uint64_t base = out.mdatOffset + 8;
-    out.moov = movieAtom(video, sound, options, media, base);
+    const uint64_t moovLength = movieAtom(video, sound, options.layout, media, 0).length();
+    const uint64_t mdatOffset = ftyp.length() + (options.moovFirst ? moovLength : 0);
+    WrittenMovie out;
+    out.moovOffset = options.moovFirst ? ftyp.length() : mdatOffset + mdat.length();
+    out.moov = movieAtom(video, sound, options.layout, media, mdatOffset + 8);
     out.file = options.moovFirst ? fileBytes({ftyp, out.moov, mdat}) : fileBytes({ftyp, mdat, out.moov});
-    out.videoOffsets = shifted(media.videoOffsets, base);
-    out.soundChunkOffsets = shifted(media.soundOffsets, base);
-    out.soundChunkFrames = media.soundFrames;
     return out;
 }
 
 void writeFileBytes(const std::string &path, const Bytes &bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 

@@ -2,8 +2,9 @@
 // PCM bytes: a plain movie, or the camera layout (movie atom children 'mvhd',
 // video 'trak', sound 'trak', 'udta' with the camera tag). Video: one sample
 // per chunk, a constant frame duration, sync samples where the access units
-// are IDR. Sound: one second of PCM per chunk, the last chunk shorter when
-// the sound does not fill it. Chunks are interleaved second by second.
+// are IDR. Sound: one sample a frame, one second per chunk, the last chunk
+// shorter when the sound does not fill it. Chunks are interleaved second by
+// second.
 #pragma once
 
 #include "support/annexb.h"
@@ -33,9 +34,6 @@ struct SoundInput {
     uint16_t bitsPerSample = 16;
     uint32_t sampleRate = 8000;
     std::string format = "sowt";
-    // The 'stsz' common sample size: 1 stores one sample a frame, as QuickTime
-    // writes uncompressed sound; 0 means the bytes per frame.
-    uint32_t commonSampleSize = 1;
 
     uint32_t bytesPerFrame() const { return channels * (bitsPerSample / 8u); }
     uint32_t frameCount() const { return static_cast<uint32_t>(pcm.size() / bytesPerFrame()); }
@@ -51,16 +49,10 @@ struct MovieOptions {
     bool moovFirst = false; // 'moov' before 'mdat'
 };
 
-// Where each sample and chunk went.
 struct WrittenMovie {
     Bytes file;
     Atom moov{"moov", std::vector<Atom>{}}; // the movie atom as written (offsets filled in)
     uint64_t moovOffset = 0;
-    uint64_t mdatOffset = 0;
-    uint64_t mdatSize = 0;
-    std::vector<uint32_t> videoOffsets; // file offset of each video sample
-    std::vector<uint32_t> soundChunkOffsets;
-    std::vector<uint32_t> soundChunkFrames;
 };
 
 // Writes the movie; sound may be null (video only).

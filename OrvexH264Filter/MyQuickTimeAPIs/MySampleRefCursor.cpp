@@ -1,8 +1,9 @@
-#include "MovFileParserFilter/MySampleRefCursor.h"
+#include "MyQuickTimeAPIs/MySampleRefCursor.h"
 
 #include "MyQuickTimeAPIs/MyQTAPI.h"
 #include "MyQuickTimeAPIs/MyQTAtom.h"
 #include "MyQuickTimeAPIs/MyQTException.h"
+#include "MyQuickTimeAPIs/MyQTSampleDescriptions.h"
 #include "MyQuickTimeAPIs/MySoundDescription.h"
 
 #include <algorithm>
@@ -21,16 +22,15 @@ constexpr DWORD kStcoEntrySize = 4;
 
 DWORD RequireDword(ULONGLONG value)
 {
+    // Offsets and sizes of a file below 4 GiB fit in 32 bits.
     if (value > 0xFFFFFFFFULL) Fail(CMyQTException::kOutsideAtom);
     return DWORD(value);
 }
 
 } // namespace
 
-void CMySampleRefCursor::Lookup(LONG time, LONG maxNumberOfSamples, MySampleRef *ref)
+void CMySampleRefCursor::Lookup(LONG time, LONG maxNumberOfSamples, MySampleRef *ref, CMyQTHandle *sampleDescription)
 {
-    // The checks run in the order of the per-call lookup, so that the same
-    // table fault gives the same exception.
     if (maxNumberOfSamples != 0 && maxNumberOfSamples != 1) Fail(CMyQTException::kBadArgument);
     if (time < 0) Fail(CMyQTException::kBadArgument);
     if (!m_media) Fail(CMyQTException::kMissingAtom);
@@ -48,6 +48,7 @@ void CMySampleRefCursor::Lookup(LONG time, LONG maxNumberOfSamples, MySampleRef 
 
     DWORD offset32 = RequireDword(offset);
     DWORD bytes32 = RequireDword(bytes);
+    if (sampleDescription) GetMediaSampleDescription(m_media, LONG(place.descriptionIndex), sampleDescription);
     WORD flags = IsSyncSample(sample.index) ? 0 : 1;
 
     ref->dataOffset = offset32;
@@ -57,6 +58,15 @@ void CMySampleRefCursor::Lookup(LONG time, LONG maxNumberOfSamples, MySampleRef 
     ref->sampleDescriptionIndex = LONG(place.descriptionIndex);
     ref->numberOfSamples = LONG(count);
     ref->sampleFlags = flags;
+}
+
+DWORD CMySampleRefCursor::GetSampleSize(LONG index)
+{
+    const CMyQTSampleSizeTable &stsz = SampleSizes();
+    if (index < 0 || index >= stsz.GetCount()) Fail(CMyQTException::kOutsideAtom);
+    if (stsz.GetCommonSize() == 0) return stsz.GetEntry(index);
+    if (stsz.GetCommonSize() != 1 || !IsSoundMedia()) return stsz.GetCommonSize();
+    return RequireDword(SoundFrameSize(FindChunk(index).descriptionIndex));
 }
 
 LONG CMySampleRefCursor::MediaDuration()
@@ -138,20 +148,28 @@ CMySampleRefCursor::ChunkPlace CMySampleRefCursor::FindChunk(LONG index)
 const CMyQTSampleSizeTable &CMySampleRefCursor::SampleSizes()
 {
     if (!m_stsz) {
+        if (!m_media) Fail(CMyQTException::kMissingAtom);
         if (!m_media->GetSampleSizes()) Fail(CMyQTException::kNoSampleSizes);
         m_stsz.emplace(m_media->GetSampleSizes());
     }
     return *m_stsz;
 }
 
-ULONGLONG CMySampleRefCursor::SoundFrameSize(DWORD descriptionIndex)
+bool CMySampleRefCursor::IsSoundMedia()
 {
     if (!m_soundMedia) {
         DWORD mediaType = 0;
         GetMediaHandlerDescription(m_media, &mediaType, nullptr, nullptr);
         m_soundMedia = mediaType == MyQTFourCC("soun");
     }
-    if (!*m_soundMedia) return 1;
+    return *m_soundMedia;
+}
+
+// Bytes of one sound frame by the description with that index (1 outside a
+// sound media); a negative figure cannot be a size.
+ULONGLONG CMySampleRefCursor::SoundFrameSize(DWORD descriptionIndex)
+{
+    if (!IsSoundMedia()) return 1;
     if (descriptionIndex != m_frameSizeDescription || m_frameSizeDescription == 0) {
         CMySoundDescription description(m_media, LONG(descriptionIndex));
         LONG bytes = description.GetBytesPerFrame();

@@ -1,24 +1,17 @@
-#include "qt_test_util.h"
+#include "support/qt_movie.h"
 
-#include "support/movie_writer.h"
+#include "MyQuickTimeAPIs/MyQTAPI.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <stdexcept>
 
 namespace orvex::test {
 
-std::unique_ptr<CMyQTMovie> movieFromBytes(const Bytes &moov)
+std::unique_ptr<CMyQTMovie> movieFrom(const Atom &atom)
 {
+    const Bytes moov = atom.bytes();
     auto buffer = std::make_unique<BYTE[]>(moov.size());
     if (!moov.empty()) std::memcpy(buffer.get(), moov.data(), moov.size());
-    return std::make_unique<CMyQTMovie>(std::move(buffer), static_cast<DWORD>(moov.size()));
-}
-
-std::unique_ptr<CMyQTMovie> movieFrom(const Atom &moov)
-{
-    return movieFromBytes(moov.bytes());
+    return std::make_unique<CMyQTMovie>(std::move(buffer), DWORD(moov.size()));
 }
 
 Atom movieAtomWith(const std::vector<qt::TrackAtoms> &tracks)
@@ -29,44 +22,30 @@ Atom movieAtomWith(const std::vector<qt::TrackAtoms> &tracks)
     return moov;
 }
 
+CMyQTMedia *mediaOf(const std::unique_ptr<CMyQTMovie> &movie, LONG k)
+{
+    return GetTrackMedia(GetMovieIndTrack(movie.get(), k));
+}
+
 std::string qtError(CMyQTException::EExceptionType code)
 {
     return "CMyQTException " + std::to_string(int(code));
 }
 
-std::string outcome(const std::function<void()> &call)
+std::string outcome(const std::function<void()> &call, bool brief)
 {
     try {
         call();
         return "ok";
     } catch (const CMyQTException &e) {
-        return qtError(e.GetType());
+        return (brief ? "E" : "CMyQTException ") + std::to_string(int(e.GetType()));
     } catch (CMyQTException::EExceptionType code) {
-        return "bare code " + std::to_string(int(code));
+        return (brief ? "B" : "bare code ") + std::to_string(int(code));
     } catch (const char *text) {
         return std::string("text: ") + text;
     } catch (const std::exception &e) {
         return std::string("std::exception: ") + e.what();
     }
-}
-
-TempDir::TempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-qt-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
-    m_path = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-std::string TempDir::write(const std::string &name, const Bytes &bytes) const
-{
-    writeFileBytes(path(name), bytes);
-    return path(name);
 }
 
 std::wstring widen(const std::string &text)

@@ -1,21 +1,45 @@
-// GetMediaSampleReference with cursors: each table walk ('stts', 'stsc', the
-// sizes of 'stsz', 'stss') keeps its place between calls and moves forward
-// with the time looked up, so looking up every sample of a media in time
-// order costs time linear in the tables. A time smaller than the last one
-// restarts the walks from their first entries. The answers and the
-// exceptions are those of the per-call lookup, call for call.
+// The one walk over a media's sample tables ('stts', 'stsc', the sizes of
+// 'stsz', 'stss'). Each walk keeps its place between lookups and moves
+// forward with the time looked up, so looking up every sample of a media in
+// time order costs time linear in the tables; a time smaller than the last one
+// restarts the walks from their first entries. GetMediaSampleReference and
+// GetMediaSampleSize are one lookup of a fresh cursor. Failures throw
+// CMyQTException: a read beyond a table's entry count or its atom throws
+// kOutsideAtom, an unusable entry (zero duration, chunks out of order)
+// kBadTableEntry.
 #pragma once
 
-#include "MovFileParserFilter/MySampleRefSource.h"
+#include <windows.h>
+
+#include "MyQuickTimeAPIs/MyQTHandle.h"
 #include "MyQuickTimeAPIs/MyQTTable.h"
 
 #include <optional>
 #include <vector>
 
-class CMySampleRefCursor : public CMySampleRefSource {
+class CMyQTMedia;
+
+// The outputs of one GetMediaSampleReference call.
+struct MySampleRef {
+    DWORD dataOffset = 0;
+    DWORD size = 0;
+    LONG sampleTime = 0;
+    LONG durationPerSample = 0;
+    LONG sampleDescriptionIndex = 0;
+    LONG numberOfSamples = 0;
+    WORD sampleFlags = 0;
+};
+
+class CMySampleRefCursor {
 public:
     explicit CMySampleRefCursor(const CMyQTMedia *media) : m_media(media) {}
-    void Lookup(LONG time, LONG maxNumberOfSamples, MySampleRef *ref) override;
+    // The sample holding media time `time` (maxNumberOfSamples 1), or it and
+    // the rest of its chunk (0); sampleDescription, when not null, receives a
+    // copy of its description. The answers and refusals of
+    // GetMediaSampleReference.
+    void Lookup(LONG time, LONG maxNumberOfSamples, MySampleRef *ref, CMyQTHandle *sampleDescription = nullptr);
+    // Size in bytes of the sample with 0-based index, as GetMediaSampleSize.
+    DWORD GetSampleSize(LONG index);
 
 private:
     // The sample holding a media time, by 'stts'.
@@ -36,6 +60,7 @@ private:
     TimePlace FindSampleAtTime(LONG time);
     ChunkPlace FindChunk(LONG index);
     const CMyQTSampleSizeTable &SampleSizes();
+    bool IsSoundMedia();
     ULONGLONG SoundFrameSize(DWORD descriptionIndex);
     // Bytes of count samples from index on, in one chunk with that description.
     ULONGLONG SumSampleSizes(LONGLONG index, LONGLONG count, DWORD descriptionIndex);

@@ -1,0 +1,33 @@
+// The QuickTime reading layer over built atoms: a movie over a copy of a
+// movie atom's bytes, and what a call did as text ("ok", "CMyQTException 24",
+// "bare code 26", "text: ..."), so that a table row can say what happened.
+#pragma once
+
+#include "MyQuickTimeAPIs/MyQTException.h"
+#include "MyQuickTimeAPIs/MyQTMedia.h"
+#include "MyQuickTimeAPIs/MyQTMovie.h"
+#include "support/atom_builder.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace orvex::test {
+
+std::unique_ptr<CMyQTMovie> movieFrom(const Atom &moov);
+// A movie atom: 'mvhd' and one 'trak' per track.
+Atom movieAtomWith(const std::vector<qt::TrackAtoms> &tracks);
+// The media of track k (1-based).
+CMyQTMedia *mediaOf(const std::unique_ptr<CMyQTMovie> &movie, LONG k = 1);
+
+// brief: "E24", "B26" for a CMyQTException or a bare code.
+std::string outcome(const std::function<void()> &call, bool brief = false);
+std::string qtError(CMyQTException::EExceptionType code);
+#define EXPECT_OUTCOME(statement, expected) EXPECT_EQ(::orvex::test::outcome([&] { statement; }), expected)
+#define EXPECT_QT_ERROR(statement, code) EXPECT_OUTCOME(statement, ::orvex::test::qtError(CMyQTException::code))
+
+std::wstring widen(const std::string &text);
+// The path of a file under tests/data.
+std::string dataPath(const std::string &relative);
+
+} // namespace orvex::test
