@@ -164,8 +164,12 @@ int32_t Harness::SendHeader(const Nal &sps, const Nal &pps)
 
 int32_t Harness::Step()
 {
+    const size_t before = m_sink.Pictures().size();
     const int32_t result = m_decoder->Decode();
     m_results.push_back(result);
+    if ((result == AVCD_DECODE_PICTURE) != (m_sink.Pictures().size() > before) && result != AVCD_DECODE_END_OF_STREAM &&
+        result != AVCD_DECODE_ERROR)
+        m_faults.push_back("step " + std::to_string(m_results.size()) + " gave " + std::to_string(result));
     if (result == AVCD_DECODE_ERROR || result == AVCD_DECODE_END_OF_STREAM) {
         m_decoder->Reset(0);
         m_reader.DropHeld();
@@ -207,25 +211,86 @@ size_t Harness::Count(int32_t result) const
     return static_cast<size_t>(std::count(m_results.begin(), m_results.end(), result));
 }
 
-std::unique_ptr<Harness> DecodeStream(const AnnexBStream &stream, const Settings &settings)
+namespace {
+
+std::string Joined(const std::vector<std::string> &tokens)
 {
-    auto harness = std::make_unique<Harness>(settings);
-    if (harness->Ready()) harness->Play(stream);
-    return harness;
+    // Consecutive indexes become "a-b", repeated marks "x*n".
+    const auto index = [](const std::string &t) { return t.find_first_not_of("0123456789") == t.npos; };
+    std::string out;
+    for (size_t i = 0; i < tokens.size();) {
+        size_t j = i + 1;
+        const bool number = index(tokens[i]);
+        while (j < tokens.size() &&
+               (number ? index(tokens[j]) && std::stoul(tokens[j]) == std::stoul(tokens[i]) + (j - i)
+                       : tokens[j] == tokens[i]))
+            ++j;
+        out += (out.empty() ? "" : " ") + tokens[i];
+        if (j - i > 1) out += (number ? "-" + tokens[j - 1] : "*" + std::to_string(j - i));
+        i = j;
+    }
+    return out;
 }
 
-std::vector<std::string> Md5sOf(const Harness &h)
+} // namespace
+
+std::string Outcome(const Harness &h, const std::vector<std::string> &streams, const std::string &filter)
 {
+    using namespace orvex::test;
     std::vector<std::string> md5s;
-    for (const Picture &p : h.Sink().Pictures())
-        md5s.push_back(md5Hex(p.I420()));
-    return md5s;
-}
-
-std::vector<std::string> Range(const std::vector<std::string> &all, size_t from, size_t to)
-{
-    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from),
-                                    all.begin() + static_cast<std::ptrdiff_t>(to));
+    for (const std::string &name : streams) {
+        const auto &more =
+            referenceMd5s(StreamPath(name), name.find("fullrange") != name.npos ? "yuvj420p" : "yuv420p");
+        md5s.insert(md5s.end(), more.begin(), more.end());
+    }
+    std::vector<std::string> sizes; // from the names, "..._WxH.h264"
+    for (const std::string &name : streams)
+        sizes.push_back(name.substr(name.rfind('_') + 1, name.find('.') - name.rfind('_') - 1));
+    const bool fullRange = h.GetSettings().format == AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24;
+    std::vector<std::string> tokens;
+    std::string size;
+    const auto &pictures = h.Sink().Pictures();
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const Picture &p = pictures[i];
+        const size_t w = p.width, ht = p.height;
+        if (std::to_string(w) + "x" + std::to_string(ht) != size)
+            tokens.push_back(size = std::to_string(w) + "x" + std::to_string(ht));
+        const bool packed = !p.packed.empty() || (p.y.empty() && p.rowBytes > 0);
+        const bool scaled = std::find(sizes.begin(), sizes.end(), size) == sizes.end();
+        if (w == 0 || ht == 0) {
+            tokens.push_back("-");
+        } else if (!packed && !scaled && filter.empty()) {
+            // Its own index first: a stream may repeat a picture.
+            const std::string md5 = md5Hex(p.I420());
+            const auto at = i < md5s.size() && md5s[i] == md5 ? md5s.begin() + std::ptrdiff_t(i)
+                                                              : std::find(md5s.begin(), md5s.end(), md5);
+            tokens.push_back(at == md5s.end() ? "x" : std::to_string(at - md5s.begin()));
+        } else {
+            const size_t bpp = packed ? p.rowBytes / w : 1;
+            std::string f = filter;
+            if (f.empty() && scaled) f = "scale=" + std::to_string(w) + ":" + std::to_string(ht) + ":flags=bilinear";
+            if (filter.empty() && fullRange) f += f.empty() ? "scale=in_range=pc" : ":in_range=pc";
+            const size_t frameBytes = packed ? w * ht * bpp : w * ht + 2 * ((w + 1) / 2) * ((ht + 1) / 2);
+            const auto &refs = referenceFrames(StreamPath(streams[0]),
+                                               packed ? (bpp == 4 ? "bgra" : "bgr24") : "yuv420p", frameBytes, f);
+            const double db = i >= refs.size() ? -1
+                              : packed         ? packedPsnr(p.packed, bpp, refs[i], bpp, 3)
+                                               : psnr(p.I420(), refs[i]);
+            bool alpha = false;
+            for (size_t at = 3; bpp == 4 && at < p.packed.size(); at += 4)
+                alpha = alpha || p.packed[at] != 0;
+            tokens.push_back(alpha ? "a" : db >= (scaled ? 40.0 : 45.0) ? std::to_string(i) : "x");
+        }
+    }
+    std::string out = tokens.empty() ? "none" : Joined(tokens);
+    out += " | steps " + std::to_string(h.Results().size()) + " err " + std::to_string(h.Count(AVCD_DECODE_ERROR)) +
+           " end " + std::to_string(h.Count(AVCD_DECODE_END_OF_STREAM));
+    if (h.Reader().OverRead()) out += " | over-read";
+    for (const std::string &fault : h.Faults())
+        out += " | " + fault;
+    for (const std::string &error : h.Sink().Errors())
+        out += " | " + error;
+    return out;
 }
 
 } // namespace declib_test

@@ -19,13 +19,6 @@
 
 namespace declib_test {
 
-using orvex::test::md5Hex;
-using orvex::test::packedPsnr;
-using orvex::test::psnr;
-using orvex::test::referenceFrames;
-using orvex::test::referenceMd5s;
-using orvex::test::referencePictureTypes;
-
 // One unit of a record; the size the reader announces may be made to differ
 // from the bytes it holds.
 struct Unit {
@@ -156,8 +149,11 @@ public:
     // Header, every sample, end of stream.
     void Play(const AnnexBStream &stream);
 
+    const Settings &GetSettings() const { return m_settings; }
     const std::vector<int32_t> &Results() const { return m_results; }
     size_t Count(int32_t result) const;
+    // A step whose result disagrees with the pictures it wrote.
+    const std::vector<std::string> &Faults() const { return m_faults; }
 
 private:
     Settings m_settings;
@@ -166,15 +162,18 @@ private:
     DecoderPtr m_decoder;
     bool m_ready = false;
     std::vector<int32_t> m_results;
+    std::vector<std::string> m_faults;
 };
 
-// The MD5 of every picture written, in I420 order as ffmpeg's framemd5 has it.
-std::vector<std::string> Md5sOf(const Harness &h);
-// The items from..to of a list of MD5s.
-std::vector<std::string> Range(const std::vector<std::string> &all, size_t from, size_t to);
-
-// Decodes a whole stream with the settings; the harness is kept for checks.
-std::unique_ptr<Harness> DecodeStream(const AnnexBStream &stream, const Settings &settings);
+// A run in one line: the picture size (again where it changes), each picture
+// as the index of the ffmpeg picture it matches ("0-11" for a run, "x" for
+// none, "a" for RGB32 with a fourth byte set, "-" for an empty one), then the
+// steps, errors and ends, and any fault the harness saw. Planar pictures of
+// the stream's size are matched by MD5 against the pictures of all `streams`
+// in turn; the others against the same picture of the first stream, converted
+// by ffmpeg (with `filter`, or scaled to their size) within 45 dB (40 dB
+// scaled).
+std::string Outcome(const Harness &h, const std::vector<std::string> &streams, const std::string &filter = "");
 
 } // namespace declib_test
 
