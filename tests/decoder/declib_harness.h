@@ -6,7 +6,6 @@
 #define ORVEX_TESTS_DECODER_DECLIB_HARNESS_H
 
 #include "OrvexIPPH264DecLib.h"
-#include "annexb_stream.h"
 #include "support/ffmpeg_reference.h"
 
 #include <cstddef>
@@ -18,6 +17,22 @@
 #include <vector>
 
 namespace declib_test {
+
+using Nal = std::vector<uint8_t>;
+using Sample = std::vector<Nal>;
+
+// A stream of tests/data/decoder as a movie holds it: its first SPS and PPS
+// apart, then one sample of NAL units per picture.
+struct AnnexBStream {
+    Nal sps;
+    Nal pps;
+    std::vector<Sample> samples;
+};
+
+std::string StreamPath(const std::string &name);
+AnnexBStream LoadStream(const std::string &name);
+// Any Annex B file, grouped the same way.
+AnnexBStream LoadAnnexB(const std::string &path);
 
 // One unit of a record; the size the reader announces may be made to differ
 // from the bytes it holds.

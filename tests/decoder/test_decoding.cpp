@@ -333,7 +333,7 @@ TEST(DecLibRuns, StreamLifeAndBadInput)
          "176x144 0-2 x*3 6-11 | steps 12 err 0 end 1"},
         // Announced too large to hold: the unit is not read; a short read
         // marks it corrupt.
-        {kBase, {}, "H S0-2 B3! S4- E u", nullptr, "units 16 176x144 0-2 x*2 6-11 | steps 11 err 1 end 1"},
+        {kBase, {}, "H S0-2 B3! S4- E u", nullptr, "units 14 176x144 0-2 x*2 6-11 | steps 11 err 1 end 1"},
         {kBase, {}, "H S0-2 B3+10 S4- E", nullptr, "176x144 0-2 x*2 6-11 | steps 11 err 1 end 1"},
         // Empty units, empty records and SEI-only samples change nothing.
         {kBase, {}, "H S0-1 e2 S3 e4 S5 r S6-7 i S8- E", nullptr, "176x144 0-11 | steps 12 err 0 end 1"},

@@ -1,7 +1,7 @@
 // The SPS and PPS fields the decoder reads to find access units, from real
 // encoder output and from built sets, and the refusal of bad ones.
 #include "ParameterSets.h"
-#include "annexb_stream.h"
+#include "declib_harness.h"
 #include "support/h264_writer.h"
 
 #include <gtest/gtest.h>
