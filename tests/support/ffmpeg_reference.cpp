@@ -106,22 +106,6 @@ const std::vector<std::vector<uint8_t>> &referenceFrames(const std::string &path
     return cache.emplace(key, std::move(frames)).first->second;
 }
 
-const std::vector<char> &referencePictureTypes(const std::string &path)
-{
-    static std::map<std::string, std::vector<char>> cache;
-    std::lock_guard<std::mutex> lock(g_cacheLock);
-    auto it = cache.find(path);
-    if (it != cache.end()) return it->second;
-    std::ifstream in(
-        referenceOutput("ffprobe -v error", path,
-                        "-select_streams v -show_entries frame=pict_type -of csv=p=0 " + quote(path) + " > {out}"));
-    std::vector<char> types;
-    std::string line;
-    while (std::getline(in, line))
-        if (!line.empty()) types.push_back(line[0]);
-    return cache.emplace(path, std::move(types)).first->second;
-}
-
 std::string md5Hex(const std::vector<uint8_t> &bytes)
 {
     uint8_t digest[16];

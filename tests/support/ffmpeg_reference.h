@@ -1,5 +1,5 @@
-// Runs the ffmpeg and ffprobe programs as the reference for test inputs: the
-// MD5 of every decoded picture, raw converted frames, picture types. Results
+// Runs the ffmpeg program as the reference for test inputs: the MD5 of every
+// decoded picture and raw converted frames. Results
 // are kept in the build folder (ffmpeg-reference/) and in memory.
 #pragma once
 
@@ -19,10 +19,6 @@ const std::vector<std::string> &referenceMd5s(const std::string &path, const std
 // into pieces of frameBytes.
 const std::vector<std::vector<uint8_t>> &referenceFrames(const std::string &path, const std::string &pixFmt,
                                                          size_t frameBytes, const std::string &filter = "");
-
-// "ffprobe -show_entries frame=pict_type": 'I', 'P' or 'B' per picture, in
-// output order.
-const std::vector<char> &referencePictureTypes(const std::string &path);
 
 std::string md5Hex(const std::vector<uint8_t> &bytes);
 

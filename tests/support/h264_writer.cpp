@@ -1,5 +1,7 @@
 #include "support/h264_writer.h"
 
+#include "support/atom_builder.h"
+
 #include <climits>
 #include <stdexcept>
 
@@ -224,40 +226,20 @@ std::vector<uint8_t> buildSlice(const SliceFields &f, const SpsFields &sps, cons
     return makeNalUnit(static_cast<uint8_t>((f.nal_ref_idc << 5) | f.nal_unit_type), w.bytes());
 }
 
-void appendU16(std::vector<uint8_t> &out, uint32_t value)
-{
-    out.push_back(static_cast<uint8_t>(value >> 8));
-    out.push_back(static_cast<uint8_t>(value));
-}
-
-void appendU32(std::vector<uint8_t> &out, uint32_t value)
-{
-    appendU16(out, value >> 16);
-    appendU16(out, value & 0xFFFF);
-}
-
 std::vector<uint8_t> buildAvcC(const AvcCFields &f)
 {
-    std::vector<uint8_t> body{f.configurationVersion,
-                              f.AVCProfileIndication,
-                              f.profile_compatibility,
-                              f.AVCLevelIndication,
-                              f.byte12,
-                              static_cast<uint8_t>(f.byte13_reserved | (f.sps.size() & 0x1F))};
-    for (const auto &sps : f.sps) {
-        appendU16(body, static_cast<uint32_t>(sps.size()));
-        body.insert(body.end(), sps.begin(), sps.end());
-    }
-    body.push_back(static_cast<uint8_t>(f.pps.size()));
-    for (const auto &pps : f.pps) {
-        appendU16(body, static_cast<uint32_t>(pps.size()));
-        body.insert(body.end(), pps.begin(), pps.end());
-    }
-    std::vector<uint8_t> atom;
-    appendU32(atom, f.atomSize ? static_cast<uint32_t>(*f.atomSize) : static_cast<uint32_t>(body.size() + 8));
-    appendU32(atom, f.atomFormat);
-    atom.insert(atom.end(), body.begin(), body.end());
-    return atom;
+    ByteWriter body;
+    body.u8(f.configurationVersion).u8(f.AVCProfileIndication).u8(f.profile_compatibility).u8(f.AVCLevelIndication);
+    body.u8(f.byte12).u8(static_cast<uint8_t>(f.byte13_reserved | (f.sps.size() & 0x1F)));
+    for (const auto &sps : f.sps)
+        body.be16(static_cast<uint16_t>(sps.size())).bytes(sps);
+    body.u8(static_cast<uint8_t>(f.pps.size()));
+    for (const auto &pps : f.pps)
+        body.be16(static_cast<uint16_t>(pps.size())).bytes(pps);
+    ByteWriter atom;
+    atom.be32(f.atomSize ? static_cast<uint32_t>(*f.atomSize) : static_cast<uint32_t>(body.data().size() + 8));
+    atom.be32(f.atomFormat).bytes(body.data());
+    return atom.data();
 }
 
 std::vector<uint8_t> buildAvcC(const SpsFields &sps, const PpsFields &pps)

@@ -142,7 +142,4 @@ std::vector<uint8_t> buildAvcC(const AvcCFields &fields);
 // A record with one SPS and one PPS built from the given fields.
 std::vector<uint8_t> buildAvcC(const SpsFields &sps, const PpsFields &pps);
 
-void appendU16(std::vector<uint8_t> &out, uint32_t value);
-void appendU32(std::vector<uint8_t> &out, uint32_t value);
-
 } // namespace orvex::test
