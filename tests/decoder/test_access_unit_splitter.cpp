@@ -22,16 +22,6 @@ namespace {
 using namespace OrvexIPP::Detail;
 using namespace orvex::test;
 
-constexpr UnitRole A = UnitRole::Append;
-constexpr UnitRole N = UnitRole::StartsNext;
-constexpr UnitRole S = UnitRole::Skip;
-constexpr UnitRole C = UnitRole::Corrupt;
-
-struct Step {
-    std::vector<uint8_t> nal;
-    UnitRole role;
-};
-
 // An IDR I slice unless the fields say otherwise.
 SliceFields Idr(SliceFields f)
 {
@@ -60,7 +50,10 @@ std::string Roles(const std::vector<std::vector<uint8_t>> &units, const SpsField
             continue;
         }
         const UnitRole role = splitter.Classify(unit.empty() ? nullptr : unit.data(), unit.size(), sets).role;
-        roles += role == A ? 'A' : role == N ? 'N' : role == S ? 'S' : 'C';
+        roles += role == UnitRole::Append       ? 'A'
+                 : role == UnitRole::StartsNext ? 'N'
+                 : role == UnitRole::Skip       ? 'S'
+                                                : 'C';
         roles += splitter.HasPicture() ? "+ " : " ";
     }
     return roles;
