@@ -57,7 +57,6 @@ public:
     void Push(Record record) { m_queue.push_back(std::move(record)); }
     void PushEndOfStream() { m_queue.push_back(Record{true, {}}); }
     size_t QueuedRecords() const { return m_queue.size(); }
-    bool HoldsRecord() const { return m_held.has_value(); }
     // The wrapper drops the record it holds after an error, a drained end of
     // stream and a flush.
     void DropHeld() { m_held.reset(); }
