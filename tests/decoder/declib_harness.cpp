@@ -267,18 +267,22 @@ std::string Joined(const std::vector<std::string> &tokens)
 
 } // namespace
 
-std::string Outcome(const Harness &h, const std::vector<std::string> &streams, const std::string &filter)
+std::string Outcome(const Harness &h, const std::vector<std::string> &streams)
 {
     using namespace orvex::test;
-    std::vector<std::string> md5s;
-    for (const std::string &name : streams) {
-        const auto &more =
-            referenceMd5s(StreamPath(name), name.find("fullrange") != name.npos ? "yuvj420p" : "yuv420p");
-        md5s.insert(md5s.end(), more.begin(), more.end());
-    }
+    const auto frameBytes = [](size_t w, size_t ht, size_t bpp) {
+        return bpp ? w * ht * bpp : w * ht + 2 * ((w + 1) / 2) * ((ht + 1) / 2);
+    };
     std::vector<std::string> sizes; // from the names, "..._WxH.h264"
-    for (const std::string &name : streams)
-        sizes.push_back(name.substr(name.rfind('_') + 1, name.find('.') - name.rfind('_') - 1));
+    std::vector<std::vector<uint8_t>> decoded;
+    for (const std::string &name : streams) {
+        const std::string size = name.substr(name.rfind('_') + 1, name.find('.') - name.rfind('_') - 1);
+        sizes.push_back(size);
+        const auto &more =
+            referenceFrames(StreamPath(name), name.find("fullrange") != name.npos ? "yuvj420p" : "yuv420p",
+                            frameBytes(std::stoul(size), std::stoul(size.substr(size.find('x') + 1)), 0));
+        decoded.insert(decoded.end(), more.begin(), more.end());
+    }
     const bool fullRange = h.GetSettings().format == AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24;
     std::vector<std::string> tokens;
     std::string size;
@@ -292,23 +296,23 @@ std::string Outcome(const Harness &h, const std::vector<std::string> &streams, c
         const bool scaled = std::find(sizes.begin(), sizes.end(), size) == sizes.end();
         if (w == 0 || ht == 0) {
             tokens.push_back("-");
-        } else if (!packed && !scaled && filter.empty()) {
+        } else if (!packed && !scaled) {
             // Its own index first: a stream may repeat a picture.
-            const std::string md5 = md5Hex(p.I420());
-            const auto at = i < md5s.size() && md5s[i] == md5 ? md5s.begin() + std::ptrdiff_t(i)
-                                                              : std::find(md5s.begin(), md5s.end(), md5);
-            tokens.push_back(at == md5s.end() ? "x" : std::to_string(at - md5s.begin()));
+            const auto at = i < decoded.size() && decoded[i] == p.I420()
+                                ? decoded.begin() + std::ptrdiff_t(i)
+                                : std::find(decoded.begin(), decoded.end(), p.I420());
+            tokens.push_back(at == decoded.end() ? "x" : std::to_string(at - decoded.begin()));
         } else {
+            // Others against ffmpeg's conversion of the same picture.
             const size_t bpp = packed ? p.rowBytes / w : 1;
-            std::string f = filter;
-            if (f.empty() && scaled) f = "scale=" + std::to_string(w) + ":" + std::to_string(ht) + ":flags=bilinear";
-            if (filter.empty() && fullRange) f += f.empty() ? "scale=in_range=pc" : ":in_range=pc";
-            const size_t frameBytes = packed ? w * ht * bpp : w * ht + 2 * ((w + 1) / 2) * ((ht + 1) / 2);
-            const auto &refs = referenceFrames(StreamPath(streams[0]),
-                                               packed ? (bpp == 4 ? "bgra" : "bgr24") : "yuv420p", frameBytes, f);
+            std::string f = scaled ? "scale=" + std::to_string(w) + ":" + std::to_string(ht) + ":flags=bilinear" : "";
+            if (fullRange) f += f.empty() ? "scale=in_range=pc" : ":in_range=pc";
+            const auto &refs =
+                referenceFrames(StreamPath(streams[0]), packed ? (bpp == 4 ? "bgra" : "bgr24") : "yuv420p",
+                                frameBytes(w, ht, packed ? bpp : 0), f);
             const double db = i >= refs.size() ? -1
                               : packed         ? packedPsnr(p.packed, bpp, refs[i], bpp, 3)
-                                               : psnr(p.I420(), refs[i]);
+                                               : packedPsnr(p.I420(), 1, refs[i], 1, 1);
             bool alpha = false;
             for (size_t at = 3; bpp == 4 && at < p.packed.size(); at += 4)
                 alpha = alpha || p.packed[at] != 0;

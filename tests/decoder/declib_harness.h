@@ -183,11 +183,10 @@ private:
 // as the index of the ffmpeg picture it matches ("0-11" for a run, "x" for
 // none, "a" for RGB32 with a fourth byte set, "-" for an empty one), then the
 // steps, errors and ends, and any fault the harness saw. Planar pictures of
-// the stream's size are matched by MD5 against the pictures of all `streams`
-// in turn; the others against the same picture of the first stream, converted
-// by ffmpeg (with `filter`, or scaled to their size) within 45 dB (40 dB
-// scaled).
-std::string Outcome(const Harness &h, const std::vector<std::string> &streams, const std::string &filter = "");
+// the stream's size must equal one of the pictures of all `streams` in turn;
+// the others match the same picture of the first stream as ffmpeg converts
+// it (scaled to their size) within 45 dB (40 dB scaled).
+std::string Outcome(const Harness &h, const std::vector<std::string> &streams);
 
 } // namespace declib_test
 

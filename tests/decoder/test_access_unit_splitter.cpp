@@ -165,37 +165,5 @@ TEST(DecLibSliceRules, NonPictureUnits)
     EXPECT_EQ(info.type * 100 + info.parameterSetId, 807u);
 }
 
-TEST(DecLibSliceHeader, ReadsTheFieldsOfAnEncodersSlice)
-{
-    const SpsFields spsFields{.log2_max_frame_num_minus4 = 2, .pic_order_cnt_type = 0};
-    const PpsFields ppsFields{.pic_order_present_flag = true, .redundant_pic_cnt_present_flag = true};
-    ParameterSetTable sets;
-    const auto spsNal = buildSps(spsFields);
-    const auto sps = ParseSequenceParameterSet(spsNal.data(), spsNal.size());
-    const auto ppsNal = buildPps(ppsFields);
-    const auto pps = ParsePictureParameterSet(ppsNal.data(), ppsNal.size());
-    ASSERT_TRUE(sps && pps);
-    sets.Store(*sps);
-    sets.Store(*pps);
-    SliceFields f = Idr({.first_mb_in_slice = 17,
-                         .frame_num = 45,
-                         .idr_pic_id = 300,
-                         .pic_order_cnt_lsb = 40,
-                         .delta_pic_order_cnt_bottom = -7,
-                         .redundant_pic_cnt = 127});
-    const auto nal = buildSlice(f, spsFields, ppsFields);
-    const auto sh = ParseSliceHeader(nal.data(), nal.size(), sets);
-    ASSERT_TRUE(sh);
-    EXPECT_EQ(std::to_string(sh->first_mb_in_slice) + " " + std::to_string(sh->slice_type) + " " +
-                  std::to_string(sh->frame_num) + " " + std::to_string(sh->idr_pic_id) + " " +
-                  std::to_string(sh->pic_order_cnt_lsb) + " " + std::to_string(sh->delta_pic_order_cnt_bottom) + " " +
-                  std::to_string(sh->redundant_pic_cnt) + " " + std::to_string(sh->IdrPicFlag()) + " " +
-                  std::to_string(sh->nal_ref_idc),
-              "17 7 45 300 40 -7 127 1 3");
-    f.redundant_pic_cnt = 128;
-    const auto bad = buildSlice(f, spsFields, ppsFields);
-    EXPECT_FALSE(ParseSliceHeader(bad.data(), bad.size(), sets));
-}
-
 } // namespace
 } // namespace declib_test

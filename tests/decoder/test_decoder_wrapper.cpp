@@ -86,11 +86,8 @@ TEST(DecoderWrapper, ParameterSetsGiveTheDisplaySizeAndVideoSignal)
     };
     for (const auto &row : rows) {
         Rig rig;
-        DebugCapture capture;
         EXPECT_EQ(SetSets(rig.decoder, Movie(row.movie)), S_OK);
         EXPECT_EQ(State(rig.decoder), row.expected);
-        const std::string matrix = std::to_string(rig.decoder.GetVideoSignal().m_matrix_coefficients);
-        EXPECT_TRUE(capture.contains("matrix_coefficients : " + matrix + " \n")) << row.movie;
     }
     Rig rig;
     EXPECT_EQ(State(rig.decoder), "0x8000ffff 0x0 no sets signal 5/0/2/2/2 format 1 modes 00");

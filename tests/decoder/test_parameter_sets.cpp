@@ -122,22 +122,5 @@ TEST(DecLibParameterSets, SequenceAndPictureParameterSets)
         EXPECT_EQ(PpsSummary(pps, size), "refused") << size;
 }
 
-TEST(DecLibParameterSets, TableStoresByIdAndReplaces)
-{
-    ParameterSetTable table;
-    EXPECT_EQ(table.Pps(300), nullptr);
-    SequenceParameterSet sps;
-    sps.seq_parameter_set_id = 3;
-    sps.log2_max_frame_num = 5;
-    table.Store(sps);
-    sps.log2_max_frame_num = 7;
-    table.Store(sps);
-    ASSERT_NE(table.Sps(3), nullptr);
-    EXPECT_EQ(table.Sps(3)->log2_max_frame_num, 7u);
-    EXPECT_EQ(table.Sps(32), nullptr);
-    table.Clear();
-    EXPECT_EQ(table.Sps(3), nullptr);
-}
-
 } // namespace
 } // namespace declib_test

@@ -9,8 +9,6 @@
 #include "MyQuickTimeAPIs/MyQTAtom.h"
 #include "MyQuickTimeAPIs/MyQTHandle.h"
 #include "MyQuickTimeAPIs/MyQTMedia.h"
-#include "MyQuickTimeAPIs/MyQTMovie.h"
-#include "MyQuickTimeAPIs/MyQTMovieLoader.h"
 #include "MyQuickTimeAPIs/MyQTSampleDescriptions.h"
 #include "MyQuickTimeAPIs/MySampleDescription.h"
 #include "support/atom_builder.h"
@@ -333,62 +331,6 @@ TEST(VideoSignal, TraceWritesFiveLines)
                        "video_full_range_flag : off \nvideo_format : Unspecified \nvideo_full_range_flag : off \n"
                        "video_format : Unknown video format 6 \nvideo_full_range_flag : off \n"
                        "video_format : Unknown video format -1 \nvideo_full_range_flag : off \n");
-}
-
-// Parameter sets of real x264 encodes (tests/data/make_parameter_sets.sh), read
-// through the movie model as the parser reads them: the record, the picture
-// rectangle and the video signal, or the refusal and its trace.
-TEST(RealEncodes, AreServedOrRefused)
-{
-    const struct {
-        const char *name, *expected;
-    } rows[] = {
-        {"baseline_176x144_l12", "66/66 l12 len3 | 176x144 0 [0 176 0 144] | 5 0 2 2 2"},
-        {"baseline_1920x1080_l40", "66/66 l40 len3 | 1920x1088 1 [0 1920 0 1080] | 5 0 2 2 2"},
-        {"baseline_100x60_l11", "66/66 l11 len3 | 112x64 1 [0 100 0 60] | 5 0 6 1 5"},
-        {"main_1280x720_l31_bt709", "77/77 l31 len3 | 1280x720 0 [0 1280 0 720] | 5 0 1 1 1"},
-        {"main_322x242_l21_fullrange", "77/77 l21 len3 | 336x256 1 [0 322 0 242] | 5 1 5 6 6"},
-        {"main_640x360_l30_bt2020", "77/77 l30 len3 | 640x368 1 [0 640 0 360] | 5 0 9 14 9"},
-        {"baseline_176x144_colr_gama22", "66/66 l12 len3 | 176x144 0 [0 176 0 144] | 5 0 5 4 5"},
-        {"baseline_176x144_colr_gama28", "66/66 l12 len3 | 176x144 0 [0 176 0 144] | 5 0 5 5 5"},
-        {"main_cabac_320x240", "m_entropy_coding_mode_flag is CABAC. \n | m_entropy_coding_mode_flag CABAC"},
-        {"high_320x240", "m_profile_idc is 100. \n | m_profile_idc is neither Baseline nor Main profile"},
-        {"main_interlaced_320x240", "m_frame_mbs_only_flag is false. \n | !m_frame_mbs_only_flag"},
-    };
-    for (const auto &row : rows) {
-        const std::string path = std::string(ORVEX_TEST_DATA_DIR) + "/parameter_sets/" + row.name + ".mov";
-        const auto movie = LoadMovieAtom(std::wstring(path.begin(), path.end()).c_str());
-        CMyQTMedia *media = GetTrackMedia(GetMovieIndTrack(movie.get(), 1));
-        CMyQTHandlePtr handle(NewHandle(0));
-        GetMediaSampleDescription(media, 1, handle.get());
-        const CMyImageDescription description(handle->GetData(), GetHandleSize(handle.get()));
-        std::string got;
-        std::unique_ptr<CMyAVCConfiguration> record;
-        {
-            DebugCapture capture;
-            record = CreateAVCConfiguration(media);
-            for (const auto &line : capture.messages())
-                got += line + " | ";
-        }
-        if (record) {
-            const CMyH264SPS &sps = record->GetSPS();
-            DWORD width = 0, height = 0;
-            BOOL cropping = FALSE;
-            RECT r{};
-            sps.GetPictureRect(&width, &height, &cropping, &r);
-            std::ostringstream s;
-            s << int(record->m_AVCProfileIndication) << '/' << int(sps.m_profile_idc) << " l" << int(sps.m_level_idc)
-              << " len" << int(record->m_lengthSizeMinusOne) << " | " << width << 'x' << height << ' ' << cropping
-              << " [" << r.left << ' ' << r.right << ' ' << r.top << ' ' << r.bottom << "] | "
-              << signal(GetVideoSignalInfo(&sps, &description));
-            got += s.str();
-        } else {
-            const BYTE *avcC = description.FindExtension(MyQTFourCC("avcC"));
-            const DWORD available = DWORD(description.GetData() + description.GetSize() - avcC);
-            got += refusalOf([&] { CMyAVCConfiguration refused(avcC, available); });
-        }
-        EXPECT_EQ(got, row.expected) << row.name;
-    }
 }
 
 } // namespace
