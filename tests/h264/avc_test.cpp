@@ -15,6 +15,7 @@
 #include "support/refusal.h"
 #include "support/debug_capture.h"
 #include "support/h264_writer.h"
+#include "support/qt_atoms.h"
 
 #include <gtest/gtest.h>
 
@@ -26,15 +27,13 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-// An image description entry: the 86-byte fixed part (big-endian, as in a
-// file), then the extension atoms; sizeField overrides its size when non-zero.
+// An image description entry with raw extension bytes; sizeField overrides
+// its size when non-zero.
 Bytes makeImageDescription(const std::string &dataFormat, const Bytes &extensions, uint32_t sizeField = 0)
 {
-    ByteWriter w;
-    w.be32(sizeField ? sizeField : uint32_t(86 + extensions.size())).fourcc(dataFormat).zeros(6).be16(1).zeros(16);
-    w.be16(176).be16(144).be32(0x00480000).be32(0x00480000).be32(0).be16(1).zeros(32); // sizes, resolutions, name
-    w.be16(24).be16(0xFFFF).bytes(extensions);                                         // depth, colour table id -1
-    return w.data();
+    Atom entry = qt::imageDescription(dataFormat, 176, 144, {Atom::raw(extensions)});
+    if (sizeField) entry.setSize(sizeField);
+    return entry.bytes();
 }
 
 struct MediaFields {
@@ -47,17 +46,12 @@ struct MediaFields {
 Bytes makeMediaAtom(const MediaFields &fields)
 {
     Atom stbl("stbl", std::vector<Atom>{});
-    if (fields.hasStsd) {
-        ByteWriter stsd;
-        stsd.be32(0).be32(uint32_t(fields.descriptions.size()));
-        for (const auto &d : fields.descriptions)
-            stsd.bytes(d);
-        stbl.add(Atom("stsd", stsd.data()));
-    }
-    if (fields.hasCtts) stbl.add(Atom("ctts", ByteWriter().be32(0).be32(1).be32(1).be32(0).data()));
-    const Atom mdhd("mdhd", ByteWriter().zeros(12).be32(600).be32(600).be32(0).data()); // time scale, duration
-    const Atom hdlr("hdlr", ByteWriter().be32(0).fourcc("mhlr").fourcc("vide").zeros(13).data());
-    return Atom("mdia", {mdhd, hdlr, Atom("minf", {stbl})}).bytes();
+    std::vector<Atom> entries;
+    for (const auto &d : fields.descriptions)
+        entries.push_back(Atom::raw(d));
+    if (fields.hasStsd) stbl.add(qt::stsd(entries));
+    if (fields.hasCtts) stbl.add(qt::ctts({{1, 0}}));
+    return Atom("mdia", {qt::mdhd(600, 600), qt::hdlr("mhlr", "vide"), Atom("minf", {stbl})}).bytes();
 }
 
 Bytes makeAtom(const std::string &type, const Bytes &body)
