@@ -135,9 +135,10 @@ TEST(AvcConfiguration, HeaderChecksListsAndBounds)
         {"no pps", buildAvcC({.sps = {buildSps({})}}), MyH264Refusal::kPpsCount},
         {"sps ids differ", buildAvcC({.sps = {buildSps({})}, .pps = {buildPps({.seq_parameter_set_id = 1})}}),
          MyH264Refusal::kSpsIdMismatch},
-        {"main profile cabac", buildAvcC({.profile_idc = 77}, {.entropy_coding_mode_flag = true}),
+        {"main profile cabac",
+         qt::avcC(buildSps({.profile_idc = 77}), buildPps({.entropy_coding_mode_flag = true})).bytes(),
          "m_entropy_coding_mode_flag CABAC traced"},
-        {"high profile", buildAvcC({.profile_idc = 100}, {}),
+        {"high profile", qt::avcC(buildSps({.profile_idc = 100}), buildPps({})).bytes(),
          "m_profile_idc is neither Baseline nor Main profile traced"},
         {"empty sps", buildAvcC({.sps = {{}}, .pps = {buildPps({})}}), MyH264Refusal::kEmptyNalUnit},
         // A second SPS refused after the first was built: the first is freed.
@@ -191,7 +192,7 @@ std::string entryOutcome(const MediaFields &fields)
 
 TEST(AvcSampleEntry, WhichDescriptionsAreServed)
 {
-    const Bytes avcC = buildAvcC(SpsFields{.seq_parameter_set_id = 2}, PpsFields{.seq_parameter_set_id = 2});
+    const Bytes avcC = qt::avcC(buildSps({.seq_parameter_set_id = 2}), buildPps({.seq_parameter_set_id = 2})).bytes();
     const Bytes pasp = makeAtom("pasp", {0, 0, 0, 1, 0, 0, 0, 1});
     const auto description = [](const Bytes &extensions) {
         return withDescription(makeImageDescription("avc1", extensions));
@@ -223,7 +224,8 @@ TEST(AvcSampleEntry, WhichDescriptionsAreServed)
          "none"},
         {"extension past the description", description(concat({longPasp, avcC})), "none"},
         {"no avcC", description(pasp), "none"},
-        {"cabac record", description(buildAvcC({.profile_idc = 77}, {.entropy_coding_mode_flag = true})),
+        {"cabac record",
+         description(qt::avcC(buildSps({.profile_idc = 77}), buildPps({.entropy_coding_mode_flag = true})).bytes()),
          "none | m_entropy_coding_mode_flag is CABAC. \n | m_entropy_coding_mode_flag is CABAC. \n"},
         {"record with two pps", description(buildAvcC({.sps = {buildSps({})}, .pps = {buildPps({}), buildPps({})}})),
          "none"},

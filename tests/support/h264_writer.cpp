@@ -2,9 +2,6 @@
 
 #include "support/atom_builder.h"
 
-#include <climits>
-#include <stdexcept>
-
 namespace orvex::test {
 
 void BitWriter::putBit(unsigned bit)
@@ -16,7 +13,6 @@ void BitWriter::putBit(unsigned bit)
 
 BitWriter &BitWriter::bits(uint32_t value, unsigned n)
 {
-    if (n > 32) throw std::invalid_argument("BitWriter::bits: more than 32 bits");
     for (unsigned i = n; i > 0; --i)
         putBit((value >> (i - 1)) & 1u);
     return *this;
@@ -24,7 +20,6 @@ BitWriter &BitWriter::bits(uint32_t value, unsigned n)
 
 BitWriter &BitWriter::ue(uint32_t value)
 {
-    if (value == 0xFFFFFFFFu) throw std::invalid_argument("BitWriter::ue: value does not fit");
     const uint64_t codeNum = uint64_t{value} + 1;
     unsigned length = 0;
     while ((codeNum >> (length + 1)) != 0)
@@ -37,7 +32,6 @@ BitWriter &BitWriter::ue(uint32_t value)
 
 BitWriter &BitWriter::se(int32_t value)
 {
-    if (value == INT32_MIN) throw std::invalid_argument("BitWriter::se: value does not fit");
     const int64_t v = value;
     return ue(static_cast<uint32_t>(v > 0 ? 2 * v - 1 : -2 * v));
 }
@@ -240,16 +234,6 @@ std::vector<uint8_t> buildAvcC(const AvcCFields &f)
     atom.be32(f.atomSize ? static_cast<uint32_t>(*f.atomSize) : static_cast<uint32_t>(body.data().size() + 8));
     atom.be32(f.atomFormat).bytes(body.data());
     return atom.data();
-}
-
-std::vector<uint8_t> buildAvcC(const SpsFields &sps, const PpsFields &pps)
-{
-    AvcCFields fields;
-    fields.AVCProfileIndication = static_cast<uint8_t>(sps.profile_idc);
-    fields.AVCLevelIndication = static_cast<uint8_t>(sps.level_idc);
-    fields.sps.push_back(buildSps(sps));
-    fields.pps.push_back(buildPps(pps));
-    return buildAvcC(fields);
 }
 
 } // namespace orvex::test
