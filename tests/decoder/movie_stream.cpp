@@ -104,6 +104,7 @@ MovieStream LoadMovie(const std::string &path)
     if (record.lengthSize != 4) throw std::runtime_error("length fields other than 4 bytes in " + path);
 
     std::ifstream file(path, std::ios::binary);
+    const LONG timeScale = GetMediaTimeScale(media);
     const LONG duration = GetMediaDuration(media);
     for (LONG t = 0; t < duration;) {
         DWORD offset = 0, size = 0;
@@ -115,6 +116,8 @@ MovieStream LoadMovie(const std::string &path)
         file.seekg(offset);
         file.read(reinterpret_cast<char *>(sample.bytes.data()), size);
         if (!file) throw std::runtime_error("cannot read a sample of " + path);
+        sample.start = 10000000LL * sampleTime / timeScale;
+        sample.stop = 10000000LL * (sampleTime + sampleDuration) / timeScale;
         stream.samples.push_back(std::move(sample));
         if (sampleDuration <= 0) break;
         t = sampleTime + sampleDuration;

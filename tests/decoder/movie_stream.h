@@ -1,7 +1,8 @@
 // A test movie's H.264 video as the parser delivers it to the decode filter:
 // the parameter sets of its configuration record, its image description,
-// and every sample's bytes (NAL units behind 4-byte big-endian lengths). Movies are read through the QuickTime layer
-// (sample offsets and sizes from the sample tables, bytes from the file).
+// and every sample's bytes (NAL units behind 4-byte big-endian lengths) with
+// its time stamps. Movies are read through the QuickTime layer (sample
+// offsets and sizes from the sample tables, bytes from the file).
 #ifndef ORVEX_TESTS_DECODER_MOVIE_STREAM_H
 #define ORVEX_TESTS_DECODER_MOVIE_STREAM_H
 
@@ -18,6 +19,7 @@ namespace wrapper_test {
 
 struct MovieSample {
     std::vector<uint8_t> bytes;
+    REFERENCE_TIME start = 0, stop = 0;
 };
 
 struct MovieStream {
