@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <future>
 #include <map>
 #include <sstream>
@@ -227,40 +228,39 @@ std::string Reads(const std::vector<Bytes> &samples, const std::string &ops)
     Rig rig;
     size_t next = 0;
     std::ostringstream out;
+    std::string op;
+    const std::map<std::string, std::function<void()>> run = {
+        {"p", [&] { rig.input.PushSample(pool.Make(samples.at(next++)).get()); }}, // the queue's record holds it
+        {"g",
+         [&] {
+             uint32_t size = 0xAAAAAAAA;
+             int32_t status = 0x5555;
+             const int32_t result = rig.decoder.GetDataSize(&size, &status);
+             if (result == 4)
+                 out << "4/" << size << (status != 0x5555 ? "! " : " ");
+             else
+                 out << result << "/s" << status << (size != 0xAAAAAAAA ? "! " : " ");
+         }},
+        {"f", [&] { out << "free=" << pool.FreeCount() << ' '; }},
+        {"n", [&] { out << "n=" << rig.input.GetCount() << ' '; }},
+        {"e", [&] { rig.input.PushEndOfStream(); }},
+        {"a", [&] { rig.decoder.AbortInput(); }},
+        {"s", [&] { rig.decoder.StartInput(); }},
+        {"x", [&] { rig.decoder.Flush(); }},
+    };
     std::istringstream in(ops);
-    for (std::string op; in >> op;) {
-        if (op == "p") {
-            SamplePtr sample = pool.Make(samples.at(next++));
-            rig.input.PushSample(sample.get()); // the queue's record holds it now
-        } else if (op == "g") {
-            uint32_t size = 0xAAAAAAAA;
-            int32_t status = 0x5555;
-            const int32_t result = rig.decoder.GetDataSize(&size, &status);
-            if (result == 4)
-                out << "4/" << size << (status != 0x5555 ? "!" : "");
-            else
-                out << result << "/s" << status << (size != 0xAAAAAAAA ? "!" : "");
-        } else if (op[0] == 'r') {
-            const uint32_t n = uint32_t(std::stoul(op.substr(1)));
-            Bytes buffer(n + 1, 0xEE);
-            const int32_t count = rig.decoder.ReadData(buffer.data(), n, 0);
-            out << '=' << count;
-            for (int32_t i = 0; i <= count && i <= int32_t(n); ++i)
-                out << ' ' << std::hex << int(buffer[size_t(i)]) << std::dec;
-        } else if (op == "f") {
-            out << "free=" << pool.FreeCount();
-        } else if (op == "n") {
-            out << "n=" << rig.input.GetCount();
-        } else if (op == "e") {
-            rig.input.PushEndOfStream();
-        } else if (op == "a") {
-            rig.decoder.AbortInput();
-        } else if (op == "s") {
-            rig.decoder.StartInput();
-        } else if (op == "x") {
-            rig.decoder.Flush();
+    while (in >> op) {
+        if (op[0] != 'r') {
+            run.at(op)();
+            continue;
         }
-        if (op != "p" && op != "e" && op != "a" && op != "s" && op != "x") out << ' ';
+        const uint32_t n = uint32_t(std::stoul(op.substr(1)));
+        Bytes buffer(n + 1, 0xEE);
+        const int32_t count = rig.decoder.ReadData(buffer.data(), n, 0);
+        out << '=' << count;
+        for (int32_t i = 0; i <= count && i <= int32_t(n); ++i)
+            out << ' ' << std::hex << int(buffer[size_t(i)]) << std::dec;
+        out << ' ';
     }
     return out.str();
 }

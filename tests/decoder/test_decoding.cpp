@@ -15,6 +15,7 @@ extern "C" {
 
 #include <cctype>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -104,110 +105,89 @@ std::string Drive(const std::string &name, const Settings &settings, const std::
     if (spoil) spoil(s);
     Harness h(settings);
     std::ostringstream notes;
-    const Nal sei{0x06, 0x05, 0x01, 0x00, 0x80};
+    std::string op;
+    size_t from = 0, to = 0;
+    const auto record = [&](size_t i) { return MakeRecord(s.samples.at(i)); };
+    const auto withUnits = [&](size_t i, const std::vector<Unit> &before, const std::vector<Unit> &after) {
+        Record r = record(i);
+        r.units.insert(r.units.begin(), before.begin(), before.end());
+        r.units.insert(r.units.end(), after.begin(), after.end());
+        return r;
+    };
+    const auto setParam = [&](int32_t id) {
+        if (h.Decoder().SetParam(id, int64_t(from)) != 1) notes << op << " refused ";
+    };
+    const std::map<char, std::function<void()>> run = {
+        {'P', [&] { h.Play(s); }},
+        {'H', [&] { h.SendHeader(s.sps, s.pps); }},
+        {'E', [&] { h.EndOfStream(); }},
+        {'F', [&] { h.Flush(); }},
+        {'R', [&] { h.Decoder().Reset(int32_t(from)); }},
+        {'S',
+         [&] {
+             for (size_t i = from; i < to; ++i)
+                 h.Receive(record(i));
+         }},
+        {'Q',
+         [&] {
+             const size_t dot = op.find('.');
+             for (size_t i = from; dot == op.npos && i < to; ++i)
+                 h.Reader().Push(record(i));
+             if (dot == op.npos) return;
+             Record r = record(from);
+             r.units.erase(r.units.begin(), r.units.begin() + std::ptrdiff_t(std::stoul(op.substr(dot + 1))));
+             if (op.back() != '-') r.units.resize(1);
+             h.Reader().Push(r);
+         }},
+        {'J',
+         [&] {
+             Sample all;
+             for (const Sample &sample : s.samples)
+                 all.insert(all.end(), sample.begin(), sample.end());
+             h.Receive(MakeRecord(all));
+         }},
+        {'W',
+         [&] {
+             h.Receive(withUnits(from, {Unit{s.sps, {}}, Unit{s.pps, {}}}, {}));
+         }},
+        {'e', [&] { h.Receive(withUnits(from, {Unit{}}, {Unit{}})); }},
+        {'B',
+         [&] {
+             Record r = record(from);
+             r.units[0].announcedSize =
+                 op.back() == '!' ? 0xFFFF'FFFFu
+                                  : uint32_t(r.units[0].bytes.size() + std::stoul(op.substr(op.find('+') + 1)));
+             h.Receive(r);
+         }},
+        {'r', [&] { h.Receive(Record{}); }},
+        {'i',
+         [&] {
+             h.Receive(MakeRecord(Nal{0x06, 0x05, 0x01, 0x00, 0x80}));
+         }},
+        {'T', [&] { notes << h.Step() << ' '; }},
+        {'A', [&] { h.Reader().SetAborted(true); }},
+        {'a', [&] { h.Reader().SetAborted(false); }},
+        {'D', [&] { setParam(AVCD_PARAM_DEBLOCKING_SKIP); }},
+        {'O',
+         [&] {
+             setParam(AVCD_PARAM_OUTPUT_FORMAT);
+             h.Sink().SetPacked(from >= RGB32);
+         }},
+        {'Z', [&] { setParam(AVCD_PARAM_OUTPUT_SCALING); }},
+        {'u', [&] { notes << "units " << h.Reader().UnitsRead() << ' '; }},
+        {'c', [&] { notes << "calls " << h.Reader().GetDataSizeCalls() << ' '; }},
+    };
     std::istringstream in(ops);
-    for (std::string op; in >> op;) {
+    while (in >> op) {
         const auto digitAt = [&](size_t i) { return i < op.size() && std::isdigit(static_cast<unsigned char>(op[i])); };
-        size_t from = 0, to = s.samples.size(), used = 0;
+        size_t used = 0;
+        from = 0, to = s.samples.size();
         if (digitAt(1)) {
             from = std::stoul(op.substr(1), &used);
             to = from + 1;
             if (op[1 + used] == '-') to = digitAt(2 + used) ? std::stoul(op.substr(2 + used)) + 1 : s.samples.size();
         }
-        const auto record = [&](size_t i) { return MakeRecord(s.samples.at(i)); };
-        switch (op[0]) {
-        case 'P':
-            h.Play(s);
-            break;
-        case 'H':
-            h.SendHeader(s.sps, s.pps);
-            break;
-        case 'E':
-            h.EndOfStream();
-            break;
-        case 'F':
-            h.Flush();
-            break;
-        case 'R':
-            h.Decoder().Reset(int32_t(from));
-            break;
-        case 'S':
-            for (size_t i = from; i < to; ++i)
-                h.Receive(record(i));
-            break;
-        case 'Q':
-            if (const size_t dot = op.find('.'); dot != op.npos) {
-                Record r = record(from);
-                r.units.erase(r.units.begin(), r.units.begin() + std::ptrdiff_t(std::stoul(op.substr(dot + 1))));
-                if (op.back() != '-') r.units.resize(1);
-                h.Reader().Push(r);
-                break;
-            }
-            for (size_t i = from; i < to; ++i)
-                h.Reader().Push(record(i));
-            break;
-        case 'J': {
-            Sample all;
-            for (const Sample &sample : s.samples)
-                all.insert(all.end(), sample.begin(), sample.end());
-            h.Receive(MakeRecord(all));
-            break;
-        }
-        case 'W': {
-            Sample withSets{s.sps, s.pps};
-            withSets.insert(withSets.end(), s.samples[from].begin(), s.samples[from].end());
-            h.Receive(MakeRecord(withSets));
-            break;
-        }
-        case 'e': {
-            Record r = record(from);
-            r.units.insert(r.units.begin(), Unit{Nal{}, std::nullopt});
-            r.units.push_back(Unit{Nal{}, std::nullopt});
-            h.Receive(r);
-            break;
-        }
-        case 'B': {
-            Record r = record(from);
-            r.units[0].announcedSize =
-                op.back() == '!' ? 0xFFFF'FFFFu
-                                 : uint32_t(r.units[0].bytes.size() + std::stoul(op.substr(op.find('+') + 1)));
-            h.Receive(r);
-            break;
-        }
-        case 'r':
-            h.Receive(Record{});
-            break;
-        case 'i':
-            h.Receive(MakeRecord(sei));
-            break;
-        case 'T':
-            notes << h.Step() << ' ';
-            break;
-        case 'A':
-            h.Reader().SetAborted(true);
-            break;
-        case 'a':
-            h.Reader().SetAborted(false);
-            break;
-        case 'D':
-        case 'O':
-        case 'Z': {
-            const int32_t id = op[0] == 'D'   ? AVCD_PARAM_DEBLOCKING_SKIP
-                               : op[0] == 'O' ? AVCD_PARAM_OUTPUT_FORMAT
-                                              : AVCD_PARAM_OUTPUT_SCALING;
-            if (h.Decoder().SetParam(id, int64_t(from)) != 1) notes << op << " refused ";
-            if (op[0] == 'O') h.Sink().SetPacked(from >= RGB32);
-            break;
-        }
-        case 'u':
-            notes << "units " << h.Reader().UnitsRead() << ' ';
-            break;
-        case 'c':
-            notes << "calls " << h.Reader().GetDataSizeCalls() << ' ';
-            break;
-        default:
-            ADD_FAILURE() << "unknown operation " << op;
-        }
+        run.at(op[0])();
     }
     return notes.str() + Outcome(h, {name});
 }

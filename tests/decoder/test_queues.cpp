@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <future>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -201,37 +203,20 @@ std::string InputOps(const std::string &ops)
         else
             out << int(r->m_pData->GetNALPointer(0)[0]) << ' ';
     };
-    for (const char op : ops) {
-        switch (op) {
-        case 'p':
-            queue.PushSample(pool.Make(LengthPrefixed({{uint8_t(next++)}})).get());
-            break;
-        case 'e':
-            queue.PushEndOfStream();
-            break;
-        case 'w':
-            note(queue.WaitPop());
-            break;
-        case 't':
-            note(queue.TryPop());
-            break;
-        case 'a':
-            queue.Abort();
-            break;
-        case 'r':
-            queue.ResetEvents();
-            break;
-        case 'c':
-            queue.Clear();
-            break;
-        case 'n':
-            out << 'n' << queue.GetCount() << ' ';
-            break;
-        case 'f':
-            out << 'f' << pool.FreeCount() << ' ';
-            break;
-        }
-    }
+    const std::map<char, std::function<void()>> run = {
+        {'p', [&] { queue.PushSample(pool.Make(LengthPrefixed({{uint8_t(next++)}})).get()); }},
+        {'e', [&] { queue.PushEndOfStream(); }},
+        {'w', [&] { note(queue.WaitPop()); }},
+        {'t', [&] { note(queue.TryPop()); }},
+        {'a', [&] { queue.Abort(); }},
+        {'r', [&] { queue.ResetEvents(); }},
+        {'c', [&] { queue.Clear(); }},
+        {'n', [&] { out << 'n' << queue.GetCount() << ' '; }},
+        {'f', [&] { out << 'f' << pool.FreeCount() << ' '; }},
+        {' ', [] {}},
+    };
+    for (const char op : ops)
+        run.at(op)();
     return out.str();
 }
 
