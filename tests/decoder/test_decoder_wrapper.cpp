@@ -1,10 +1,11 @@
 // CMyDecoder11 on its own: what it learns from the parameter sets, the output
 // format it picks, the decoder's lifetime, the reader over queued samples,
 // the writer building picture records, and the back-pressure wait of a step.
-#include "movie_stream.h"
 #include "sample_pool.h"
 
 #include "H264DecodeFilter/MyDecoder11.h"
+#include "MyQuickTimeAPIs/MySampleDescription.h"
+#include "support/annexb.h"
 #include "support/debug_capture.h"
 #include "support/h264_writer.h"
 
@@ -19,25 +20,48 @@
 #include <vector>
 
 using namespace wrapper_test;
-using orvex::test::DebugCapture;
+using namespace orvex::test;
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-const MovieStream &Movie(const std::string &relative)
+// A real stream, its units grouped into samples as a movie holds them.
+const H264Stream &Stream()
 {
-    static std::map<std::string, MovieStream> cache;
-    auto it = cache.find(relative);
-    if (it == cache.end()) it = cache.emplace(relative, LoadMovie(DataPath(relative))).first;
-    return it->second;
+    static const H264Stream stream = parseAnnexB(readFileBytes(ORVEX_TEST_DATA_DIR "/decoder/baseline_176x144.h264"));
+    return stream;
 }
 
-HRESULT SetSets(CMyDecoder11 &decoder, const MovieStream &movie)
+// An image description without extensions: the video signal comes from the sets.
+const CMyImageDescription *Description()
 {
-    return decoder.SetParameterSets(movie.sps.data(), WORD(movie.sps.size()), movie.pps.data(), WORD(movie.pps.size()),
-                                    movie.description.get());
+    static const auto description = [] {
+        std::vector<BYTE> bytes(86, 0);
+        const DWORD size = 86; // host order, as GetMediaSampleDescription leaves it
+        std::memcpy(bytes.data(), &size, sizeof size);
+        return std::make_unique<CMyImageDescription>(bytes.data(), DWORD(bytes.size()));
+    }();
+    return description.get();
 }
+
+HRESULT SetSets(CMyDecoder11 &decoder, const Bytes &sps, const Bytes &pps = buildPps({}))
+{
+    return decoder.SetParameterSets(sps.data(), WORD(sps.size()), pps.data(), WORD(pps.size()), Description());
+}
+
+// 322 x 242 of 336 x 256, full range, with its colours.
+const SpsFields kFullRange{.pic_width_in_mbs_minus1 = 20,
+                           .pic_height_in_map_units_minus1 = 15,
+                           .frame_cropping_flag = true,
+                           .frame_crop_right_offset = 7,
+                           .frame_crop_bottom_offset = 7,
+                           .vui = VuiFields{.video_signal_type_present_flag = true,
+                                            .video_full_range_flag = true,
+                                            .colour_description_present_flag = true,
+                                            .colour_primaries = 5,
+                                            .transfer_characteristics = 6,
+                                            .matrix_coefficients = 6}};
 
 HRESULT SetFormat(CMyDecoder11 &decoder, const GUID &subtype)
 {
@@ -77,15 +101,20 @@ std::string State(const CMyDecoder11 &d)
 TEST(DecoderWrapper, ParameterSetsGiveTheDisplaySizeAndVideoSignal)
 {
     const struct {
-        const char *movie, *expected;
+        SpsFields sps;
+        const char *expected;
     } rows[] = {
-        {"movies/baseline_sowt.mov", "160x120 sets signal 5/0/2/2/2 format 1 modes 00"},
-        {"parameter_sets/baseline_1920x1080_l40.mov", "1920x1080 sets signal 5/0/2/2/2 format 1 modes 00"},
-        {"parameter_sets/main_322x242_l21_fullrange.mov", "322x242 sets signal 5/1/5/6/6 format 1 modes 00"},
+        {{}, "176x144 sets signal 5/0/2/2/2 format 1 modes 00"},
+        {{.pic_width_in_mbs_minus1 = 119,
+          .pic_height_in_map_units_minus1 = 67,
+          .frame_cropping_flag = true,
+          .frame_crop_bottom_offset = 4},
+         "1920x1080 sets signal 5/0/2/2/2 format 1 modes 00"},
+        {kFullRange, "322x242 sets signal 5/1/5/6/6 format 1 modes 00"},
     };
     for (const auto &row : rows) {
         Rig rig;
-        EXPECT_EQ(SetSets(rig.decoder, Movie(row.movie)), S_OK);
+        EXPECT_EQ(SetSets(rig.decoder, buildSps(row.sps)), S_OK);
         EXPECT_EQ(State(rig.decoder), row.expected);
     }
     Rig rig;
@@ -94,16 +123,14 @@ TEST(DecoderWrapper, ParameterSetsGiveTheDisplaySizeAndVideoSignal)
     EXPECT_EQ(rig.decoder.GetDisplaySize(nullptr, &w), E_POINTER);
     EXPECT_EQ(rig.decoder.GetDisplaySize(&w, nullptr), E_POINTER);
     // Reset forgets the sets and the signal but keeps the display size.
-    ASSERT_EQ(SetSets(rig.decoder, Movie("parameter_sets/main_322x242_l21_fullrange.mov")), S_OK);
+    ASSERT_EQ(SetSets(rig.decoder, buildSps(kFullRange)), S_OK);
     rig.decoder.ResetStreamInfo();
     EXPECT_EQ(State(rig.decoder), "322x242 no sets signal 5/0/2/2/2 format 1 modes 00");
 }
 
 TEST(DecoderWrapper, RefusedSetsFailAndKeepThePairHeldBefore)
 {
-    const MovieStream &good = Movie("movies/baseline_sowt.mov");
-    const MovieStream &high = Movie("parameter_sets/high_320x240.mov");
-    const MovieStream &cabac = Movie("parameter_sets/main_cabac_320x240.mov");
+    const Bytes sps = buildSps({}), pps = buildPps({});
     const struct {
         Bytes sps, pps;
         WORD ppsLength;
@@ -111,18 +138,18 @@ TEST(DecoderWrapper, RefusedSetsFailAndKeepThePairHeldBefore)
         HRESULT result;
         const char *trace;
     } rows[] = {
-        {high.sps, high.pps, WORD(high.pps.size()), good.description.get(), E_INVALIDARG, "neither Baseline nor Main"},
-        {cabac.sps, cabac.pps, WORD(cabac.pps.size()), good.description.get(), E_INVALIDARG, "CABAC"},
-        {Bytes(good.sps.begin(), good.sps.begin() + 3), good.pps, WORD(good.pps.size()), good.description.get(),
-         E_INVALIDARG, "ends before its fields"},
-        {Bytes{0x67}, good.pps, WORD(good.pps.size()), good.description.get(), E_INVALIDARG,
-         "CMyDecoder11::SetParameterSets : "},
-        {good.sps, good.pps, 0, good.description.get(), E_INVALIDARG, "CMyDecoder11::SetParameterSets : "},
-        {good.sps, good.pps, WORD(good.pps.size()), nullptr, E_POINTER, ""},
+        {buildSps({.profile_idc = 100}), pps, WORD(pps.size()), Description(), E_INVALIDARG,
+         "neither Baseline nor Main"},
+        {sps, buildPps({.entropy_coding_mode_flag = true}), WORD(pps.size()), Description(), E_INVALIDARG, "CABAC"},
+        {Bytes(sps.begin(), sps.begin() + 3), pps, WORD(pps.size()), Description(), E_INVALIDARG,
+         "ends before its fields"},
+        {Bytes{0x67}, pps, WORD(pps.size()), Description(), E_INVALIDARG, "CMyDecoder11::SetParameterSets : "},
+        {sps, pps, 0, Description(), E_INVALIDARG, "CMyDecoder11::SetParameterSets : "},
+        {sps, pps, WORD(pps.size()), nullptr, E_POINTER, ""},
     };
     for (const auto &row : rows) {
         Rig rig;
-        ASSERT_EQ(SetSets(rig.decoder, good), S_OK);
+        ASSERT_EQ(SetSets(rig.decoder, sps, pps), S_OK);
         const CMyH264SPS *sps = rig.decoder.GetSPS();
         DebugCapture capture;
         EXPECT_EQ(rig.decoder.SetParameterSets(row.sps.data(), WORD(row.sps.size()), row.pps.data(), row.ppsLength,
@@ -130,12 +157,12 @@ TEST(DecoderWrapper, RefusedSetsFailAndKeepThePairHeldBefore)
                   row.result)
             << row.trace;
         EXPECT_EQ(rig.decoder.GetSPS(), sps);
-        EXPECT_EQ(State(rig.decoder), "160x120 sets signal 5/0/2/2/2 format 1 modes 00");
+        EXPECT_EQ(State(rig.decoder), "176x144 sets signal 5/0/2/2/2 format 1 modes 00");
         EXPECT_TRUE(!*row.trace || capture.contains(row.trace)) << row.trace;
     }
     Rig rig;
-    EXPECT_EQ(rig.decoder.SetParameterSets(nullptr, 4, good.pps.data(), 4, good.description.get()), E_POINTER);
-    EXPECT_EQ(rig.decoder.SetParameterSets(good.sps.data(), 4, nullptr, 4, good.description.get()), E_POINTER);
+    EXPECT_EQ(rig.decoder.SetParameterSets(nullptr, 4, pps.data(), 4, Description()), E_POINTER);
+    EXPECT_EQ(rig.decoder.SetParameterSets(sps.data(), 4, nullptr, 4, Description()), E_POINTER);
     EXPECT_EQ(State(rig.decoder), "0x8000ffff 0x0 no sets signal 5/0/2/2/2 format 1 modes 00");
 }
 
@@ -150,8 +177,8 @@ TEST(DecoderWrapper, OutputFormatFollowsTheSubtypeAndTheStreamsRange)
                 {&MEDIASUBTYPE_RGB24, 6, 7}};
     for (const auto &row : rows) {
         Rig limited, full;
-        ASSERT_EQ(SetSets(limited.decoder, Movie("movies/baseline_sowt.mov")), S_OK);
-        ASSERT_EQ(SetSets(full.decoder, Movie("parameter_sets/main_322x242_l21_fullrange.mov")), S_OK);
+        ASSERT_EQ(SetSets(limited.decoder, buildSps({})), S_OK);
+        ASSERT_EQ(SetSets(full.decoder, buildSps(kFullRange)), S_OK);
         EXPECT_EQ(SetFormat(limited.decoder, *row.subtype), S_OK);
         EXPECT_EQ(SetFormat(full.decoder, *row.subtype), S_OK);
         EXPECT_EQ(limited.decoder.GetOutputFormatId() * 10 + full.decoder.GetOutputFormatId(),
@@ -170,13 +197,13 @@ TEST(DecoderWrapper, OutputFormatFollowsTheSubtypeAndTheStreamsRange)
                  std::to_string(rig.decoder.SetOutputScalingMode(mode) == S_OK);
     EXPECT_EQ(modes, "111111000000");
     EXPECT_EQ(rig.decoder.SetOutputScalingMode(1), S_OK);
-    ASSERT_EQ(SetSets(rig.decoder, Movie("movies/baseline_sowt.mov")), S_OK);
+    ASSERT_EQ(SetSets(rig.decoder, buildSps({})), S_OK);
     ASSERT_TRUE(rig.decoder.CreateDecoder());
     ASSERT_TRUE(rig.decoder.CreateDecoder()) << "opening again replaces the instance";
     EXPECT_EQ(SetFormat(rig.decoder, MEDIASUBTYPE_RGB32), S_OK);
-    EXPECT_EQ(State(rig.decoder), "160x120 sets signal 5/0/2/2/2 format 5 modes 21 open");
+    EXPECT_EQ(State(rig.decoder), "176x144 sets signal 5/0/2/2/2 format 5 modes 21 open");
     rig.decoder.FreeDecoder();
-    EXPECT_EQ(State(rig.decoder), "160x120 sets signal 5/0/2/2/2 format 5 modes 21");
+    EXPECT_EQ(State(rig.decoder), "176x144 sets signal 5/0/2/2/2 format 5 modes 21");
 }
 
 TEST(DecoderWrapper, LifetimeOfTheDecoderAndTheInput)
@@ -319,25 +346,15 @@ int32_t Write(CMyDecoder11 &decoder, const Bytes &bytes)
 
 // A wrapper that knows a 6 x 2 display, from parameter sets built here.
 struct WriterRig : Rig {
-    WriterRig() { EXPECT_EQ(SetSets(decoder, Stream()), S_OK); }
-    static const MovieStream &Stream()
+    // One macroblock less 5 column pairs and 7 row pairs.
+    WriterRig()
     {
-        // 6 x 2: one macroblock less 5 column pairs and 7 row pairs.
-        static const MovieStream stream = [] {
-            MovieStream s;
-            s.sps = orvex::test::buildSps({.pic_width_in_mbs_minus1 = 0,
-                                           .pic_height_in_map_units_minus1 = 0,
-                                           .frame_cropping_flag = true,
-                                           .frame_crop_right_offset = 5,
-                                           .frame_crop_bottom_offset = 7});
-            s.pps = orvex::test::buildPps({});
-            std::vector<BYTE> description(86, 0);
-            const DWORD size = 86; // host order, as GetMediaSampleDescription leaves it
-            std::memcpy(description.data(), &size, sizeof size);
-            s.description = std::make_shared<CMyImageDescription>(description.data(), DWORD(description.size()));
-            return s;
-        }();
-        return stream;
+        EXPECT_EQ(SetSets(decoder, buildSps({.pic_width_in_mbs_minus1 = 0,
+                                             .pic_height_in_map_units_minus1 = 0,
+                                             .frame_cropping_flag = true,
+                                             .frame_crop_right_offset = 5,
+                                             .frame_crop_bottom_offset = 7})),
+                  S_OK);
     }
 };
 
@@ -413,13 +430,12 @@ TEST(DecoderWrapperWriter, LaterPicturesFollowANewFormat)
     EXPECT_EQ(Written(rig, "s1 s2"), "f1 6x2 18*0 f6 6x2 36*0 ");
 }
 
-// A decoder over a real movie with its instance created and its header read
+// A decoder over a real stream with its instance created and its header read
 // from the two parameter-set samples, as the filter starts streaming.
 struct StreamRig : Rig {
-    explicit StreamRig(const MovieStream &movie)
-        : pool(LONG(movie.samples.size()) + 4, LONG(movie.LargestSample() + 64))
+    explicit StreamRig(const H264Stream &movie) : pool(LONG(movie.accessUnits.size()) + 4, 16384)
     {
-        EXPECT_EQ(SetSets(decoder, movie), S_OK);
+        EXPECT_EQ(SetSets(decoder, movie.sps, movie.pps), S_OK);
         EXPECT_TRUE(decoder.CreateDecoder());
         SamplePtr sps = pool.Make(LengthPrefixed({movie.sps}), kSpsStreamId);
         SamplePtr pps = pool.Make(LengthPrefixed({movie.pps}), kPpsStreamId);
@@ -434,12 +450,10 @@ struct StreamRig : Rig {
         input.Clear();
         output.ClearAll();
     }
-    void Push(const MovieStream &movie, size_t count)
+    void Push(const H264Stream &movie, size_t count)
     {
-        for (size_t i = 0; i < count; ++i) {
-            SamplePtr sample = pool.Make(movie.samples[i].bytes);
-            input.PushSample(sample.get());
-        }
+        for (size_t i = 0; i < count; ++i)
+            input.PushSample(pool.Make(movie.accessUnits[i].sample).get());
     }
     void FillOutput(int records)
     {
@@ -453,7 +467,7 @@ struct StreamRig : Rig {
 // taken, or ends without decoding when the decoder is freed.
 TEST(DecoderWrapperDecodeFrame, WaitsForRoomInTheOutputQueue)
 {
-    const MovieStream &movie = Movie("movies/video_only_faststart.mov");
+    const H264Stream &movie = Stream();
     for (const int queued : {10, 11, -11}) {
         StreamRig rig(movie);
         rig.Push(movie, 2);
@@ -475,9 +489,9 @@ TEST(DecoderWrapperDecodeFrame, WaitsForRoomInTheOutputQueue)
 
 TEST(DecoderWrapperDecodeFrame, EndOfStreamQueuesEveryPictureThenExactlyOneEndRecord)
 {
-    const MovieStream &movie = Movie("movies/video_only_faststart.mov");
+    const H264Stream &movie = Stream();
     StreamRig rig(movie);
-    rig.Push(movie, movie.samples.size());
+    rig.Push(movie, movie.accessUnits.size());
     rig.input.PushEndOfStream();
     int pictures = 0, ends = 0;
     LONG result = 0;
@@ -491,7 +505,7 @@ TEST(DecoderWrapperDecodeFrame, EndOfStreamQueuesEveryPictureThenExactlyOneEndRe
     }
     EXPECT_EQ(result, 2);
     EXPECT_EQ(ends, 1);
-    EXPECT_EQ(pictures, int(movie.samples.size()));
+    EXPECT_EQ(pictures, int(movie.accessUnits.size()));
     // The library was reset: a further step finds no input and ends nothing.
     EXPECT_NE(rig.decoder.DecodeFrame(), 2);
     EXPECT_EQ(rig.output.GetCount(), 0u);
@@ -499,9 +513,9 @@ TEST(DecoderWrapperDecodeFrame, EndOfStreamQueuesEveryPictureThenExactlyOneEndRe
 
 TEST(DecoderWrapperDecodeFrame, DecodeHeaderFailsWithoutThePictureParameterSet)
 {
-    const MovieStream &movie = Movie("movies/video_only_faststart.mov");
+    const H264Stream &movie = Stream();
     Rig rig;
-    ASSERT_EQ(SetSets(rig.decoder, movie), S_OK);
+    ASSERT_EQ(SetSets(rig.decoder, movie.sps, movie.pps), S_OK);
     ASSERT_TRUE(rig.decoder.CreateDecoder());
     SamplePool pool(2, LONG(movie.sps.size() + 64));
     rig.input.PushSample(pool.Make(LengthPrefixed({movie.sps}), kSpsStreamId).get());
