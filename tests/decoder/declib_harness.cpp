@@ -101,26 +101,17 @@ std::vector<uint8_t> Picture::I420() const
 
 int32_t PictureSink::WriteData(const uint8_t *data, uint32_t size)
 {
-    if (!m_current) {
-        m_errors.push_back("WriteData outside a picture");
-        return 0;
-    }
-    std::vector<uint8_t> *plane = nullptr;
-    switch (m_state) {
-    case AVCD_WRITER_STATUS_PICTURE_START:
-        plane = m_packed ? &m_current->packed : &m_current->y;
-        break;
-    case AVCD_WRITER_STATUS_CB_PLANE:
-        plane = &m_current->cb;
-        break;
-    case AVCD_WRITER_STATUS_CR_PLANE:
-        plane = &m_current->cr;
-        break;
-    default:
+    // The luma (or packed) bytes follow the picture's start, then each chroma plane its status.
+    std::vector<uint8_t> *plane = !m_current ? nullptr
+                                  : m_state == AVCD_WRITER_STATUS_PICTURE_START
+                                      ? (m_packed ? &m_current->packed : &m_current->y)
+                                  : m_state == AVCD_WRITER_STATUS_CB_PLANE ? &m_current->cb
+                                  : m_state == AVCD_WRITER_STATUS_CR_PLANE ? &m_current->cr
+                                                                           : nullptr;
+    if (plane)
+        plane->insert(plane->end(), data, data + size);
+    else
         m_errors.push_back("WriteData in status " + std::to_string(m_state));
-        return 0;
-    }
-    plane->insert(plane->end(), data, data + size);
     return 0;
 }
 
@@ -138,33 +129,21 @@ int32_t PictureSink::SetStatus(const OrvexIPP::WriterStatus *info)
                                                                             : AVCD_WRITER_STATUS_PICTURE_DONE;
     if (status != expected)
         m_errors.push_back("status " + std::to_string(status) + " after " + std::to_string(m_state));
-    switch (status) {
-    case AVCD_WRITER_STATUS_PICTURE_START:
-        m_current = Picture{};
-        m_current->width = info->width;
-        m_current->height = info->height;
-        m_current->rowBytes = info->rowBytes;
-        m_state = status;
-        break;
-    case AVCD_WRITER_STATUS_PICTURE_DONE:
-        if (m_current) {
-            const Picture &p = *m_current;
-            const size_t w = p.width, h = p.height;
-            const bool sizesRight = m_packed ? p.packed.size() == size_t{p.rowBytes} * h && p.y.empty()
-                                             : p.y.size() == w * h && p.cb.size() == ((w + 1) / 2) * ((h + 1) / 2) &&
-                                                   p.cr.size() == p.cb.size();
-            if (!sizesRight) m_errors.push_back("picture bytes do not match its size");
-            if (info->width != p.width || info->height != p.height)
-                m_errors.push_back("picture size changed within a picture");
-            m_pictures.push_back(std::move(*m_current));
-        }
-        m_current.reset();
-        m_state = 0;
-        break;
-    default:
-        m_state = status;
-        break;
+    if (status == AVCD_WRITER_STATUS_PICTURE_START)
+        m_current = Picture{.width = info->width, .height = info->height, .rowBytes = info->rowBytes};
+    if (status == AVCD_WRITER_STATUS_PICTURE_DONE && m_current) {
+        const Picture &p = *m_current;
+        const size_t w = p.width, h = p.height;
+        const bool sizesRight = m_packed ? p.packed.size() == size_t{p.rowBytes} * h && p.y.empty()
+                                         : p.y.size() == w * h && p.cb.size() == ((w + 1) / 2) * ((h + 1) / 2) &&
+                                               p.cr.size() == p.cb.size();
+        if (!sizesRight) m_errors.push_back("picture bytes do not match its size");
+        if (info->width != p.width || info->height != p.height)
+            m_errors.push_back("picture size changed within a picture");
+        m_pictures.push_back(std::move(*m_current));
     }
+    if (status == AVCD_WRITER_STATUS_PICTURE_DONE) m_current.reset();
+    m_state = status == AVCD_WRITER_STATUS_PICTURE_DONE ? 0 : status;
     return 0;
 }
 

@@ -88,8 +88,8 @@ private:
 struct Picture {
     uint32_t width = 0;
     uint32_t height = 0;
-    std::vector<uint8_t> y, cb, cr; // planar output
-    std::vector<uint8_t> packed;    // RGB output
+    std::vector<uint8_t> y{}, cb{}, cr{}; // planar output
+    std::vector<uint8_t> packed{};        // RGB output
     uint32_t rowBytes = 0;
 
     std::vector<uint8_t> I420() const;
