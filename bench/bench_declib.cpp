@@ -5,7 +5,7 @@
 //   $ORVEX_BENCH_DATA/baseline_1280x720_300.h264 (default: <build>/bench-data).
 #include "AVCDecoderInstance.h"
 #include "OrvexIPPH264DecLib.h"
-#include "decoder/annexb_stream.h"
+#include "decoder/declib_harness.h"
 #include "support/annexb.h"
 
 extern "C" {
@@ -40,8 +40,7 @@ const AnnexBStream *Movie()
 {
     static std::unique_ptr<AnnexBStream> movie = [] {
         try {
-            return std::make_unique<AnnexBStream>(
-                declib_test::GroupSamples(orvex::test::splitAnnexB(orvex::test::readFileBytes(MoviePath()))));
+            return std::make_unique<AnnexBStream>(declib_test::LoadAnnexB(MoviePath()));
         } catch (const std::exception &) {
             return std::unique_ptr<AnnexBStream>();
         }

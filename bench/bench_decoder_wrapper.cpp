@@ -12,7 +12,7 @@
 //   $ORVEX_BENCH_DATA/baseline_1280x720_300.mov (default: <build>/bench-data).
 #include "AVCDecoderInstance.h"
 #include "decoder/length_prefixed.h"
-#include "decoder/movie_stream.h"
+#include "movie_stream.h"
 
 #include "H264DecodeFilter/MyDecoder11.h"
 

@@ -4,7 +4,7 @@
 orvex_add_bench(NAME decoder_wrapper
   SOURCES
     bench_decoder_wrapper.cpp
-    ${PROJECT_SOURCE_DIR}/tests/decoder/movie_stream.cpp
+    movie_stream.cpp
   LIBS orvex_decoder orvex_declib_core)
 target_compile_definitions(bench_decoder_wrapper PRIVATE
   ORVEX_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"

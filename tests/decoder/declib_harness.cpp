@@ -1,9 +1,38 @@
 #include "declib_harness.h"
 
+#include "support/annexb.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace declib_test {
+
+std::string StreamPath(const std::string &name)
+{
+    return std::string(ORVEX_TEST_DATA_DIR) + "/decoder/" + name;
+}
+
+AnnexBStream LoadStream(const std::string &name)
+{
+    return LoadAnnexB(StreamPath(name));
+}
+
+AnnexBStream LoadAnnexB(const std::string &path)
+{
+    const orvex::test::H264Stream parsed = orvex::test::parseAnnexB(orvex::test::readFileBytes(path));
+    AnnexBStream stream{parsed.sps, parsed.pps, {}};
+    for (const orvex::test::AccessUnit &unit : parsed.accessUnits) {
+        Sample &sample = stream.samples.emplace_back();
+        for (size_t at = 0; at + 4 <= unit.sample.size();) { // units behind 4-byte lengths
+            const size_t n = size_t(unit.sample[at]) << 24 | size_t(unit.sample[at + 1]) << 16 |
+                             size_t(unit.sample[at + 2]) << 8 | unit.sample[at + 3];
+            sample.emplace_back(unit.sample.begin() + std::ptrdiff_t(at + 4),
+                                unit.sample.begin() + std::ptrdiff_t(at + 4 + n));
+            at += 4 + n;
+        }
+    }
+    return stream;
+}
 
 Record MakeRecord(const Sample &sample)
 {
@@ -72,26 +101,17 @@ std::vector<uint8_t> Picture::I420() const
 
 int32_t PictureSink::WriteData(const uint8_t *data, uint32_t size)
 {
-    if (!m_current) {
-        m_errors.push_back("WriteData outside a picture");
-        return 0;
-    }
-    std::vector<uint8_t> *plane = nullptr;
-    switch (m_state) {
-    case AVCD_WRITER_STATUS_PICTURE_START:
-        plane = m_packed ? &m_current->packed : &m_current->y;
-        break;
-    case AVCD_WRITER_STATUS_CB_PLANE:
-        plane = &m_current->cb;
-        break;
-    case AVCD_WRITER_STATUS_CR_PLANE:
-        plane = &m_current->cr;
-        break;
-    default:
+    // The luma (or packed) bytes follow the picture's start, then each chroma plane its status.
+    std::vector<uint8_t> *plane = !m_current ? nullptr
+                                  : m_state == AVCD_WRITER_STATUS_PICTURE_START
+                                      ? (m_packed ? &m_current->packed : &m_current->y)
+                                  : m_state == AVCD_WRITER_STATUS_CB_PLANE ? &m_current->cb
+                                  : m_state == AVCD_WRITER_STATUS_CR_PLANE ? &m_current->cr
+                                                                           : nullptr;
+    if (plane)
+        plane->insert(plane->end(), data, data + size);
+    else
         m_errors.push_back("WriteData in status " + std::to_string(m_state));
-        return 0;
-    }
-    plane->insert(plane->end(), data, data + size);
     return 0;
 }
 
@@ -109,33 +129,21 @@ int32_t PictureSink::SetStatus(const OrvexIPP::WriterStatus *info)
                                                                             : AVCD_WRITER_STATUS_PICTURE_DONE;
     if (status != expected)
         m_errors.push_back("status " + std::to_string(status) + " after " + std::to_string(m_state));
-    switch (status) {
-    case AVCD_WRITER_STATUS_PICTURE_START:
-        m_current = Picture{};
-        m_current->width = info->width;
-        m_current->height = info->height;
-        m_current->rowBytes = info->rowBytes;
-        m_state = status;
-        break;
-    case AVCD_WRITER_STATUS_PICTURE_DONE:
-        if (m_current) {
-            const Picture &p = *m_current;
-            const size_t w = p.width, h = p.height;
-            const bool sizesRight = m_packed ? p.packed.size() == size_t{p.rowBytes} * h && p.y.empty()
-                                             : p.y.size() == w * h && p.cb.size() == ((w + 1) / 2) * ((h + 1) / 2) &&
-                                                   p.cr.size() == p.cb.size();
-            if (!sizesRight) m_errors.push_back("picture bytes do not match its size");
-            if (info->width != p.width || info->height != p.height)
-                m_errors.push_back("picture size changed within a picture");
-            m_pictures.push_back(std::move(*m_current));
-        }
-        m_current.reset();
-        m_state = 0;
-        break;
-    default:
-        m_state = status;
-        break;
+    if (status == AVCD_WRITER_STATUS_PICTURE_START)
+        m_current = Picture{.width = info->width, .height = info->height, .rowBytes = info->rowBytes};
+    if (status == AVCD_WRITER_STATUS_PICTURE_DONE && m_current) {
+        const Picture &p = *m_current;
+        const size_t w = p.width, h = p.height;
+        const bool sizesRight = m_packed ? p.packed.size() == size_t{p.rowBytes} * h && p.y.empty()
+                                         : p.y.size() == w * h && p.cb.size() == ((w + 1) / 2) * ((h + 1) / 2) &&
+                                               p.cr.size() == p.cb.size();
+        if (!sizesRight) m_errors.push_back("picture bytes do not match its size");
+        if (info->width != p.width || info->height != p.height)
+            m_errors.push_back("picture size changed within a picture");
+        m_pictures.push_back(std::move(*m_current));
     }
+    if (status == AVCD_WRITER_STATUS_PICTURE_DONE) m_current.reset();
+    m_state = status == AVCD_WRITER_STATUS_PICTURE_DONE ? 0 : status;
     return 0;
 }
 
@@ -164,8 +172,12 @@ int32_t Harness::SendHeader(const Nal &sps, const Nal &pps)
 
 int32_t Harness::Step()
 {
+    const size_t before = m_sink.Pictures().size();
     const int32_t result = m_decoder->Decode();
     m_results.push_back(result);
+    if ((result == AVCD_DECODE_PICTURE) != (m_sink.Pictures().size() > before) && result != AVCD_DECODE_END_OF_STREAM &&
+        result != AVCD_DECODE_ERROR)
+        m_faults.push_back("step " + std::to_string(m_results.size()) + " gave " + std::to_string(result));
     if (result == AVCD_DECODE_ERROR || result == AVCD_DECODE_END_OF_STREAM) {
         m_decoder->Reset(0);
         m_reader.DropHeld();
@@ -207,25 +219,94 @@ size_t Harness::Count(int32_t result) const
     return static_cast<size_t>(std::count(m_results.begin(), m_results.end(), result));
 }
 
-std::unique_ptr<Harness> DecodeStream(const AnnexBStream &stream, const Settings &settings)
+namespace {
+
+std::string Joined(const std::vector<std::string> &tokens)
 {
-    auto harness = std::make_unique<Harness>(settings);
-    if (harness->Ready()) harness->Play(stream);
-    return harness;
+    // Consecutive indexes become "a-b", repeated marks "x*n".
+    const auto index = [](const std::string &t) { return t.find_first_not_of("0123456789") == t.npos; };
+    std::string out;
+    for (size_t i = 0; i < tokens.size();) {
+        size_t j = i + 1;
+        const bool number = index(tokens[i]);
+        while (j < tokens.size() &&
+               (number ? index(tokens[j]) && std::stoul(tokens[j]) == std::stoul(tokens[i]) + (j - i)
+                       : tokens[j] == tokens[i]))
+            ++j;
+        if (!out.empty()) out += ' ';
+        out += tokens[i];
+        if (j - i > 1) {
+            out += number ? '-' : '*';
+            out += number ? tokens[j - 1] : std::to_string(j - i);
+        }
+        i = j;
+    }
+    return out;
 }
 
-std::vector<std::string> Md5sOf(const Harness &h)
-{
-    std::vector<std::string> md5s;
-    for (const Picture &p : h.Sink().Pictures())
-        md5s.push_back(md5Hex(p.I420()));
-    return md5s;
-}
+} // namespace
 
-std::vector<std::string> Range(const std::vector<std::string> &all, size_t from, size_t to)
+std::string Outcome(const Harness &h, const std::vector<std::string> &streams)
 {
-    return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(from),
-                                    all.begin() + static_cast<std::ptrdiff_t>(to));
+    using namespace orvex::test;
+    const auto frameBytes = [](size_t w, size_t ht, size_t bpp) {
+        return bpp ? w * ht * bpp : w * ht + 2 * ((w + 1) / 2) * ((ht + 1) / 2);
+    };
+    std::vector<std::string> sizes; // from the names, "..._WxH.h264"
+    std::vector<std::vector<uint8_t>> decoded;
+    for (const std::string &name : streams) {
+        const std::string size = name.substr(name.rfind('_') + 1, name.find('.') - name.rfind('_') - 1);
+        sizes.push_back(size);
+        const auto &more =
+            referenceFrames(StreamPath(name), name.find("fullrange") != name.npos ? "yuvj420p" : "yuv420p",
+                            frameBytes(std::stoul(size), std::stoul(size.substr(size.find('x') + 1)), 0));
+        decoded.insert(decoded.end(), more.begin(), more.end());
+    }
+    const bool fullRange = h.GetSettings().format == AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24;
+    std::vector<std::string> tokens;
+    std::string size;
+    const auto &pictures = h.Sink().Pictures();
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const Picture &p = pictures[i];
+        const size_t w = p.width, ht = p.height;
+        if (std::to_string(w) + "x" + std::to_string(ht) != size)
+            tokens.push_back(size = std::to_string(w) + "x" + std::to_string(ht));
+        const bool packed = !p.packed.empty() || (p.y.empty() && p.rowBytes > 0);
+        const bool scaled = std::find(sizes.begin(), sizes.end(), size) == sizes.end();
+        if (w == 0 || ht == 0) {
+            tokens.push_back("-");
+        } else if (!packed && !scaled) {
+            // Its own index first: a stream may repeat a picture.
+            const auto at = i < decoded.size() && decoded[i] == p.I420()
+                                ? decoded.begin() + std::ptrdiff_t(i)
+                                : std::find(decoded.begin(), decoded.end(), p.I420());
+            tokens.push_back(at == decoded.end() ? "x" : std::to_string(at - decoded.begin()));
+        } else {
+            // Others against ffmpeg's conversion of the same picture.
+            const size_t bpp = packed ? p.rowBytes / w : 1;
+            std::string f = scaled ? "scale=" + std::to_string(w) + ":" + std::to_string(ht) + ":flags=bilinear" : "";
+            if (fullRange) f += f.empty() ? "scale=in_range=pc" : ":in_range=pc";
+            const auto &refs =
+                referenceFrames(StreamPath(streams[0]), packed ? (bpp == 4 ? "bgra" : "bgr24") : "yuv420p",
+                                frameBytes(w, ht, packed ? bpp : 0), f);
+            const double db = i >= refs.size() ? -1
+                              : packed         ? packedPsnr(p.packed, bpp, refs[i], bpp, 3)
+                                               : packedPsnr(p.I420(), 1, refs[i], 1, 1);
+            bool alpha = false;
+            for (size_t at = 3; bpp == 4 && at < p.packed.size(); at += 4)
+                alpha = alpha || p.packed[at] != 0;
+            tokens.push_back(alpha ? "a" : db >= (scaled ? 40.0 : 45.0) ? std::to_string(i) : "x");
+        }
+    }
+    std::string out = tokens.empty() ? "none" : Joined(tokens);
+    out += " | steps " + std::to_string(h.Results().size()) + " err " + std::to_string(h.Count(AVCD_DECODE_ERROR)) +
+           " end " + std::to_string(h.Count(AVCD_DECODE_END_OF_STREAM));
+    if (h.Reader().OverRead()) out += " | over-read";
+    for (const std::string &fault : h.Faults())
+        out += " | " + fault;
+    for (const std::string &error : h.Sink().Errors())
+        out += " | " + error;
+    return out;
 }
 
 } // namespace declib_test

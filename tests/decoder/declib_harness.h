@@ -6,7 +6,6 @@
 #define ORVEX_TESTS_DECODER_DECLIB_HARNESS_H
 
 #include "OrvexIPPH264DecLib.h"
-#include "annexb_stream.h"
 #include "support/ffmpeg_reference.h"
 
 #include <cstddef>
@@ -19,12 +18,21 @@
 
 namespace declib_test {
 
-using orvex::test::md5Hex;
-using orvex::test::packedPsnr;
-using orvex::test::psnr;
-using orvex::test::referenceFrames;
-using orvex::test::referenceMd5s;
-using orvex::test::referencePictureTypes;
+using Nal = std::vector<uint8_t>;
+using Sample = std::vector<Nal>;
+
+// A stream of tests/data/decoder as a movie holds it: its first SPS and PPS
+// apart, then one sample of NAL units per picture.
+struct AnnexBStream {
+    Nal sps;
+    Nal pps;
+    std::vector<Sample> samples;
+};
+
+std::string StreamPath(const std::string &name);
+AnnexBStream LoadStream(const std::string &name);
+// Any Annex B file, grouped the same way.
+AnnexBStream LoadAnnexB(const std::string &path);
 
 // One unit of a record; the size the reader announces may be made to differ
 // from the bytes it holds.
@@ -49,7 +57,6 @@ public:
     void Push(Record record) { m_queue.push_back(std::move(record)); }
     void PushEndOfStream() { m_queue.push_back(Record{true, {}}); }
     size_t QueuedRecords() const { return m_queue.size(); }
-    bool HoldsRecord() const { return m_held.has_value(); }
     // The wrapper drops the record it holds after an error, a drained end of
     // stream and a flush.
     void DropHeld() { m_held.reset(); }
@@ -81,8 +88,8 @@ private:
 struct Picture {
     uint32_t width = 0;
     uint32_t height = 0;
-    std::vector<uint8_t> y, cb, cr; // planar output
-    std::vector<uint8_t> packed;    // RGB output
+    std::vector<uint8_t> y{}, cb{}, cr{}; // planar output
+    std::vector<uint8_t> packed{};        // RGB output
     uint32_t rowBytes = 0;
 
     std::vector<uint8_t> I420() const;
@@ -156,8 +163,11 @@ public:
     // Header, every sample, end of stream.
     void Play(const AnnexBStream &stream);
 
+    const Settings &GetSettings() const { return m_settings; }
     const std::vector<int32_t> &Results() const { return m_results; }
     size_t Count(int32_t result) const;
+    // A step whose result disagrees with the pictures it wrote.
+    const std::vector<std::string> &Faults() const { return m_faults; }
 
 private:
     Settings m_settings;
@@ -166,15 +176,17 @@ private:
     DecoderPtr m_decoder;
     bool m_ready = false;
     std::vector<int32_t> m_results;
+    std::vector<std::string> m_faults;
 };
 
-// The MD5 of every picture written, in I420 order as ffmpeg's framemd5 has it.
-std::vector<std::string> Md5sOf(const Harness &h);
-// The items from..to of a list of MD5s.
-std::vector<std::string> Range(const std::vector<std::string> &all, size_t from, size_t to);
-
-// Decodes a whole stream with the settings; the harness is kept for checks.
-std::unique_ptr<Harness> DecodeStream(const AnnexBStream &stream, const Settings &settings);
+// A run in one line: the picture size (again where it changes), each picture
+// as the index of the ffmpeg picture it matches ("0-11" for a run, "x" for
+// none, "a" for RGB32 with a fourth byte set, "-" for an empty one), then the
+// steps, errors and ends, and any fault the harness saw. Planar pictures of
+// the stream's size must equal one of the pictures of all `streams` in turn;
+// the others match the same picture of the first stream as ffmpeg converts
+// it (scaled to their size) within 45 dB (40 dB scaled).
+std::string Outcome(const Harness &h, const std::vector<std::string> &streams);
 
 } // namespace declib_test
 

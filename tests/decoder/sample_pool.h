@@ -1,6 +1,6 @@
 // Media samples for the decode filter's queues, taken from a real framework
 // allocator as an upstream pin would take them: filled with bytes, stamped
-// with times, flags and a stream identifier.
+// with times and a stream identifier.
 #ifndef ORVEX_TESTS_DECODER_SAMPLE_POOL_H
 #define ORVEX_TESTS_DECODER_SAMPLE_POOL_H
 
@@ -29,9 +29,8 @@ inline constexpr DWORD kPpsStreamId = 0x80000001;
 struct SampleFields {
     std::vector<uint8_t> bytes{};
     std::optional<REFERENCE_TIME> start{}, stop{};
-    std::optional<LONGLONG> mediaStart{}, mediaStop{};
+    std::optional<LONGLONG> mediaStart{}; // the media stop is the same
     DWORD streamId = 0;
-    bool discontinuity = false;
 };
 
 // A committed CMemAllocator of `count` buffers of `size` bytes.
@@ -49,11 +48,9 @@ public:
 
     // Buffers not handed out (all of them when nothing holds a sample).
     LONG FreeCount();
-    LONG Count() const { return m_count; }
 
 private:
-    IMemAllocator *m_pAllocator = nullptr;
-    LONG m_count;
+    std::unique_ptr<IMemAllocator, ComRelease> m_allocator;
     LONG m_size;
 };
 

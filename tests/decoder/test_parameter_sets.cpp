@@ -1,7 +1,7 @@
 // The SPS and PPS fields the decoder reads to find access units, from real
 // encoder output and from built sets, and the refusal of bad ones.
 #include "ParameterSets.h"
-#include "annexb_stream.h"
+#include "declib_harness.h"
 #include "support/h264_writer.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +46,7 @@ std::string PpsSummary(const Nal &nal, size_t size = SIZE_MAX)
     return out.str();
 }
 
-TEST(DecLibParameterSets, SequenceParameterSets)
+TEST(DecLibParameterSets, SequenceAndPictureParameterSets)
 {
     const SpsFields wide{.seq_parameter_set_id = 31,
                          .log2_max_frame_num_minus4 = 12,
@@ -54,9 +54,11 @@ TEST(DecLibParameterSets, SequenceParameterSets)
                          .delta_pic_order_always_zero_flag = true,
                          .offset_for_ref_frame = std::vector<int32_t>(255, 2),
                          .frame_mbs_only_flag = false};
-    SpsFields type0 = wide, type1 = wide, type2 = wide;
-    type0.pic_order_cnt_type = 0;
-    type1.pic_order_cnt_type = 1;
+    const auto poc = [&wide](uint32_t type) {
+        SpsFields f = wide;
+        f.pic_order_cnt_type = type;
+        return buildSps(f);
+    };
     const auto high = [](uint32_t chroma) {
         return buildSps({.profile_idc = 100,
                          .chroma_format_idc = chroma,
@@ -65,57 +67,42 @@ TEST(DecLibParameterSets, SequenceParameterSets)
                          .pic_width_in_mbs_minus1 = 119,
                          .pic_height_in_map_units_minus1 = 67});
     };
+    const auto header = [](uint8_t byte) {
+        Nal n = buildSps({});
+        n[0] = byte;
+        return n;
+    };
     const struct {
-        const char *name;
         Nal nal;
         const char *expected;
     } rows[] = {
-        {"x264 baseline", LoadStream("baseline_176x144.h264").sps, "p66 id0 c1 fn4 poc2/4/0 11x9 frame1 99"},
-        {"x264 main with poc type 0", LoadStream("main_cavlc_bframes_176x144.h264").sps,
-         "p77 id0 c1 fn4 poc0/5/0 11x9 frame1 99"},
-        {"poc type 0", buildSps(type0), "p66 id31 c1 fn16 poc0/16/0 11x9 frame0 198"},
-        {"poc type 1", buildSps(type1), "p66 id31 c1 fn16 poc1/4/1 11x9 frame0 198"},
-        {"poc type 2", buildSps(type2), "p66 id31 c1 fn16 poc2/4/0 11x9 frame0 198"},
-        {"high 4:0:0", high(0), "p100 id0 c0 fn9 poc2/4/0 120x68 frame1 8160"},
-        {"high 4:2:0", high(1), "p100 id0 c1 fn9 poc2/4/0 120x68 frame1 8160"},
-        {"high 4:2:2", high(2), "p100 id0 c2 fn9 poc2/4/0 120x68 frame1 8160"},
-        {"high 4:4:4", high(3), "p100 id0 c3 fn9 poc2/4/0 120x68 frame1 8160"},
-        {"sps id 32", buildSps({.seq_parameter_set_id = 32}), "refused"},
-        {"frame num of 17 bits", buildSps({.log2_max_frame_num_minus4 = 13}), "refused"},
-        {"poc type 3", buildSps({.pic_order_cnt_type = 3}), "refused"},
-        {"lsb of 17 bits", buildSps({.pic_order_cnt_type = 0, .log2_max_pic_order_cnt_lsb_minus4 = 13}), "refused"},
-        {"cycle of 256", buildSps({.pic_order_cnt_type = 1, .offset_for_ref_frame = std::vector<int32_t>(256, 2)}),
-         "refused"},
-        {"chroma format 4", buildSps({.profile_idc = 100, .chroma_format_idc = 4}), "refused"},
-        {"wider than 16384", buildSps({.pic_width_in_mbs_minus1 = 1024}), "refused"},
-        {"taller than 16384", buildSps({.pic_height_in_map_units_minus1 = 512, .frame_mbs_only_flag = false}),
-         "refused"},
-        {"a PPS header",
-         [] {
-             auto n = buildSps({});
-             n[0] = 0x68;
-             return n;
-         }(),
-         "refused"},
-        {"forbidden bit",
-         [] {
-             auto n = buildSps({});
-             n[0] |= 0x80;
-             return n;
-         }(),
-         "refused"},
+        {LoadStream("baseline_176x144.h264").sps, "p66 id0 c1 fn4 poc2/4/0 11x9 frame1 99"},
+        {LoadStream("main_cavlc_bframes_176x144.h264").sps, "p77 id0 c1 fn4 poc0/5/0 11x9 frame1 99"},
+        {poc(0), "p66 id31 c1 fn16 poc0/16/0 11x9 frame0 198"},
+        {poc(1), "p66 id31 c1 fn16 poc1/4/1 11x9 frame0 198"},
+        {poc(2), "p66 id31 c1 fn16 poc2/4/0 11x9 frame0 198"},
+        {high(0), "p100 id0 c0 fn9 poc2/4/0 120x68 frame1 8160"},
+        {high(2), "p100 id0 c2 fn9 poc2/4/0 120x68 frame1 8160"},
+        {high(3), "p100 id0 c3 fn9 poc2/4/0 120x68 frame1 8160"},
+        {buildSps({.seq_parameter_set_id = 32}), "refused"},
+        {buildSps({.log2_max_frame_num_minus4 = 13}), "refused"},
+        {buildSps({.pic_order_cnt_type = 3}), "refused"},
+        {buildSps({.pic_order_cnt_type = 0, .log2_max_pic_order_cnt_lsb_minus4 = 13}), "refused"},
+        {buildSps({.pic_order_cnt_type = 1, .offset_for_ref_frame = std::vector<int32_t>(256, 2)}), "refused"},
+        {buildSps({.profile_idc = 100, .chroma_format_idc = 4}), "refused"},
+        {buildSps({.pic_width_in_mbs_minus1 = 1024}), "refused"}, // wider than 16384
+        {buildSps({.pic_height_in_map_units_minus1 = 512, .frame_mbs_only_flag = false}), "refused"},
+        {header(0x68), "refused"}, // a PPS
+        {header(0xE7), "refused"}, // the forbidden bit
     };
     for (const auto &row : rows)
-        EXPECT_EQ(SpsSummary(row.nal), row.expected) << row.name;
+        EXPECT_EQ(SpsSummary(row.nal), row.expected);
     // The last byte holds frame_mbs_only_flag and what follows it; every
     // shorter unit ends before the fields are complete.
-    const Nal nal = buildSps({});
-    for (size_t size = 0; size + 1 < nal.size(); ++size)
-        EXPECT_EQ(SpsSummary(nal, size), "refused") << size;
-}
+    const Nal sps = buildSps({});
+    for (size_t size = 0; size + 1 < sps.size(); ++size)
+        EXPECT_EQ(SpsSummary(sps, size), "refused") << size;
 
-TEST(DecLibParameterSets, PictureParameterSets)
-{
     for (uint32_t type = 0; type <= 6; ++type)
         EXPECT_EQ(PpsSummary(buildPps({.pic_parameter_set_id = 255,
                                        .seq_parameter_set_id = 31,
@@ -125,33 +112,14 @@ TEST(DecLibParameterSets, PictureParameterSets)
                                        .redundant_pic_cnt_present_flag = true})),
                   "pps255 sps31 cabac0 bottom1 redundant1")
             << "map type " << type;
-    const Nal x264 = LoadStream("main_cavlc_320x240.h264").pps;
-    EXPECT_EQ(PpsSummary(x264), "pps0 sps0 cabac0 bottom0 redundant0");
-    for (const PpsFields &refused : {PpsFields{.pic_parameter_set_id = 256}, PpsFields{.seq_parameter_set_id = 32},
-                                     PpsFields{.num_slice_groups_minus1 = 8},
-                                     PpsFields{.num_slice_groups_minus1 = 1, .slice_group_map_type = 7}}) {
+    EXPECT_EQ(PpsSummary(LoadStream("main_cavlc_320x240.h264").pps), "pps0 sps0 cabac0 bottom0 redundant0");
+    for (const PpsFields &refused :
+         {PpsFields{.pic_parameter_set_id = 256}, PpsFields{.seq_parameter_set_id = 32},
+          PpsFields{.num_slice_groups_minus1 = 8}, PpsFields{.num_slice_groups_minus1 = 1, .slice_group_map_type = 7}})
         EXPECT_EQ(PpsSummary(buildPps(refused)), "refused");
-    }
-    const Nal nal = buildPps({});
-    for (size_t size = 0; size + 1 < nal.size(); ++size)
-        EXPECT_EQ(PpsSummary(nal, size), "refused") << size;
-}
-
-TEST(DecLibParameterSets, TableStoresByIdAndReplaces)
-{
-    ParameterSetTable table;
-    EXPECT_EQ(table.Pps(300), nullptr);
-    SequenceParameterSet sps;
-    sps.seq_parameter_set_id = 3;
-    sps.log2_max_frame_num = 5;
-    table.Store(sps);
-    sps.log2_max_frame_num = 7;
-    table.Store(sps);
-    ASSERT_NE(table.Sps(3), nullptr);
-    EXPECT_EQ(table.Sps(3)->log2_max_frame_num, 7u);
-    EXPECT_EQ(table.Sps(32), nullptr);
-    table.Clear();
-    EXPECT_EQ(table.Sps(3), nullptr);
+    const Nal pps = buildPps({});
+    for (size_t size = 0; size + 1 < pps.size(); ++size)
+        EXPECT_EQ(PpsSummary(pps, size), "refused") << size;
 }
 
 } // namespace

@@ -1,14 +1,15 @@
 // The H.264 syntax readers: the bit reader, emulation-prevention removal, the
 // SPS with its VUI and the PPS. Each row builds its unit with the syntax
-// writer and compares a field summary, or the refusal text and trace lines.
+// writer and finds its text in a one-line field summary, or the refusal text
+// and trace lines.
 #include "MyH264/MyBitReader.h"
 #include "MyH264/MyH264PPS.h"
 #include "MyH264/MyH264Refusals.h"
 #include "MyH264/MyH264SPS.h"
 #include "MyH264/MyRbsp.h"
-#include "support/refusal.h"
 #include "support/debug_capture.h"
 #include "support/h264_writer.h"
+#include "support/refusal.h"
 
 #include <gtest/gtest.h>
 
@@ -28,8 +29,7 @@ std::string readOps(const BYTE *data, DWORD size, const std::string &ops)
     CMyBitReader reader(data, size);
     std::ostringstream out;
     std::istringstream in(ops);
-    std::string op;
-    while (in >> op) {
+    for (std::string op; in >> op; out << ' ') {
         try {
             if (op == "ue")
                 out << reader.ReadUE();
@@ -45,7 +45,6 @@ std::string readOps(const BYTE *data, DWORD size, const std::string &ops)
                     : text == MyH264Refusal::kBitCount         ? "count"
                                                                : text);
         }
-        out << ' ';
     }
     return out.str();
 }
@@ -69,11 +68,11 @@ TEST(BitReader, ReadsFieldsAndRefusesWhatRunsPastItsBytes)
         {BitWriter().ue(1).ue(2).ue(3).ue(4).bytes(), "se se se se", "1 -1 2 -2 "},
         {BitWriter().zeros(31).bits(1, 1).bits(0x7FFFFFFF, 31).bytes(), "ue", "4294967294 "},
         {BitWriter().zeros(32).bits(1, 1).bits(0, 32).bytes(), "ue", "long "},
+        {BitWriter().ue(0x7FFFFFFF).se(-2147483647).se(127).bytes(), "ue se se", "2147483647 -2147483647 127 "},
         {Bytes(8), "u33 left", "count 64 "},
         // A field longer than what is left is refused without consuming it.
         {{0xAB, 0xCD}, "u4 u13 left u12", "10 short 12 3021 "},
         {{0x00, 0x03}, "ue", "short "},
-        {{0x00, 0x00}, "ue", "short "},
         {{}, "left u1", "0 short "},
     };
     for (const auto &row : rows)
@@ -83,30 +82,17 @@ TEST(BitReader, ReadsFieldsAndRefusesWhatRunsPastItsBytes)
     EXPECT_EQ(readOps(nullptr, 100, "left u1"), "0 short ");
 }
 
-TEST(BitReader, ExpGolombRoundTripsThroughTheWriter)
-{
-    for (uint32_t value : {0u, 1u, 2u, 6u, 7u, 255u, 256u, 65535u, 0x7FFFFFFFu, 0xFFFFFFFEu})
-        EXPECT_EQ(readOps(BitWriter().bits(5, 3).ue(value).bits(3, 2).bytes(), "u3 ue u2"),
-                  "5 " + std::to_string(value) + " 3 ");
-    for (int32_t value : {0, 1, -1, 127, -128, 2147483647, -2147483647})
-        EXPECT_EQ(readOps(BitWriter().se(value).flag(true).bytes(), "se u1"), std::to_string(value) + " 1 ");
-}
-
 TEST(Rbsp, RemovesOnlyTheInsertedBytes)
 {
     const struct {
         Bytes escaped, rbsp;
     } rows[] = {
-        {{0x42, 0xC0, 0x1E}, {0x42, 0xC0, 0x1E}},
-        {{0x00, 0x00, 0x03, 0x00}, {0x00, 0x00, 0x00}},
         {{0x11, 0x00, 0x00, 0x03, 0x01, 0x22}, {0x11, 0x00, 0x00, 0x01, 0x22}},
         {{0x00, 0x00, 0x03, 0x00, 0x00, 0x03, 0x02}, {0x00, 0x00, 0x00, 0x00, 0x02}},
         {{0x00, 0x03, 0x00}, {0x00, 0x03, 0x00}},       // behind one zero it stays
         {{0x00, 0x00, 0x03, 0x03}, {0x00, 0x00, 0x03}}, // counting restarts behind it
         {{0x80, 0x00, 0x00, 0x03}, {0x80, 0x00, 0x00}},
         {{}, {}},
-        {addEmulationPrevention({0x64, 0, 0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0x80}),
-         {0x64, 0, 0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0x80}},
     };
     for (const auto &row : rows) {
         Bytes out(row.escaped.size());
@@ -117,8 +103,7 @@ TEST(Rbsp, RemovesOnlyTheInsertedBytes)
     const BYTE nal[] = {0x67, 0x42, 0x00, 0x00, 0x03, 0x01};
     const CMyRbsp rbsp(nal, sizeof nal);
     EXPECT_EQ(Bytes(rbsp.Data(), rbsp.Data() + rbsp.Size()), (Bytes{0x42, 0x00, 0x00, 0x01}));
-    EXPECT_EQ(CMyRbsp(nal, 1).Size(), 0u);
-    EXPECT_EQ(CMyRbsp(nullptr, 10).Size(), 0u);
+    EXPECT_EQ(CMyRbsp(nal, 1).Size() + CMyRbsp(nullptr, 10).Size(), 0u);
 }
 
 // The refusal text and trace lines of a parse, or "" with no trace.
@@ -131,26 +116,8 @@ template <class Parse> std::string outcome(Parse parse)
     return text;
 }
 
-std::string vuiSummary(const CMyH264VUI *v)
-{
-    if (!v) return "vui -";
-    std::ostringstream s;
-    s << "vui ar" << int(v->m_aspect_ratio_info_present_flag) << '/' << int(v->m_aspect_ratio_idc) << ' '
-      << v->m_sar_width << ':' << v->m_sar_height << " os" << int(v->m_overscan_info_present_flag) << '/'
-      << int(v->m_overscan_appropriate_flag) << " sig" << int(v->m_video_signal_type_present_flag) << ' '
-      << int(v->m_video_format) << '/' << int(v->m_video_full_range_flag) << '/'
-      << int(v->m_colour_description_present_flag) << ' ' << int(v->m_colour_primaries) << ','
-      << int(v->m_transfer_characteristics) << ',' << int(v->m_matrix_coefficients) << " loc"
-      << int(v->m_chroma_loc_info_present_flag) << ' ' << v->m_chroma_sample_loc_type_top_field << '/'
-      << v->m_chroma_sample_loc_type_bottom_field << " tim" << int(v->m_timing_info_present_flag) << ' '
-      << v->m_num_units_in_tick << '/' << v->m_time_scale << '/' << int(v->m_fixed_frame_rate_flag) << " rest"
-      << int(v->m_nal_hrd_parameters_present_flag) << int(v->m_vcl_hrd_parameters_present_flag)
-      << int(v->m_pic_struct_present_flag) << int(v->m_bitstream_restriction_flag);
-    return s.str();
-}
-
-// Every field of an accepted SPS, its picture rectangle and its VUI; the NAL
-// unit is kept as given.
+// The fields of an accepted SPS, its picture rectangle and its VUI ("copy
+// differs" when the unit is not kept as given), or the refusal.
 std::string spsSummary(const Bytes &nal)
 {
     std::unique_ptr<CMyH264SPS> sps;
@@ -163,246 +130,142 @@ std::string spsSummary(const Bytes &nal)
     std::ostringstream s;
     s << "p" << int(sps->m_profile_idc) << ' ' << int(sps->m_constraint_set0_flag) << int(sps->m_constraint_set1_flag)
       << int(sps->m_constraint_set2_flag) << int(sps->m_constraint_set3_flag) << " l" << int(sps->m_level_idc) << " id"
-      << sps->m_seq_parameter_set_id << " c" << sps->m_chromaFormat << " fn" << sps->m_log2_max_frame_num_minus4
-      << " poc" << sps->m_pic_order_cnt_type << " ref" << sps->m_num_ref_frames << " gaps"
-      << int(sps->m_gaps_in_frame_num_value_allowed_flag) << " mbs" << sps->m_pic_width_in_mbs_minus1 << 'x'
-      << sps->m_pic_height_in_map_units_minus1 << " d8x8 " << int(sps->m_direct_8x8_inference_flag) << " crop"
-      << int(sps->m_frame_cropping_flag) << ' ' << sps->m_frame_crop_left_offset << ','
-      << sps->m_frame_crop_right_offset << ',' << sps->m_frame_crop_top_offset << ',' << sps->m_frame_crop_bottom_offset
-      << " | " << width << 'x' << height << ' ' << cropping << " [" << r.left << ' ' << r.right << ' ' << r.top << ' '
-      << r.bottom << "] | " << vuiSummary(sps->GetVUI());
+      << sps->m_seq_parameter_set_id << " fn" << sps->m_log2_max_frame_num_minus4 << " poc" << sps->m_pic_order_cnt_type
+      << " ref" << sps->m_num_ref_frames << " gaps" << int(sps->m_gaps_in_frame_num_value_allowed_flag) << " mbs"
+      << sps->m_pic_width_in_mbs_minus1 << 'x' << sps->m_pic_height_in_map_units_minus1 << " d8x8 "
+      << int(sps->m_direct_8x8_inference_flag) << " crop" << int(sps->m_frame_cropping_flag) << ' '
+      << sps->m_frame_crop_left_offset << ',' << sps->m_frame_crop_right_offset << ',' << sps->m_frame_crop_top_offset
+      << ',' << sps->m_frame_crop_bottom_offset << " | " << width << 'x' << height << ' ' << cropping << " [" << r.left
+      << ' ' << r.right << ' ' << r.top << ' ' << r.bottom << "] | vui";
+    if (const CMyH264VUI *v = sps->GetVUI())
+        s << " ar" << int(v->m_aspect_ratio_info_present_flag) << '/' << int(v->m_aspect_ratio_idc) << ' '
+          << v->m_sar_width << ':' << v->m_sar_height << " os" << int(v->m_overscan_info_present_flag) << '/'
+          << int(v->m_overscan_appropriate_flag) << " sig" << int(v->m_video_signal_type_present_flag) << ' '
+          << int(v->m_video_format) << '/' << int(v->m_video_full_range_flag) << '/'
+          << int(v->m_colour_description_present_flag) << ' ' << int(v->m_colour_primaries) << ','
+          << int(v->m_transfer_characteristics) << ',' << int(v->m_matrix_coefficients) << " loc"
+          << int(v->m_chroma_loc_info_present_flag) << ' ' << v->m_chroma_sample_loc_type_top_field << '/'
+          << v->m_chroma_sample_loc_type_bottom_field << " tim" << int(v->m_timing_info_present_flag) << ' '
+          << v->m_num_units_in_tick << '/' << v->m_time_scale << '/' << int(v->m_fixed_frame_rate_flag) << " rest"
+          << int(v->m_nal_hrd_parameters_present_flag) << int(v->m_vcl_hrd_parameters_present_flag)
+          << int(v->m_pic_struct_present_flag) << int(v->m_bitstream_restriction_flag);
+    else
+        s << " -";
     if (Bytes(sps->m_pData.get(), sps->m_pData.get() + sps->m_size) != nal) s << " | copy differs";
     return s.str();
 }
 
-bool accepted(const std::string &summary)
+TEST(Sps, FieldsPictureRectVuiAndRefusals)
 {
-    return summary.rfind("p66 ", 0) == 0 || summary.rfind("p77 ", 0) == 0;
-}
-
-constexpr const char *kDefaultSps = "p66 1100 l30 id0 c1 fn0 poc2 ref1 gaps0 mbs10x8 d8x8 1 crop0 0,0,0,0 | 176x144 0 "
-                                    "[0 176 0 144] | vui -";
-
-Bytes spsWithVui(const VuiFields &vui)
-{
-    return buildSps({.vui = vui});
-}
-
-Bytes spsBits(void (*write)(BitWriter &))
-{
-    BitWriter w;
-    write(w);
-    return makeNalUnit(0x67, w.bytes());
-}
-
-TEST(Sps, FieldsPictureRectAndRefusals)
-{
-    VuiFields timing{.timing_info_present_flag = true, .write_tail = false};
+    // A row's text is found in the summary; "$" ends a whole refusal.
+    BitWriter longCycle; // pic_order_cnt_type 1 with a cycle longer than the set
+    longCycle.bits(0x42C01E, 24).ue(0).ue(0).ue(1).flag(false).se(0).se(0).ue(0x7FFFFFFF).se(1).trailingBits();
+    const VuiFields sar{.aspect_ratio_info_present_flag = true,
+                        .aspect_ratio_idc = 255,
+                        .sar_width = 0x8001,
+                        .sar_height = 0x00FF,
+                        .overscan_info_present_flag = true,
+                        .overscan_appropriate_flag = true};
+    const VuiFields signal{.video_signal_type_present_flag = true,
+                           .video_format = 3,
+                           .video_full_range_flag = true,
+                           .colour_description_present_flag = true,
+                           .colour_primaries = 9,
+                           .transfer_characteristics = 14,
+                           .matrix_coefficients = 255,
+                           .chroma_loc_info_present_flag = true,
+                           .chroma_sample_loc_type_top_field = 2,
+                           .chroma_sample_loc_type_bottom_field = 5};
+    // 00 00 00 01 and 00 00 03 00 carry emulation-prevention bytes.
+    const VuiFields timing{.timing_info_present_flag = true, .time_scale = 0x300, .fixed_frame_rate_flag = true};
+    const SpsFields every{.profile_idc = 77,
+                          .constraint_set0_flag = false,
+                          .constraint_set2_flag = true,
+                          .level_idc = 41,
+                          .seq_parameter_set_id = 7,
+                          .log2_max_frame_num_minus4 = 5,
+                          .num_ref_frames = 4,
+                          .gaps_in_frame_num_value_allowed_flag = true,
+                          .pic_width_in_mbs_minus1 = 79,
+                          .pic_height_in_map_units_minus1 = 44,
+                          .direct_8x8_inference_flag = false};
     const struct {
-        const char *name;
-        Bytes nal;
-        std::string expected;
-    } rows[] = {
-        {"defaults", buildSps({}), kDefaultSps},
-        {"every field",
-         buildSps({.profile_idc = 77,
-                   .constraint_set0_flag = false,
-                   .constraint_set2_flag = true,
-                   .level_idc = 41,
-                   .seq_parameter_set_id = 7,
-                   .log2_max_frame_num_minus4 = 5,
-                   .num_ref_frames = 4,
-                   .gaps_in_frame_num_value_allowed_flag = true,
-                   .pic_width_in_mbs_minus1 = 79,
-                   .pic_height_in_map_units_minus1 = 44,
-                   .direct_8x8_inference_flag = false}),
-         "p77 0110 l41 id7 c1 fn5 poc2 ref4 gaps1 mbs79x44 d8x8 0 crop0 0,0,0,0 | 1280x720 0 [0 1280 0 720] | vui -"},
-        {"profile 100 is refused before any further field",
-         {0x67, 100},
-         "m_profile_idc is neither Baseline nor Main profile | m_profile_idc is 100. \n"},
-        {"profile 0", {0x67, 0}, "m_profile_idc is neither Baseline nor Main profile | m_profile_idc is 0. \n"},
-        {"profile 255", {0x67, 255}, "m_profile_idc is neither Baseline nor Main profile | m_profile_idc is 255. \n"},
-        {"sps id 31", buildSps({.seq_parameter_set_id = 31}), ""},
-        {"sps id 32", buildSps({.seq_parameter_set_id = 32}), "31 < seq_parameter_set_id"},
-        {"sps id huge", buildSps({.seq_parameter_set_id = 0xFFFFFFFE}), "31 < seq_parameter_set_id"},
-        {"frame num 12", buildSps({.log2_max_frame_num_minus4 = 12}), ""},
-        {"frame num 13", buildSps({.log2_max_frame_num_minus4 = 13}), "12 < m_log2_max_frame_num_minus4"},
-        {"poc type 0 reads the lsb length",
-         buildSps({.pic_order_cnt_type = 0, .log2_max_pic_order_cnt_lsb_minus4 = 9, .num_ref_frames = 3}),
-         "p66 1100 l30 id0 c1 fn0 poc0 ref3 gaps0 mbs10x8 d8x8 1 crop0 0,0,0,0 | 176x144 0 [0 176 0 144] | vui -"},
-        {"poc type 1 consumes the whole cycle",
-         buildSps({.profile_idc = 77,
-                   .pic_order_cnt_type = 1,
-                   .delta_pic_order_always_zero_flag = true,
-                   .offset_for_non_ref_pic = -5,
-                   .offset_for_top_to_bottom_field = 3,
-                   .offset_for_ref_frame = {2, -7, 1000},
-                   .num_ref_frames = 2,
-                   .pic_width_in_mbs_minus1 = 21,
-                   .pic_height_in_map_units_minus1 = 17,
-                   .frame_cropping_flag = true,
-                   .frame_crop_bottom_offset = 3}),
-         "p77 1100 l30 id0 c1 fn0 poc1 ref2 gaps0 mbs21x17 d8x8 1 crop1 0,0,0,3 | 352x288 1 [0 352 0 282] | vui -"},
-        {"poc type 1 with a cycle longer than the set", spsBits([](BitWriter &w) {
-             w.bits(66, 8).bits(0xC0, 8).bits(30, 8).ue(0).ue(0).ue(1);
-             w.flag(false).se(0).se(0).ue(0x7FFFFFFF).se(1).se(2).se(3).trailingBits();
-         }),
-         MyH264Refusal::kOutOfData},
-        {"poc type 1000 reads no poc fields", buildSps({.pic_order_cnt_type = 1000, .num_ref_frames = 6}),
-         "p66 1100 l30 id0 c1 fn0 poc1000 ref6 gaps0 mbs10x8 d8x8 1 crop0 0,0,0,0 | 176x144 0 [0 176 0 144] | vui -"},
-        {"interlaced is read whole, then refused",
-         buildSps({.profile_idc = 77,
-                   .frame_mbs_only_flag = false,
-                   .mb_adaptive_frame_field_flag = true,
-                   .vui = VuiFields{}}),
-         "!m_frame_mbs_only_flag | m_frame_mbs_only_flag is false. \n"},
-        {"interlaced with its VUI cut short",
-         [&] {
-             auto nal = buildSps({.frame_mbs_only_flag = false, .vui = timing, .trailing_bits = false});
-             nal.pop_back();
-             return nal;
-         }(),
-         MyH264Refusal::kOutOfData},
-        {"1088 lines cropped to 1080",
-         buildSps({.profile_idc = 77,
-                   .level_idc = 40,
-                   .pic_width_in_mbs_minus1 = 119,
-                   .pic_height_in_map_units_minus1 = 67,
-                   .frame_cropping_flag = true,
-                   .frame_crop_bottom_offset = 4}),
-         "p77 1100 l40 id0 c1 fn0 poc2 ref1 gaps0 mbs119x67 d8x8 1 crop1 0,0,0,4 | 1920x1088 1 [0 1920 0 1080] | vui "
-         "-"},
-        {"every side cropped by two pixels an offset",
-         buildSps({.frame_cropping_flag = true,
-                   .frame_crop_left_offset = 1,
-                   .frame_crop_right_offset = 3,
-                   .frame_crop_top_offset = 5,
-                   .frame_crop_bottom_offset = 7}),
-         "p66 1100 l30 id0 c1 fn0 poc2 ref1 gaps0 mbs10x8 d8x8 1 crop1 1,3,5,7 | 176x144 1 [2 170 10 130] | vui -"},
-        {"keeps two columns",
-         buildSps({.frame_cropping_flag = true, .frame_crop_left_offset = 43, .frame_crop_right_offset = 44}),
-         "p66 1100 l30 id0 c1 fn0 poc2 ref1 gaps0 mbs10x8 d8x8 1 crop1 43,44,0,0 | 176x144 1 [86 88 0 144] | vui -"},
-        {"keeps no column",
-         buildSps({.frame_cropping_flag = true, .frame_crop_left_offset = 44, .frame_crop_right_offset = 44}),
-         MyH264Refusal::kCropTooLarge},
-        {"keeps no row", buildSps({.frame_cropping_flag = true, .frame_crop_bottom_offset = 72}),
-         MyH264Refusal::kCropTooLarge},
-        {"crop that would wrap", buildSps({.frame_cropping_flag = true, .frame_crop_right_offset = 0x80000000}),
-         MyH264Refusal::kCropTooLarge},
-        {"crop sum that would wrap",
-         buildSps({.frame_cropping_flag = true, .frame_crop_top_offset = 0xFFFFFFF0, .frame_crop_bottom_offset = 0x20}),
-         MyH264Refusal::kCropTooLarge},
-        {"widest of level 6.2", buildSps({.pic_width_in_mbs_minus1 = 1054, .pic_height_in_map_units_minus1 = 131}), ""},
-        {"tallest of level 6.2", buildSps({.pic_width_in_mbs_minus1 = 131, .pic_height_in_map_units_minus1 = 1054}),
-         ""},
-        {"wider than any level", buildSps({.pic_width_in_mbs_minus1 = 1055, .pic_height_in_map_units_minus1 = 0}),
-         MyH264Refusal::kPictureTooLarge},
-        {"taller than any level", buildSps({.pic_height_in_map_units_minus1 = 1055}), MyH264Refusal::kPictureTooLarge},
-        {"more macroblocks than any level",
-         buildSps({.pic_width_in_mbs_minus1 = 1054, .pic_height_in_map_units_minus1 = 132}),
-         MyH264Refusal::kPictureTooLarge},
-        {"width that would wrap", buildSps({.pic_width_in_mbs_minus1 = 0xFFFFFFFE}), MyH264Refusal::kPictureTooLarge},
-        {"width that wraps to small", buildSps({.pic_width_in_mbs_minus1 = 0x10000000}),
-         MyH264Refusal::kPictureTooLarge},
-        {"header alone", {0x67}, MyH264Refusal::kOutOfData},
-    };
-    for (const auto &row : rows) {
-        const std::string got = spsSummary(row.nal);
-        if (row.expected.empty())
-            EXPECT_TRUE(accepted(got)) << row.name << ": " << got;
-        else
-            EXPECT_EQ(got, row.expected) << row.name;
-    }
-}
-
-TEST(Sps, VuiGroupsAreReadOnlyWhenPresent)
-{
-    const std::string head =
-        "p66 1100 l30 id0 c1 fn0 poc2 ref1 gaps0 mbs10x8 d8x8 1 crop0 0,0,0,0 | 176x144 0 [0 176 0 144] | ";
-    const struct {
-        VuiFields vui;
+        std::string summary;
         const char *expected;
     } rows[] = {
-        {{}, "vui ar0/0 0:0 os0/0 sig0 5/0/0 2,2,2 loc0 0/0 tim0 0/0/0 rest0000"},
-        {{.aspect_ratio_info_present_flag = true,
-          .aspect_ratio_idc = 255,
-          .sar_width = 0x8001,
-          .sar_height = 0x00FF,
-          .overscan_info_present_flag = true,
-          .overscan_appropriate_flag = true,
-          .video_signal_type_present_flag = true,
-          .video_format = 2},
-         "vui ar1/255 32769:255 os1/1 sig1 2/0/0 2,2,2 loc0 0/0 tim0 0/0/0 rest0000"},
-        {{.aspect_ratio_info_present_flag = true,
-          .aspect_ratio_idc = 1,
-          .overscan_info_present_flag = true,
-          .video_signal_type_present_flag = true,
-          .video_format = 1},
-         "vui ar1/1 0:0 os1/0 sig1 1/0/0 2,2,2 loc0 0/0 tim0 0/0/0 rest0000"},
-        {{.video_signal_type_present_flag = true,
-          .video_format = 3,
-          .video_full_range_flag = true,
-          .colour_description_present_flag = true,
-          .colour_primaries = 9,
-          .transfer_characteristics = 14,
-          .matrix_coefficients = 255,
-          .chroma_loc_info_present_flag = true,
-          .chroma_sample_loc_type_top_field = 2,
-          .chroma_sample_loc_type_bottom_field = 5},
-         "vui ar0/0 0:0 os0/0 sig1 3/1/1 9,14,255 loc1 2/5 tim0 0/0/0 rest0000"},
-        {{.video_signal_type_present_flag = true,
-          .video_format = 0,
-          .video_full_range_flag = true,
-          .colour_primaries = 1, // not written: no colour description
-          .timing_info_present_flag = true,
-          .num_units_in_tick = 1001,
-          .time_scale = 60000},
-         "vui ar0/0 0:0 os0/0 sig1 0/1/0 2,2,2 loc0 0/0 tim1 1001/60000/0 rest0000"},
-        // 00 00 00 01 and 00 00 03 00 carry emulation-prevention bytes.
-        {{.timing_info_present_flag = true, .num_units_in_tick = 1, .time_scale = 0x300, .fixed_frame_rate_flag = true},
-         "vui ar0/0 0:0 os0/0 sig0 5/0/0 2,2,2 loc0 0/0 tim1 1/768/1 rest0000"},
+        {spsSummary(buildSps({})),
+         "p66 1100 l30 id0 fn0 poc2 ref1 gaps0 mbs10x8 d8x8 1 crop0 0,0,0,0 | 176x144 0 [0 176 0 144] | vui -$"},
+        {spsSummary(buildSps(every)),
+         "p77 0110 l41 id7 fn5 poc2 ref4 gaps1 mbs79x44 d8x8 0 crop0 0,0,0,0 | 1280x720 0 [0 1280 0 720] | vui -$"},
+        {spsSummary({0x67, 100}), "m_profile_idc is neither Baseline nor Main profile | m_profile_idc is 100. \n$"},
+        {spsSummary(buildSps({.seq_parameter_set_id = 31})), " id31 "},
+        {spsSummary(buildSps({.seq_parameter_set_id = 32})), "31 < seq_parameter_set_id$"},
+        {spsSummary(buildSps({.log2_max_frame_num_minus4 = 13})), "12 < m_log2_max_frame_num_minus4$"},
+        // Type 1 consumes the whole cycle.
+        {spsSummary(buildSps({.pic_order_cnt_type = 1, .offset_for_ref_frame = {2, -7, 1000}, .num_ref_frames = 2})),
+         " poc1 ref2 gaps0 mbs10x8 "},
+        {spsSummary(makeNalUnit(0x67, longCycle.bytes())), "H.264 syntax ends before its fields$"},
+        // Interlaced is read whole, then refused.
+        {spsSummary(buildSps({.frame_mbs_only_flag = false, .mb_adaptive_frame_field_flag = true, .vui = sar})),
+         "!m_frame_mbs_only_flag | m_frame_mbs_only_flag is false. \n$"},
+        {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 119,
+                              .pic_height_in_map_units_minus1 = 67,
+                              .frame_cropping_flag = true,
+                              .frame_crop_bottom_offset = 4})),
+         "crop1 0,0,0,4 | 1920x1088 1 [0 1920 0 1080]"},
+        // Two pixels an offset on every side.
+        {spsSummary(buildSps({.frame_cropping_flag = true,
+                              .frame_crop_left_offset = 1,
+                              .frame_crop_right_offset = 3,
+                              .frame_crop_top_offset = 5,
+                              .frame_crop_bottom_offset = 7})),
+         "crop1 1,3,5,7 | 176x144 1 [2 170 10 130]"},
+        {spsSummary(
+             buildSps({.frame_cropping_flag = true, .frame_crop_left_offset = 44, .frame_crop_right_offset = 44})),
+         "frame cropping leaves no picture$"},
+        {spsSummary(buildSps(
+             {.frame_cropping_flag = true, .frame_crop_top_offset = 0xFFFFFFF0, .frame_crop_bottom_offset = 0x20})),
+         "frame cropping leaves no picture$"},
+        // The largest picture of level 6.2 and one macroblock more; a width that would wrap.
+        {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 1054, .pic_height_in_map_units_minus1 = 131})),
+         " mbs1054x131 "},
+        {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 1054, .pic_height_in_map_units_minus1 = 132})),
+         "picture larger than any H.264 level allows$"},
+        {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 0x10000000})), "picture larger than any H.264 level allows$"},
+        {spsSummary({0x67}), "H.264 syntax ends before its fields$"},
+        {spsSummary({}), "parameter set has no payload$"},
+        // The VUI groups are read only when present.
+        {spsSummary(buildSps({.vui = sar})),
+         "vui ar1/255 32769:255 os1/1 sig0 5/0/0 2,2,2 loc0 0/0 tim0 0/0/0 rest0000$"},
+        {spsSummary(buildSps({.vui = signal})), "sig1 3/1/1 9,14,255 loc1 2/5 tim0 0/0/0 rest0000$"},
+        {spsSummary(buildSps({.vui = timing})), "vui ar0/0 0:0 os0/0 sig0 5/0/0 2,2,2 loc0 0/0 tim1 1/768/1 rest0000$"},
+        // The set may end right behind timing_info_present_flag.
+        {spsSummary(buildSps({.vui = VuiFields{.write_tail = false}, .trailing_bits = false})), " tim0 0/0/0 "},
     };
     for (const auto &row : rows)
-        EXPECT_EQ(spsSummary(spsWithVui(row.vui)), head + row.expected);
-    // The set may end right behind timing_info_present_flag or fixed_frame_rate_flag.
-    for (bool timing : {false, true})
-        EXPECT_TRUE(accepted(spsSummary(buildSps(
-            {.vui = VuiFields{.timing_info_present_flag = timing, .write_tail = false}, .trailing_bits = false}))));
-}
+        EXPECT_NE((row.summary + "$").find(row.expected), std::string::npos)
+            << row.summary << "\nlacks: " << row.expected;
 
-TEST(Sps, EveryShorterPrefixIsRefusedAsShort)
-{
+    // Every shorter prefix of a set with every group is refused as short.
+    VuiFields all = signal;
+    all.aspect_ratio_info_present_flag = all.timing_info_present_flag = true;
+    all.write_tail = false;
     const Bytes nal = buildSps({.pic_order_cnt_type = 1,
                                 .offset_for_ref_frame = {4, -4},
                                 .frame_cropping_flag = true,
                                 .frame_crop_right_offset = 2,
-                                .vui = VuiFields{.aspect_ratio_info_present_flag = true,
-                                                 .aspect_ratio_idc = 255,
-                                                 .sar_width = 4,
-                                                 .sar_height = 3,
-                                                 .video_signal_type_present_flag = true,
-                                                 .colour_description_present_flag = true,
-                                                 .chroma_loc_info_present_flag = true,
-                                                 .timing_info_present_flag = true,
-                                                 .write_tail = false},
+                                .vui = all,
                                 .trailing_bits = false});
-    ASSERT_TRUE(accepted(spsSummary(nal)));
+    ASSERT_EQ(spsSummary(nal).find("copy differs"), std::string::npos);
     for (size_t length = 1; length < nal.size(); ++length)
         EXPECT_EQ(spsSummary(Bytes(nal.begin(), nal.begin() + std::ptrdiff_t(length))), MyH264Refusal::kOutOfData)
             << length;
     const BYTE header[] = {0x67};
     EXPECT_EQ(refusalOf([&] { CMyH264SPS(0, header); }), MyH264Refusal::kEmptyNalUnit);
     EXPECT_EQ(refusalOf([] { CMyH264SPS(5, nullptr); }), MyH264Refusal::kEmptyNalUnit);
-}
 
-TEST(Sps, SettingANewVuiReplacesTheOldOne)
-{
-    const Bytes nal = spsWithVui({});
+    // Setting a new VUI replaces the old one.
     CMyH264SPS sps(WORD(nal.size()), nal.data());
-    auto replacement = std::make_unique<CMyH264VUI>();
-    const CMyH264VUI *expected = replacement.get();
-    sps.SetVUI(std::move(replacement));
-    EXPECT_EQ(sps.GetVUI(), expected);
     sps.SetVUI(nullptr);
     EXPECT_EQ(sps.GetVUI(), nullptr);
 }
@@ -428,18 +291,13 @@ TEST(Pps, FieldsAndRefusals)
         Bytes nal;
         const char *expected;
     } rows[] = {
-        {buildPps({.pic_parameter_set_id = 200,
-                   .seq_parameter_set_id = 30,
-                   .pic_order_present_flag = true,
-                   .num_slice_groups_minus1 = 3}),
-         "pps200 sps30 cabac0 poc1 groups3"},
-        {buildPps({.pic_parameter_set_id = 255}), "pps255 sps0 cabac0 poc0 groups0"},
+        {buildPps({.seq_parameter_set_id = 30, .pic_order_present_flag = true, .num_slice_groups_minus1 = 3}),
+         "pps0 sps30 cabac0 poc1 groups3"},
+        {buildPps({.pic_parameter_set_id = 255, .seq_parameter_set_id = 31}), "pps255 sps31 cabac0 poc0 groups0"},
         {buildPps({.pic_parameter_set_id = 256}), "255 < m_pic_parameter_set_id"},
-        {buildPps({.pic_parameter_set_id = 0xFFFFFFFE}), "255 < m_pic_parameter_set_id"},
-        {buildPps({.seq_parameter_set_id = 31}), "pps0 sps31 cabac0 poc0 groups0"},
         {buildPps({.seq_parameter_set_id = 32}), "31 < m_seq_parameter_set_id"},
         {buildPps({.pic_parameter_set_id = 256, .seq_parameter_set_id = 32}), "255 < m_pic_parameter_set_id"},
-        {buildPps({.pic_parameter_set_id = 1, .seq_parameter_set_id = 1, .entropy_coding_mode_flag = true}),
+        {buildPps({.entropy_coding_mode_flag = true}),
          "m_entropy_coding_mode_flag CABAC | m_entropy_coding_mode_flag is CABAC. \n"},
         // CABAC, cut before num_slice_groups_minus1: short, without the CABAC trace.
         {{0x68, 0b11100000}, MyH264Refusal::kOutOfData},

@@ -33,8 +33,6 @@ void appendPrefixed(Bytes &sample, const Bytes &nal)
     sample.insert(sample.end(), w.data().begin(), w.data().end());
 }
 
-} // namespace
-
 std::vector<Bytes> splitAnnexB(const Bytes &stream)
 {
     std::vector<Bytes> nals;
@@ -59,6 +57,8 @@ std::vector<Bytes> splitAnnexB(const Bytes &stream)
     finish(stream.size());
     return nals;
 }
+
+} // namespace
 
 H264Stream parseAnnexB(const Bytes &stream)
 {

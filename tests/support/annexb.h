@@ -21,8 +21,6 @@ struct H264Stream {
     std::vector<AccessUnit> accessUnits;
 };
 
-// The NAL units of an Annex-B stream, start codes removed.
-std::vector<Bytes> splitAnnexB(const Bytes &stream);
 // Groups the NAL units into access units: a new one starts at an access unit
 // delimiter, SPS, PPS or SEI after a slice, or at a slice whose
 // first_mb_in_slice is 0.

@@ -1,7 +1,6 @@
 #include "support/h264_writer.h"
 
-#include <climits>
-#include <stdexcept>
+#include "support/atom_builder.h"
 
 namespace orvex::test {
 
@@ -14,7 +13,6 @@ void BitWriter::putBit(unsigned bit)
 
 BitWriter &BitWriter::bits(uint32_t value, unsigned n)
 {
-    if (n > 32) throw std::invalid_argument("BitWriter::bits: more than 32 bits");
     for (unsigned i = n; i > 0; --i)
         putBit((value >> (i - 1)) & 1u);
     return *this;
@@ -22,7 +20,6 @@ BitWriter &BitWriter::bits(uint32_t value, unsigned n)
 
 BitWriter &BitWriter::ue(uint32_t value)
 {
-    if (value == 0xFFFFFFFFu) throw std::invalid_argument("BitWriter::ue: value does not fit");
     const uint64_t codeNum = uint64_t{value} + 1;
     unsigned length = 0;
     while ((codeNum >> (length + 1)) != 0)
@@ -35,7 +32,6 @@ BitWriter &BitWriter::ue(uint32_t value)
 
 BitWriter &BitWriter::se(int32_t value)
 {
-    if (value == INT32_MIN) throw std::invalid_argument("BitWriter::se: value does not fit");
     const int64_t v = value;
     return ue(static_cast<uint32_t>(v > 0 ? 2 * v - 1 : -2 * v));
 }
@@ -224,50 +220,20 @@ std::vector<uint8_t> buildSlice(const SliceFields &f, const SpsFields &sps, cons
     return makeNalUnit(static_cast<uint8_t>((f.nal_ref_idc << 5) | f.nal_unit_type), w.bytes());
 }
 
-void appendU16(std::vector<uint8_t> &out, uint32_t value)
-{
-    out.push_back(static_cast<uint8_t>(value >> 8));
-    out.push_back(static_cast<uint8_t>(value));
-}
-
-void appendU32(std::vector<uint8_t> &out, uint32_t value)
-{
-    appendU16(out, value >> 16);
-    appendU16(out, value & 0xFFFF);
-}
-
 std::vector<uint8_t> buildAvcC(const AvcCFields &f)
 {
-    std::vector<uint8_t> body{f.configurationVersion,
-                              f.AVCProfileIndication,
-                              f.profile_compatibility,
-                              f.AVCLevelIndication,
-                              f.byte12,
-                              static_cast<uint8_t>(f.byte13_reserved | (f.sps.size() & 0x1F))};
-    for (const auto &sps : f.sps) {
-        appendU16(body, static_cast<uint32_t>(sps.size()));
-        body.insert(body.end(), sps.begin(), sps.end());
-    }
-    body.push_back(static_cast<uint8_t>(f.pps.size()));
-    for (const auto &pps : f.pps) {
-        appendU16(body, static_cast<uint32_t>(pps.size()));
-        body.insert(body.end(), pps.begin(), pps.end());
-    }
-    std::vector<uint8_t> atom;
-    appendU32(atom, f.atomSize ? static_cast<uint32_t>(*f.atomSize) : static_cast<uint32_t>(body.size() + 8));
-    appendU32(atom, f.atomFormat);
-    atom.insert(atom.end(), body.begin(), body.end());
-    return atom;
-}
-
-std::vector<uint8_t> buildAvcC(const SpsFields &sps, const PpsFields &pps)
-{
-    AvcCFields fields;
-    fields.AVCProfileIndication = static_cast<uint8_t>(sps.profile_idc);
-    fields.AVCLevelIndication = static_cast<uint8_t>(sps.level_idc);
-    fields.sps.push_back(buildSps(sps));
-    fields.pps.push_back(buildPps(pps));
-    return buildAvcC(fields);
+    ByteWriter body;
+    body.u8(f.configurationVersion).u8(f.AVCProfileIndication).u8(f.profile_compatibility).u8(f.AVCLevelIndication);
+    body.u8(f.byte12).u8(static_cast<uint8_t>(f.byte13_reserved | (f.sps.size() & 0x1F)));
+    for (const auto &sps : f.sps)
+        body.be16(static_cast<uint16_t>(sps.size())).bytes(sps);
+    body.u8(static_cast<uint8_t>(f.pps.size()));
+    for (const auto &pps : f.pps)
+        body.be16(static_cast<uint16_t>(pps.size())).bytes(pps);
+    ByteWriter atom;
+    atom.be32(f.atomSize ? static_cast<uint32_t>(*f.atomSize) : static_cast<uint32_t>(body.data().size() + 8));
+    atom.be32(f.atomFormat).bytes(body.data());
+    return atom.data();
 }
 
 } // namespace orvex::test

@@ -25,7 +25,6 @@ public:
     // rbsp_trailing_bits: a one bit, then zero bits to the byte boundary.
     BitWriter &trailingBits();
 
-    size_t bitCount() const { return m_bitCount; }
     // The bytes written; a last partial byte is padded with zero bits.
     const std::vector<uint8_t> &bytes() const { return m_bytes; }
 
@@ -137,12 +136,7 @@ struct AvcCFields {
     uint32_t atomFormat = 0x61766343;  // 'avcC'
 };
 
-// The whole 'avcC' atom, size field included.
+// The whole 'avcC' atom, size field included (qt::avcC writes a sound one).
 std::vector<uint8_t> buildAvcC(const AvcCFields &fields);
-// A record with one SPS and one PPS built from the given fields.
-std::vector<uint8_t> buildAvcC(const SpsFields &sps, const PpsFields &pps);
-
-void appendU16(std::vector<uint8_t> &out, uint32_t value);
-void appendU32(std::vector<uint8_t> &out, uint32_t value);
 
 } // namespace orvex::test

