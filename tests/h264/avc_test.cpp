@@ -15,7 +15,6 @@
 #include "support/refusal.h"
 #include "support/debug_capture.h"
 #include "support/h264_writer.h"
-#include "support/qt_atoms.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +49,7 @@ Bytes makeMediaAtom(const MediaFields &fields)
     for (const auto &d : fields.descriptions)
         entries.push_back(Atom::raw(d));
     if (fields.hasStsd) stbl.add(qt::stsd(entries));
-    if (fields.hasCtts) stbl.add(qt::ctts({{1, 0}}));
+    if (fields.hasCtts) stbl.add(qt::table("ctts", {1, 0}, 1));
     return Atom("mdia", {qt::mdhd(600, 600), qt::hdlr("mhlr", "vide"), Atom("minf", {stbl})}).bytes();
 }
 
