@@ -1,9 +1,12 @@
 #include "decode_graph.h"
 
+#include "MovFileParserFilter/MovParserMediaTypes.h"
 #include "MovFileParserFilter/OrvexMovFileParserFilter.h"
+#include "common/MyParameterSetStreamIds.h"
 #include "frame_reference.h"
 #include "support/annexb.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 
@@ -15,7 +18,112 @@ template <class T> void ReleaseAndClear(T *&p)
     p = nullptr;
 }
 
+HRESULT g_constructed = S_OK;
+
+// An image description of the fixed 86 bytes, without extensions.
+const BYTE kBlankDescription[86] = {};
+
+std::vector<BYTE> LengthPrefixed(const std::vector<BYTE> &unit)
+{
+    const size_t n = unit.size();
+    std::vector<BYTE> bytes(n + 4);
+    bytes[0] = BYTE(n >> 24);
+    bytes[1] = BYTE(n >> 16);
+    bytes[2] = BYTE(n >> 8);
+    bytes[3] = BYTE(n);
+    std::copy(unit.begin(), unit.end(), bytes.begin() + 4);
+    return bytes;
+}
+
 } // namespace
+
+CPushSource::CPushSource(const PushSourceConfig &config)
+    : CTestFilter(&g_constructed, 0, {{}}), m_config(config),
+      m_description(kBlankDescription, sizeof(kBlankDescription))
+{
+    VIDEOINFOHEADER vih{};
+    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih.bmiHeader.biWidth = config.width;
+    vih.bmiHeader.biHeight = config.height;
+    vih.bmiHeader.biCompression = MAKEFOURCC('a', 'v', 'c', '1');
+    CMediaType type(&MEDIATYPE_Video);
+    type.SetSubtype(&MEDIASUBTYPE_AVC1);
+    type.SetFormatType(&FORMAT_VideoInfo);
+    type.SetVariableSize();
+    type.SetFormat(reinterpret_cast<BYTE *>(&vih), sizeof(vih));
+    Out()->m_types = {type};
+    Out()->m_seekable = false;
+    Out()->m_minBuffers = config.buffers;
+    Out()->m_bufferSize = 256 * 1024;
+}
+
+STDMETHODIMP CPushSource::NonDelegatingQueryInterface(REFIID riid, void **ppv)
+{
+    CheckPointer(ppv, E_POINTER);
+    if (riid == IID_IOrvexMovParserH264Accessor && m_config.withAccessor)
+        return GetInterface(static_cast<IOrvexMovParserH264Accessor *>(this), ppv);
+    return CTestFilter::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT CPushSource::PushParameterSets()
+{
+    HRESULT hr = Push(LengthPrefixed(m_config.sps), kSequenceParameterSetStreamId);
+    return FAILED(hr) ? hr : Push(LengthPrefixed(m_config.pps), kPictureParameterSetStreamId);
+}
+
+STDMETHODIMP CPushSource::GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS)
+{
+    *ppSPS = m_config.sps.data();
+    *pcbSPS = static_cast<DWORD>(m_config.sps.size());
+    *ppPPS = m_config.pps.data();
+    *pcbPPS = static_cast<DWORD>(m_config.pps.size());
+    return S_OK;
+}
+
+STDMETHODIMP CPushSource::GetMediaInfo(LONG *plTimeScale, LONG *plDuration, LONG *plSampleCount)
+{
+    *plTimeScale = m_config.timeScale;
+    *plDuration = m_config.duration;
+    *plSampleCount = m_config.sampleCount;
+    return S_OK;
+}
+
+STDMETHODIMP_(CMyImageDescription *) CPushSource::GetImageDescription()
+{
+    return &m_description;
+}
+
+std::vector<SinkSegment> Segments(const std::vector<std::string> &events)
+{
+    std::vector<SinkSegment> segments;
+    size_t pictures = 0;
+    for (const std::string &e : events) {
+        if (e.rfind("sample ", 0) == 0) ++pictures;
+        if (e.rfind("segment ", 0) == 0) segments.push_back({std::stoll(e.substr(8)), pictures});
+    }
+    return segments;
+}
+
+long PicturesBeforeEndOfStream(const std::vector<std::string> &events)
+{
+    long pictures = 0;
+    for (const std::string &e : events) {
+        if (e == "eos") return pictures;
+        pictures += e.rfind("sample ", 0) == 0;
+    }
+    return -1;
+}
+
+bool WaitForEndOfStream(CTestInputPin *sink)
+{
+    return sink->WaitEvents([](const std::vector<std::string> &e) { return PicturesBeforeEndOfStream(e) >= 0; });
+}
+
+bool WaitUntilBlocked(CTestInputPin *sink)
+{
+    return sink->WaitEvents(
+        [](const std::vector<std::string> &e) { return std::find(e.begin(), e.end(), "blocked") != e.end(); });
+}
 
 std::string MoviePath(const std::string &name)
 {
@@ -66,15 +174,13 @@ void DecodeGraphTest::SetUp()
 void DecodeGraphTest::TearDown()
 {
     if (m_control) m_control->Stop();
-    if (m_sink) m_sink->Unblock();
     ReleaseAndClear(m_seeking);
     ReleaseAndClear(m_events);
     ReleaseAndClear(m_control);
     ReleaseAndClear(m_graph);
     ReleaseAndClear(m_source);
     ReleaseAndClear(m_parser);
-    if (m_push) m_push->NonDelegatingRelease();
-    if (m_sink) m_sink->NonDelegatingRelease();
+    m_filters.clear();
     if (m_decoder) m_decoder->NonDelegatingRelease();
 }
 
@@ -113,18 +219,21 @@ void DecodeGraphTest::BuildMovieInput(const std::string &path)
 
 HRESULT DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)
 {
-    m_push = CPushSource::Create(config);
+    m_push = new CPushSource(config);
+    m_filters.push_back(Held<IUnknown>(static_cast<IBaseFilter *>(m_push)));
     HRESULT hr = m_graph->AddFilter(m_push, L"Push");
     if (FAILED(hr)) return hr;
-    return Connect(m_push->Pin(), DecodeIn());
+    return Connect(m_push->Out(), DecodeIn());
 }
 
 void DecodeGraphTest::ConnectSink(const GUID &subtype)
 {
-    m_sink = CTestSink::Create();
-    m_sink->AcceptSubtype(subtype);
-    ASSERT_EQ(S_OK, m_graph->AddFilter(m_sink, L"Sink"));
-    ASSERT_EQ(S_OK, Connect(DecodeOut(), m_sink->Pin()));
+    CTestFilter *sink = CTestFilter::Sink({subtype});
+    m_filters.push_back(Held<IUnknown>(static_cast<IBaseFilter *>(sink)));
+    m_sink = sink->In();
+    m_sink->m_majorType = MEDIATYPE_Video;
+    ASSERT_EQ(S_OK, m_graph->AddFilter(sink, L"Sink"));
+    ASSERT_EQ(S_OK, Connect(DecodeOut(), m_sink));
 }
 
 bool DecodeGraphTest::RunToCompletion()
@@ -148,7 +257,7 @@ PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG heig
     return push;
 }
 
-std::vector<BYTE> PicturePlanes(const SinkPicture &picture, bool yv12)
+std::vector<BYTE> PicturePlanes(const ReceivedSample &picture, bool yv12)
 {
     const auto &vih = *reinterpret_cast<const VIDEOINFOHEADER *>(picture.type.Format());
     const size_t stride = static_cast<size_t>(vih.bmiHeader.biWidth);
@@ -169,7 +278,7 @@ std::vector<BYTE> PicturePlanes(const SinkPicture &picture, bool yv12)
     return planes;
 }
 
-std::string PictureMd5(const SinkPicture &picture, bool yv12)
+std::string PictureMd5(const ReceivedSample &picture, bool yv12)
 {
     const std::vector<BYTE> planes = PicturePlanes(picture, yv12);
     return Md5Hex(planes.data(), planes.size());

@@ -1,20 +1,67 @@
 // Graphs for the decode filter's tests, built through the graph manager:
-// file source -> parser -> decode filter -> test sink (or sample grabber),
-// or a test-driven push source -> decode filter -> test sink. Graphs run
+// file source -> parser -> decode filter -> recording sink, or a push source
+// driven by the test -> decode filter -> recording sink (tests/support's
+// DirectShow test doubles). Graphs run
 // without a clock, as fast as the filters go; every wait has a limit so a
 // hang fails the test instead of stopping the run.
 #pragma once
 
 #include "H264DecodeFilter/OrvexH264DecodeFilter11.h"
-#include "push_source.h"
-#include "test_sink.h"
+#include "MyQuickTimeAPIs/MySampleDescription.h"
+#include "common/IOrvexMovParserH264Accessor.h"
+#include "support/dshow_doubles.h"
+#include "support/scratch.h"
 
 #include <dshow.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "temp_registry.h"
+struct PushSourceConfig {
+    bool withAccessor = true;
+    std::vector<BYTE> sps, pps; // NAL units without prefix
+    LONG width = 176, height = 144;
+    LONG timeScale = 15000, duration = 30000, sampleCount = 30;
+    LONG buffers = 16;
+};
+
+// The parser's stand-in: a push source whose output offers the parser's
+// H.264 type and whose filter, with the accessor, answers
+// IOrvexMovParserH264Accessor as the parser does.
+class CPushSource : public CTestFilter, public IOrvexMovParserH264Accessor {
+public:
+    explicit CPushSource(const PushSourceConfig &config);
+    DECLARE_IUNKNOWN
+    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void **ppv) override;
+    STDMETHODIMP GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS) override;
+    STDMETHODIMP GetMediaInfo(LONG *plTimeScale, LONG *plDuration, LONG *plSampleCount) override;
+    STDMETHODIMP_(CMyImageDescription *) GetImageDescription() override;
+
+    HRESULT Push(const std::vector<BYTE> &bytes, DWORD streamId = AM_STREAM_MEDIA, REFERENCE_TIME start = -1,
+                 REFERENCE_TIME stop = -1, bool discontinuity = false)
+    {
+        return Out()->Push(bytes, streamId, start, stop, discontinuity);
+    }
+    // The SPS and PPS with their length prefixes, as the parser sends them.
+    HRESULT PushParameterSets();
+
+private:
+    PushSourceConfig m_config;
+    CMyImageDescription m_description;
+};
+
+// A picture sink's records: the new segments, each with the number of
+// pictures received before it.
+struct SinkSegment {
+    REFERENCE_TIME start;
+    size_t picturesBefore;
+};
+std::vector<SinkSegment> Segments(const std::vector<std::string> &events);
+// Pictures received before the first end of stream; -1 before it.
+long PicturesBeforeEndOfStream(const std::vector<std::string> &events);
+// Waits for the sink's first end of stream, or a Receive blocked there.
+bool WaitForEndOfStream(CTestInputPin *sink);
+bool WaitUntilBlocked(CTestInputPin *sink);
 
 // A movie of tests/data/movies.
 std::string MoviePath(const std::string &name);
@@ -32,7 +79,7 @@ protected:
     void BuildMovieInput(const std::string &path);
     // push source -> decode filter; the connection's result.
     HRESULT BuildPushInput(const PushSourceConfig &config);
-    // decode filter -> a new test sink accepting the subtype.
+    // decode filter -> a new recording sink accepting the video subtype.
     void ConnectSink(const GUID &subtype);
     // Runs until the graph completes; false when it did not in time.
     bool RunToCompletion();
@@ -43,6 +90,7 @@ protected:
     HRESULT Connect(IPin *out, IPin *in, const AM_MEDIA_TYPE *pmt = nullptr);
 
     orvex::test::TempRegistry m_registry;
+    std::vector<Held<IUnknown>> m_filters;
     IGraphBuilder *m_graph = nullptr;
     IMediaControl *m_control = nullptr;
     IMediaEventEx *m_events = nullptr;
@@ -51,7 +99,7 @@ protected:
     IBaseFilter *m_source = nullptr;
     IBaseFilter *m_parser = nullptr;
     CPushSource *m_push = nullptr;
-    CTestSink *m_sink = nullptr;
+    CTestInputPin *m_sink = nullptr;
 };
 
 // The first output pin of a filter whose name starts with prefix.
@@ -67,7 +115,7 @@ PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG heig
 
 // The visible Y, U and V planes of a planar picture (YV12 or IYUV) at the
 // strides its type names, as ffmpeg's yuv420p lays them out (chroma rounded up).
-std::vector<BYTE> PicturePlanes(const SinkPicture &picture, bool yv12 = true);
+std::vector<BYTE> PicturePlanes(const ReceivedSample &picture, bool yv12 = true);
 // The MD5 of the visible Y, U and V planes of a planar picture (YV12 or
 // IYUV), at the strides its type names: comparable with ffmpeg's yuv420p.
-std::string PictureMd5(const SinkPicture &picture, bool yv12 = true);
+std::string PictureMd5(const ReceivedSample &picture, bool yv12 = true);

@@ -30,12 +30,12 @@ TEST_P(PlanarReferenceTest, EveryPictureEqualsFfmpegInOrderWithItsTimes)
     ASSERT_TRUE(RunToCompletion());
 
     const std::vector<ReferenceFrame> reference = ReferenceFrames(path);
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_EQ(reference.size(), pictures.size());
-    EXPECT_EQ(static_cast<long>(pictures.size()), m_sink->PicturesBeforeEndOfStream());
+    EXPECT_EQ(static_cast<long>(pictures.size()), PicturesBeforeEndOfStream(m_sink->Events()));
     for (size_t i = 0; i < pictures.size(); ++i) {
         EXPECT_EQ(reference[i].md5, PictureMd5(pictures[i], !c.iyuv)) << "picture " << i;
-        EXPECT_EQ(S_OK, pictures[i].timeResult);
+        EXPECT_TRUE(pictures[i].Timed());
         EXPECT_EQ(reference[i].start, pictures[i].start) << "picture " << i;
         EXPECT_EQ(reference[i].stop, pictures[i].stop) << "picture " << i;
     }
@@ -77,7 +77,7 @@ TEST_P(ScaledPlanarTest, PlanesMatchFfmpegScalingWithTheProposedLayout)
     const size_t cw = (width + 1) / 2, ch = (height + 1) / 2;
     const auto reference = ReferenceRawFrames(path, "yuv420p", width * height + 2 * cw * ch,
                                               "scale=" + std::to_string(width) + ":" + std::to_string(height));
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_EQ(reference.size(), pictures.size());
     const VIDEOINFOHEADER &vih = VideoInfo(pictures[0].type);
     EXPECT_EQ(c.stride, vih.bmiHeader.biWidth);
@@ -144,7 +144,7 @@ TEST_P(RgbOutputTest, PicturesAreTopDownWithPaddedStrides)
     const size_t width = 162, height = 98, pixelBytes = rgb32 ? 4 : 3;
     const size_t stride = rgb32 ? 648 : 488;
     const auto reference = ReferenceRawFrames(path, "bgr24", width * height * 3);
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_EQ(reference.size(), pictures.size());
     for (size_t i = 0; i < pictures.size(); i += 7) {
         const VIDEOINFOHEADER &vih = VideoInfo(pictures[i].type);

@@ -116,7 +116,7 @@ TEST_F(DecodeGraphTest, APictureOfAnotherFormatIsRefusedWithTheMismatchLines)
     EXPECT_EQ("COrvexH264DecodeFilter11::output : Format Mismatch \n", lines[0]);
     EXPECT_EQ("  OutputMediaSubtype  = MEDIASUBTYPE_RGB32 \n", lines[1]);
     EXPECT_EQ("  DecoderOutputFormat = AVCD_PARAM_OUTPUT_FORMAT_ID_RGB24 \n", lines[2]);
-    EXPECT_EQ(0u, m_sink->PictureCount());
+    EXPECT_EQ(0u, m_sink->Received().size());
 }
 
 } // namespace

@@ -127,13 +127,13 @@ TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
 
     // And its full-range 24-bit pictures go out widened to RGB32.
     ASSERT_EQ(S_OK, m_control->Run());
-    ASSERT_EQ(S_OK, m_push->NewSegment(0, 10000000, 1.0));
+    ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(0, 10000000, 1.0));
     ASSERT_EQ(S_OK, m_push->PushParameterSets());
     for (const std::vector<BYTE> &sample : stream.samples)
         ASSERT_EQ(S_OK, m_push->Push(sample));
-    ASSERT_EQ(S_OK, m_push->EndOfStream());
-    ASSERT_TRUE(m_sink->WaitForEndOfStream(kWaitMs));
-    EXPECT_EQ(stream.samples.size(), m_sink->PictureCount());
+    ASSERT_EQ(S_OK, m_push->Out()->DeliverEndOfStream());
+    ASSERT_TRUE(WaitForEndOfStream(m_sink));
+    EXPECT_EQ(stream.samples.size(), m_sink->Received().size());
     EXPECT_EQ(0u, trace.count("COrvexH264DecodeFilter11::output : Format Mismatch \n"));
 }
 

@@ -44,7 +44,7 @@ TEST_F(DecodeGraphTest, SkippingDeblockingChangesThePictures)
     BuildMovieInput(path);
     ConnectSink(MEDIASUBTYPE_YV12);
     ASSERT_TRUE(RunToCompletion());
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_EQ(reference.size(), pictures.size());
     EXPECT_NE(reference[5].md5, PictureMd5(pictures[5]));
 }
@@ -56,7 +56,7 @@ TEST_F(DecodeGraphTest, QuarterScalingDecodesQuarterSizePictures)
     BuildMovieInput(path);
     ConnectSink(MEDIASUBTYPE_YV12);
     ASSERT_TRUE(RunToCompletion());
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_EQ(15u, pictures.size());
     const auto &vih = *reinterpret_cast<const VIDEOINFOHEADER *>(pictures[0].type.Format());
     EXPECT_EQ(44, vih.bmiHeader.biWidth);
@@ -179,14 +179,14 @@ TEST_F(PropertyPageTest, ScalingIsRefusedWhileTheOutputIsConnected)
 
     ASSERT_TRUE(RunToCompletion());
     const std::vector<ReferenceFrame> reference = ReferenceFrames(path);
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_EQ(reference.size(), pictures.size());
     for (size_t i = 0; i < pictures.size(); ++i)
         EXPECT_EQ(reference[i].md5, PictureMd5(pictures[i])) << "picture " << i;
 
     ASSERT_EQ(S_OK, m_control->Stop());
     ASSERT_EQ(S_OK, m_graph->Disconnect(DecodeOut()));
-    ASSERT_EQ(S_OK, m_graph->Disconnect(m_sink->Pin()));
+    ASSERT_EQ(S_OK, m_graph->Disconnect(m_sink));
     EXPECT_EQ(S_OK, m_pProp->Apply());
     EXPECT_EQ(1, Parameters()->GetOutputScalingMode());
     ASSERT_EQ(S_OK, m_pProp->Deactivate());
@@ -205,10 +205,9 @@ TEST_F(PropertyPageTest, CommandsMarkThePageDirtyOnlyWhileShown)
 
 TEST_F(PropertyPageTest, AnObjectWithoutTheParametersIsRefused)
 {
-    CTestSink *other = CTestSink::Create();
-    IUnknown *object = static_cast<IBaseFilter *>(other);
+    Held<CTestFilter> other(CTestFilter::Sink());
+    IUnknown *object = static_cast<IBaseFilter *>(other.get());
     EXPECT_EQ(E_NOINTERFACE, m_pProp->SetObjects(1, &object));
-    other->NonDelegatingRelease();
 }
 
 } // namespace

@@ -47,7 +47,7 @@ protected:
     void Start()
     {
         ASSERT_EQ(S_OK, m_control->Run());
-        ASSERT_EQ(S_OK, m_push->NewSegment(0, StartOf(m_stream.samples.size()), 1.0));
+        ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(0, StartOf(m_stream.samples.size()), 1.0));
         ASSERT_EQ(S_OK, m_push->PushParameterSets());
     }
 
@@ -64,19 +64,19 @@ protected:
 
     HRESULT EndAndWait()
     {
-        HRESULT hr = m_push->EndOfStream();
+        HRESULT hr = m_push->Out()->DeliverEndOfStream();
         if (FAILED(hr)) return hr;
-        return m_sink->WaitForEndOfStream(kWaitMs) ? S_OK : E_FAIL;
+        return WaitForEndOfStream(m_sink) ? S_OK : E_FAIL;
     }
 
     // Every picture of pictures[from...] equals reference picture first + k, at its time less segmentStart.
-    void ExpectReference(const std::vector<SinkPicture> &pictures, size_t from, size_t first,
+    void ExpectReference(const std::vector<ReceivedSample> &pictures, size_t from, size_t first,
                          REFERENCE_TIME segmentStart = 0, size_t count = SIZE_MAX)
     {
         for (size_t k = 0; from + k < pictures.size() && k < count; ++k) {
-            const SinkPicture &p = pictures[from + k];
+            const ReceivedSample &p = pictures[from + k];
             EXPECT_EQ(m_reference[first + k].md5, PictureMd5(p)) << "picture " << first + k;
-            EXPECT_EQ(S_OK, p.timeResult);
+            EXPECT_TRUE(p.Timed());
             EXPECT_EQ(StartOf(first + k) - segmentStart, p.start) << "picture " << first + k;
         }
     }
@@ -102,7 +102,7 @@ TEST_F(StreamingTest, SamplesWithoutPicturesNeverStallDecoding)
     }
     ASSERT_GT(pushed, m_stream.samples.size());
     ASSERT_EQ(S_OK, EndAndWait());
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_EQ(m_reference.size(), pictures.size());
     for (size_t i = 0; i < pictures.size(); ++i)
         EXPECT_EQ(m_reference[i].md5, PictureMd5(pictures[i])) << "picture " << i;
@@ -116,20 +116,20 @@ TEST_F(StreamingTest, AnUnknownStreamIsRefusedAndNotQueued)
     ASSERT_EQ(S_OK, m_push->PushParameterSets());
     ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
-    EXPECT_EQ(m_reference.size(), m_sink->PictureCount());
+    EXPECT_EQ(m_reference.size(), m_sink->Received().size());
 }
 
 // A discontinuity drops what waits, and the pictures after it keep their own times.
 TEST_F(StreamingTest, ADiscontinuityDropsWaitingPicturesAndKeepsTheRestPaired)
 {
-    m_sink->Block();
+    m_sink->BlockAt(1);
     Start();
     ASSERT_EQ(S_OK, PushRange(0, 8));
     ASSERT_EQ(S_OK, PushRange(15, 16, 15)); // an IDR picture
     m_sink->Unblock();
     ASSERT_EQ(S_OK, PushRange(16, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     const size_t tail = m_stream.samples.size() - 15;
     ASSERT_GE(pictures.size(), tail);
     ASSERT_LE(pictures.size(), tail + 1); // the one the blocked sink held
@@ -166,7 +166,7 @@ TEST_P(NoPictureTest, EveryPictureKeepsItsOwnSamplesTime)
         ASSERT_EQ(S_OK, m_push->Push(samples[i], AM_STREAM_MEDIA, StartOf(i), StartOf(i + 1)));
     ASSERT_EQ(S_OK, EndAndWait());
 
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_EQ(samples.size() - 1, pictures.size());
     for (size_t k = 0; k < pictures.size(); ++k) {
         const size_t slot = k < kLost ? k : k + 1;
@@ -189,23 +189,23 @@ class NoFlushSegmentTest : public StreamingTest, public testing::WithParamInterf
 TEST_P(NoFlushSegmentTest, PicturesAreMeasuredAgainstTheSegmentTheyCameIn)
 {
     const bool discontinuity = GetParam();
-    m_sink->Block();
+    m_sink->BlockAt(1);
     Start();
     ASSERT_EQ(S_OK, PushRange(0, 6));
     const REFERENCE_TIME segmentStart = StartOf(15);
-    ASSERT_EQ(S_OK, m_push->NewSegment(segmentStart, StartOf(30), 1.0));
+    ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(segmentStart, StartOf(30), 1.0));
     ASSERT_EQ(S_OK, m_push->PushParameterSets());
     ASSERT_EQ(S_OK, PushRange(15, 16, discontinuity ? 15 : SIZE_MAX));
     m_sink->Unblock();
     ASSERT_EQ(S_OK, PushRange(16, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
 
-    const std::vector<SinkSegment> segments = m_sink->Segments();
+    const std::vector<SinkSegment> segments = Segments(m_sink->Events());
     ASSERT_EQ(2u, segments.size());
     EXPECT_EQ(segmentStart, segments[1].start);
     const size_t before = segments[1].picturesBefore;
     EXPECT_TRUE(discontinuity ? before <= 6 : before == 6) << before;
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_EQ(before + 15, pictures.size());
     ExpectReference(pictures, 0, 0, 0, before);
     ExpectReference(pictures, before, 15, segmentStart);
@@ -222,23 +222,23 @@ class DownstreamFailureTest : public StreamingTest, public testing::WithParamInt
 
 TEST_P(DownstreamFailureTest, AFailureStopsDeliveryUntilTheNextStart)
 {
-    m_sink->FailFrom(2, GetParam().hr);
+    m_sink->FailFrom(3, GetParam().hr);
     Start();
     // Receive refuses samples once the output thread has met the failure.
     PushRange(0, m_stream.samples.size());
     ASSERT_EQ(S_OK, EndAndWait());
-    EXPECT_EQ(GetParam().picturesSeen, m_sink->PictureCount());
+    EXPECT_EQ(GetParam().picturesSeen, m_sink->Received().size());
     const HRESULT kept = GetParam().hr == E_FAIL ? E_FAIL : S_OK;
     EXPECT_EQ(kept, m_decoder->GetStreamingError());
     EXPECT_EQ(kept, m_push->Push(m_stream.samples[0], AM_STREAM_MEDIA, 0, kFrame));
 
     ASSERT_EQ(S_OK, m_control->Stop());
-    m_sink->Reset();
+    m_sink->Forget();
     Start();
     ASSERT_EQ(S_OK, m_decoder->GetStreamingError());
     ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
-    EXPECT_EQ(m_reference.size(), m_sink->PictureCount());
+    EXPECT_EQ(m_reference.size(), m_sink->Received().size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Results, DownstreamFailureTest,
@@ -246,17 +246,17 @@ INSTANTIATE_TEST_SUITE_P(Results, DownstreamFailureTest,
 
 TEST_F(StreamingTest, StopWhileDecodingWaitsForRoomDoesNotHang)
 {
-    m_sink->Block();
+    m_sink->BlockAt(1);
     Start();
     std::thread upstream([this] {
         // Blocks for room once the queue of pictures is full; the stop ends it.
         PushRange(0, m_stream.samples.size());
-        m_push->EndOfStream();
+        m_push->Out()->DeliverEndOfStream();
     });
-    ASSERT_TRUE(m_sink->WaitUntilBlocked(kWaitMs));
+    ASSERT_TRUE(WaitUntilBlocked(m_sink));
     EXPECT_EQ(S_OK, m_control->Stop());
     upstream.join();
-    EXPECT_LT(m_sink->PictureCount(), m_reference.size());
+    EXPECT_LT(m_sink->Received().size(), m_reference.size());
 }
 
 // An upstream filter may keep one buffer while it delivers from another: with
@@ -269,7 +269,7 @@ TEST_F(DecodeGraphTest, WithTwoUpstreamBuffersAndOneHeldUpstreamEverySampleIsDec
     ASSERT_EQ(S_OK, BuildPushInput(stream.config));
     ConnectSink(MEDIASUBTYPE_YV12);
     ASSERT_EQ(S_OK, m_control->Run());
-    ASSERT_EQ(S_OK, m_push->NewSegment(0, StartOf(4), 1.0));
+    ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(0, StartOf(4), 1.0));
     ASSERT_EQ(S_OK, m_push->PushParameterSets());
 
     const auto release = [](IUnknown *p) { p->Release(); };
@@ -287,29 +287,29 @@ TEST_F(DecodeGraphTest, WithTwoUpstreamBuffersAndOneHeldUpstreamEverySampleIsDec
         for (size_t i = 0; i < 4; ++i)
             EXPECT_EQ(S_OK, m_push->Push(stream.samples[i], AM_STREAM_MEDIA, StartOf(i), StartOf(i + 1)));
     });
-    ASSERT_EQ(S_OK, m_push->EndOfStream());
-    ASSERT_TRUE(m_sink->WaitForEndOfStream(kWaitMs));
-    EXPECT_EQ(4u, m_sink->PictureCount());
+    ASSERT_EQ(S_OK, m_push->Out()->DeliverEndOfStream());
+    ASSERT_TRUE(WaitForEndOfStream(m_sink));
+    EXPECT_EQ(4u, m_sink->Received().size());
 }
 
 TEST_F(StreamingTest, AFlushEmptiesTheQueuesAndTheNewSegmentFollowsInOrder)
 {
-    m_sink->Block();
+    m_sink->BlockAt(1);
     Start();
     ASSERT_EQ(S_OK, PushRange(0, 6));
-    ASSERT_EQ(S_OK, m_push->BeginFlush());
-    ASSERT_EQ(S_OK, m_push->EndFlush());
+    ASSERT_EQ(S_OK, m_push->Out()->DeliverBeginFlush());
+    ASSERT_EQ(S_OK, m_push->Out()->DeliverEndFlush());
     m_sink->Unblock();
     const REFERENCE_TIME segmentStart = StartOf(15);
-    ASSERT_EQ(S_OK, m_push->NewSegment(segmentStart, StartOf(30), 1.0));
+    ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(segmentStart, StartOf(30), 1.0));
     ASSERT_EQ(S_OK, m_push->PushParameterSets());
     ASSERT_EQ(S_OK, PushRange(15, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
 
-    const std::vector<SinkSegment> segments = m_sink->Segments();
+    const std::vector<SinkSegment> segments = Segments(m_sink->Events());
     ASSERT_EQ(2u, segments.size());
     EXPECT_EQ(segmentStart, segments[1].start);
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_EQ(segments[1].picturesBefore + 15, pictures.size());
     EXPECT_LE(segments[1].picturesBefore, 1u);
     ExpectReference(pictures, segments[1].picturesBefore, 15, segmentStart);
@@ -319,16 +319,16 @@ TEST_F(StreamingTest, PicturesEndingBeforeTheSegmentStartAreDropped)
 {
     ASSERT_EQ(S_OK, m_control->Run());
     const REFERENCE_TIME segmentStart = StartOf(3) + kFrame / 2; // in the middle of picture 3
-    ASSERT_EQ(S_OK, m_push->NewSegment(segmentStart, StartOf(30), 1.0));
+    ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(segmentStart, StartOf(30), 1.0));
     ASSERT_EQ(S_OK, m_push->PushParameterSets());
     orvex::test::DebugCapture trace;
     ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
 
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_EQ(m_reference.size() - 3, pictures.size());
     EXPECT_EQ(m_reference[3].md5, PictureMd5(pictures[0]));
-    EXPECT_EQ(VFW_E_SAMPLE_TIME_NOT_SET, pictures[0].timeResult); // it starts before the segment
+    EXPECT_FALSE(pictures[0].Timed()); // it starts before the segment
     ExpectReference(pictures, 1, 4, segmentStart);
     EXPECT_EQ(3u, trace.count("COrvexH264DecodeFilter11::output discard frame before segment startTime \n"));
     EXPECT_EQ(1u, trace.count("  frame endTime(66) < segment startTime(233) \n"));
@@ -343,15 +343,15 @@ TEST_F(StreamingTest, ATypeChangeOnASampleWidensTheStride)
     vih.bmiHeader.biWidth = 256;
     vih.rcSource = vih.rcTarget = RECT{0, 0, 176, 144};
     const LONG bytes = 256 * 144 * 3 / 2;
-    m_sink->RequireBufferSize(bytes);
+    m_sink->m_requirements = {2, bytes, 1, 0};
     ASSERT_EQ(S_OK, m_graph->Reconnect(DecodeOut()));
     m_sink->AttachToNextSample(wide);
     Start();
     ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_EQ(m_reference.size(), pictures.size());
-    for (const SinkPicture &p : pictures)
+    for (const ReceivedSample &p : pictures)
         EXPECT_EQ(256, reinterpret_cast<const VIDEOINFOHEADER *>(p.type.Format())->bmiHeader.biWidth);
     ExpectReference(pictures, 0, 0);
 }
@@ -367,7 +367,7 @@ TEST_F(StreamingTest, ARefusedTypeChangeDropsOnePictureAndTheRestKeepTheirTimes)
     ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
     EXPECT_EQ(1u, trace.count("COrvexH264DecodeFilter11::validateNewOutputMediaType : REJECT : newSubType changed \n"));
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_EQ(m_reference.size() - 1, pictures.size());
     ExpectReference(pictures, 0, 1);
 }
@@ -381,7 +381,7 @@ TEST_F(StreamingTest, ASampleTooSmallForTheNewTypeIsRefused)
     Start();
     ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
-    EXPECT_EQ(0u, m_sink->PictureCount());
+    EXPECT_EQ(0u, m_sink->Received().size());
     EXPECT_EQ(S_OK, m_decoder->GetStreamingError());
 }
 
@@ -390,12 +390,12 @@ TEST_F(StreamingTest, OnlyTheLastFloodMessageGoesUpstream)
     Start();
     IQualityControl *quality = nullptr;
     ASSERT_EQ(S_OK, DecodeOut()->QueryInterface(IID_IQualityControl, reinterpret_cast<void **>(&quality)));
-    quality->Notify(m_sink, Quality{Famine, 900, 10, 0});
-    quality->Notify(m_sink, Quality{Flood, 1100, -10, 1});
-    quality->Notify(m_sink, Quality{Flood, 1200, -20, 2});
+    quality->Notify(nullptr, Quality{Famine, 900, 10, 0});
+    quality->Notify(nullptr, Quality{Flood, 1100, -10, 1});
+    quality->Notify(nullptr, Quality{Flood, 1200, -20, 2});
     quality->Release();
     ASSERT_EQ(S_OK, PushRange(0, 1));
-    const std::vector<Quality> passed = m_push->QualityMessages();
+    const std::vector<Quality> passed = m_push->Out()->QualityMessages();
     ASSERT_EQ(1u, passed.size());
     EXPECT_EQ(1200, passed[0].Proportion);
 }
