@@ -3,7 +3,8 @@
 #include "MovFileParserFilter/MovParserMediaTypes.h"
 #include "MovFileParserFilter/OrvexMovFileParserFilter.h"
 #include "common/MyParameterSetStreamIds.h"
-#include "frame_reference.h"
+#include "MovFileParserFilter/MovieStreamLoader.h"
+#include "support/ffmpeg_reference.h"
 #include "support/annexb.h"
 
 #include <algorithm>
@@ -112,6 +113,25 @@ long PicturesBeforeEndOfStream(const std::vector<std::string> &events)
         pictures += e.rfind("sample ", 0) == 0;
     }
     return -1;
+}
+
+std::vector<ReferencePicture> ReferencePictures(const std::string &path, size_t width, size_t height)
+{
+    CMyMovieStreams streams;
+    EXPECT_EQ(S_OK, LoadMovieStreams(std::wstring(path.begin(), path.end()).c_str(), &streams));
+    // Every decoded picture once, whatever the frame rate says.
+    const orvex::test::ScratchFolder folder;
+    const orvex::test::Bytes frames = orvex::test::readFileBytes(
+        folder.ffmpeg("reference.yuv", {"-i", path, "-map", "0:v:0", "-fps_mode", "passthrough", "-f", "rawvideo",
+                                        "-pix_fmt", "yuv420p"}));
+    const size_t frameBytes = width * height + 2 * ((width + 1) / 2) * ((height + 1) / 2);
+    const std::vector<MediaSampleRef> &index = streams.video->GetSampleIndex();
+    std::vector<ReferencePicture> pictures;
+    for (size_t i = 0; (i + 1) * frameBytes <= frames.size() && i < index.size(); ++i)
+        pictures.push_back({orvex::test::md5Hex(orvex::test::Bytes(frames.begin() + long(i * frameBytes),
+                                                                   frames.begin() + long((i + 1) * frameBytes))),
+                            index[i].start, index[i].stop, index[i].sync != 0});
+    return pictures;
 }
 
 bool WaitForEndOfStream(CTestInputPin *sink)
@@ -281,5 +301,5 @@ std::vector<BYTE> PicturePlanes(const ReceivedSample &picture, bool yv12)
 std::string PictureMd5(const ReceivedSample &picture, bool yv12)
 {
     const std::vector<BYTE> planes = PicturePlanes(picture, yv12);
-    return Md5Hex(planes.data(), planes.size());
+    return orvex::test::md5Hex(planes);
 }

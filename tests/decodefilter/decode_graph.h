@@ -66,6 +66,16 @@ bool WaitUntilBlocked(CTestInputPin *sink);
 // A movie of tests/data/movies.
 std::string MoviePath(const std::string &name);
 
+// ffmpeg's width x height pictures of a movie (MD5s of the yuv420p planes)
+// with the times and sync flags of the parser's index: the test movies have
+// no reordering.
+struct ReferencePicture {
+    std::string md5;
+    REFERENCE_TIME start, stop;
+    bool sync;
+};
+std::vector<ReferencePicture> ReferencePictures(const std::string &path, size_t width, size_t height);
+
 struct PushStream;
 
 class DecodeGraphTest : public testing::Test {

@@ -3,7 +3,6 @@
 #include "H264DecodeFilter/OrvexH264DecodeFilterPropertyPage.h"
 #include "H264DecodeFilter/OrvexH264DecodeFilterResource.h"
 #include "decode_graph.h"
-#include "frame_reference.h"
 
 #include <orvexcom.h>
 #include <orvexdlg.h>
@@ -33,44 +32,6 @@ TEST_F(DecodeGraphTest, ModesOutsideZeroToTwoAreRefusedAndTheOldOnesKept)
     ASSERT_EQ(1u, pages.cElems);
     EXPECT_EQ(CLSID_OrvexH264DecodeFilterPropertyPage, pages.pElems[0]);
     CoTaskMemFree(pages.pElems);
-}
-
-// The modes reach the decoder when streaming starts.
-TEST_F(DecodeGraphTest, SkippingDeblockingChangesThePictures)
-{
-    const std::string path = MoviePath("video_only_faststart.mov");
-    const std::vector<ReferenceFrame> reference = ReferenceFrames(path);
-    ASSERT_EQ(S_OK, Parameters()->SetDeblockingSkipMode(1));
-    BuildMovieInput(path);
-    ConnectSink(MEDIASUBTYPE_YV12);
-    ASSERT_TRUE(RunToCompletion());
-    const std::vector<ReceivedSample> pictures = m_sink->Received();
-    ASSERT_EQ(reference.size(), pictures.size());
-    EXPECT_NE(reference[5].md5, PictureMd5(pictures[5]));
-}
-
-TEST_F(DecodeGraphTest, QuarterScalingDecodesQuarterSizePictures)
-{
-    const std::string path = MoviePath("video_only_faststart.mov"); // 176 x 144
-    ASSERT_EQ(S_OK, Parameters()->SetOutputScalingMode(2));
-    BuildMovieInput(path);
-    ConnectSink(MEDIASUBTYPE_YV12);
-    ASSERT_TRUE(RunToCompletion());
-    const std::vector<ReceivedSample> pictures = m_sink->Received();
-    ASSERT_EQ(15u, pictures.size());
-    const auto &vih = *reinterpret_cast<const VIDEOINFOHEADER *>(pictures[0].type.Format());
-    EXPECT_EQ(44, vih.bmiHeader.biWidth);
-    EXPECT_EQ(36, vih.bmiHeader.biHeight);
-    // A quarter-size picture's luma against ffmpeg's own quarter-size scaling.
-    const auto scaled = ReferenceRawFrames(path, "yuv420p", 44 * 36 * 3 / 2, "scale=44:36");
-    ASSERT_EQ(15u, scaled.size());
-    double sum = 0;
-    for (size_t y = 0; y < 36; ++y)
-        for (size_t x = 0; x < 44; ++x) {
-            const double d = double(pictures[5].bytes[y * 44 + x]) - scaled[5][y * 44 + x];
-            sum += d * d;
-        }
-    EXPECT_LT(sum / (44 * 36), 100.0);
 }
 
 // A page site that counts status changes.
@@ -177,14 +138,6 @@ TEST_F(PropertyPageTest, ScalingIsRefusedWhileTheOutputIsConnected)
     EXPECT_EQ(S_OK, Parameters()->SetOutputScalingMode(0));
     EXPECT_EQ(VFW_E_ALREADY_CONNECTED, Parameters()->SetOutputScalingMode(2));
 
-    ASSERT_TRUE(RunToCompletion());
-    const std::vector<ReferenceFrame> reference = ReferenceFrames(path);
-    const std::vector<ReceivedSample> pictures = m_sink->Received();
-    ASSERT_EQ(reference.size(), pictures.size());
-    for (size_t i = 0; i < pictures.size(); ++i)
-        EXPECT_EQ(reference[i].md5, PictureMd5(pictures[i])) << "picture " << i;
-
-    ASSERT_EQ(S_OK, m_control->Stop());
     ASSERT_EQ(S_OK, m_graph->Disconnect(DecodeOut()));
     ASSERT_EQ(S_OK, m_graph->Disconnect(m_sink));
     EXPECT_EQ(S_OK, m_pProp->Apply());

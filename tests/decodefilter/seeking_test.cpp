@@ -1,6 +1,6 @@
 // Seeking a running graph of file source, parser, decode filter and sink.
 #include "decode_graph.h"
-#include "frame_reference.h"
+#include "support/ffmpeg_reference.h"
 
 #include "support/debug_capture.h"
 #include "support/hang_guard.h"
@@ -14,7 +14,7 @@ namespace {
 TEST_F(DecodeGraphTest, ASeekWhileRunningStartsAtThePictureOfTheNewStart)
 {
     const std::string path = MoviePath("baseline_sowt.mov"); // 15 fps, a sync picture every second
-    const std::vector<ReferenceFrame> reference = ReferenceFrames(path);
+    const std::vector<ReferencePicture> reference = ReferencePictures(path, 160, 120);
     BuildMovieInput(path);
     ConnectSink(MEDIASUBTYPE_YV12);
     m_sink->BlockAt(1);
@@ -64,7 +64,7 @@ TEST_F(DecodeGraphTest, ASeekWhileRunningStartsAtThePictureOfTheNewStart)
 TEST_F(DecodeGraphTest, FiveHundredRandomSeeksEachFollowedByTheRightPicturesAtTheRightTimes)
 {
     const std::string path = MoviePath("baseline_sowt.mov");
-    const std::vector<ReferenceFrame> reference = ReferenceFrames(path);
+    const std::vector<ReferencePicture> reference = ReferencePictures(path, 160, 120);
     ASSERT_FALSE(reference.empty());
     ASSERT_TRUE(reference.front().sync);
     BuildMovieInput(path);
@@ -110,7 +110,7 @@ TEST_F(DecodeGraphTest, FiveHundredRandomSeeksEachFollowedByTheRightPicturesAtTh
         ASSERT_TRUE(came) << "seek " << i << " to " << start;
         const std::vector<ReceivedSample> pictures = m_sink->Received();
         for (size_t k = 0; k < want; ++k) {
-            const ReferenceFrame &expected = reference[first + k];
+            const ReferencePicture &expected = reference[first + k];
             const ReceivedSample &picture = pictures[from + k];
             const bool timed = expected.start >= start;
             ASSERT_EQ(expected.md5, PictureMd5(picture))
