@@ -111,6 +111,7 @@ IMediaSeeking *ParserGraph::seeking(IPin *pin)
 CTestInputPin *ParserGraph::record(IPin *out)
 {
     CTestFilter *sink = CTestFilter::Sink({});
+    sink->In()->m_requirements = {0, 0, 1, 0}; // the parser's own buffer sizes, unrounded
     m_held.push_back(Held<IUnknown>(static_cast<IBaseFilter *>(sink)));
     m_graph->AddFilter(sink, L"Sink");
     EXPECT_EQ(S_OK, m_graph->ConnectDirect(out, sink->In(), nullptr));

@@ -465,12 +465,12 @@ STDMETHODIMP CTestInputPin::BeginFlush()
 STDMETHODIMP CTestInputPin::EndFlush()
 {
     m_flushing.Reset();
-    {
-        std::lock_guard<std::mutex> guard(m_recordLock);
-        m_flushingNow = false;
-        note("endflush");
-    }
-    return CBaseInputPin::EndFlush();
+    // Out of flushing before the record, so that a sample sent on seeing it is taken.
+    HRESULT hr = CBaseInputPin::EndFlush();
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    m_flushingNow = false;
+    note("endflush");
+    return hr;
 }
 
 STDMETHODIMP CTestInputPin::NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate)
