@@ -6,6 +6,9 @@
 #include "support/debug_capture.h"
 #include "support/hang_guard.h"
 
+#include <gmock/gmock.h>
+
+#include <algorithm>
 #include <memory>
 #include <thread>
 
@@ -69,16 +72,25 @@ protected:
         return WaitForEndOfStream(m_sink) ? S_OK : E_FAIL;
     }
 
-    // Every picture of pictures[from...] equals reference picture first + k, at its time less segmentStart.
-    void ExpectReference(const std::vector<ReceivedSample> &pictures, size_t from, size_t first,
-                         REFERENCE_TIME segmentStart = 0, size_t count = SIZE_MAX)
+    // "N@START" per picture received: N the reference picture it equals
+    // ("?" for none), START its start ("-" without a time).
+    std::string Trace()
     {
-        for (size_t k = 0; from + k < pictures.size() && k < count; ++k) {
-            const ReceivedSample &p = pictures[from + k];
-            EXPECT_EQ(m_reference[first + k], PictureMd5(p)) << "picture " << first + k;
-            EXPECT_TRUE(p.Timed());
-            EXPECT_EQ(StartOf(first + k) - segmentStart, p.start) << "picture " << first + k;
+        std::string text;
+        for (const ReceivedSample &p : m_sink->Received()) {
+            const auto it = std::find(m_reference.begin(), m_reference.end(), PictureMd5(p));
+            text += (it == m_reference.end() ? std::string("?") : std::to_string(it - m_reference.begin())) + "@" +
+                    (p.Timed() ? std::to_string(p.start) : "-") + " ";
         }
+        return text;
+    }
+    // The trace of reference pictures [from, to) measured from segmentStart.
+    static std::string Expected(size_t from, size_t to, REFERENCE_TIME segmentStart = 0)
+    {
+        std::string text;
+        for (size_t i = from; i < to; ++i)
+            text += std::to_string(i) + "@" + std::to_string(StartOf(i) - segmentStart) + " ";
+        return text;
     }
 
     PushStream m_stream;
@@ -102,10 +114,10 @@ TEST_F(StreamingTest, SamplesWithoutPicturesNeverStallDecoding)
     }
     ASSERT_GT(pushed, m_stream.samples.size());
     ASSERT_EQ(S_OK, EndAndWait());
-    const std::vector<ReceivedSample> pictures = m_sink->Received();
-    ASSERT_EQ(m_reference.size(), pictures.size());
-    for (size_t i = 0; i < pictures.size(); ++i)
-        EXPECT_EQ(m_reference[i], PictureMd5(pictures[i])) << "picture " << i;
+    std::string untimed;
+    for (size_t i = 0; i < m_reference.size(); ++i)
+        untimed += std::to_string(i) + "@- ";
+    EXPECT_EQ(untimed, Trace());
 }
 
 TEST_F(StreamingTest, AnUnknownStreamIsRefusedAndNotQueued)
@@ -129,12 +141,8 @@ TEST_F(StreamingTest, ADiscontinuityDropsWaitingPicturesAndKeepsTheRestPaired)
     m_sink->Unblock();
     ASSERT_EQ(S_OK, PushRange(16, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
-    const std::vector<ReceivedSample> pictures = m_sink->Received();
-    const size_t tail = m_stream.samples.size() - 15;
-    ASSERT_GE(pictures.size(), tail);
-    ASSERT_LE(pictures.size(), tail + 1); // the one the blocked sink held
-    ExpectReference(pictures, 0, 0, 0, pictures.size() - tail);
-    ExpectReference(pictures, pictures.size() - tail, 15);
+    // The one the blocked sink held may come before.
+    EXPECT_THAT(Trace(), testing::AnyOf(Expected(15, 30), Expected(0, 1) + Expected(15, 30)));
 }
 
 // A sample that gives no picture gives up its times: every picture keeps
@@ -205,10 +213,7 @@ TEST_P(NoFlushSegmentTest, PicturesAreMeasuredAgainstTheSegmentTheyCameIn)
     EXPECT_EQ(segmentStart, segments[1].start);
     const size_t before = segments[1].picturesBefore;
     EXPECT_TRUE(discontinuity ? before <= 6 : before == 6) << before;
-    const std::vector<ReceivedSample> pictures = m_sink->Received();
-    ASSERT_EQ(before + 15, pictures.size());
-    ExpectReference(pictures, 0, 0, 0, before);
-    ExpectReference(pictures, before, 15, segmentStart);
+    EXPECT_EQ(Expected(0, before) + Expected(15, 30, segmentStart), Trace());
 }
 
 INSTANTIATE_TEST_SUITE_P(Discontinuity, NoFlushSegmentTest, testing::Bool());
@@ -309,10 +314,9 @@ TEST_F(StreamingTest, AFlushEmptiesTheQueuesAndTheNewSegmentFollowsInOrder)
     const std::vector<SinkSegment> segments = Segments(m_sink->Events());
     ASSERT_EQ(2u, segments.size());
     EXPECT_EQ(segmentStart, segments[1].start);
-    const std::vector<ReceivedSample> pictures = m_sink->Received();
-    ASSERT_EQ(segments[1].picturesBefore + 15, pictures.size());
-    EXPECT_LE(segments[1].picturesBefore, 1u);
-    ExpectReference(pictures, segments[1].picturesBefore, 15, segmentStart);
+    // The one the blocked sink held may come before.
+    EXPECT_THAT(Trace(),
+                testing::AnyOf(Expected(15, 30, segmentStart), Expected(0, 1) + Expected(15, 30, segmentStart)));
 }
 
 TEST_F(StreamingTest, PicturesEndingBeforeTheSegmentStartAreDropped)
@@ -325,11 +329,8 @@ TEST_F(StreamingTest, PicturesEndingBeforeTheSegmentStartAreDropped)
     ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
 
-    const std::vector<ReceivedSample> pictures = m_sink->Received();
-    ASSERT_EQ(m_reference.size() - 3, pictures.size());
-    EXPECT_EQ(m_reference[3], PictureMd5(pictures[0]));
-    EXPECT_FALSE(pictures[0].Timed()); // it starts before the segment
-    ExpectReference(pictures, 1, 4, segmentStart);
+    // Picture 3 starts before the segment: it goes without a time.
+    EXPECT_EQ("3@- " + Expected(4, 30, segmentStart), Trace());
     EXPECT_EQ(3u, trace.count("COrvexH264DecodeFilter11::output discard frame before segment startTime \n"));
     EXPECT_EQ(1u, trace.count("  frame endTime(66) < segment startTime(233) \n"));
     EXPECT_EQ(1u, trace.count("  frame endTime(199) < segment startTime(233) \n"));
@@ -349,11 +350,9 @@ TEST_F(StreamingTest, ATypeChangeOnASampleWidensTheStride)
     Start();
     ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
-    const std::vector<ReceivedSample> pictures = m_sink->Received();
-    ASSERT_EQ(m_reference.size(), pictures.size());
-    for (const ReceivedSample &p : pictures)
+    for (const ReceivedSample &p : m_sink->Received())
         EXPECT_EQ(256, reinterpret_cast<const VIDEOINFOHEADER *>(p.type.Format())->bmiHeader.biWidth);
-    ExpectReference(pictures, 0, 0);
+    EXPECT_EQ(Expected(0, 30), Trace());
 }
 
 // A type the filter refuses drops that one picture; the rest keep their times.
@@ -367,9 +366,7 @@ TEST_F(StreamingTest, ARefusedTypeChangeDropsOnePictureAndTheRestKeepTheirTimes)
     ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
     EXPECT_EQ(1u, trace.count("COrvexH264DecodeFilter11::validateNewOutputMediaType : REJECT : newSubType changed \n"));
-    const std::vector<ReceivedSample> pictures = m_sink->Received();
-    ASSERT_EQ(m_reference.size() - 1, pictures.size());
-    ExpectReference(pictures, 0, 1);
+    EXPECT_EQ(Expected(1, 30), Trace());
 }
 
 // The same surface without buffers to hold it: pictures are refused, not overrun.
