@@ -3,8 +3,8 @@
 
 #include "support/debug_capture.h"
 
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -28,88 +28,59 @@ std::vector<CMediaType> Proposals(IPin *pin)
     return types;
 }
 
-class MovieTypesTest : public DecodeGraphTest {
-protected:
-    void SetUp() override
-    {
-        DecodeGraphTest::SetUp();
-        BuildMovieInput(MoviePath("odd_size_sowt_3000.mov"));
+// "FOURCC BITS STRIDExHEIGHT SIZE [TARGET] ACCEPTED" per proposal, one a line.
+std::string Describe(IPin *out, const std::vector<CMediaType> &types)
+{
+    std::string text;
+    for (CMediaType type : types) {
+        const VIDEOINFOHEADER &vih = VideoInfo(type);
+        const BITMAPINFOHEADER &bih = vih.bmiHeader;
+        const DWORD c = bih.biCompression;
+        char line[128];
+        std::snprintf(line, sizeof line, "%s %d %ldx%ld %lu [%ld,%ld] %s\n",
+                      c == BI_RGB ? "RGB" : std::string{char(c), char(c >> 8), char(c >> 16), char(c >> 24)}.c_str(),
+                      bih.biBitCount, long(bih.biWidth), long(bih.biHeight), (unsigned long)type.GetSampleSize(),
+                      long(vih.rcTarget.right), long(vih.rcTarget.bottom),
+                      out->QueryAccept(&type) == S_OK ? "yes" : "no");
+        text += line;
     }
-};
-
-struct Proposal {
-    const GUID *subtype;
-    DWORD compression;
-    WORD bitCount;
-    LONG width, height;
-    DWORD size;
-    RECT target;
-};
+    return text;
+}
 
 // 162 x 98: planar types are laid out at their padded stride of 164 with the
-// picture in the rectangles; RGB24 rows pad to 488.
-TEST_F(MovieTypesTest, ProposesThreeTypesWithPaddedSizesAndIYUVOnlyWhenAsked)
+// picture in the rectangles; RGB24 rows pad to 488; IYUV only when asked;
+// scaling shrinks what is proposed and what is accepted.
+TEST_F(DecodeGraphTest, ProposalsAndAcceptanceFollowTheSizeOrientationAndRectangles)
 {
-    const Proposal expected[] = {
-        {&MEDIASUBTYPE_YV12, MAKEFOURCC('Y', 'V', '1', '2'), 12, 164, 98, 164 * 98 * 3 / 2, {0, 0, 162, 98}},
-        {&MEDIASUBTYPE_RGB32, BI_RGB, 32, 162, -98, 162 * 4 * 98, {}},
-        {&MEDIASUBTYPE_RGB24, BI_RGB, 24, 162, -98, 488 * 98, {}},
-        {&MEDIASUBTYPE_IYUV, MAKEFOURCC('I', 'Y', 'U', 'V'), 12, 164, 98, 164 * 98 * 3 / 2, {0, 0, 162, 98}},
-    };
-    for (BYTE iyuv : {0, 1}) {
-        Parameters()->SetIYUVFlag(iyuv);
-        std::vector<CMediaType> types = Proposals(DecodeOut());
-        ASSERT_EQ(iyuv ? 4u : 3u, types.size());
-        for (size_t i = 0; i < types.size(); ++i) {
-            const BITMAPINFOHEADER &bih = VideoInfo(types[i]).bmiHeader;
-            EXPECT_EQ(*expected[i].subtype, *types[i].Subtype());
-            EXPECT_EQ(FORMAT_VideoInfo, *types[i].FormatType());
-            EXPECT_EQ(expected[i].compression, bih.biCompression);
-            EXPECT_EQ(expected[i].bitCount, bih.biBitCount);
-            EXPECT_EQ(expected[i].width, bih.biWidth);
-            EXPECT_EQ(expected[i].height, bih.biHeight);
-            EXPECT_EQ(0, std::memcmp(&expected[i].target, &VideoInfo(types[i]).rcTarget, sizeof(RECT)));
-            EXPECT_EQ(expected[i].size, bih.biSizeImage);
-            EXPECT_EQ(expected[i].size, types[i].GetSampleSize());
-            EXPECT_EQ(S_OK, DecodeOut()->QueryAccept(&types[i]));
-        }
-    }
+    BuildMovieInput(MoviePath("odd_size_sowt_3000.mov"));
     Parameters()->SetIYUVFlag(1);
-    CMediaType iyuv = Proposals(DecodeOut())[3];
+    const std::vector<CMediaType> full = Proposals(DecodeOut());
+    EXPECT_EQ("YV12 12 164x98 24108 [162,98] yes\nRGB 32 162x-98 63504 [0,0] yes\nRGB 24 162x-98 47824 [0,0] yes\n"
+              "IYUV 12 164x98 24108 [162,98] yes\n",
+              Describe(DecodeOut(), full));
     Parameters()->SetIYUVFlag(0);
-    EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&iyuv));
-}
-
-TEST_F(MovieTypesTest, ScalingShrinksTheProposedAndTheAcceptedSize)
-{
-    CMediaType full = Proposals(DecodeOut())[1];
+    EXPECT_EQ(3u, Proposals(DecodeOut()).size());
+    std::vector<CMediaType> variants = {full[3], full[1], full[0], full[0], full[0]};
+    VideoInfo(variants[1]).bmiHeader.biHeight = 98; // bottom-up
+    // A renderer's surface: a wider stride, the picture in both rectangles;
+    // then without the source rectangle, and off the left edge.
+    for (CMediaType *wide : {&variants[2], &variants[3], &variants[4]}) {
+        VideoInfo(*wide).bmiHeader.biWidth = 256;
+        VideoInfo(*wide).rcSource = VideoInfo(*wide).rcTarget = RECT{0, 0, 162, 98};
+    }
+    VideoInfo(variants[3]).rcSource = RECT{};
+    VideoInfo(variants[4]).rcSource = VideoInfo(variants[4]).rcTarget = RECT{2, 0, 164, 98};
+    EXPECT_EQ("IYUV 12 164x98 24108 [162,98] no\nRGB 32 162x98 63504 [0,0] no\nYV12 12 256x98 24108 [162,98] yes\n"
+              "YV12 12 256x98 24108 [162,98] no\nYV12 12 256x98 24108 [164,98] no\n",
+              Describe(DecodeOut(), variants));
+    std::string scaled;
     for (LONG scaling : {1, 2}) {
         ASSERT_EQ(S_OK, Parameters()->SetOutputScalingMode(scaling));
-        CMediaType scaled = Proposals(DecodeOut())[1];
-        EXPECT_EQ(162 >> scaling, VideoInfo(scaled).bmiHeader.biWidth);
-        EXPECT_EQ(-(98 >> scaling), VideoInfo(scaled).bmiHeader.biHeight);
-        EXPECT_EQ(S_OK, DecodeOut()->QueryAccept(&scaled));
-        EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&full));
+        scaled += Describe(DecodeOut(), {Proposals(DecodeOut())[1], full[1]});
     }
-}
-
-TEST_F(MovieTypesTest, RectanglesAndOrientationDecideAcceptance)
-{
-    CMediaType rgb = Proposals(DecodeOut())[1];
-    VideoInfo(rgb).bmiHeader.biHeight = 98; // bottom-up
-    EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&rgb));
-
-    // A renderer's surface: a wider stride, the picture in both rectangles.
-    CMediaType wide = Proposals(DecodeOut())[0];
-    VideoInfo(wide).bmiHeader.biWidth = 256;
-    VideoInfo(wide).rcSource = RECT{0, 0, 162, 98};
-    VideoInfo(wide).rcTarget = RECT{0, 0, 162, 98};
-    EXPECT_EQ(S_OK, DecodeOut()->QueryAccept(&wide));
-    VideoInfo(wide).rcSource = RECT{};
-    EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&wide));
-    VideoInfo(wide).rcSource = RECT{2, 0, 164, 98};
-    VideoInfo(wide).rcTarget = RECT{2, 0, 164, 98};
-    EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&wide));
+    EXPECT_EQ("RGB 32 81x-49 15876 [0,0] yes\nRGB 32 162x-98 63504 [0,0] no\n"
+              "RGB 32 40x-24 3840 [0,0] yes\nRGB 32 162x-98 63504 [0,0] no\n",
+              scaled);
 }
 
 TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
