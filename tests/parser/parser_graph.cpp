@@ -165,12 +165,4 @@ std::string segment(LONGLONG start, LONGLONG stop)
     return "segment " + std::to_string(start) + " " + std::to_string(stop);
 }
 
-LONGLONG syncBefore(const CQuickTimeMediaStreamInfo &info, LONGLONG time)
-{
-    LONGLONG found = 0;
-    for (const MediaSampleRef &e : info.GetSampleIndex())
-        if (e.sync && e.start <= time) found = e.start;
-    return found;
-}
-
 } // namespace orvex::test

@@ -87,7 +87,5 @@ bool has(const std::vector<std::string> &events, const std::string &event);
 // The events after the last occurrence of event (all of them when it never came).
 std::vector<std::string> after(const std::vector<std::string> &events, const std::string &event);
 std::string segment(LONGLONG start, LONGLONG stop);
-// The start of the sync entry at or before time.
-LONGLONG syncBefore(const CQuickTimeMediaStreamInfo &info, LONGLONG time);
 
 } // namespace orvex::test
