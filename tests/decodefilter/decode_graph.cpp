@@ -13,12 +13,6 @@
 
 namespace {
 
-template <class T> void ReleaseAndClear(T *&p)
-{
-    if (p) p->Release();
-    p = nullptr;
-}
-
 HRESULT g_constructed = S_OK;
 
 // An image description of the fixed 86 bytes, without extensions.
@@ -150,58 +144,23 @@ std::string MoviePath(const std::string &name)
     return std::string(ORVEX_TEST_DATA_DIR) + "/movies/" + name;
 }
 
-IPin *FindOutputPin(IBaseFilter *filter, const std::wstring &prefix)
-{
-    IEnumPins *pEnum = nullptr;
-    if (FAILED(filter->EnumPins(&pEnum))) return nullptr;
-    IPin *found = nullptr;
-    IPin *pin = nullptr;
-    while (!found && pEnum->Next(1, &pin, nullptr) == S_OK) {
-        PIN_INFO info{};
-        pin->QueryPinInfo(&info);
-        if (info.pFilter) info.pFilter->Release();
-        if (info.dir == PINDIR_OUTPUT && std::wstring(info.achName).rfind(prefix, 0) == 0) {
-            found = pin;
-        } else {
-            pin->Release();
-        }
-    }
-    pEnum->Release();
-    if (found) found->Release(); // the filter keeps its pins
-    return found;
-}
-
 void DecodeGraphTest::SetUp()
 {
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                     reinterpret_cast<void **>(&m_graph)));
-    m_graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void **>(&m_control));
-    m_graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void **>(&m_events));
-    m_graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void **>(&m_seeking));
-    IMediaFilter *mediaFilter = nullptr;
-    m_graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void **>(&mediaFilter));
-    mediaFilter->SetSyncSource(nullptr);
-    mediaFilter->Release();
-
+    ASSERT_EQ(S_OK,
+              CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_graph.put()));
+    m_control = QueryHeld<IMediaControl>(m_graph.get(), IID_IMediaControl);
+    m_events = QueryHeld<IMediaEventEx>(m_graph.get(), IID_IMediaEventEx);
+    m_seeking = QueryHeld<IMediaSeeking>(m_graph.get(), IID_IMediaSeeking);
+    QueryHeld<IMediaFilter>(m_graph.get(), IID_IMediaFilter)->SetSyncSource(nullptr);
     HRESULT hr = S_OK;
-    CUnknown *unknown = COrvexH264DecodeFilter11::CreateInstance(nullptr, &hr);
-    ASSERT_NE(nullptr, unknown);
-    m_decoder = static_cast<COrvexH264DecodeFilter11 *>(unknown);
-    m_decoder->NonDelegatingAddRef();
+    m_decoder = static_cast<COrvexH264DecodeFilter11 *>(COrvexH264DecodeFilter11::CreateInstance(nullptr, &hr));
+    m_filters.push_back(Held<IUnknown>(static_cast<IBaseFilter *>(m_decoder)));
     ASSERT_EQ(S_OK, m_graph->AddFilter(m_decoder, L"Decoder"));
 }
 
 void DecodeGraphTest::TearDown()
 {
-    if (m_control) m_control->Stop();
-    ReleaseAndClear(m_seeking);
-    ReleaseAndClear(m_events);
-    ReleaseAndClear(m_control);
-    ReleaseAndClear(m_graph);
-    ReleaseAndClear(m_source);
-    ReleaseAndClear(m_parser);
-    m_filters.clear();
-    if (m_decoder) m_decoder->NonDelegatingRelease();
+    if (m_control.get()) m_control->Stop();
 }
 
 HRESULT DecodeGraphTest::Connect(IPin *out, IPin *in, const AM_MEDIA_TYPE *pmt)
@@ -221,20 +180,17 @@ IPin *DecodeGraphTest::DecodeOut()
 
 void DecodeGraphTest::BuildMovieInput(const std::string &path)
 {
-    const std::wstring wide(path.begin(), path.end());
-    ASSERT_EQ(S_OK, m_graph->AddSourceFilter(wide.c_str(), L"Source", &m_source));
+    IBaseFilter *source = nullptr;
+    ASSERT_EQ(S_OK, m_graph->AddSourceFilter(std::wstring(path.begin(), path.end()).c_str(), L"Source", &source));
+    m_filters.push_back(Held<IUnknown>::Adopt(source));
     HRESULT hr = S_OK;
-    CUnknown *unknown = COrvexMovFileParserFilter::CreateInstance(nullptr, &hr);
-    ASSERT_NE(nullptr, unknown);
-    ASSERT_EQ(S_OK, unknown->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void **>(&m_parser)));
-    ASSERT_EQ(S_OK, m_graph->AddFilter(m_parser, L"Parser"));
-    IPin *parserIn = nullptr;
-    ASSERT_EQ(S_OK, m_parser->FindPin(L"XForm In", &parserIn));
-    ASSERT_EQ(S_OK, Connect(FindOutputPin(m_source), parserIn));
-    parserIn->Release();
-    IPin *video = FindOutputPin(m_parser, L"Video");
-    ASSERT_NE(nullptr, video);
-    ASSERT_EQ(S_OK, Connect(video, DecodeIn()));
+    IBaseFilter *parser = nullptr;
+    COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)
+        ->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void **>(&parser));
+    m_filters.push_back(Held<IUnknown>::Adopt(parser));
+    ASSERT_EQ(S_OK, m_graph->AddFilter(parser, L"Parser"));
+    ASSERT_EQ(S_OK, Connect(FirstPin(source, PINDIR_OUTPUT), FirstPin(parser, PINDIR_INPUT)));
+    ASSERT_EQ(S_OK, Connect(FirstPin(parser, PINDIR_OUTPUT), DecodeIn())); // video comes first
 }
 
 HRESULT DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)

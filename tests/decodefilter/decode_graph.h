@@ -100,20 +100,15 @@ protected:
     HRESULT Connect(IPin *out, IPin *in, const AM_MEDIA_TYPE *pmt = nullptr);
 
     orvex::test::TempRegistry m_registry;
-    std::vector<Held<IUnknown>> m_filters;
-    IGraphBuilder *m_graph = nullptr;
-    IMediaControl *m_control = nullptr;
-    IMediaEventEx *m_events = nullptr;
-    IMediaSeeking *m_seeking = nullptr;
-    COrvexH264DecodeFilter11 *m_decoder = nullptr; // one reference
-    IBaseFilter *m_source = nullptr;
-    IBaseFilter *m_parser = nullptr;
+    std::vector<Held<IUnknown>> m_filters; // besides the graph's references
+    Held<IGraphBuilder> m_graph;
+    Held<IMediaControl> m_control;
+    Held<IMediaEventEx> m_events;
+    Held<IMediaSeeking> m_seeking;
+    COrvexH264DecodeFilter11 *m_decoder = nullptr; // held in m_filters
     CPushSource *m_push = nullptr;
     CTestInputPin *m_sink = nullptr;
 };
-
-// The first output pin of a filter whose name starts with prefix.
-IPin *FindOutputPin(IBaseFilter *filter, const std::wstring &prefix = L"");
 
 // A push source for an Annex-B stream of tests/data (path relative to it):
 // its first SPS and PPS, its size, and its access units as samples.

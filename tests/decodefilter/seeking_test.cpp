@@ -72,7 +72,7 @@ TEST_F(DecodeGraphTest, FiveHundredRandomSeeksEachFollowedByTheRightPicturesAtTh
     m_sink->HoldWhilePaused();
     IMediaSeeking *outputSeeking = nullptr;
     ASSERT_EQ(S_OK, DecodeOut()->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void **>(&outputSeeking)));
-    IMediaSeeking *const seekers[] = {m_seeking, outputSeeking};
+    IMediaSeeking *const seekers[] = {m_seeking.get(), outputSeeking};
 
     constexpr size_t kChecked = 3; // pictures checked after each seek
     std::mt19937 random(16);
