@@ -12,20 +12,18 @@ namespace {
 TEST_F(DecodeGraphTest, ModesOutsideZeroToTwoAreRefusedAndTheOldOnesKept)
 {
     IOrvexH264DecoderParameter2 *p = Parameters();
-    EXPECT_EQ(0, p->GetDeblockingSkipMode());
-    EXPECT_EQ(0, p->GetIYUVFlag());
-    EXPECT_EQ(0, p->GetOutputScalingMode());
-    ASSERT_EQ(S_OK, p->SetDeblockingSkipMode(2));
-    ASSERT_EQ(S_OK, p->SetOutputScalingMode(1));
-    for (LONG bad : {-1, 3, 0x7FFFFFFF}) {
-        EXPECT_EQ(E_INVALIDARG, p->SetDeblockingSkipMode(bad));
-        EXPECT_EQ(E_INVALIDARG, p->SetOutputScalingMode(bad));
-    }
-    EXPECT_EQ(2, p->GetDeblockingSkipMode());
-    EXPECT_EQ(1, p->GetOutputScalingMode());
+    auto modes = [p] {
+        return std::to_string(p->GetDeblockingSkipMode()) + std::to_string(p->GetIYUVFlag()) +
+               std::to_string(p->GetOutputScalingMode()) + " ";
+    };
+    std::string results = modes();
+    results += p->SetDeblockingSkipMode(2) == S_OK && p->SetOutputScalingMode(1) == S_OK ? "set " : "";
+    for (LONG bad : {-1, 3, 0x7FFFFFFF})
+        results += p->SetDeblockingSkipMode(bad) == E_INVALIDARG && p->SetOutputScalingMode(bad) == E_INVALIDARG
+                       ? "refused "
+                       : "taken ";
     p->SetIYUVFlag(7);
-    EXPECT_EQ(7, p->GetIYUVFlag());
-
+    EXPECT_EQ("000 set refused refused refused 271 ", results + modes());
     CAUUID pages{};
     EXPECT_EQ(E_POINTER, m_decoder->GetPages(nullptr));
     ASSERT_EQ(S_OK, m_decoder->GetPages(&pages));
@@ -81,7 +79,17 @@ protected:
         RECT rc{0, 0, 300, 200};
         ASSERT_EQ(S_OK, m_pProp->Activate(nullptr, &rc, FALSE));
     }
-    UINT Checked(int id) { return IsDlgButtonChecked(m_pPage->Dialog(), id); }
+    // The buttons checked (deblocking not/non-reference/all, scaling 1/2/4), the page's state, the modes.
+    std::string State()
+    {
+        std::string text;
+        for (int id : {IDC_DEBLOCKING_NOT_SKIP, IDC_DEBLOCKING_SKIP_NON_REF, IDC_DEBLOCKING_SKIP_ALL,
+                       IDC_SCALING_ORIGINAL, IDC_SCALING_HALF, IDC_SCALING_QUARTER})
+            text += IsDlgButtonChecked(m_pPage->Dialog(), id) == BST_CHECKED ? "x" : "-";
+        return text + (m_pProp->IsPageDirty() == S_OK ? " dirty " : " clean ") +
+               std::to_string(Parameters()->GetDeblockingSkipMode()) +
+               std::to_string(Parameters()->GetOutputScalingMode()) + " ";
+    }
 
     COrvexH264DecodeFilterPropertyPage *m_pPage = nullptr;
     IPropertyPage *m_pProp = nullptr;
@@ -93,28 +101,19 @@ TEST_F(PropertyPageTest, ShowsTheFilterModesAndAppliesTheChosenOnes)
     ASSERT_EQ(S_OK, Parameters()->SetDeblockingSkipMode(2));
     ASSERT_EQ(S_OK, Parameters()->SetOutputScalingMode(1));
     Show();
-    EXPECT_EQ(BST_CHECKED, Checked(IDC_DEBLOCKING_SKIP_NON_REF));
-    EXPECT_EQ(BST_UNCHECKED, Checked(IDC_DEBLOCKING_NOT_SKIP));
-    EXPECT_EQ(BST_UNCHECKED, Checked(IDC_DEBLOCKING_SKIP_ALL));
-    EXPECT_EQ(BST_CHECKED, Checked(IDC_SCALING_HALF));
-    EXPECT_EQ(S_FALSE, m_pProp->IsPageDirty());
-
+    std::string states = State();
     ASSERT_TRUE(OrvexClickDlgButton(m_pPage->Dialog(), IDC_DEBLOCKING_SKIP_ALL));
     ASSERT_TRUE(OrvexClickDlgButton(m_pPage->Dialog(), IDC_SCALING_QUARTER));
-    EXPECT_EQ(S_OK, m_pProp->IsPageDirty());
-    EXPECT_EQ(2, m_site.dirty);
-    EXPECT_EQ(2, Parameters()->GetDeblockingSkipMode()) << "nothing changes before Apply";
+    states += State(); // nothing changes before Apply
     ASSERT_EQ(S_OK, m_pProp->Apply());
-    EXPECT_EQ(1, Parameters()->GetDeblockingSkipMode());
-    EXPECT_EQ(2, Parameters()->GetOutputScalingMode());
-    EXPECT_EQ(S_FALSE, m_pProp->IsPageDirty());
-
+    states += State();
     // Hidden and applied again: the choice made on screen is kept.
     ASSERT_TRUE(OrvexClickDlgButton(m_pPage->Dialog(), IDC_DEBLOCKING_NOT_SKIP));
     ASSERT_EQ(S_OK, m_pProp->Deactivate());
     ASSERT_EQ(S_OK, m_pProp->Apply());
+    EXPECT_EQ("-x--x- clean 21 --x--x dirty 21 --x--x clean 12 ", states);
     EXPECT_EQ(0, Parameters()->GetDeblockingSkipMode());
-
+    EXPECT_EQ(3, m_site.dirty); // one status change a click
     PROPPAGEINFO info{};
     ASSERT_EQ(S_OK, m_pProp->GetPageInfo(&info));
     EXPECT_STREQ(L"Decode Parameters", info.pszTitle);
