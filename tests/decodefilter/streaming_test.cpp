@@ -174,18 +174,12 @@ TEST_P(NoPictureTest, EveryPictureKeepsItsOwnSamplesTime)
         ASSERT_EQ(S_OK, m_push->Push(samples[i], AM_STREAM_MEDIA, StartOf(i), StartOf(i + 1)));
     ASSERT_EQ(S_OK, EndAndWait());
 
-    const std::vector<ReceivedSample> pictures = m_sink->Received();
-    ASSERT_EQ(samples.size() - 1, pictures.size());
-    for (size_t k = 0; k < pictures.size(); ++k) {
-        const size_t slot = k < kLost ? k : k + 1;
-        EXPECT_EQ(StartOf(slot), pictures[k].start) << "picture " << k;
-        EXPECT_EQ(StartOf(slot + 1), pictures[k].stop) << "picture " << k;
-        // The damaged picture's successors up to the next IDR are concealed.
-        const size_t source = damaged ? slot : k;
-        if (!damaged || slot < kLost || slot >= 15) {
-            EXPECT_EQ(m_reference[source], PictureMd5(pictures[k])) << "picture " << k;
-        }
-    }
+    // After the damaged picture, its successors up to the next IDR are concealed.
+    std::string expected = Expected(0, kLost);
+    for (size_t k = kLost; k + 1 < samples.size(); ++k)
+        expected += (damaged && k < 14 ? "?" : std::to_string(damaged ? k + 1 : k)) + "@" +
+                    std::to_string(StartOf(k + 1)) + " ";
+    EXPECT_EQ(expected, Trace());
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, NoPictureTest, testing::Values(NoPicture::DamagedSliceHeader, NoPicture::SeiOnly));
