@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <limits>
 
 namespace {
 
@@ -88,27 +87,6 @@ STDMETHODIMP_(CMyImageDescription *) CPushSource::GetImageDescription()
     return &m_description;
 }
 
-std::vector<SinkSegment> Segments(const std::vector<std::string> &events)
-{
-    std::vector<SinkSegment> segments;
-    size_t pictures = 0;
-    for (const std::string &e : events) {
-        if (e.rfind("sample ", 0) == 0) ++pictures;
-        if (e.rfind("segment ", 0) == 0) segments.push_back({std::stoll(e.substr(8)), pictures});
-    }
-    return segments;
-}
-
-long PicturesBeforeEndOfStream(const std::vector<std::string> &events)
-{
-    long pictures = 0;
-    for (const std::string &e : events) {
-        if (e == "eos") return pictures;
-        pictures += e.rfind("sample ", 0) == 0;
-    }
-    return -1;
-}
-
 std::vector<ReferencePicture> ReferencePictures(const std::string &path, size_t width, size_t height)
 {
     CMyMovieStreams streams;
@@ -128,15 +106,22 @@ std::vector<ReferencePicture> ReferencePictures(const std::string &path, size_t 
     return pictures;
 }
 
-bool WaitForEndOfStream(CTestInputPin *sink)
+std::string Trace(CTestInputPin *sink, const std::vector<std::string> &md5s)
 {
-    return sink->WaitEvents([](const std::vector<std::string> &e) { return PicturesBeforeEndOfStream(e) >= 0; });
-}
-
-bool WaitUntilBlocked(CTestInputPin *sink)
-{
-    return sink->WaitEvents(
-        [](const std::vector<std::string> &e) { return std::find(e.begin(), e.end(), "blocked") != e.end(); });
+    const std::vector<std::string> events = sink->Events(); // before the pictures: none missing
+    const std::vector<ReceivedSample> pictures = sink->Received();
+    std::string text;
+    size_t next = 0;
+    for (const std::string &e : events) {
+        if (e.rfind("segment ", 0) == 0) text += "seg " + e.substr(8, e.find(' ', 8) - 8) + " ";
+        if (e == "eos") text += "eos ";
+        if (e.rfind("sample ", 0) != 0 || next >= pictures.size()) continue;
+        const ReceivedSample &p = pictures[next++];
+        const auto it = std::find(md5s.begin(), md5s.end(), PictureMd5(p));
+        text += (it == md5s.end() ? std::string("?") : std::to_string(it - md5s.begin())) + "@" +
+                (p.Timed() ? std::to_string(p.start) + "-" + std::to_string(p.stop) : "-") + " ";
+    }
+    return text;
 }
 
 std::string MoviePath(const std::string &name)

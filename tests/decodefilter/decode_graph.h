@@ -50,19 +50,6 @@ private:
     CMyImageDescription m_description;
 };
 
-// A picture sink's records: the new segments, each with the number of
-// pictures received before it.
-struct SinkSegment {
-    REFERENCE_TIME start;
-    size_t picturesBefore;
-};
-std::vector<SinkSegment> Segments(const std::vector<std::string> &events);
-// Pictures received before the first end of stream; -1 before it.
-long PicturesBeforeEndOfStream(const std::vector<std::string> &events);
-// Waits for the sink's first end of stream, or a Receive blocked there.
-bool WaitForEndOfStream(CTestInputPin *sink);
-bool WaitUntilBlocked(CTestInputPin *sink);
-
 // A movie of tests/data/movies.
 std::string MoviePath(const std::string &name);
 
@@ -75,6 +62,11 @@ struct ReferencePicture {
     bool sync;
 };
 std::vector<ReferencePicture> ReferencePictures(const std::string &path, size_t width, size_t height);
+
+// What a picture sink recorded, in order: "seg START " per new segment,
+// "N@TIMES " per picture (N the first of md5s it equals, "?" for none; TIMES
+// "START-STOP", "-" without a time) and "eos " per end of stream.
+std::string Trace(CTestInputPin *sink, const std::vector<std::string> &md5s);
 
 struct PushStream;
 
@@ -119,8 +111,7 @@ struct PushStream {
 PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG height);
 
 // The visible Y, U and V planes of a planar picture (YV12 or IYUV) at the
-// strides its type names, as ffmpeg's yuv420p lays them out (chroma rounded up).
+// strides its type names, as ffmpeg's yuv420p lays them out (chroma rounded
+// up), and their MD5.
 std::vector<BYTE> PicturePlanes(const ReceivedSample &picture, bool yv12 = true);
-// The MD5 of the visible Y, U and V planes of a planar picture (YV12 or
-// IYUV), at the strides its type names: comparable with ffmpeg's yuv420p.
 std::string PictureMd5(const ReceivedSample &picture, bool yv12 = true);

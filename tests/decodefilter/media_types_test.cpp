@@ -17,14 +17,10 @@ VIDEOINFOHEADER &VideoInfo(CMediaType &type)
 std::vector<CMediaType> Proposals(IPin *pin)
 {
     std::vector<CMediaType> types;
-    IEnumMediaTypes *pEnum = nullptr;
-    if (FAILED(pin->EnumMediaTypes(&pEnum))) return types;
-    AM_MEDIA_TYPE *pmt = nullptr;
-    while (pEnum->Next(1, &pmt, nullptr) == S_OK) {
+    Held<IEnumMediaTypes> all;
+    if (FAILED(pin->EnumMediaTypes(reinterpret_cast<IEnumMediaTypes **>(all.put())))) return types;
+    for (AM_MEDIA_TYPE *pmt = nullptr; all->Next(1, &pmt, nullptr) == S_OK; DeleteMediaType(pmt))
         types.emplace_back(*pmt);
-        DeleteMediaType(pmt);
-    }
-    pEnum->Release();
     return types;
 }
 
@@ -103,68 +99,62 @@ TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
     for (const std::vector<BYTE> &sample : stream.samples)
         ASSERT_EQ(S_OK, m_push->Push(sample));
     ASSERT_EQ(S_OK, m_push->Out()->DeliverEndOfStream());
-    ASSERT_TRUE(WaitForEndOfStream(m_sink));
+    ASSERT_TRUE(m_sink->WaitFor("eos"));
     EXPECT_EQ(stream.samples.size(), m_sink->Received().size());
     EXPECT_EQ(0u, trace.count("COrvexH264DecodeFilter11::output : Format Mismatch \n"));
 }
 
 // A container that gives the coded size of a cropped stream: every proposal
-// has the visible size of the stream's own cropping.
+// has the visible size of the stream's own cropping, planar types in their
+// rectangles at a padded stride and height.
 TEST_F(DecodeGraphTest, ProposalsHaveTheCroppedSizeOfTheStream)
 {
-    const PushStream stream = LoadPushStream("decoder/baseline_cropped_202x118.h264", 208, 128);
-    ASSERT_EQ(S_OK, BuildPushInput(stream.config));
-    // Planar types pad the stride and the height and name the picture in
-    // their rectangles; packed types carry the picture size itself.
-    for (CMediaType &type : Proposals(DecodeOut())) {
-        const VIDEOINFOHEADER &vih = VideoInfo(type);
-        const bool framed = vih.rcTarget.right > vih.rcTarget.left;
-        EXPECT_EQ(202, framed ? vih.rcTarget.right - vih.rcTarget.left : vih.bmiHeader.biWidth);
-        EXPECT_EQ(118, framed ? vih.rcTarget.bottom - vih.rcTarget.top : std::abs(vih.bmiHeader.biHeight));
-    }
+    ASSERT_EQ(S_OK, BuildPushInput(LoadPushStream("decoder/baseline_cropped_202x118.h264", 208, 128).config));
+    EXPECT_EQ("YV12 12 204x118 36108 [202,118] yes\nRGB 32 202x-118 95344 [0,0] yes\n"
+              "RGB 24 202x-118 71744 [0,0] yes\n",
+              Describe(DecodeOut(), Proposals(DecodeOut())));
 }
 
-TEST_F(DecodeGraphTest, InputFromAnythingButTheParserIsRefused)
-{
-    PushStream stream = LoadPushStream("movies/stream_176x144_15fps.h264", 176, 144);
-    stream.config.withAccessor = false;
-    EXPECT_EQ(VFW_E_NO_INTERFACE, BuildPushInput(stream.config));
-    EXPECT_FALSE(m_decoder->GetPin(0)->IsConnected());
-}
-
-TEST_F(DecodeGraphTest, ParameterSetsTheDecoderRefusesFailTheConnection)
-{
-    PushStream stream = LoadPushStream("movies/stream_176x144_15fps.h264", 176, 144);
-    stream.config.sps = {0x67, 0xFF};
-    EXPECT_EQ(VFW_E_NO_INTERFACE, BuildPushInput(stream.config));
-}
-
-struct Figures {
+// The media figures the parser's accessor gives make the frame duration and
+// the bit rate (here of 176 x 144 RGB32 pictures, 101376 bytes); input from
+// anything but the parser, or with parameter sets the decoder refuses, is
+// refused.
+struct Upstream {
+    bool accessor, badSps;
     LONG timeScale, duration, sampleCount;
-    REFERENCE_TIME avgTimePerFrame;
-    DWORD rgb32BitRate;
+    const char *summary; // "RESULT AVGTIMEPERFRAME BITRATE"
 };
 
-class FiguresTest : public DecodeGraphTest, public testing::WithParamInterface<Figures> {};
+class UpstreamTest : public DecodeGraphTest, public testing::WithParamInterface<Upstream> {};
 
-TEST_P(FiguresTest, FrameDurationAndBitRateComeFromTheMediaFigures)
+TEST_P(UpstreamTest, ConnectsWithTheFrameDurationAndBitRateOfTheMediaFigures)
 {
+    const Upstream &c = GetParam();
     PushStream stream = LoadPushStream("movies/stream_176x144_15fps.h264", 176, 144);
-    stream.config.timeScale = GetParam().timeScale;
-    stream.config.duration = GetParam().duration;
-    stream.config.sampleCount = GetParam().sampleCount;
-    ASSERT_EQ(S_OK, BuildPushInput(stream.config));
-    CMediaType rgb32 = Proposals(DecodeOut())[1];
-    EXPECT_EQ(GetParam().avgTimePerFrame, VideoInfo(rgb32).AvgTimePerFrame);
-    EXPECT_EQ(GetParam().rgb32BitRate, VideoInfo(rgb32).dwBitRate);
+    stream.config.withAccessor = c.accessor;
+    if (c.badSps) stream.config.sps = {0x67, 0xFF};
+    stream.config.timeScale = c.timeScale;
+    stream.config.duration = c.duration;
+    stream.config.sampleCount = c.sampleCount;
+    char summary[64];
+    const int n = std::snprintf(summary, sizeof summary, "0x%08x", unsigned(BuildPushInput(stream.config)));
+    if (m_decoder->GetPin(0)->IsConnected()) {
+        CMediaType rgb32 = Proposals(DecodeOut())[1];
+        std::snprintf(summary + n, sizeof summary - size_t(n), " %lld %lu",
+                      static_cast<long long>(VideoInfo(rgb32).AvgTimePerFrame),
+                      static_cast<unsigned long>(VideoInfo(rgb32).dwBitRate));
+    }
+    EXPECT_EQ(c.summary, std::string(summary));
 }
 
-// 176 x 144 RGB32 pictures are 101376 bytes.
-INSTANTIATE_TEST_SUITE_P(MediaFigures, FiguresTest,
-                         testing::Values(Figures{30000, 30030000, 30000, 333666, 24305934},
-                                         Figures{15000, 30000, 30, 666666, 12165120},
+INSTANTIATE_TEST_SUITE_P(MediaFigures, UpstreamTest,
+                         testing::Values(Upstream{true, false, 30000, 30030000, 30000, "0x00000000 333666 24305934"},
+                                         Upstream{true, false, 15000, 30000, 30, "0x00000000 666666 12165120"},
                                          // Unknown rates: no figure rather than a division by zero.
-                                         Figures{0, 30000, 30, 0, 0}, Figures{15000, 30000, 0, 0, 0},
-                                         Figures{15000, 20, 30, 0, 0}));
+                                         Upstream{true, false, 0, 30000, 30, "0x00000000 0 0"},
+                                         Upstream{true, false, 15000, 30000, 0, "0x00000000 0 0"},
+                                         Upstream{true, false, 15000, 20, 30, "0x00000000 0 0"},
+                                         Upstream{false, false, 15000, 30000, 30, "0x80040215"},
+                                         Upstream{true, true, 15000, 30000, 30, "0x80040215"}));
 
 } // namespace

@@ -624,6 +624,12 @@ bool CTestInputPin::WaitEvents(const std::function<bool(const std::vector<std::s
     return m_recorded.wait_for(lock, std::chrono::seconds(20), [&] { return done(m_events); });
 }
 
+bool CTestInputPin::WaitFor(const std::string &event)
+{
+    return WaitEvents(
+        [&](const std::vector<std::string> &e) { return std::find(e.begin(), e.end(), event) != e.end(); });
+}
+
 void CTestInputPin::Forget()
 {
     std::lock_guard<std::mutex> guard(m_recordLock);

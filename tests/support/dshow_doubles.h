@@ -248,7 +248,8 @@ public:
     std::vector<std::string> Events();
     // Waits until done(events) holds; false when the bound against hangs passes first.
     bool WaitEvents(const std::function<bool(const std::vector<std::string> &)> &done);
-    void Forget(); // drops the records kept so far
+    bool WaitFor(const std::string &event); // until that event has been recorded
+    void Forget();                          // drops the records kept so far
     void StateChanged(const char *event, FILTER_STATE state);
 
 private:
