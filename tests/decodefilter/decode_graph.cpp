@@ -148,21 +148,6 @@ void DecodeGraphTest::TearDown()
     if (m_control.get()) m_control->Stop();
 }
 
-HRESULT DecodeGraphTest::Connect(IPin *out, IPin *in, const AM_MEDIA_TYPE *pmt)
-{
-    return m_graph->ConnectDirect(out, in, pmt);
-}
-
-IPin *DecodeGraphTest::DecodeIn()
-{
-    return m_decoder->GetPin(0);
-}
-
-IPin *DecodeGraphTest::DecodeOut()
-{
-    return m_decoder->GetPin(1);
-}
-
 void DecodeGraphTest::BuildMovieInput(const std::string &path)
 {
     IBaseFilter *source = nullptr;
@@ -174,8 +159,8 @@ void DecodeGraphTest::BuildMovieInput(const std::string &path)
         ->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void **>(&parser));
     m_filters.push_back(Held<IUnknown>::Adopt(parser));
     ASSERT_EQ(S_OK, m_graph->AddFilter(parser, L"Parser"));
-    ASSERT_EQ(S_OK, Connect(FirstPin(source, PINDIR_OUTPUT), FirstPin(parser, PINDIR_INPUT)));
-    ASSERT_EQ(S_OK, Connect(FirstPin(parser, PINDIR_OUTPUT), DecodeIn())); // video comes first
+    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(source, PINDIR_OUTPUT), FirstPin(parser, PINDIR_INPUT), nullptr));
+    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser, PINDIR_OUTPUT), DecodeIn(), nullptr)); // video comes first
 }
 
 HRESULT DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)
@@ -184,7 +169,7 @@ HRESULT DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)
     m_filters.push_back(Held<IUnknown>(static_cast<IBaseFilter *>(m_push)));
     HRESULT hr = m_graph->AddFilter(m_push, L"Push");
     if (FAILED(hr)) return hr;
-    return Connect(m_push->Out(), DecodeIn());
+    return m_graph->ConnectDirect(m_push->Out(), DecodeIn(), nullptr);
 }
 
 void DecodeGraphTest::ConnectSink(const GUID &subtype)
@@ -194,7 +179,7 @@ void DecodeGraphTest::ConnectSink(const GUID &subtype)
     m_sink = sink->In();
     m_sink->m_majorType = MEDIATYPE_Video;
     ASSERT_EQ(S_OK, m_graph->AddFilter(sink, L"Sink"));
-    ASSERT_EQ(S_OK, Connect(DecodeOut(), m_sink));
+    ASSERT_EQ(S_OK, m_graph->ConnectDirect(DecodeOut(), m_sink, nullptr));
 }
 
 bool DecodeGraphTest::RunToCompletion()

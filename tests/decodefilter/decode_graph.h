@@ -86,10 +86,9 @@ protected:
     // Runs until the graph completes; false when it did not in time.
     bool RunToCompletion();
 
-    IPin *DecodeIn();
-    IPin *DecodeOut();
+    IPin *DecodeIn() { return m_decoder->GetPin(0); }
+    IPin *DecodeOut() { return m_decoder->GetPin(1); }
     IOrvexH264DecoderParameter2 *Parameters() { return m_decoder; }
-    HRESULT Connect(IPin *out, IPin *in, const AM_MEDIA_TYPE *pmt = nullptr);
 
     orvex::test::TempRegistry m_registry;
     std::vector<Held<IUnknown>> m_filters; // besides the graph's references

@@ -96,22 +96,27 @@ protected:
     CountingSite m_site;
 };
 
+// Commands before the page is shown mark nothing; clicks mark the page
+// dirty, the modes change only on Apply, and the choice made on screen is
+// kept when the page is hidden and applied again. Objects without the
+// parameters are refused.
 TEST_F(PropertyPageTest, ShowsTheFilterModesAndAppliesTheChosenOnes)
 {
+    EXPECT_EQ(TRUE, m_pPage->OnReceiveMessage(nullptr, WM_COMMAND, MAKEWPARAM(IDC_DEBLOCKING_SKIP_ALL, BN_CLICKED), 0));
     ASSERT_EQ(S_OK, Parameters()->SetDeblockingSkipMode(2));
     ASSERT_EQ(S_OK, Parameters()->SetOutputScalingMode(1));
+    std::string states = std::to_string(m_site.dirty) + (m_pProp->IsPageDirty() == S_OK ? " dirty " : " clean ");
     Show();
-    std::string states = State();
+    states += State();
     ASSERT_TRUE(OrvexClickDlgButton(m_pPage->Dialog(), IDC_DEBLOCKING_SKIP_ALL));
     ASSERT_TRUE(OrvexClickDlgButton(m_pPage->Dialog(), IDC_SCALING_QUARTER));
-    states += State(); // nothing changes before Apply
+    states += State();
     ASSERT_EQ(S_OK, m_pProp->Apply());
     states += State();
-    // Hidden and applied again: the choice made on screen is kept.
     ASSERT_TRUE(OrvexClickDlgButton(m_pPage->Dialog(), IDC_DEBLOCKING_NOT_SKIP));
     ASSERT_EQ(S_OK, m_pProp->Deactivate());
     ASSERT_EQ(S_OK, m_pProp->Apply());
-    EXPECT_EQ("-x--x- clean 21 --x--x dirty 21 --x--x clean 12 ", states);
+    EXPECT_EQ("0 clean -x--x- clean 21 --x--x dirty 21 --x--x clean 12 ", states);
     EXPECT_EQ(0, Parameters()->GetDeblockingSkipMode());
     EXPECT_EQ(3, m_site.dirty); // one status change a click
     PROPPAGEINFO info{};
@@ -119,6 +124,9 @@ TEST_F(PropertyPageTest, ShowsTheFilterModesAndAppliesTheChosenOnes)
     EXPECT_STREQ(L"Decode Parameters", info.pszTitle);
     CoTaskMemFree(info.pszTitle);
     EXPECT_EQ(S_OK, m_pProp->SetObjects(0, nullptr));
+    Held<CTestFilter> other(CTestFilter::Sink());
+    IUnknown *object = static_cast<IBaseFilter *>(other.get());
+    EXPECT_EQ(E_NOINTERFACE, m_pProp->SetObjects(1, &object));
 }
 
 // The connected output type has the size of the scaling it was made with:
@@ -142,24 +150,6 @@ TEST_F(PropertyPageTest, ScalingIsRefusedWhileTheOutputIsConnected)
     EXPECT_EQ(S_OK, m_pProp->Apply());
     EXPECT_EQ(1, Parameters()->GetOutputScalingMode());
     ASSERT_EQ(S_OK, m_pProp->Deactivate());
-}
-
-TEST_F(PropertyPageTest, CommandsMarkThePageDirtyOnlyWhileShown)
-{
-    EXPECT_EQ(TRUE, m_pPage->OnReceiveMessage(nullptr, WM_COMMAND, MAKEWPARAM(IDC_DEBLOCKING_SKIP_ALL, BN_CLICKED), 0));
-    EXPECT_EQ(S_FALSE, m_pProp->IsPageDirty());
-    EXPECT_EQ(0, m_site.dirty);
-    Show();
-    EXPECT_EQ(TRUE, SendMessageW(m_pPage->Dialog(), WM_COMMAND, MAKEWPARAM(IDC_SCALING_HALF, BN_CLICKED), 0));
-    EXPECT_EQ(S_OK, m_pProp->IsPageDirty());
-    EXPECT_EQ(S_OK, m_pProp->Deactivate());
-}
-
-TEST_F(PropertyPageTest, AnObjectWithoutTheParametersIsRefused)
-{
-    Held<CTestFilter> other(CTestFilter::Sink());
-    IUnknown *object = static_cast<IBaseFilter *>(other.get());
-    EXPECT_EQ(E_NOINTERFACE, m_pProp->SetObjects(1, &object));
 }
 
 } // namespace

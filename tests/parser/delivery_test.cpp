@@ -146,7 +146,7 @@ TEST(ParserConnection, RefusedSourcesGiveNoPinsAndAConnectionCanBeRemade)
     EXPECT_EQ(pinCount(graph.parser()), 3);
     CTestInputPin *again = graph.record(graph.videoPin());
     ASSERT_EQ(S_OK, graph.run());
-    EXPECT_TRUE(again->WaitEvents([](const auto &e) { return has(e, "eos"); }));
+    EXPECT_TRUE(again->WaitFor("eos"));
 }
 
 TEST(ParserPins, APinHeldOutsideKeepsTheFilterUntilItsLastRelease)
@@ -203,7 +203,7 @@ TEST(ParserStop, StopsWhileDeliveryWaitsInGetBufferOrInReceive)
     sound->BlockAt(1);
     ASSERT_EQ(S_OK, camera.run());
     for (CTestInputPin *pin : {video, sound})
-        ASSERT_TRUE(pin->WaitEvents([](const auto &e) { return has(e, "blocked"); }));
+        ASSERT_TRUE(pin->WaitFor("blocked"));
     capture.clear();
     ASSERT_EQ(S_OK, camera.stop()); // downstream first: the sinks' stop returns Receive
     EXPECT_EQ(

@@ -75,43 +75,42 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{AM_SEEKING_AbsolutePositioning, AM_SEEKING_AbsolutePositioning | AM_SEEKING_NoFlush, false,
                 E_INVALIDARG, "  dwStopFlags AM_SEEKING_NoFlush is NOT supported \n"}));
 
+// Stopped, a seek only stores the segment, availability stays the stream's
+// and another time format is stored; running, the time format is kept and
+// the position ends at the last entry handed out.
 TEST(ParserSeeking, PositionsDurationAvailabilityCapabilitiesAndTimeFormat)
 {
     ParserGraph graph(dataMovie("video_only_faststart.mov"));
     IPin *video = graph.videoPin();
     IMediaSeeking *seeking = graph.seeking(video);
     const LONGLONG duration = loadStreams(dataMovie("video_only_faststart.mov")).video->GetDuration();
-    // A stopped seek only stores the segment; availability stays the stream's.
     LONGLONG start = kSecond / 2, end = kSecond, current = -1, length = -1, earliest = -1, latest = -1;
-    ASSERT_EQ(S_OK, seeking->GetCurrentPosition(&current));
-    ASSERT_EQ(S_OK,
-              seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, &end, AM_SEEKING_AbsolutePositioning));
-    EXPECT_EQ(S_OK, seeking->GetDuration(&length));
-    EXPECT_EQ(S_OK, seeking->GetAvailable(&earliest, &latest));
     DWORD none = 0, three = 3;
-    EXPECT_EQ(E_FAIL, seeking->CheckCapabilities(&none));
-    EXPECT_EQ(S_FALSE, seeking->CheckCapabilities(&three));
-    EXPECT_EQ(E_POINTER, seeking->GetPositions(&current, nullptr));
-    // Another time format is stored only while stopped.
     GUID format = TIME_FORMAT_MEDIA_TIME;
-    EXPECT_EQ(S_FALSE, seeking->IsFormatSupported(&TIME_FORMAT_NONE));
-    EXPECT_EQ(S_OK, seeking->SetTimeFormat(&TIME_FORMAT_NONE));
-    EXPECT_EQ(S_OK, seeking->GetTimeFormat(&format));
-    EXPECT_EQ(S_OK, seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME));
-    const std::string before = std::to_string(current) + " " + std::to_string(length) + " " + std::to_string(earliest) +
-                               "-" + std::to_string(latest) + " " + std::to_string(three);
-    EXPECT_EQ("0 " + std::to_string(kSecond / 2) + " 0-" + std::to_string(duration) + " 1", before);
-    EXPECT_EQ(format, TIME_FORMAT_NONE);
+    const DWORD abs = AM_SEEKING_AbsolutePositioning;
+    std::string text;
+    for (HRESULT hr :
+         {seeking->GetCurrentPosition(&current), seeking->SetPositions(&start, abs, &end, abs),
+          seeking->GetDuration(&length), seeking->GetAvailable(&earliest, &latest), seeking->CheckCapabilities(&none),
+          seeking->CheckCapabilities(&three), seeking->GetPositions(&current, nullptr),
+          seeking->IsFormatSupported(&TIME_FORMAT_NONE), seeking->SetTimeFormat(&TIME_FORMAT_NONE),
+          seeking->GetTimeFormat(&format), seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME)})
+        text += std::to_string(hr) + " ";
+    text += std::to_string(current) + " " + std::to_string(length) + " " + std::to_string(earliest) + "-" +
+            std::to_string(latest) + " " + std::to_string(three) + (format == TIME_FORMAT_NONE ? " none" : " media");
+    EXPECT_EQ("0 0 0 0 " + std::to_string(E_FAIL) + " 1 " + std::to_string(E_POINTER) + " 1 0 0 0 0 " +
+                  std::to_string(kSecond / 2) + " 0-" + std::to_string(duration) + " 1 none",
+              text);
 
     start = 0;
     end = duration;
-    seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, &end, AM_SEEKING_AbsolutePositioning);
+    seeking->SetPositions(&start, abs, &end, abs);
     graph.record(video);
     ASSERT_EQ(S_OK, graph.run());
     EXPECT_EQ(VFW_E_WRONG_STATE, seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME));
     ASSERT_TRUE(graph.completes());
     EXPECT_EQ(S_OK, seeking->GetPositions(&current, &length));
-    EXPECT_EQ(std::to_string(duration) + " " + std::to_string(duration), // the last entry has been handed out
+    EXPECT_EQ(std::to_string(duration) + " " + std::to_string(duration),
               std::to_string(current) + " " + std::to_string(length));
 }
 
@@ -141,7 +140,7 @@ TEST_P(RunningSeeks, OpenTheNewSegmentAsExpected)
         if (sink) sink->BlockAt(sink == video ? 4 : 2);
     ASSERT_EQ(S_OK, graph.run());
     for (CTestInputPin *sink : {video, sound})
-        ASSERT_TRUE(!sink || sink->WaitEvents([](const auto &e) { return has(e, "blocked"); }));
+        ASSERT_TRUE(!sink || sink->WaitFor("blocked"));
     LONGLONG start = c.start, stop = c.stop, duration = 0;
     ASSERT_EQ(c.result, graph.seeking(c.throughSound ? graph.pin(L"Audio(PCM) Out") : videoPin)
                             ->SetPositions(&start, c.flags, c.stop < 0 ? nullptr : &stop,
@@ -189,7 +188,7 @@ TEST(ParserSeekRaces, NoSampleOfTheOldSegmentFollowsTheFlushOfASeek)
     DeliveryHook hook([&](CMyParserOutputPin *p, Point point) {
         if (p != pin || point != Point::kBeforeDeliveryLock || ++rounds != 6) return;
         inWindow.set();
-        sink->WaitEvents([](const auto &e) { return has(e, "endflush"); });
+        sink->WaitFor("endflush");
     });
     ASSERT_EQ(S_OK, graph.run());
     ASSERT_TRUE(inWindow.wait());
@@ -234,7 +233,7 @@ TEST_P(NoFlushSeek, EndsWhileDownstreamHoldsASampleAndTheStreamGoesOnFromTheNewS
         ASSERT_TRUE(delivering.wait());
     } else {
         ASSERT_EQ(S_OK, graph.pause());
-        ASSERT_TRUE(sink->WaitEvents([](const auto &e) { return has(e, "held"); }));
+        ASSERT_TRUE(sink->WaitFor("held"));
     }
     IMediaSeeking *seeking = throughGraph ? graph.graphSeeking() : graph.seeking(video);
     expectReturns("the seek", [&] { EXPECT_EQ(S_OK, seeking->SetPositions(&start, flags, nullptr, 0)); });
@@ -255,7 +254,7 @@ TEST(ParserSeekRaces, APositionQueryAtTheEndOfTheStreamDoesNotWaitForAFlushingSe
     CTestInputPin *sink = graph.record(video);
     sink->AskStopPositionAtEndOfStream(); // once the seek is flushing
     ASSERT_EQ(S_OK, graph.run());
-    ASSERT_TRUE(sink->WaitEvents([](const auto &e) { return has(e, "eos"); }));
+    ASSERT_TRUE(sink->WaitFor("eos"));
     LONGLONG start = kSecond / 2;
     expectReturns("the seek", [&] {
         EXPECT_EQ(S_OK, graph.seeking(video)->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0));
@@ -278,7 +277,7 @@ TEST(ParserStop, ADownstreamFirstStopEndsDeliveryAndKeepsThePosition)
         if (point == Point::kWaiting) waiting.set();
         if (point != Point::kBeforeDeliveryLock || ++rounds != 6) return;
         between.set();
-        sink->WaitEvents([](const auto &e) { return has(e, "inactive"); });
+        sink->WaitFor("inactive");
     });
     ASSERT_EQ(S_OK, graph.run());
     ASSERT_TRUE(between.wait());
@@ -309,7 +308,7 @@ TEST(ParserDisconnect, BothEndsDisconnectingAtOnceEnd)
     EXPECT_EQ(video->Release(), 2u); // the filter's reference and the sink's are left
     sink->HoldNextDisconnect();
     std::thread downstream([&] { sink->Disconnect(); });
-    ASSERT_TRUE(sink->WaitEvents([](const auto &e) { return has(e, "disconnect held"); }));
+    ASSERT_TRUE(sink->WaitFor("disconnect held"));
     expectReturns("the disconnections", [&] {
         EXPECT_EQ(S_OK, in->Disconnect());
         downstream.join();
