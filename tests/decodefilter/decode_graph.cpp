@@ -131,62 +131,32 @@ std::string MoviePath(const std::string &name)
 
 void DecodeGraphTest::SetUp()
 {
-    ASSERT_EQ(S_OK,
-              CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_graph.put()));
-    m_control = QueryHeld<IMediaControl>(m_graph.get(), IID_IMediaControl);
-    m_events = QueryHeld<IMediaEventEx>(m_graph.get(), IID_IMediaEventEx);
-    m_seeking = QueryHeld<IMediaSeeking>(m_graph.get(), IID_IMediaSeeking);
-    QueryHeld<IMediaFilter>(m_graph.get(), IID_IMediaFilter)->SetSyncSource(nullptr);
     HRESULT hr = S_OK;
     m_decoder = static_cast<COrvexH264DecodeFilter11 *>(COrvexH264DecodeFilter11::CreateInstance(nullptr, &hr));
-    m_filters.push_back(Held<IUnknown>(static_cast<IBaseFilter *>(m_decoder)));
-    ASSERT_EQ(S_OK, m_graph->AddFilter(m_decoder, L"Decoder"));
-}
-
-void DecodeGraphTest::TearDown()
-{
-    if (m_control.get()) m_control->Stop();
+    ASSERT_EQ(S_OK, m_graph.Add(m_decoder, L"Decoder"));
 }
 
 void DecodeGraphTest::BuildMovieInput(const std::string &path)
 {
-    IBaseFilter *source = nullptr;
-    ASSERT_EQ(S_OK, m_graph->AddSourceFilter(std::wstring(path.begin(), path.end()).c_str(), L"Source", &source));
-    m_filters.push_back(Held<IUnknown>::Adopt(source));
     HRESULT hr = S_OK;
-    IBaseFilter *parser = nullptr;
-    COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)
-        ->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void **>(&parser));
-    m_filters.push_back(Held<IUnknown>::Adopt(parser));
-    ASSERT_EQ(S_OK, m_graph->AddFilter(parser, L"Parser"));
-    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(source, PINDIR_OUTPUT), FirstPin(parser, PINDIR_INPUT), nullptr));
-    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser, PINDIR_OUTPUT), DecodeIn(), nullptr)); // video comes first
+    Held<IBaseFilter> parser;
+    COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(IID_IBaseFilter, parser.put());
+    ASSERT_EQ(S_OK, m_graph.AddFile(path, parser.get()));
+    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser.get(), PINDIR_OUTPUT), DecodeIn(), nullptr)); // video first
 }
 
 HRESULT DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)
 {
     m_push = new CPushSource(config);
-    m_filters.push_back(Held<IUnknown>(static_cast<IBaseFilter *>(m_push)));
-    HRESULT hr = m_graph->AddFilter(m_push, L"Push");
-    if (FAILED(hr)) return hr;
-    return m_graph->ConnectDirect(m_push->Out(), DecodeIn(), nullptr);
+    HRESULT hr = m_graph.Add(m_push, L"Push");
+    return FAILED(hr) ? hr : m_graph->ConnectDirect(m_push->Out(), DecodeIn(), nullptr);
 }
 
 void DecodeGraphTest::ConnectSink(const GUID &subtype)
 {
     CTestFilter *sink = CTestFilter::Sink({subtype});
-    m_filters.push_back(Held<IUnknown>(static_cast<IBaseFilter *>(sink)));
-    m_sink = sink->In();
-    m_sink->m_majorType = MEDIATYPE_Video;
-    ASSERT_EQ(S_OK, m_graph->AddFilter(sink, L"Sink"));
-    ASSERT_EQ(S_OK, m_graph->ConnectDirect(DecodeOut(), m_sink, nullptr));
-}
-
-bool DecodeGraphTest::RunToCompletion()
-{
-    if (FAILED(m_control->Run())) return false;
-    LONG code = 0;
-    return m_events->WaitForCompletion(static_cast<LONG>(kWaitMs), &code) == S_OK && code == EC_COMPLETE;
+    sink->In()->m_majorType = MEDIATYPE_Video;
+    m_sink = m_graph.Record(DecodeOut(), sink);
 }
 
 PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG height)

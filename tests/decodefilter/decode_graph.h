@@ -72,10 +72,7 @@ struct PushStream;
 
 class DecodeGraphTest : public testing::Test {
 protected:
-    static constexpr DWORD kWaitMs = 60000;
-
     void SetUp() override;
-    void TearDown() override;
 
     // file source -> parser -> decode filter; the decode output unconnected.
     void BuildMovieInput(const std::string &path);
@@ -83,20 +80,14 @@ protected:
     HRESULT BuildPushInput(const PushSourceConfig &config);
     // decode filter -> a new recording sink accepting the video subtype.
     void ConnectSink(const GUID &subtype);
-    // Runs until the graph completes; false when it did not in time.
-    bool RunToCompletion();
 
     IPin *DecodeIn() { return m_decoder->GetPin(0); }
     IPin *DecodeOut() { return m_decoder->GetPin(1); }
     IOrvexH264DecoderParameter2 *Parameters() { return m_decoder; }
 
     orvex::test::TempRegistry m_registry;
-    std::vector<Held<IUnknown>> m_filters; // besides the graph's references
-    Held<IGraphBuilder> m_graph;
-    Held<IMediaControl> m_control;
-    Held<IMediaEventEx> m_events;
-    Held<IMediaSeeking> m_seeking;
-    COrvexH264DecodeFilter11 *m_decoder = nullptr; // held in m_filters
+    TestGraph m_graph;
+    COrvexH264DecodeFilter11 *m_decoder = nullptr; // held by m_graph
     CPushSource *m_push = nullptr;
     CTestInputPin *m_sink = nullptr;
 };

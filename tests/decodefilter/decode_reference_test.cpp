@@ -67,7 +67,8 @@ TEST_P(ReferenceTest, PicturesMatchFfmpegWithTheIndexTimesAndTheProposedLayout)
     ASSERT_EQ(S_OK, Parameters()->SetDeblockingSkipMode(c.deblocking));
     BuildMovieInput(MoviePath(c.movie));
     ConnectSink(*c.subtype);
-    ASSERT_TRUE(RunToCompletion());
+    ASSERT_EQ(S_OK, m_graph.Run());
+    ASSERT_TRUE(m_graph.Completes());
 
     const std::vector<ReceivedSample> pictures = m_sink->Received();
     ASSERT_FALSE(pictures.empty());

@@ -106,7 +106,7 @@ TEST_F(DecodeGraphTest, APictureOfAnotherFormatIsRefusedWithTheMismatchLines)
 {
     ASSERT_EQ(S_OK, BuildPushInput(LoadPushStream("movies/stream_176x144_15fps.h264", 176, 144).config));
     ConnectSink(MEDIASUBTYPE_RGB32);
-    ASSERT_EQ(S_OK, m_control->Run());
+    ASSERT_EQ(S_OK, m_graph.Run());
     CMyRGBBuffer picture(176, 144, 6);
     orvex::test::DebugCapture trace;
     EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, m_decoder->output(&picture));

@@ -93,7 +93,7 @@ TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
     EXPECT_EQ(1u, trace.count("COrvexH264DecodeFilter11::validateNewOutputMediaType : REJECT : newSubType changed \n"));
 
     // And its full-range 24-bit pictures go out widened to RGB32.
-    ASSERT_EQ(S_OK, m_control->Run());
+    ASSERT_EQ(S_OK, m_graph.Run());
     ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(0, 10000000, 1.0));
     ASSERT_EQ(S_OK, m_push->PushParameterSets());
     for (const std::vector<BYTE> &sample : stream.samples)

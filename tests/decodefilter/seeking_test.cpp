@@ -61,16 +61,16 @@ protected:
 TEST_F(SeekingTest, ASeekWhileRunningStartsAtThePictureOfTheNewStart)
 {
     m_sink->BlockAt(1);
-    ASSERT_EQ(S_OK, m_control->Run());
+    ASSERT_EQ(S_OK, m_graph.Run());
     ASSERT_TRUE(m_sink->WaitFor("blocked"));
     orvex::test::DebugCapture trace;
     // Between pictures 19 and 20: the parser starts at the sync picture 15,
     // pictures 15 to 18 end before the new start.
     LONGLONG start = 13000000;
-    ASSERT_EQ(S_OK, m_seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning));
+    ASSERT_EQ(S_OK, m_graph.Seeking()->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
+                                                    AM_SEEKING_NoPositioning));
     m_sink->Unblock();
-    LONG code = 0;
-    ASSERT_EQ(S_OK, m_events->WaitForCompletion(static_cast<LONG>(kWaitMs), &code));
+    ASSERT_TRUE(m_graph.Completes());
     EXPECT_EQ(Expected(start, m_reference.size()) + "eos ", Opening(start, m_reference.size() + 1));
     std::string discarded =
         std::to_string(trace.count("COrvexH264DecodeFilter11::output discard frame before segment startTime \n"));
@@ -89,7 +89,7 @@ TEST_F(SeekingTest, FiveHundredRandomSeeksEachFollowedByTheRightPicturesAtTheRig
 {
     m_sink->HoldWhilePaused();
     Held<IMediaSeeking> outputSeeking = QueryHeld<IMediaSeeking>(DecodeOut(), IID_IMediaSeeking);
-    IMediaSeeking *const seekers[] = {m_seeking.get(), outputSeeking.get()};
+    IMediaSeeking *const seekers[] = {m_graph.Seeking(), outputSeeking.get()};
     constexpr size_t kChecked = 3; // pictures checked after each seek
     std::mt19937 random(16);
     std::uniform_int_distribution<LONGLONG> anyTime(0, m_reference.back().stop - 1);
@@ -97,14 +97,14 @@ TEST_F(SeekingTest, FiveHundredRandomSeeksEachFollowedByTheRightPicturesAtTheRig
         const bool paused = random() % 2, noFlush = random() % 2;
         IMediaSeeking *seeking = seekers[random() % 2];
         LONGLONG start = anyTime(random);
-        ASSERT_EQ(S_OK, paused ? m_control->Pause() : m_control->Run());
+        ASSERT_EQ(S_OK, paused ? m_graph.Pause() : m_graph.Run());
         m_sink->Forget();
         orvex::test::expectReturns("a seek", [&] {
             EXPECT_EQ(S_OK,
                       seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning | (noFlush ? AM_SEEKING_NoFlush : 0),
                                             nullptr, AM_SEEKING_NoPositioning));
         });
-        ASSERT_EQ(S_OK, paused ? m_control->Run() : S_OK);
+        ASSERT_EQ(S_OK, paused ? m_graph.Run() : S_OK);
         const std::string expected = Expected(start, kChecked);
         const size_t pictures = size_t(std::count(expected.begin(), expected.end(), '@'));
         m_sink->WaitEvents([&](const std::vector<std::string> &events) {
@@ -117,7 +117,7 @@ TEST_F(SeekingTest, FiveHundredRandomSeeksEachFollowedByTheRightPicturesAtTheRig
         });
         ASSERT_EQ(expected, Opening(start, pictures)) << "seek " << i;
     }
-    orvex::test::expectReturns("the stop", [&] { EXPECT_EQ(S_OK, m_control->Stop()); });
+    orvex::test::expectReturns("the stop", [&] { EXPECT_EQ(S_OK, m_graph.Stop()); });
 }
 
 } // namespace

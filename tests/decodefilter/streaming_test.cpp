@@ -57,7 +57,7 @@ protected:
 
     void Start()
     {
-        ASSERT_EQ(S_OK, m_control->Run());
+        ASSERT_EQ(S_OK, m_graph.Run());
         ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(0, StartOf(m_stream.samples.size()), 1.0));
         ASSERT_EQ(S_OK, m_push->PushParameterSets());
     }
@@ -107,7 +107,7 @@ TEST_F(StreamingTest, SamplesWithoutPicturesNeverStallDecoding)
 
 TEST_F(StreamingTest, AnUnknownStreamIsRefusedAndNotQueued)
 {
-    ASSERT_EQ(S_OK, m_control->Run());
+    ASSERT_EQ(S_OK, m_graph.Run());
     // Queued, this picture would come before the parameter sets and fail them.
     EXPECT_EQ(E_FAIL, m_push->Push(m_stream.samples[0], 1));
     ASSERT_EQ(S_OK, m_push->PushParameterSets());
@@ -228,7 +228,7 @@ TEST_P(DownstreamFailureTest, AFailureStopsDeliveryUntilTheNextStart)
     EXPECT_EQ(kept, m_decoder->GetStreamingError());
     EXPECT_EQ(kept, m_push->Push(m_stream.samples[0], AM_STREAM_MEDIA, 0, kFrame));
 
-    ASSERT_EQ(S_OK, m_control->Stop());
+    ASSERT_EQ(S_OK, m_graph.Stop());
     m_sink->Forget();
     Start();
     ASSERT_EQ(S_OK, m_decoder->GetStreamingError());
@@ -250,7 +250,7 @@ TEST_F(StreamingTest, StopWhileDecodingWaitsForRoomDoesNotHang)
         m_push->Out()->DeliverEndOfStream();
     });
     ASSERT_TRUE(m_sink->WaitFor("blocked"));
-    EXPECT_EQ(S_OK, m_control->Stop());
+    EXPECT_EQ(S_OK, m_graph.Stop());
     upstream.join();
     EXPECT_LT(m_sink->Received().size(), m_reference.size());
 }
@@ -264,7 +264,7 @@ TEST_F(DecodeGraphTest, WithTwoUpstreamBuffersAndOneHeldUpstreamEverySampleIsDec
     stream.config.buffers = 2;
     ASSERT_EQ(S_OK, BuildPushInput(stream.config));
     ConnectSink(MEDIASUBTYPE_YV12);
-    ASSERT_EQ(S_OK, m_control->Run());
+    ASSERT_EQ(S_OK, m_graph.Run());
     ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(0, StartOf(4), 1.0));
     ASSERT_EQ(S_OK, m_push->PushParameterSets());
     Held<IMediaSample> held;
@@ -281,7 +281,7 @@ TEST_F(DecodeGraphTest, WithTwoUpstreamBuffersAndOneHeldUpstreamEverySampleIsDec
 
 TEST_F(StreamingTest, PicturesEndingBeforeTheSegmentStartAreDropped)
 {
-    ASSERT_EQ(S_OK, m_control->Run());
+    ASSERT_EQ(S_OK, m_graph.Run());
     const REFERENCE_TIME segmentStart = StartOf(3) + kFrame / 2; // in the middle of picture 3
     ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(segmentStart, StartOf(30), 1.0));
     ASSERT_EQ(S_OK, m_push->PushParameterSets());

@@ -78,10 +78,10 @@ TEST_P(Delivery, ParameterSetsThenEveryEntryWithItsIndexTimesAndFileBytes)
     ParserGraph graph(path);
     ASSERT_EQ(S_OK, graph.connectResult());
     ASSERT_EQ(pinCount(graph.parser()), GetParam().soundPin ? 3 : 2);
-    CTestInputPin *video = graph.record(graph.pin(GetParam().videoPin));
-    CTestInputPin *sound = GetParam().soundPin ? graph.record(graph.pin(GetParam().soundPin)) : nullptr;
-    ASSERT_EQ(S_OK, graph.run());
-    ASSERT_TRUE(graph.completes()); // every sink had its end of stream
+    CTestInputPin *video = graph.Record(graph.pin(GetParam().videoPin));
+    CTestInputPin *sound = GetParam().soundPin ? graph.Record(graph.pin(GetParam().soundPin)) : nullptr;
+    ASSERT_EQ(S_OK, graph.Run());
+    ASSERT_TRUE(graph.Completes()); // every sink had its end of stream
 
     // The accessor hands out the units the segment opens with.
     Held<IOrvexMovParserH264Accessor> accessor =
@@ -132,20 +132,20 @@ TEST(ParserConnection, RefusedSourcesGiveNoPinsAndAConnectionCanBeRemade)
     EXPECT_EQ(pinCount(parser), 1);
 
     ParserGraph graph(dataMovie("baseline_sowt.mov"));
-    Held<IPin> out = findPin(graph.source(), L"Output"), in = findPin(graph.parser(), L"XForm In");
+    Held<IPin> out = findPin(graph.Source(), L"Output"), in = findPin(graph.parser(), L"XForm In");
     Held<IPin> oldVideo = findPin(graph.parser(), L"Video(H.264) Out");
-    CTestInputPin *sink = graph.record(oldVideo.get());
-    ASSERT_EQ(S_OK, graph.run());
+    CTestInputPin *sink = graph.Record(oldVideo.get());
+    ASSERT_EQ(S_OK, graph.Run());
     EXPECT_EQ(VFW_E_NOT_STOPPED, in->Disconnect()); // the threads read through it
-    ASSERT_EQ(S_OK, graph.stop());
+    ASSERT_EQ(S_OK, graph.Stop());
     EXPECT_EQ(S_OK, in->Disconnect());
     EXPECT_EQ(pinCount(graph.parser()), 1);
     EXPECT_FALSE(sink->IsConnected()); // and downstream let go
     EXPECT_EQ(S_OK, out->Disconnect());
-    ASSERT_EQ(S_OK, graph.graph()->ConnectDirect(out.get(), in.get(), nullptr));
+    ASSERT_EQ(S_OK, graph.Graph()->ConnectDirect(out.get(), in.get(), nullptr));
     EXPECT_EQ(pinCount(graph.parser()), 3);
-    CTestInputPin *again = graph.record(graph.videoPin());
-    ASSERT_EQ(S_OK, graph.run());
+    CTestInputPin *again = graph.Record(graph.videoPin());
+    ASSERT_EQ(S_OK, graph.Run());
     EXPECT_TRUE(again->WaitFor("eos"));
 }
 
@@ -184,28 +184,28 @@ TEST(ParserPins, APinHeldOutsideKeepsTheFilterUntilItsLastRelease)
 TEST(ParserStop, StopsWhileDeliveryWaitsInGetBufferOrInReceive)
 {
     ParserGraph graph(dataMovie("baseline_sowt.mov"));
-    CTestInputPin *sink = graph.record(graph.videoPin());
+    CTestInputPin *sink = graph.Record(graph.videoPin());
     sink->m_holdSamples = true; // the buffers never come back
-    ASSERT_EQ(S_OK, graph.run());
+    ASSERT_EQ(S_OK, graph.Run());
     ASSERT_TRUE(sink->WaitReceived(10));
     DebugCapture capture;
     EXPECT_EQ(S_OK, graph.parser()->Stop());
     EXPECT_FALSE(capture.contains("GetBuffer return"));
-    graph.stop();
+    graph.Stop();
     sink->ReleaseHeld();
 
     ScratchFolder folder;
     writeCameraMovie(folder.path("camera.mov"));
     ParserGraph camera(folder.path("camera.mov"));
-    CTestInputPin *video = camera.record(camera.videoPin());
-    CTestInputPin *sound = camera.record(camera.pin(L"Audio(PCM) Out"));
+    CTestInputPin *video = camera.Record(camera.videoPin());
+    CTestInputPin *sound = camera.Record(camera.pin(L"Audio(PCM) Out"));
     video->BlockAt(3); // the first picture, after both parameter sets
     sound->BlockAt(1);
-    ASSERT_EQ(S_OK, camera.run());
+    ASSERT_EQ(S_OK, camera.Run());
     for (CTestInputPin *pin : {video, sound})
         ASSERT_TRUE(pin->WaitFor("blocked"));
     capture.clear();
-    ASSERT_EQ(S_OK, camera.stop()); // downstream first: the sinks' stop returns Receive
+    ASSERT_EQ(S_OK, camera.Stop()); // downstream first: the sinks' stop returns Receive
     EXPECT_EQ(
         1u, capture.count("CMyParserOrvexH264VideoOutputPin::ThreadProc : m_pInputPin->Receive return 0x80040227 \n"));
     EXPECT_FALSE(capture.contains("CMyParserSoundOutputPin::ThreadProc")); // a stopped downstream is no news

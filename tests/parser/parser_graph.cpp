@@ -63,27 +63,10 @@ ParserGraph::ParserGraph(const std::string &path)
     // The graph reads the filter mapper's registry only when it must search
     // it; keep any such read away from the user's file.
     setenv("ORVEX_REGISTRY", "/nonexistent/orvex-parser-tests/registry", 1);
-    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_graph.put())))
-        throw std::runtime_error("no filter graph");
-    m_control = QueryHeld<IMediaControl>(m_graph.get(), IID_IMediaControl);
-    m_events = QueryHeld<IMediaEventEx>(m_graph.get(), IID_IMediaEventEx);
-    m_seeking = QueryHeld<IMediaSeeking>(m_graph.get(), IID_IMediaSeeking);
-    QueryHeld<IMediaFilter>(m_graph.get(), IID_IMediaFilter)->SetSyncSource(nullptr);
-    CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_source.put());
     HRESULT hr = S_OK;
     COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)
         ->NonDelegatingQueryInterface(IID_IBaseFilter, m_parser.put());
-    m_graph->AddFilter(m_source.get(), L"Source");
-    m_graph->AddFilter(m_parser.get(), L"Parser");
-    m_connect = QueryHeld<IFileSourceFilter>(m_source.get(), IID_IFileSourceFilter)->Load(wide(path).c_str(), nullptr);
-    if (SUCCEEDED(m_connect))
-        m_connect = m_graph->ConnectDirect(findPin(m_source.get(), L"Output").get(),
-                                           findPin(m_parser.get(), L"XForm In").get(), nullptr);
-}
-
-ParserGraph::~ParserGraph()
-{
-    if (m_control.get()) m_control->Stop();
+    m_connect = AddFile(path, m_parser.get());
 }
 
 IPin *ParserGraph::pin(const wchar_t *name)
@@ -106,22 +89,6 @@ IMediaSeeking *ParserGraph::seeking(IPin *pin)
     IMediaSeeking *raw = s.get();
     if (raw) m_held.push_back(Held<IUnknown>(raw));
     return raw;
-}
-
-CTestInputPin *ParserGraph::record(IPin *out)
-{
-    CTestFilter *sink = CTestFilter::Sink({});
-    sink->In()->m_requirements = {0, 0, 1, 0}; // the parser's own buffer sizes, unrounded
-    m_held.push_back(Held<IUnknown>(static_cast<IBaseFilter *>(sink)));
-    m_graph->AddFilter(sink, L"Sink");
-    EXPECT_EQ(S_OK, m_graph->ConnectDirect(out, sink->In(), nullptr));
-    return sink->In();
-}
-
-bool ParserGraph::completes()
-{
-    LONG code = 0;
-    return m_events->WaitForCompletion(20000, &code) == S_OK && code == EC_COMPLETE;
 }
 
 CMyMovieStreams loadStreams(const std::string &path)

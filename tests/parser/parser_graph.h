@@ -16,39 +16,18 @@
 
 namespace orvex::test {
 
-class ParserGraph {
+// A graph of the file source on path and the parser filter, connected.
+class ParserGraph : public TestGraph {
 public:
-    // A graph with the file source on path and the parser filter, connected;
-    // without a clock, as fast as the filters go.
     explicit ParserGraph(const std::string &path);
-    ~ParserGraph();
-    ParserGraph(const ParserGraph &) = delete;
-    ParserGraph &operator=(const ParserGraph &) = delete;
-
     HRESULT connectResult() const { return m_connect; }
+    IBaseFilter *parser() const { return m_parser.get(); }
     IPin *pin(const wchar_t *name); // an output pin, or null
     IPin *videoPin();               // whichever video pin the movie has
     IMediaSeeking *seeking(IPin *pin);
-    // A recording sink taking any type on the pin.
-    CTestInputPin *record(IPin *pin);
-
-    HRESULT run() { return m_control->Run(); }
-    HRESULT pause() { return m_control->Pause(); }
-    HRESULT stop() { return m_control->Stop(); }
-    IMediaSeeking *graphSeeking() const { return m_seeking.get(); }
-    // EC_COMPLETE within the bound (a guard against hangs, not a timing check).
-    bool completes();
-
-    IBaseFilter *parser() const { return m_parser.get(); }
-    IBaseFilter *source() const { return m_source.get(); }
-    IGraphBuilder *graph() const { return m_graph.get(); }
 
 private:
-    Held<IGraphBuilder> m_graph;
-    Held<IMediaControl> m_control;
-    Held<IMediaEventEx> m_events;
-    Held<IMediaSeeking> m_seeking;
-    Held<IBaseFilter> m_source, m_parser;
+    Held<IBaseFilter> m_parser;
     HRESULT m_connect = E_FAIL;
     std::vector<Held<IUnknown>> m_held;
 };

@@ -105,10 +105,10 @@ TEST(ParserSeeking, PositionsDurationAvailabilityCapabilitiesAndTimeFormat)
     start = 0;
     end = duration;
     seeking->SetPositions(&start, abs, &end, abs);
-    graph.record(video);
-    ASSERT_EQ(S_OK, graph.run());
+    graph.Record(video);
+    ASSERT_EQ(S_OK, graph.Run());
     EXPECT_EQ(VFW_E_WRONG_STATE, seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME));
-    ASSERT_TRUE(graph.completes());
+    ASSERT_TRUE(graph.Completes());
     EXPECT_EQ(S_OK, seeking->GetPositions(&current, &length));
     EXPECT_EQ(std::to_string(duration) + " " + std::to_string(duration),
               std::to_string(current) + " " + std::to_string(length));
@@ -134,11 +134,11 @@ TEST_P(RunningSeeks, OpenTheNewSegmentAsExpected)
     writeCameraMovie(folder.path("camera.mov"), 5);
     ParserGraph graph(folder.path("camera.mov"));
     IPin *videoPin = graph.videoPin();
-    CTestInputPin *video = c.videoConnected ? graph.record(videoPin) : nullptr;
-    CTestInputPin *sound = graph.record(graph.pin(L"Audio(PCM) Out"));
+    CTestInputPin *video = c.videoConnected ? graph.Record(videoPin) : nullptr;
+    CTestInputPin *sound = graph.Record(graph.pin(L"Audio(PCM) Out"));
     for (CTestInputPin *sink : {video, sound})
         if (sink) sink->BlockAt(sink == video ? 4 : 2);
-    ASSERT_EQ(S_OK, graph.run());
+    ASSERT_EQ(S_OK, graph.Run());
     for (CTestInputPin *sink : {video, sound})
         ASSERT_TRUE(!sink || sink->WaitFor("blocked"));
     LONGLONG start = c.start, stop = c.stop, duration = 0;
@@ -180,7 +180,7 @@ TEST(ParserSeekRaces, NoSampleOfTheOldSegmentFollowsTheFlushOfASeek)
 {
     ParserGraph graph(dataMovie("baseline_sowt.mov"));
     IPin *video = graph.videoPin();
-    CTestInputPin *sink = graph.record(video);
+    CTestInputPin *sink = graph.Record(video);
     CMyParserOutputPin *const pin = parserPin(video);
     Flag inWindow;
     int rounds = 0;
@@ -190,7 +190,7 @@ TEST(ParserSeekRaces, NoSampleOfTheOldSegmentFollowsTheFlushOfASeek)
         inWindow.set();
         sink->WaitFor("endflush");
     });
-    ASSERT_EQ(S_OK, graph.run());
+    ASSERT_EQ(S_OK, graph.Run());
     ASSERT_TRUE(inWindow.wait());
     LONGLONG start = kSecond / 2, stop = loadStreams(dataMovie("baseline_sowt.mov")).video->GetDuration();
     expectReturns("the seek", [&] {
@@ -201,7 +201,7 @@ TEST(ParserSeekRaces, NoSampleOfTheOldSegmentFollowsTheFlushOfASeek)
     EXPECT_EQ(
         std::vector<std::string>(afterFlush.begin(), afterFlush.begin() + 4),
         (std::vector<std::string>{segment(start, stop), "sample 2147483648 0", "sample 2147483649 0", "sample 0 0"}));
-    expectReturns("the stop", [&] { graph.stop(); });
+    expectReturns("the stop", [&] { graph.Stop(); });
 }
 
 // A seek without flush while downstream holds the delivery thread in
@@ -214,7 +214,7 @@ TEST_P(NoFlushSeek, EndsWhileDownstreamHoldsASampleAndTheStreamGoesOnFromTheNewS
     const bool throughGraph = GetParam();
     ParserGraph graph(dataMovie("baseline_sowt.mov"));
     IPin *video = graph.videoPin();
-    CTestInputPin *sink = graph.record(video);
+    CTestInputPin *sink = graph.Record(video);
     sink->HoldWhilePaused();
     CMyParserOutputPin *const pin = parserPin(video);
     Flag delivering;
@@ -229,19 +229,19 @@ TEST_P(NoFlushSeek, EndsWhileDownstreamHoldsASampleAndTheStreamGoesOnFromTheNewS
     LONGLONG start = kSecond, stop = loadStreams(dataMovie("baseline_sowt.mov")).video->GetDuration();
     const DWORD flags = AM_SEEKING_AbsolutePositioning | AM_SEEKING_NoFlush;
     if (throughGraph) {
-        ASSERT_EQ(S_OK, graph.run());
+        ASSERT_EQ(S_OK, graph.Run());
         ASSERT_TRUE(delivering.wait());
     } else {
-        ASSERT_EQ(S_OK, graph.pause());
+        ASSERT_EQ(S_OK, graph.Pause());
         ASSERT_TRUE(sink->WaitFor("held"));
     }
-    IMediaSeeking *seeking = throughGraph ? graph.graphSeeking() : graph.seeking(video);
+    IMediaSeeking *seeking = throughGraph ? graph.Seeking() : graph.seeking(video);
     expectReturns("the seek", [&] { EXPECT_EQ(S_OK, seeking->SetPositions(&start, flags, nullptr, 0)); });
-    ASSERT_EQ(S_OK, throughGraph ? S_OK : graph.run());
+    ASSERT_EQ(S_OK, throughGraph ? S_OK : graph.Run());
     const std::string want = segment(start, stop) + "|sample 2147483648 0|sample 2147483649 0|sample 0 10000000";
     sink->WaitEvents([&](const auto &e) { return opening(e, 0, segment(start, stop), 3) == want; });
     EXPECT_EQ(want, opening(sink->Events(), 0, segment(start, stop), 3));
-    expectReturns("the stop", [&] { graph.stop(); });
+    expectReturns("the stop", [&] { graph.Stop(); });
 }
 
 INSTANTIATE_TEST_SUITE_P(ParserSeekRaces, NoFlushSeek, testing::Values(true, false));
@@ -251,23 +251,23 @@ TEST(ParserSeekRaces, APositionQueryAtTheEndOfTheStreamDoesNotWaitForAFlushingSe
     const LONGLONG duration = loadStreams(dataMovie("video_only_faststart.mov")).video->GetDuration();
     ParserGraph graph(dataMovie("video_only_faststart.mov"));
     IPin *video = graph.videoPin();
-    CTestInputPin *sink = graph.record(video);
+    CTestInputPin *sink = graph.Record(video);
     sink->AskStopPositionAtEndOfStream(); // once the seek is flushing
-    ASSERT_EQ(S_OK, graph.run());
+    ASSERT_EQ(S_OK, graph.Run());
     ASSERT_TRUE(sink->WaitFor("eos"));
     LONGLONG start = kSecond / 2;
     expectReturns("the seek", [&] {
         EXPECT_EQ(S_OK, graph.seeking(video)->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0));
     });
     EXPECT_TRUE(has(sink->Events(), "stop " + std::to_string(duration)));
-    expectReturns("the stop", [&] { graph.stop(); });
+    expectReturns("the stop", [&] { graph.Stop(); });
 }
 
 TEST(ParserStop, ADownstreamFirstStopEndsDeliveryAndKeepsThePosition)
 {
     ParserGraph graph(dataMovie("baseline_sowt.mov"));
     IPin *video = graph.videoPin();
-    CTestInputPin *sink = graph.record(video);
+    CTestInputPin *sink = graph.Record(video);
     CMyParserOutputPin *const pin = parserPin(video);
     Flag between, waiting;
     int rounds = 0;
@@ -279,7 +279,7 @@ TEST(ParserStop, ADownstreamFirstStopEndsDeliveryAndKeepsThePosition)
         between.set();
         sink->WaitFor("inactive");
     });
-    ASSERT_EQ(S_OK, graph.run());
+    ASSERT_EQ(S_OK, graph.Run());
     ASSERT_TRUE(between.wait());
     IBaseFilter *sinkFilter = nullptr;
     PIN_INFO info{};
@@ -292,7 +292,7 @@ TEST(ParserStop, ADownstreamFirstStopEndsDeliveryAndKeepsThePosition)
     const LONGLONG lastDelivered = sink->Received().back().start;
     LONGLONG current = -1, afterStop = -1;
     EXPECT_EQ(S_OK, graph.seeking(video)->GetCurrentPosition(&current));
-    expectReturns("the stop", [&] { graph.stop(); });
+    expectReturns("the stop", [&] { graph.Stop(); });
     EXPECT_EQ(S_OK, graph.seeking(video)->GetCurrentPosition(&afterStop));
     EXPECT_EQ(std::to_string(lastDelivered) + " " + std::to_string(lastDelivered),
               std::to_string(current) + " " + std::to_string(afterStop));
@@ -303,7 +303,7 @@ TEST(ParserDisconnect, BothEndsDisconnectingAtOnceEnd)
     ParserGraph graph(dataMovie("video_only_faststart.mov"));
     IPin *video = nullptr;
     graph.parser()->FindPin(L"Video(H.264) Out", &video);
-    CTestInputPin *sink = graph.record(video);
+    CTestInputPin *sink = graph.Record(video);
     Held<IPin> in = findPin(graph.parser(), L"XForm In");
     EXPECT_EQ(video->Release(), 2u); // the filter's reference and the sink's are left
     sink->HoldNextDisconnect();
@@ -331,10 +331,10 @@ TEST(ParserStress, FiveHundredRandomSeeksRunningAndPausedEachFollowedByTheRightS
     const LONGLONG duration = expected.video->GetDuration();
     ParserGraph graph(folder.path("camera.mov"));
     IPin *video = graph.videoPin();
-    CTestInputPin *videoSink = graph.record(video);
-    graph.record(graph.pin(L"Audio(PCM) Out"))->HoldWhilePaused();
+    CTestInputPin *videoSink = graph.Record(video);
+    graph.Record(graph.pin(L"Audio(PCM) Out"))->HoldWhilePaused();
     videoSink->HoldWhilePaused();
-    IMediaSeeking *const seekers[] = {graph.seeking(video), graph.graphSeeking()};
+    IMediaSeeking *const seekers[] = {graph.seeking(video), graph.Seeking()};
 
     std::mt19937 random(16);
     std::uniform_int_distribution<LONGLONG> anyTime(0, duration);
@@ -342,7 +342,7 @@ TEST(ParserStress, FiveHundredRandomSeeksRunningAndPausedEachFollowedByTheRightS
     for (int i = 0; i < 500; ++i) {
         const bool paused = random() % 2, noFlush = random() % 2, setStop = random() % 4 == 0;
         IMediaSeeking *seeking = seekers[random() % 2];
-        ASSERT_EQ(S_OK, paused ? graph.pause() : graph.run());
+        ASSERT_EQ(S_OK, paused ? graph.Pause() : graph.Run());
         LONGLONG start = anyTime(random);
         // Half the stops fall on an entry's start, which ends the stream before that entry.
         if (setStop) stop = random() % 2 ? anyTime(random) : index[size_t(random()) % index.size()].start;
@@ -353,7 +353,7 @@ TEST(ParserStress, FiveHundredRandomSeeksRunningAndPausedEachFollowedByTheRightS
                                             setStop ? &stop : nullptr,
                                             setStop ? AM_SEEKING_AbsolutePositioning : AM_SEEKING_NoPositioning));
         });
-        ASSERT_EQ(S_OK, paused ? graph.run() : S_OK);
+        ASSERT_EQ(S_OK, paused ? graph.Run() : S_OK);
 
         const std::string opened = segment(start, stop);
         std::string want = opened + "|sample 2147483648 0|sample 2147483649 0";
@@ -373,7 +373,7 @@ TEST(ParserStress, FiveHundredRandomSeeksRunningAndPausedEachFollowedByTheRightS
         videoSink->WaitEvents([&](const auto &e) { return got(e) == want; });
         ASSERT_EQ(want, got(videoSink->Events())) << "seek " << i << " to " << start;
     }
-    expectReturns("the stop", [&] { EXPECT_EQ(S_OK, graph.stop()); });
+    expectReturns("the stop", [&] { EXPECT_EQ(S_OK, graph.Stop()); });
 }
 
 } // namespace

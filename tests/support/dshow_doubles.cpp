@@ -1,8 +1,11 @@
 #include "support/dshow_doubles.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <stdexcept>
 
 namespace {
 bool contains(const std::vector<GUID> &list, const GUID &g)
@@ -39,6 +42,59 @@ IPin *FirstPin(IBaseFilter *filter, PIN_DIRECTION direction, int skip)
     }
     pins->Release();
     return found;
+}
+
+// ---- graph -----------------------------------------------------------------------
+
+TestGraph::TestGraph()
+{
+    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_graph.put())))
+        throw std::runtime_error("no filter graph");
+    m_control = QueryHeld<IMediaControl>(m_graph.get(), IID_IMediaControl);
+    m_events = QueryHeld<IMediaEventEx>(m_graph.get(), IID_IMediaEventEx);
+    m_seeking = QueryHeld<IMediaSeeking>(m_graph.get(), IID_IMediaSeeking);
+    QueryHeld<IMediaFilter>(m_graph.get(), IID_IMediaFilter)->SetSyncSource(nullptr);
+}
+
+TestGraph::~TestGraph()
+{
+    m_control->Stop();
+}
+
+bool TestGraph::Completes(LONG boundMs)
+{
+    LONG code = 0;
+    return m_events->WaitForCompletion(boundMs, &code) == S_OK && code == EC_COMPLETE;
+}
+
+HRESULT TestGraph::Add(IBaseFilter *filter, LPCWSTR name)
+{
+    m_filters.emplace_back(filter);
+    return m_graph->AddFilter(filter, name);
+}
+
+HRESULT TestGraph::AddFile(const std::string &path, IBaseFilter *reader)
+{
+    HRESULT hr = CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_source.put());
+    if (SUCCEEDED(hr)) hr = Add(m_source.get(), L"Source");
+    if (SUCCEEDED(hr)) hr = Add(reader, L"Reader");
+    const std::wstring wide(path.begin(), path.end());
+    if (SUCCEEDED(hr))
+        hr = QueryHeld<IFileSourceFilter>(m_source.get(), IID_IFileSourceFilter)->Load(wide.c_str(), nullptr);
+    if (SUCCEEDED(hr))
+        hr = m_graph->ConnectDirect(FirstPin(m_source.get(), PINDIR_OUTPUT), FirstPin(reader, PINDIR_INPUT), nullptr);
+    return hr;
+}
+
+CTestInputPin *TestGraph::Record(IPin *out, CTestFilter *sink)
+{
+    if (!sink) {
+        sink = CTestFilter::Sink({});
+        sink->In()->m_requirements = {0, 0, 1, 0};
+    }
+    Add(sink, L"Sink");
+    EXPECT_EQ(S_OK, m_graph->ConnectDirect(out, sink->In(), nullptr));
+    return sink->In();
 }
 
 // ---- output pin -----------------------------------------------------------------

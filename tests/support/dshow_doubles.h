@@ -7,6 +7,7 @@
 #pragma once
 
 #include <amvideo.h>
+#include <dshow.h>
 #include <control.h>
 #include <evcode.h>
 #include <uuids.h>
@@ -84,6 +85,48 @@ template <class T> Held<T> QueryHeld(IUnknown *object, REFIID iid)
 
 // The filter's pin of a direction, not counted (the filter keeps its pins).
 IPin *FirstPin(IBaseFilter *filter, PIN_DIRECTION direction, int skip = 0);
+
+class CTestFilter;
+class CTestInputPin;
+
+// A graph of the platform's filter graph manager without a clock, so that
+// it runs as fast as its filters go; stopped when it goes. It holds the
+// filters added through it.
+class TestGraph {
+public:
+    TestGraph();
+    ~TestGraph();
+    TestGraph(const TestGraph &) = delete;
+    TestGraph &operator=(const TestGraph &) = delete;
+
+    IGraphBuilder *operator->() const { return m_graph.get(); }
+    IGraphBuilder *Graph() const { return m_graph.get(); }
+    IMediaControl *Control() const { return m_control.get(); }
+    IMediaEventEx *Events() const { return m_events.get(); }
+    IMediaSeeking *Seeking() const { return m_seeking.get(); }
+    HRESULT Run() { return m_control->Run(); }
+    HRESULT Pause() { return m_control->Pause(); }
+    HRESULT Stop() { return m_control->Stop(); }
+    // EC_COMPLETE within the bound (a guard against hangs, not a timing check).
+    bool Completes(LONG boundMs = 60000);
+
+    HRESULT Add(IBaseFilter *filter, LPCWSTR name);
+    // The file source on path, connected to the first input pin of reader;
+    // both added. The load's or the connection's result.
+    HRESULT AddFile(const std::string &path, IBaseFilter *reader);
+    IBaseFilter *Source() const { return m_source.get(); }
+    // sink (by default one taking any type at the buffer sizes proposed)
+    // added and its first input connected to out.
+    CTestInputPin *Record(IPin *out, CTestFilter *sink = nullptr);
+
+private:
+    Held<IGraphBuilder> m_graph;
+    Held<IMediaControl> m_control;
+    Held<IMediaEventEx> m_events;
+    Held<IMediaSeeking> m_seeking;
+    Held<IBaseFilter> m_source;
+    std::vector<Held<IBaseFilter>> m_filters;
+};
 
 class CTestFilter;
 
