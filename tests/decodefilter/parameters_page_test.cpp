@@ -63,14 +63,13 @@ protected:
         m_pPage = static_cast<COrvexH264DecodeFilterPropertyPage *>(
             COrvexH264DecodeFilterPropertyPage::CreateInstance(nullptr, &hr));
         ASSERT_NE(nullptr, m_pPage);
-        ASSERT_EQ(S_OK, m_pPage->NonDelegatingQueryInterface(IID_IPropertyPage, reinterpret_cast<void **>(&m_pProp)));
+        ASSERT_EQ(S_OK, m_pPage->NonDelegatingQueryInterface(IID_IPropertyPage, m_pProp.put()));
         ASSERT_EQ(S_OK, m_pProp->SetPageSite(&m_site));
     }
     void TearDown() override
     {
-        if (m_pProp) m_pProp->Release();
+        m_pProp = Held<IPropertyPage>();
         EXPECT_EQ(0, OrvexDialogWindowCount());
-        DecodeGraphTest::TearDown();
     }
     void Show()
     {
@@ -92,7 +91,7 @@ protected:
     }
 
     COrvexH264DecodeFilterPropertyPage *m_pPage = nullptr;
-    IPropertyPage *m_pProp = nullptr;
+    Held<IPropertyPage> m_pProp;
     CountingSite m_site;
 };
 

@@ -281,12 +281,9 @@ TEST(ParserStop, ADownstreamFirstStopEndsDeliveryAndKeepsThePosition)
     });
     ASSERT_EQ(S_OK, graph.Run());
     ASSERT_TRUE(between.wait());
-    IBaseFilter *sinkFilter = nullptr;
     PIN_INFO info{};
     sink->QueryPinInfo(&info);
-    sinkFilter = info.pFilter;
-    ASSERT_EQ(S_OK, sinkFilter->Stop()); // the graph's stop, downstream first, begins
-    sinkFilter->Release();
+    ASSERT_EQ(S_OK, Held<IBaseFilter>::Adopt(info.pFilter)->Stop()); // the graph's stop, downstream first, begins
     ASSERT_TRUE(waiting.wait());
     EXPECT_EQ(after(sink->Events(), "inactive"), std::vector<std::string>{});
     const LONGLONG lastDelivered = sink->Received().back().start;
