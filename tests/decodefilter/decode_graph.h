@@ -68,8 +68,6 @@ std::vector<ReferencePicture> ReferencePictures(const std::string &path, size_t 
 // "START-STOP", "-" without a time) and "eos " per end of stream.
 std::string Trace(CTestInputPin *sink, const std::vector<std::string> &md5s);
 
-struct PushStream;
-
 class DecodeGraphTest : public testing::Test {
 protected:
     void SetUp() override;
