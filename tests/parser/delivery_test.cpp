@@ -155,14 +155,14 @@ TEST(ParserPins, APinHeldOutsideKeepsTheFilterUntilItsLastRelease)
     HRESULT hr = S_OK;
     auto *filter = static_cast<COrvexMovFileParserFilter *>(COrvexMovFileParserFilter::CreateInstance(nullptr, &hr));
     filter->NonDelegatingAddRef();
-    IOrvexMovParserH264Accessor *accessor = nullptr;
-    ASSERT_EQ(S_OK, filter->NonDelegatingQueryInterface(IID_IOrvexMovParserH264Accessor,
-                                                        reinterpret_cast<void **>(&accessor)));
-    BYTE *sps = nullptr, *pps = nullptr;
-    DWORD spsLength = 0, ppsLength = 0;
-    EXPECT_TRUE(FAILED(accessor->GetParameterSets(&sps, &spsLength, &pps, &ppsLength))); // no movie yet
-    EXPECT_EQ(accessor->GetImageDescription(), nullptr);
-    accessor->Release();
+    {
+        Held<IOrvexMovParserH264Accessor> accessor;
+        ASSERT_EQ(S_OK, filter->NonDelegatingQueryInterface(IID_IOrvexMovParserH264Accessor, accessor.put()));
+        BYTE *sps = nullptr, *pps = nullptr;
+        DWORD spsLength = 0, ppsLength = 0;
+        EXPECT_TRUE(FAILED(accessor->GetParameterSets(&sps, &spsLength, &pps, &ppsLength))); // no movie yet
+        EXPECT_EQ(accessor->GetImageDescription(), nullptr);
+    }
     const std::string path = dataMovie("main_aac_faststart.mov");
     ASSERT_EQ(S_OK, filter->setSource(std::wstring(path.begin(), path.end()).c_str()));
     EXPECT_EQ(filter->GetPin(3), nullptr);
@@ -173,8 +173,7 @@ TEST(ParserPins, APinHeldOutsideKeepsTheFilterUntilItsLastRelease)
     filter->NonDelegatingRelease(); // the application lets the filter go; the pin keeps it
     PIN_INFO info{};
     ASSERT_EQ(S_OK, sound->QueryPinInfo(&info));
-    EXPECT_EQ(static_cast<IBaseFilter *>(filter), info.pFilter);
-    info.pFilter->Release();
+    EXPECT_EQ(static_cast<IBaseFilter *>(filter), Held<IBaseFilter>::Adopt(info.pFilter).get());
     sound->Release(); // the last outside reference: the filter goes, and the pin with it
     EXPECT_EQ(CBaseObject::ObjectsActive(), objectsBefore);
 }
