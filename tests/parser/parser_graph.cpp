@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <stdexcept>
 
 namespace orvex::test {
 
