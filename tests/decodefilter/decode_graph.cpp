@@ -1,137 +1,162 @@
 #include "decode_graph.h"
 
+#include "MovFileParserFilter/MovParserMediaTypes.h"
 #include "MovFileParserFilter/OrvexMovFileParserFilter.h"
-#include "frame_reference.h"
+#include "common/MyParameterSetStreamIds.h"
+#include "MovFileParserFilter/MovieStreamLoader.h"
+#include "support/ffmpeg_reference.h"
 #include "support/annexb.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <limits>
 
 namespace {
 
-template <class T> void ReleaseAndClear(T *&p)
+HRESULT g_constructed = S_OK;
+
+// An image description of the fixed 86 bytes, without extensions.
+const BYTE kBlankDescription[86] = {};
+
+std::vector<BYTE> LengthPrefixed(const std::vector<BYTE> &unit)
 {
-    if (p) p->Release();
-    p = nullptr;
+    const size_t n = unit.size();
+    std::vector<BYTE> bytes(n + 4);
+    bytes[0] = BYTE(n >> 24);
+    bytes[1] = BYTE(n >> 16);
+    bytes[2] = BYTE(n >> 8);
+    bytes[3] = BYTE(n);
+    std::copy(unit.begin(), unit.end(), bytes.begin() + 4);
+    return bytes;
 }
 
 } // namespace
+
+CPushSource::CPushSource(const PushSourceConfig &config)
+    : CTestFilter(&g_constructed, 0, {{}}), m_config(config),
+      m_description(kBlankDescription, sizeof(kBlankDescription))
+{
+    VIDEOINFOHEADER vih{};
+    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih.bmiHeader.biWidth = config.width;
+    vih.bmiHeader.biHeight = config.height;
+    vih.bmiHeader.biCompression = MAKEFOURCC('a', 'v', 'c', '1');
+    CMediaType type(&MEDIATYPE_Video);
+    type.SetSubtype(&MEDIASUBTYPE_AVC1);
+    type.SetFormatType(&FORMAT_VideoInfo);
+    type.SetVariableSize();
+    type.SetFormat(reinterpret_cast<BYTE *>(&vih), sizeof(vih));
+    Out()->m_types = {type};
+    Out()->m_seekable = false;
+    Out()->m_minBuffers = config.buffers;
+    Out()->m_bufferSize = 256 * 1024;
+}
+
+STDMETHODIMP CPushSource::NonDelegatingQueryInterface(REFIID riid, void **ppv)
+{
+    CheckPointer(ppv, E_POINTER);
+    if (riid == IID_IOrvexMovParserH264Accessor && m_config.withAccessor)
+        return GetInterface(static_cast<IOrvexMovParserH264Accessor *>(this), ppv);
+    return CTestFilter::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT CPushSource::PushParameterSets()
+{
+    HRESULT hr = Push(LengthPrefixed(m_config.sps), kSequenceParameterSetStreamId);
+    return FAILED(hr) ? hr : Push(LengthPrefixed(m_config.pps), kPictureParameterSetStreamId);
+}
+
+STDMETHODIMP CPushSource::GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS)
+{
+    *ppSPS = m_config.sps.data();
+    *pcbSPS = static_cast<DWORD>(m_config.sps.size());
+    *ppPPS = m_config.pps.data();
+    *pcbPPS = static_cast<DWORD>(m_config.pps.size());
+    return S_OK;
+}
+
+STDMETHODIMP CPushSource::GetMediaInfo(LONG *plTimeScale, LONG *plDuration, LONG *plSampleCount)
+{
+    *plTimeScale = m_config.timeScale;
+    *plDuration = m_config.duration;
+    *plSampleCount = m_config.sampleCount;
+    return S_OK;
+}
+
+STDMETHODIMP_(CMyImageDescription *) CPushSource::GetImageDescription()
+{
+    return &m_description;
+}
+
+std::vector<ReferencePicture> ReferencePictures(const std::string &path, size_t width, size_t height)
+{
+    CMyMovieStreams streams;
+    EXPECT_EQ(S_OK, LoadMovieStreams(std::wstring(path.begin(), path.end()).c_str(), &streams));
+    // Every decoded picture once, whatever the frame rate says.
+    const orvex::test::ScratchFolder folder;
+    const orvex::test::Bytes frames = orvex::test::readFileBytes(
+        folder.ffmpeg("reference.yuv", {"-i", path, "-map", "0:v:0", "-fps_mode", "passthrough", "-f", "rawvideo",
+                                        "-pix_fmt", "yuv420p"}));
+    const size_t frameBytes = width * height + 2 * ((width + 1) / 2) * ((height + 1) / 2);
+    const std::vector<MediaSampleRef> &index = streams.video->GetSampleIndex();
+    std::vector<ReferencePicture> pictures;
+    for (size_t i = 0; (i + 1) * frameBytes <= frames.size() && i < index.size(); ++i)
+        pictures.push_back({orvex::test::md5Hex(orvex::test::Bytes(frames.begin() + long(i * frameBytes),
+                                                                   frames.begin() + long((i + 1) * frameBytes))),
+                            index[i].start, index[i].stop, index[i].sync != 0});
+    return pictures;
+}
+
+std::string Trace(CTestInputPin *sink, const std::vector<std::string> &md5s)
+{
+    const std::vector<std::string> events = sink->Events(); // before the pictures: none missing
+    const std::vector<ReceivedSample> pictures = sink->Received();
+    std::string text;
+    size_t next = 0;
+    for (const std::string &e : events) {
+        if (e.rfind("segment ", 0) == 0) text += "seg " + e.substr(8, e.find(' ', 8) - 8) + " ";
+        if (e == "eos") text += "eos ";
+        if (e.rfind("sample ", 0) != 0 || next >= pictures.size()) continue;
+        const ReceivedSample &p = pictures[next++];
+        const auto it = std::find(md5s.begin(), md5s.end(), PictureMd5(p));
+        text += (it == md5s.end() ? std::string("?") : std::to_string(it - md5s.begin())) + "@" +
+                (p.Timed() ? std::to_string(p.start) + "-" + std::to_string(p.stop) : "-") + " ";
+    }
+    return text;
+}
 
 std::string MoviePath(const std::string &name)
 {
     return std::string(ORVEX_TEST_DATA_DIR) + "/movies/" + name;
 }
 
-IPin *FindOutputPin(IBaseFilter *filter, const std::wstring &prefix)
-{
-    IEnumPins *pEnum = nullptr;
-    if (FAILED(filter->EnumPins(&pEnum))) return nullptr;
-    IPin *found = nullptr;
-    IPin *pin = nullptr;
-    while (!found && pEnum->Next(1, &pin, nullptr) == S_OK) {
-        PIN_INFO info{};
-        pin->QueryPinInfo(&info);
-        if (info.pFilter) info.pFilter->Release();
-        if (info.dir == PINDIR_OUTPUT && std::wstring(info.achName).rfind(prefix, 0) == 0) {
-            found = pin;
-        } else {
-            pin->Release();
-        }
-    }
-    pEnum->Release();
-    if (found) found->Release(); // the filter keeps its pins
-    return found;
-}
-
 void DecodeGraphTest::SetUp()
 {
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                     reinterpret_cast<void **>(&m_graph)));
-    m_graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void **>(&m_control));
-    m_graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void **>(&m_events));
-    m_graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void **>(&m_seeking));
-    IMediaFilter *mediaFilter = nullptr;
-    m_graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void **>(&mediaFilter));
-    mediaFilter->SetSyncSource(nullptr);
-    mediaFilter->Release();
-
     HRESULT hr = S_OK;
-    CUnknown *unknown = COrvexH264DecodeFilter11::CreateInstance(nullptr, &hr);
-    ASSERT_NE(nullptr, unknown);
-    m_decoder = static_cast<COrvexH264DecodeFilter11 *>(unknown);
-    m_decoder->NonDelegatingAddRef();
-    ASSERT_EQ(S_OK, m_graph->AddFilter(m_decoder, L"Decoder"));
-}
-
-void DecodeGraphTest::TearDown()
-{
-    if (m_control) m_control->Stop();
-    if (m_sink) m_sink->Unblock();
-    ReleaseAndClear(m_seeking);
-    ReleaseAndClear(m_events);
-    ReleaseAndClear(m_control);
-    ReleaseAndClear(m_graph);
-    ReleaseAndClear(m_source);
-    ReleaseAndClear(m_parser);
-    if (m_push) m_push->NonDelegatingRelease();
-    if (m_sink) m_sink->NonDelegatingRelease();
-    if (m_decoder) m_decoder->NonDelegatingRelease();
-}
-
-HRESULT DecodeGraphTest::Connect(IPin *out, IPin *in, const AM_MEDIA_TYPE *pmt)
-{
-    return m_graph->ConnectDirect(out, in, pmt);
-}
-
-IPin *DecodeGraphTest::DecodeIn()
-{
-    return m_decoder->GetPin(0);
-}
-
-IPin *DecodeGraphTest::DecodeOut()
-{
-    return m_decoder->GetPin(1);
+    m_decoder = static_cast<COrvexH264DecodeFilter11 *>(COrvexH264DecodeFilter11::CreateInstance(nullptr, &hr));
+    ASSERT_EQ(S_OK, m_graph.Add(m_decoder, L"Decoder"));
 }
 
 void DecodeGraphTest::BuildMovieInput(const std::string &path)
 {
-    const std::wstring wide(path.begin(), path.end());
-    ASSERT_EQ(S_OK, m_graph->AddSourceFilter(wide.c_str(), L"Source", &m_source));
     HRESULT hr = S_OK;
-    CUnknown *unknown = COrvexMovFileParserFilter::CreateInstance(nullptr, &hr);
-    ASSERT_NE(nullptr, unknown);
-    ASSERT_EQ(S_OK, unknown->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void **>(&m_parser)));
-    ASSERT_EQ(S_OK, m_graph->AddFilter(m_parser, L"Parser"));
-    IPin *parserIn = nullptr;
-    ASSERT_EQ(S_OK, m_parser->FindPin(L"XForm In", &parserIn));
-    ASSERT_EQ(S_OK, Connect(FindOutputPin(m_source), parserIn));
-    parserIn->Release();
-    IPin *video = FindOutputPin(m_parser, L"Video");
-    ASSERT_NE(nullptr, video);
-    ASSERT_EQ(S_OK, Connect(video, DecodeIn()));
+    Held<IBaseFilter> parser;
+    COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(IID_IBaseFilter, parser.put());
+    ASSERT_EQ(S_OK, m_graph.AddFile(path, parser.get()));
+    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser.get(), PINDIR_OUTPUT), DecodeIn(), nullptr)); // video first
 }
 
 HRESULT DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)
 {
-    m_push = CPushSource::Create(config);
-    HRESULT hr = m_graph->AddFilter(m_push, L"Push");
-    if (FAILED(hr)) return hr;
-    return Connect(m_push->Pin(), DecodeIn());
+    m_push = new CPushSource(config);
+    HRESULT hr = m_graph.Add(m_push, L"Push");
+    return FAILED(hr) ? hr : m_graph->ConnectDirect(m_push->Out(), DecodeIn(), nullptr);
 }
 
 void DecodeGraphTest::ConnectSink(const GUID &subtype)
 {
-    m_sink = CTestSink::Create();
-    m_sink->AcceptSubtype(subtype);
-    ASSERT_EQ(S_OK, m_graph->AddFilter(m_sink, L"Sink"));
-    ASSERT_EQ(S_OK, Connect(DecodeOut(), m_sink->Pin()));
-}
-
-bool DecodeGraphTest::RunToCompletion()
-{
-    if (FAILED(m_control->Run())) return false;
-    LONG code = 0;
-    return m_events->WaitForCompletion(static_cast<LONG>(kWaitMs), &code) == S_OK && code == EC_COMPLETE;
+    CTestFilter *sink = CTestFilter::Sink({subtype});
+    sink->In()->m_majorType = MEDIATYPE_Video;
+    m_sink = m_graph.Record(DecodeOut(), sink);
 }
 
 PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG height)
@@ -148,7 +173,7 @@ PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG heig
     return push;
 }
 
-std::vector<BYTE> PicturePlanes(const SinkPicture &picture, bool yv12)
+std::vector<BYTE> PicturePlanes(const ReceivedSample &picture, bool yv12)
 {
     const auto &vih = *reinterpret_cast<const VIDEOINFOHEADER *>(picture.type.Format());
     const size_t stride = static_cast<size_t>(vih.bmiHeader.biWidth);
@@ -169,8 +194,8 @@ std::vector<BYTE> PicturePlanes(const SinkPicture &picture, bool yv12)
     return planes;
 }
 
-std::string PictureMd5(const SinkPicture &picture, bool yv12)
+std::string PictureMd5(const ReceivedSample &picture, bool yv12)
 {
     const std::vector<BYTE> planes = PicturePlanes(picture, yv12);
-    return Md5Hex(planes.data(), planes.size());
+    return orvex::test::md5Hex(planes);
 }

@@ -1,61 +1,94 @@
 // Graphs for the decode filter's tests, built through the graph manager:
-// file source -> parser -> decode filter -> test sink (or sample grabber),
-// or a test-driven push source -> decode filter -> test sink. Graphs run
+// file source -> parser -> decode filter -> recording sink, or a push source
+// driven by the test -> decode filter -> recording sink (tests/support's
+// DirectShow test doubles). Graphs run
 // without a clock, as fast as the filters go; every wait has a limit so a
 // hang fails the test instead of stopping the run.
 #pragma once
 
 #include "H264DecodeFilter/OrvexH264DecodeFilter11.h"
-#include "push_source.h"
-#include "test_sink.h"
+#include "MyQuickTimeAPIs/MySampleDescription.h"
+#include "common/IOrvexMovParserH264Accessor.h"
+#include "support/dshow_doubles.h"
+#include "support/scratch.h"
 
 #include <dshow.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "support/scratch.h"
+struct PushSourceConfig {
+    bool withAccessor = true;
+    std::vector<BYTE> sps, pps; // NAL units without prefix
+    LONG width = 176, height = 144;
+    LONG timeScale = 15000, duration = 30000, sampleCount = 30;
+    LONG buffers = 16;
+};
+
+// The parser's stand-in: a push source whose output offers the parser's
+// H.264 type and whose filter, with the accessor, answers
+// IOrvexMovParserH264Accessor as the parser does.
+class CPushSource : public CTestFilter, public IOrvexMovParserH264Accessor {
+public:
+    explicit CPushSource(const PushSourceConfig &config);
+    DECLARE_IUNKNOWN
+    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void **ppv) override;
+    STDMETHODIMP GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS) override;
+    STDMETHODIMP GetMediaInfo(LONG *plTimeScale, LONG *plDuration, LONG *plSampleCount) override;
+    STDMETHODIMP_(CMyImageDescription *) GetImageDescription() override;
+
+    HRESULT Push(const std::vector<BYTE> &bytes, DWORD streamId = AM_STREAM_MEDIA, REFERENCE_TIME start = -1,
+                 REFERENCE_TIME stop = -1, bool discontinuity = false)
+    {
+        return Out()->Push(bytes, streamId, start, stop, discontinuity);
+    }
+    // The SPS and PPS with their length prefixes, as the parser sends them.
+    HRESULT PushParameterSets();
+
+private:
+    PushSourceConfig m_config;
+    CMyImageDescription m_description;
+};
 
 // A movie of tests/data/movies.
 std::string MoviePath(const std::string &name);
 
-struct PushStream;
+// ffmpeg's width x height pictures of a movie (MD5s of the yuv420p planes)
+// with the times and sync flags of the parser's index: the test movies have
+// no reordering.
+struct ReferencePicture {
+    std::string md5;
+    REFERENCE_TIME start, stop;
+    bool sync;
+};
+std::vector<ReferencePicture> ReferencePictures(const std::string &path, size_t width, size_t height);
+
+// What a picture sink recorded, in order: "seg START " per new segment,
+// "N@TIMES " per picture (N the first of md5s it equals, "?" for none; TIMES
+// "START-STOP", "-" without a time) and "eos " per end of stream.
+std::string Trace(CTestInputPin *sink, const std::vector<std::string> &md5s);
 
 class DecodeGraphTest : public testing::Test {
 protected:
-    static constexpr DWORD kWaitMs = 60000;
-
     void SetUp() override;
-    void TearDown() override;
 
     // file source -> parser -> decode filter; the decode output unconnected.
     void BuildMovieInput(const std::string &path);
     // push source -> decode filter; the connection's result.
     HRESULT BuildPushInput(const PushSourceConfig &config);
-    // decode filter -> a new test sink accepting the subtype.
+    // decode filter -> a new recording sink accepting the video subtype.
     void ConnectSink(const GUID &subtype);
-    // Runs until the graph completes; false when it did not in time.
-    bool RunToCompletion();
 
-    IPin *DecodeIn();
-    IPin *DecodeOut();
+    IPin *DecodeIn() { return m_decoder->GetPin(0); }
+    IPin *DecodeOut() { return m_decoder->GetPin(1); }
     IOrvexH264DecoderParameter2 *Parameters() { return m_decoder; }
-    HRESULT Connect(IPin *out, IPin *in, const AM_MEDIA_TYPE *pmt = nullptr);
 
     orvex::test::TempRegistry m_registry;
-    IGraphBuilder *m_graph = nullptr;
-    IMediaControl *m_control = nullptr;
-    IMediaEventEx *m_events = nullptr;
-    IMediaSeeking *m_seeking = nullptr;
-    COrvexH264DecodeFilter11 *m_decoder = nullptr; // one reference
-    IBaseFilter *m_source = nullptr;
-    IBaseFilter *m_parser = nullptr;
+    TestGraph m_graph;
+    COrvexH264DecodeFilter11 *m_decoder = nullptr; // held by m_graph
     CPushSource *m_push = nullptr;
-    CTestSink *m_sink = nullptr;
+    CTestInputPin *m_sink = nullptr;
 };
-
-// The first output pin of a filter whose name starts with prefix.
-IPin *FindOutputPin(IBaseFilter *filter, const std::wstring &prefix = L"");
 
 // A push source for an Annex-B stream of tests/data (path relative to it):
 // its first SPS and PPS, its size, and its access units as samples.
@@ -66,8 +99,7 @@ struct PushStream {
 PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG height);
 
 // The visible Y, U and V planes of a planar picture (YV12 or IYUV) at the
-// strides its type names, as ffmpeg's yuv420p lays them out (chroma rounded up).
-std::vector<BYTE> PicturePlanes(const SinkPicture &picture, bool yv12 = true);
-// The MD5 of the visible Y, U and V planes of a planar picture (YV12 or
-// IYUV), at the strides its type names: comparable with ffmpeg's yuv420p.
-std::string PictureMd5(const SinkPicture &picture, bool yv12 = true);
+// strides its type names, as ffmpeg's yuv420p lays them out (chroma rounded
+// up), and their MD5.
+std::vector<BYTE> PicturePlanes(const ReceivedSample &picture, bool yv12 = true);
+std::string PictureMd5(const ReceivedSample &picture, bool yv12 = true);

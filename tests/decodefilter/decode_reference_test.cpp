@@ -1,167 +1,138 @@
-// Whole movies through file source, parser and decode filter: every picture
-// against ffmpeg's decoding of the same file.
+// Whole movies through file source, parser and decode filter against
+// ffmpeg's decoding of the same file: every output format, scaling and
+// deblocking mode, each case summed up in one line.
 #include "decode_graph.h"
-#include "frame_reference.h"
 
-#include <cmath>
-#include <cstring>
+#include "support/ffmpeg_reference.h"
 
 namespace {
 
-const VIDEOINFOHEADER &VideoInfo(const CMediaType &type)
-{
-    return *reinterpret_cast<const VIDEOINFOHEADER *>(type.Format());
-}
+using orvex::test::psnr;
+using orvex::test::referenceFrames;
 
-struct PlanarCase {
+struct ReferenceCase {
     const char *movie;
-    bool iyuv;
+    const GUID *subtype;
+    LONG scaling, deblocking;
+    const char *summary;
 };
 
-class PlanarReferenceTest : public DecodeGraphTest, public testing::WithParamInterface<PlanarCase> {};
-
-TEST_P(PlanarReferenceTest, EveryPictureEqualsFfmpegInOrderWithItsTimes)
+// Every column of a w x h plane at offset, or its last column only.
+std::vector<BYTE> Plane(const std::vector<BYTE> &planes, size_t offset, size_t w, size_t h, bool lastColumn)
 {
-    const PlanarCase &c = GetParam();
-    const std::string path = MoviePath(c.movie);
-    Parameters()->SetIYUVFlag(c.iyuv ? 1 : 0);
-    BuildMovieInput(path);
-    ConnectSink(c.iyuv ? MEDIASUBTYPE_IYUV : MEDIASUBTYPE_YV12);
-    ASSERT_TRUE(RunToCompletion());
-
-    const std::vector<ReferenceFrame> reference = ReferenceFrames(path);
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
-    ASSERT_EQ(reference.size(), pictures.size());
-    EXPECT_EQ(static_cast<long>(pictures.size()), m_sink->PicturesBeforeEndOfStream());
-    for (size_t i = 0; i < pictures.size(); ++i) {
-        EXPECT_EQ(reference[i].md5, PictureMd5(pictures[i], !c.iyuv)) << "picture " << i;
-        EXPECT_EQ(S_OK, pictures[i].timeResult);
-        EXPECT_EQ(reference[i].start, pictures[i].start) << "picture " << i;
-        EXPECT_EQ(reference[i].stop, pictures[i].stop) << "picture " << i;
-    }
+    std::vector<BYTE> out;
+    for (size_t y = 0; y < h; ++y)
+        for (size_t x = lastColumn ? w - 1 : 0; x < w; ++x)
+            out.push_back(planes[offset + y * w + x]);
+    return out;
 }
+
+// Unscaled planar pictures match ffmpeg's MD5s; scaled ones are close to
+// ffmpeg's own scaling over each plane and its last column (no chroma sample
+// lost); packed RGB pictures are top-down and close to ffmpeg's bgr24.
+bool Matches(const ReceivedSample &picture, const std::string &md5, const ReferenceCase &c, size_t i, size_t w,
+             size_t h)
+{
+    const bool planar = *c.subtype == MEDIASUBTYPE_YV12 || *c.subtype == MEDIASUBTYPE_IYUV;
+    const std::string path = MoviePath(c.movie);
+    if (planar && !c.scaling) return md5 == PictureMd5(picture, *c.subtype == MEDIASUBTYPE_YV12);
+    if (planar) {
+        const size_t cw = (w + 1) / 2, ch = (h + 1) / 2;
+        const auto &reference = referenceFrames(path, "yuv420p", w * h + 2 * cw * ch,
+                                                "scale=" + std::to_string(w) + ":" + std::to_string(h));
+        const std::vector<BYTE> ours = PicturePlanes(picture, *c.subtype == MEDIASUBTYPE_YV12);
+        if (ours.size() != reference[i].size()) return false;
+        const size_t planes[][3] = {{0, w, h}, {w * h, cw, ch}, {w * h + cw * ch, cw, ch}};
+        for (const auto &p : planes)
+            for (bool edge : {false, true})
+                if (psnr(Plane(ours, p[0], p[1], p[2], edge), Plane(reference[i], p[0], p[1], p[2], edge)) < 30)
+                    return false;
+        return true;
+    }
+    const size_t pixelBytes = *c.subtype == MEDIASUBTYPE_RGB32 ? 4 : 3, stride = (w * pixelBytes + 3) & ~size_t(3);
+    std::vector<BYTE> rows;
+    for (size_t y = 0; y < h; ++y)
+        rows.insert(rows.end(), picture.bytes.begin() + long(y * stride),
+                    picture.bytes.begin() + long(y * stride + w * pixelBytes));
+    return orvex::test::packedPsnr(rows, pixelBytes, referenceFrames(path, "bgr24", w * h * 3)[i], 3, 3) > 30;
+}
+
+class ReferenceTest : public DecodeGraphTest, public testing::WithParamInterface<ReferenceCase> {};
+
+TEST_P(ReferenceTest, PicturesMatchFfmpegWithTheIndexTimesAndTheProposedLayout)
+{
+    const ReferenceCase &c = GetParam();
+    Parameters()->SetIYUVFlag(*c.subtype == MEDIASUBTYPE_IYUV);
+    ASSERT_EQ(S_OK, Parameters()->SetOutputScalingMode(c.scaling));
+    ASSERT_EQ(S_OK, Parameters()->SetDeblockingSkipMode(c.deblocking));
+    BuildMovieInput(MoviePath(c.movie));
+    ConnectSink(*c.subtype);
+    ASSERT_EQ(S_OK, m_graph.Run());
+    ASSERT_TRUE(m_graph.Completes());
+
+    const std::vector<ReceivedSample> pictures = m_sink->Received();
+    ASSERT_FALSE(pictures.empty());
+    const auto &vih = *reinterpret_cast<const VIDEOINFOHEADER *>(pictures[0].type.Format());
+    const RECT &target = vih.rcTarget;
+    const size_t w = size_t(target.right ? target.right : vih.bmiHeader.biWidth);
+    const size_t h = size_t(target.bottom ? target.bottom : std::abs(vih.bmiHeader.biHeight));
+    const std::vector<ReferencePicture> reference = ReferencePictures(MoviePath(c.movie), w, h);
+    size_t matching = 0, timed = 0;
+    for (size_t i = 0; i < pictures.size() && i < reference.size(); ++i) {
+        matching += Matches(pictures[i], reference[i].md5, c, i, w, h);
+        timed +=
+            pictures[i].Timed() && pictures[i].start == reference[i].start && pictures[i].stop == reference[i].stop;
+    }
+    char summary[160];
+    std::snprintf(summary, sizeof summary, "%zu of %zu, %ldx%ld in %ldx%ld, %lu bytes, %zu match, %zu timed",
+                  pictures.size(), reference.size(), long(target.right), long(target.bottom),
+                  long(vih.bmiHeader.biWidth), long(vih.bmiHeader.biHeight), (unsigned long)vih.bmiHeader.biSizeImage,
+                  matching, timed);
+    EXPECT_EQ(c.summary, std::string(summary));
+    EXPECT_EQ("eos", m_sink->Events().back()); // and no picture after it
+    EXPECT_EQ(vih.bmiHeader.biSizeImage, pictures[0].type.GetSampleSize());
+}
+
+const GUID *const kYV12 = &MEDIASUBTYPE_YV12, *const kIYUV = &MEDIASUBTYPE_IYUV, *const kRGB24 = &MEDIASUBTYPE_RGB24,
+                  *const kRGB32 = &MEDIASUBTYPE_RGB32;
 
 INSTANTIATE_TEST_SUITE_P(
-    Movies, PlanarReferenceTest,
-    testing::Values(PlanarCase{"baseline_sowt.mov", false}, PlanarCase{"baseline_sowt.mov", true},
-                    PlanarCase{"main_aac_faststart.mov", false}, PlanarCase{"main_aac_faststart.mov", true},
-                    PlanarCase{"odd_size_sowt_3000.mov", false}, PlanarCase{"odd_size_sowt_3000.mov", true},
-                    PlanarCase{"sowt_one_second_chunks.mov", false}, PlanarCase{"video_only_faststart.mov", true},
-                    // Descriptions larger and smaller than the picture the SPS gives.
-                    PlanarCase{"description_320x256_sps_320x240.mov", false},
-                    PlanarCase{"description_322x242_sps_336x256.mov", true}));
-
-struct ScaledCase {
-    const char *movie;
-    LONG scaling;
-    bool iyuv;
-    LONG width, height; // of the picture
-    LONG stride, rows;  // of the proposed type
-};
-
-class ScaledPlanarTest : public DecodeGraphTest, public testing::WithParamInterface<ScaledCase> {};
-
-// Type size, stride and copy agree, and every plane, the last chroma column
-// and row included, is close to ffmpeg's own scaling.
-TEST_P(ScaledPlanarTest, PlanesMatchFfmpegScalingWithTheProposedLayout)
-{
-    const ScaledCase &c = GetParam();
-    const std::string path = MoviePath(c.movie);
-    ASSERT_EQ(S_OK, Parameters()->SetOutputScalingMode(c.scaling));
-    Parameters()->SetIYUVFlag(c.iyuv);
-    BuildMovieInput(path);
-    ConnectSink(c.iyuv ? MEDIASUBTYPE_IYUV : MEDIASUBTYPE_YV12);
-    ASSERT_TRUE(RunToCompletion());
-
-    const size_t width = size_t(c.width), height = size_t(c.height);
-    const size_t cw = (width + 1) / 2, ch = (height + 1) / 2;
-    const auto reference = ReferenceRawFrames(path, "yuv420p", width * height + 2 * cw * ch,
-                                              "scale=" + std::to_string(width) + ":" + std::to_string(height));
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
-    ASSERT_EQ(reference.size(), pictures.size());
-    const VIDEOINFOHEADER &vih = VideoInfo(pictures[0].type);
-    EXPECT_EQ(c.stride, vih.bmiHeader.biWidth);
-    EXPECT_EQ(c.rows, vih.bmiHeader.biHeight);
-    // The rectangles name the picture within a padded buffer.
-    const RECT visible = c.stride != c.width || c.rows != c.height ? RECT{0, 0, c.width, c.height} : RECT{};
-    EXPECT_EQ(0, std::memcmp(&visible, &vih.rcTarget, sizeof(RECT)));
-    EXPECT_EQ(DWORD(c.stride * c.rows * 3 / 2), vih.bmiHeader.biSizeImage);
-    EXPECT_EQ(vih.bmiHeader.biSizeImage, pictures[0].type.GetSampleSize());
-
-    const size_t planes[][3] = {{0, width, height}, {width * height, cw, ch}, {width * height + cw * ch, cw, ch}};
-    for (size_t i = 0; i < pictures.size(); i += 7) {
-        const std::vector<BYTE> ours = PicturePlanes(pictures[i], !c.iyuv);
-        ASSERT_EQ(reference[i].size(), ours.size());
-        for (const auto &plane : planes) {
-            // The mean square error over the plane and over its last column.
-            double sum = 0, edge = 0;
-            for (size_t y = 0; y < plane[2]; ++y)
-                for (size_t x = 0; x < plane[1]; ++x) {
-                    const size_t at = plane[0] + y * plane[1] + x;
-                    const double d = double(ours[at]) - reference[i][at];
-                    sum += d * d;
-                    if (x + 1 == plane[1]) edge += d * d;
-                }
-            EXPECT_LT(sum / double(plane[1] * plane[2]), 60.0) << "picture " << i << " plane at " << plane[0];
-            EXPECT_LT(edge / double(plane[2]), 60.0) << "picture " << i << " plane at " << plane[0];
-        }
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, ScaledPlanarTest,
-                         testing::Values(ScaledCase{"odd_half_322x242.mov", 1, false, 161, 121, 164, 122},
-                                         ScaledCase{"odd_half_322x242.mov", 1, true, 161, 121, 164, 122},
-                                         ScaledCase{"odd_half_322x242.mov", 2, false, 80, 60, 80, 60}));
-
-// PSNR over the first three bytes of each pixel of rows packed at stride.
-double Psnr(const std::vector<BYTE> &ours, size_t stride, size_t pixelBytes, const std::vector<BYTE> &reference,
-            size_t width, size_t height, bool flip)
-{
-    double sum = 0;
-    for (size_t y = 0; y < height; ++y) {
-        const BYTE *row = ours.data() + (flip ? height - 1 - y : y) * stride;
-        for (size_t x = 0; x < width; ++x)
-            for (size_t c = 0; c < 3; ++c) {
-                const double d = double(row[x * pixelBytes + c]) - reference[(y * width + x) * 3 + c];
-                sum += d * d;
-            }
-    }
-    const double mse = sum / double(width * height * 3);
-    return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
-}
-
-class RgbOutputTest : public DecodeGraphTest, public testing::WithParamInterface<bool> {};
-
-// 162 pixels wide: RGB24 rows are padded from 486 to 488 bytes.
-TEST_P(RgbOutputTest, PicturesAreTopDownWithPaddedStrides)
-{
-    const bool rgb32 = GetParam();
-    const std::string path = MoviePath("odd_size_sowt_3000.mov");
-    BuildMovieInput(path);
-    ConnectSink(rgb32 ? MEDIASUBTYPE_RGB32 : MEDIASUBTYPE_RGB24);
-    ASSERT_TRUE(RunToCompletion());
-
-    const size_t width = 162, height = 98, pixelBytes = rgb32 ? 4 : 3;
-    const size_t stride = rgb32 ? 648 : 488;
-    const auto reference = ReferenceRawFrames(path, "bgr24", width * height * 3);
-    const std::vector<SinkPicture> pictures = m_sink->Pictures();
-    ASSERT_EQ(reference.size(), pictures.size());
-    for (size_t i = 0; i < pictures.size(); i += 7) {
-        const VIDEOINFOHEADER &vih = VideoInfo(pictures[i].type);
-        EXPECT_EQ(-98, vih.bmiHeader.biHeight);
-        ASSERT_GE(pictures[i].bytes.size(), stride * height);
-        const double upright = Psnr(pictures[i].bytes, stride, pixelBytes, reference[i], width, height, false);
-        const double flipped = Psnr(pictures[i].bytes, stride, pixelBytes, reference[i], width, height, true);
-        EXPECT_GT(upright, 30.0) << "picture " << i;
-        EXPECT_GT(upright, flipped + 10.0) << "picture " << i;
-        if (rgb32) {
-            for (size_t y = 0; y < height; ++y)
-                for (size_t x = 0; x < width; ++x)
-                    ASSERT_EQ(0, pictures[i].bytes[y * stride + x * 4 + 3]);
-        }
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Rgb, RgbOutputTest, testing::Values(false, true));
+    Movies, ReferenceTest,
+    testing::Values(
+        ReferenceCase{"baseline_sowt.mov", kYV12, 0, 0, "30 of 30, 0x0 in 160x120, 28800 bytes, 30 match, 30 timed"},
+        ReferenceCase{"baseline_sowt.mov", kIYUV, 0, 0, "30 of 30, 0x0 in 160x120, 28800 bytes, 30 match, 30 timed"},
+        ReferenceCase{"main_aac_faststart.mov", kYV12, 0, 0,
+                      "60 of 60, 0x0 in 160x120, 28800 bytes, 60 match, 60 timed"},
+        ReferenceCase{"main_aac_faststart.mov", kIYUV, 0, 0,
+                      "60 of 60, 0x0 in 160x120, 28800 bytes, 60 match, 60 timed"},
+        ReferenceCase{"odd_size_sowt_3000.mov", kYV12, 0, 0,
+                      "30 of 30, 162x98 in 164x98, 24108 bytes, 30 match, 30 timed"},
+        ReferenceCase{"odd_size_sowt_3000.mov", kIYUV, 0, 0,
+                      "30 of 30, 162x98 in 164x98, 24108 bytes, 30 match, 30 timed"},
+        ReferenceCase{"sowt_one_second_chunks.mov", kYV12, 0, 0,
+                      "38 of 38, 0x0 in 176x144, 38016 bytes, 38 match, 38 timed"},
+        ReferenceCase{"video_only_faststart.mov", kIYUV, 0, 0,
+                      "15 of 15, 0x0 in 176x144, 38016 bytes, 15 match, 15 timed"},
+        // Descriptions larger and smaller than the picture the SPS gives.
+        ReferenceCase{"description_320x256_sps_320x240.mov", kYV12, 0, 0,
+                      "15 of 15, 0x0 in 320x240, 115200 bytes, 15 match, 15 timed"},
+        ReferenceCase{"description_322x242_sps_336x256.mov", kIYUV, 0, 0,
+                      "15 of 15, 322x242 in 324x242, 117612 bytes, 15 match, 15 timed"},
+        // Odd scaled sizes: padded strides, the picture in the rectangles.
+        ReferenceCase{"odd_half_322x242.mov", kYV12, 1, 0,
+                      "15 of 15, 161x121 in 164x122, 30012 bytes, 15 match, 15 timed"},
+        ReferenceCase{"odd_half_322x242.mov", kIYUV, 1, 0,
+                      "15 of 15, 161x121 in 164x122, 30012 bytes, 15 match, 15 timed"},
+        ReferenceCase{"odd_half_322x242.mov", kYV12, 2, 0, "15 of 15, 0x0 in 80x60, 7200 bytes, 15 match, 15 timed"},
+        ReferenceCase{"video_only_faststart.mov", kYV12, 2, 0,
+                      "15 of 15, 0x0 in 44x36, 2376 bytes, 15 match, 15 timed"},
+        // 162 pixels wide: RGB24 rows are padded from 486 to 488 bytes.
+        ReferenceCase{"odd_size_sowt_3000.mov", kRGB24, 0, 0,
+                      "30 of 30, 0x0 in 162x-98, 47824 bytes, 30 match, 30 timed"},
+        ReferenceCase{"odd_size_sowt_3000.mov", kRGB32, 0, 0,
+                      "30 of 30, 0x0 in 162x-98, 63504 bytes, 30 match, 30 timed"},
+        // Skipping the deblocking filter changes the pictures.
+        ReferenceCase{"video_only_faststart.mov", kYV12, 0, 1,
+                      "15 of 15, 0x0 in 176x144, 38016 bytes, 0 match, 15 timed"}));
 
 } // namespace

@@ -3,8 +3,8 @@
 
 #include "support/debug_capture.h"
 
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -17,99 +17,66 @@ VIDEOINFOHEADER &VideoInfo(CMediaType &type)
 std::vector<CMediaType> Proposals(IPin *pin)
 {
     std::vector<CMediaType> types;
-    IEnumMediaTypes *pEnum = nullptr;
-    if (FAILED(pin->EnumMediaTypes(&pEnum))) return types;
-    AM_MEDIA_TYPE *pmt = nullptr;
-    while (pEnum->Next(1, &pmt, nullptr) == S_OK) {
+    Held<IEnumMediaTypes> all;
+    if (FAILED(pin->EnumMediaTypes(reinterpret_cast<IEnumMediaTypes **>(all.put())))) return types;
+    for (AM_MEDIA_TYPE *pmt = nullptr; all->Next(1, &pmt, nullptr) == S_OK; DeleteMediaType(pmt))
         types.emplace_back(*pmt);
-        DeleteMediaType(pmt);
-    }
-    pEnum->Release();
     return types;
 }
 
-class MovieTypesTest : public DecodeGraphTest {
-protected:
-    void SetUp() override
-    {
-        DecodeGraphTest::SetUp();
-        BuildMovieInput(MoviePath("odd_size_sowt_3000.mov"));
+// "FOURCC BITS STRIDExHEIGHT SIZE [TARGET] ACCEPTED" per proposal, one a line.
+std::string Describe(IPin *out, const std::vector<CMediaType> &types)
+{
+    std::string text;
+    for (CMediaType type : types) {
+        const VIDEOINFOHEADER &vih = VideoInfo(type);
+        const BITMAPINFOHEADER &bih = vih.bmiHeader;
+        const DWORD c = bih.biCompression;
+        char line[128];
+        std::snprintf(line, sizeof line, "%s %d %ldx%ld %lu [%ld,%ld] %s\n",
+                      c == BI_RGB ? "RGB" : std::string{char(c), char(c >> 8), char(c >> 16), char(c >> 24)}.c_str(),
+                      bih.biBitCount, long(bih.biWidth), long(bih.biHeight), (unsigned long)type.GetSampleSize(),
+                      long(vih.rcTarget.right), long(vih.rcTarget.bottom),
+                      out->QueryAccept(&type) == S_OK ? "yes" : "no");
+        text += line;
     }
-};
-
-struct Proposal {
-    const GUID *subtype;
-    DWORD compression;
-    WORD bitCount;
-    LONG width, height;
-    DWORD size;
-    RECT target;
-};
+    return text;
+}
 
 // 162 x 98: planar types are laid out at their padded stride of 164 with the
-// picture in the rectangles; RGB24 rows pad to 488.
-TEST_F(MovieTypesTest, ProposesThreeTypesWithPaddedSizesAndIYUVOnlyWhenAsked)
+// picture in the rectangles; RGB24 rows pad to 488; IYUV only when asked;
+// scaling shrinks what is proposed and what is accepted.
+TEST_F(DecodeGraphTest, ProposalsAndAcceptanceFollowTheSizeOrientationAndRectangles)
 {
-    const Proposal expected[] = {
-        {&MEDIASUBTYPE_YV12, MAKEFOURCC('Y', 'V', '1', '2'), 12, 164, 98, 164 * 98 * 3 / 2, {0, 0, 162, 98}},
-        {&MEDIASUBTYPE_RGB32, BI_RGB, 32, 162, -98, 162 * 4 * 98, {}},
-        {&MEDIASUBTYPE_RGB24, BI_RGB, 24, 162, -98, 488 * 98, {}},
-        {&MEDIASUBTYPE_IYUV, MAKEFOURCC('I', 'Y', 'U', 'V'), 12, 164, 98, 164 * 98 * 3 / 2, {0, 0, 162, 98}},
-    };
-    for (BYTE iyuv : {0, 1}) {
-        Parameters()->SetIYUVFlag(iyuv);
-        std::vector<CMediaType> types = Proposals(DecodeOut());
-        ASSERT_EQ(iyuv ? 4u : 3u, types.size());
-        for (size_t i = 0; i < types.size(); ++i) {
-            const BITMAPINFOHEADER &bih = VideoInfo(types[i]).bmiHeader;
-            EXPECT_EQ(*expected[i].subtype, *types[i].Subtype());
-            EXPECT_EQ(FORMAT_VideoInfo, *types[i].FormatType());
-            EXPECT_EQ(expected[i].compression, bih.biCompression);
-            EXPECT_EQ(expected[i].bitCount, bih.biBitCount);
-            EXPECT_EQ(expected[i].width, bih.biWidth);
-            EXPECT_EQ(expected[i].height, bih.biHeight);
-            EXPECT_EQ(0, std::memcmp(&expected[i].target, &VideoInfo(types[i]).rcTarget, sizeof(RECT)));
-            EXPECT_EQ(expected[i].size, bih.biSizeImage);
-            EXPECT_EQ(expected[i].size, types[i].GetSampleSize());
-            EXPECT_EQ(S_OK, DecodeOut()->QueryAccept(&types[i]));
-        }
-    }
+    BuildMovieInput(MoviePath("odd_size_sowt_3000.mov"));
     Parameters()->SetIYUVFlag(1);
-    CMediaType iyuv = Proposals(DecodeOut())[3];
+    const std::vector<CMediaType> full = Proposals(DecodeOut());
+    EXPECT_EQ("YV12 12 164x98 24108 [162,98] yes\nRGB 32 162x-98 63504 [0,0] yes\nRGB 24 162x-98 47824 [0,0] yes\n"
+              "IYUV 12 164x98 24108 [162,98] yes\n",
+              Describe(DecodeOut(), full));
     Parameters()->SetIYUVFlag(0);
-    EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&iyuv));
-}
-
-TEST_F(MovieTypesTest, ScalingShrinksTheProposedAndTheAcceptedSize)
-{
-    CMediaType full = Proposals(DecodeOut())[1];
+    EXPECT_EQ(3u, Proposals(DecodeOut()).size());
+    std::vector<CMediaType> variants = {full[3], full[1], full[0], full[0], full[0]};
+    VideoInfo(variants[1]).bmiHeader.biHeight = 98; // bottom-up
+    // A renderer's surface: a wider stride, the picture in both rectangles;
+    // then without the source rectangle, and off the left edge.
+    for (CMediaType *wide : {&variants[2], &variants[3], &variants[4]}) {
+        VideoInfo(*wide).bmiHeader.biWidth = 256;
+        VideoInfo(*wide).rcSource = VideoInfo(*wide).rcTarget = RECT{0, 0, 162, 98};
+    }
+    VideoInfo(variants[3]).rcSource = RECT{};
+    VideoInfo(variants[4]).rcSource = VideoInfo(variants[4]).rcTarget = RECT{2, 0, 164, 98};
+    EXPECT_EQ("IYUV 12 164x98 24108 [162,98] no\nRGB 32 162x98 63504 [0,0] no\nYV12 12 256x98 24108 [162,98] yes\n"
+              "YV12 12 256x98 24108 [162,98] no\nYV12 12 256x98 24108 [164,98] no\n",
+              Describe(DecodeOut(), variants));
+    std::string scaled;
     for (LONG scaling : {1, 2}) {
         ASSERT_EQ(S_OK, Parameters()->SetOutputScalingMode(scaling));
-        CMediaType scaled = Proposals(DecodeOut())[1];
-        EXPECT_EQ(162 >> scaling, VideoInfo(scaled).bmiHeader.biWidth);
-        EXPECT_EQ(-(98 >> scaling), VideoInfo(scaled).bmiHeader.biHeight);
-        EXPECT_EQ(S_OK, DecodeOut()->QueryAccept(&scaled));
-        EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&full));
+        scaled += Describe(DecodeOut(), {Proposals(DecodeOut())[1], full[1]});
     }
-}
-
-TEST_F(MovieTypesTest, RectanglesAndOrientationDecideAcceptance)
-{
-    CMediaType rgb = Proposals(DecodeOut())[1];
-    VideoInfo(rgb).bmiHeader.biHeight = 98; // bottom-up
-    EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&rgb));
-
-    // A renderer's surface: a wider stride, the picture in both rectangles.
-    CMediaType wide = Proposals(DecodeOut())[0];
-    VideoInfo(wide).bmiHeader.biWidth = 256;
-    VideoInfo(wide).rcSource = RECT{0, 0, 162, 98};
-    VideoInfo(wide).rcTarget = RECT{0, 0, 162, 98};
-    EXPECT_EQ(S_OK, DecodeOut()->QueryAccept(&wide));
-    VideoInfo(wide).rcSource = RECT{};
-    EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&wide));
-    VideoInfo(wide).rcSource = RECT{2, 0, 164, 98};
-    VideoInfo(wide).rcTarget = RECT{2, 0, 164, 98};
-    EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&wide));
+    EXPECT_EQ("RGB 32 81x-49 15876 [0,0] yes\nRGB 32 162x-98 63504 [0,0] no\n"
+              "RGB 32 40x-24 3840 [0,0] yes\nRGB 32 162x-98 63504 [0,0] no\n",
+              scaled);
 }
 
 TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
@@ -126,74 +93,68 @@ TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
     EXPECT_EQ(1u, trace.count("COrvexH264DecodeFilter11::validateNewOutputMediaType : REJECT : newSubType changed \n"));
 
     // And its full-range 24-bit pictures go out widened to RGB32.
-    ASSERT_EQ(S_OK, m_control->Run());
-    ASSERT_EQ(S_OK, m_push->NewSegment(0, 10000000, 1.0));
+    ASSERT_EQ(S_OK, m_graph.Run());
+    ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(0, 10000000, 1.0));
     ASSERT_EQ(S_OK, m_push->PushParameterSets());
     for (const std::vector<BYTE> &sample : stream.samples)
         ASSERT_EQ(S_OK, m_push->Push(sample));
-    ASSERT_EQ(S_OK, m_push->EndOfStream());
-    ASSERT_TRUE(m_sink->WaitForEndOfStream(kWaitMs));
-    EXPECT_EQ(stream.samples.size(), m_sink->PictureCount());
+    ASSERT_EQ(S_OK, m_push->Out()->DeliverEndOfStream());
+    ASSERT_TRUE(m_sink->WaitFor("eos"));
+    EXPECT_EQ(stream.samples.size(), m_sink->Received().size());
     EXPECT_EQ(0u, trace.count("COrvexH264DecodeFilter11::output : Format Mismatch \n"));
 }
 
 // A container that gives the coded size of a cropped stream: every proposal
-// has the visible size of the stream's own cropping.
+// has the visible size of the stream's own cropping, planar types in their
+// rectangles at a padded stride and height.
 TEST_F(DecodeGraphTest, ProposalsHaveTheCroppedSizeOfTheStream)
 {
-    const PushStream stream = LoadPushStream("decoder/baseline_cropped_202x118.h264", 208, 128);
-    ASSERT_EQ(S_OK, BuildPushInput(stream.config));
-    // Planar types pad the stride and the height and name the picture in
-    // their rectangles; packed types carry the picture size itself.
-    for (CMediaType &type : Proposals(DecodeOut())) {
-        const VIDEOINFOHEADER &vih = VideoInfo(type);
-        const bool framed = vih.rcTarget.right > vih.rcTarget.left;
-        EXPECT_EQ(202, framed ? vih.rcTarget.right - vih.rcTarget.left : vih.bmiHeader.biWidth);
-        EXPECT_EQ(118, framed ? vih.rcTarget.bottom - vih.rcTarget.top : std::abs(vih.bmiHeader.biHeight));
-    }
+    ASSERT_EQ(S_OK, BuildPushInput(LoadPushStream("decoder/baseline_cropped_202x118.h264", 208, 128).config));
+    EXPECT_EQ("YV12 12 204x118 36108 [202,118] yes\nRGB 32 202x-118 95344 [0,0] yes\n"
+              "RGB 24 202x-118 71744 [0,0] yes\n",
+              Describe(DecodeOut(), Proposals(DecodeOut())));
 }
 
-TEST_F(DecodeGraphTest, InputFromAnythingButTheParserIsRefused)
-{
-    PushStream stream = LoadPushStream("movies/stream_176x144_15fps.h264", 176, 144);
-    stream.config.withAccessor = false;
-    EXPECT_EQ(VFW_E_NO_INTERFACE, BuildPushInput(stream.config));
-    EXPECT_FALSE(m_decoder->GetPin(0)->IsConnected());
-}
-
-TEST_F(DecodeGraphTest, ParameterSetsTheDecoderRefusesFailTheConnection)
-{
-    PushStream stream = LoadPushStream("movies/stream_176x144_15fps.h264", 176, 144);
-    stream.config.sps = {0x67, 0xFF};
-    EXPECT_EQ(VFW_E_NO_INTERFACE, BuildPushInput(stream.config));
-}
-
-struct Figures {
+// The media figures the parser's accessor gives make the frame duration and
+// the bit rate (here of 176 x 144 RGB32 pictures, 101376 bytes); input from
+// anything but the parser, or with parameter sets the decoder refuses, is
+// refused.
+struct Upstream {
+    bool accessor, badSps;
     LONG timeScale, duration, sampleCount;
-    REFERENCE_TIME avgTimePerFrame;
-    DWORD rgb32BitRate;
+    const char *summary; // "RESULT AVGTIMEPERFRAME BITRATE"
 };
 
-class FiguresTest : public DecodeGraphTest, public testing::WithParamInterface<Figures> {};
+class UpstreamTest : public DecodeGraphTest, public testing::WithParamInterface<Upstream> {};
 
-TEST_P(FiguresTest, FrameDurationAndBitRateComeFromTheMediaFigures)
+TEST_P(UpstreamTest, ConnectsWithTheFrameDurationAndBitRateOfTheMediaFigures)
 {
+    const Upstream &c = GetParam();
     PushStream stream = LoadPushStream("movies/stream_176x144_15fps.h264", 176, 144);
-    stream.config.timeScale = GetParam().timeScale;
-    stream.config.duration = GetParam().duration;
-    stream.config.sampleCount = GetParam().sampleCount;
-    ASSERT_EQ(S_OK, BuildPushInput(stream.config));
-    CMediaType rgb32 = Proposals(DecodeOut())[1];
-    EXPECT_EQ(GetParam().avgTimePerFrame, VideoInfo(rgb32).AvgTimePerFrame);
-    EXPECT_EQ(GetParam().rgb32BitRate, VideoInfo(rgb32).dwBitRate);
+    stream.config.withAccessor = c.accessor;
+    if (c.badSps) stream.config.sps = {0x67, 0xFF};
+    stream.config.timeScale = c.timeScale;
+    stream.config.duration = c.duration;
+    stream.config.sampleCount = c.sampleCount;
+    char summary[64];
+    const int n = std::snprintf(summary, sizeof summary, "0x%08x", unsigned(BuildPushInput(stream.config)));
+    if (m_decoder->GetPin(0)->IsConnected()) {
+        CMediaType rgb32 = Proposals(DecodeOut())[1];
+        std::snprintf(summary + n, sizeof summary - size_t(n), " %lld %lu",
+                      static_cast<long long>(VideoInfo(rgb32).AvgTimePerFrame),
+                      static_cast<unsigned long>(VideoInfo(rgb32).dwBitRate));
+    }
+    EXPECT_EQ(c.summary, std::string(summary));
 }
 
-// 176 x 144 RGB32 pictures are 101376 bytes.
-INSTANTIATE_TEST_SUITE_P(MediaFigures, FiguresTest,
-                         testing::Values(Figures{30000, 30030000, 30000, 333666, 24305934},
-                                         Figures{15000, 30000, 30, 666666, 12165120},
+INSTANTIATE_TEST_SUITE_P(MediaFigures, UpstreamTest,
+                         testing::Values(Upstream{true, false, 30000, 30030000, 30000, "0x00000000 333666 24305934"},
+                                         Upstream{true, false, 15000, 30000, 30, "0x00000000 666666 12165120"},
                                          // Unknown rates: no figure rather than a division by zero.
-                                         Figures{0, 30000, 30, 0, 0}, Figures{15000, 30000, 0, 0, 0},
-                                         Figures{15000, 20, 30, 0, 0}));
+                                         Upstream{true, false, 0, 30000, 30, "0x00000000 0 0"},
+                                         Upstream{true, false, 15000, 30000, 0, "0x00000000 0 0"},
+                                         Upstream{true, false, 15000, 20, 30, "0x00000000 0 0"},
+                                         Upstream{false, false, 15000, 30000, 30, "0x80040215"},
+                                         Upstream{true, true, 15000, 30000, 30, "0x80040215"}));
 
 } // namespace

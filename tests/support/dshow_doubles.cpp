@@ -1,8 +1,11 @@
 #include "support/dshow_doubles.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <stdexcept>
 
 namespace {
 bool contains(const std::vector<GUID> &list, const GUID &g)
@@ -41,6 +44,59 @@ IPin *FirstPin(IBaseFilter *filter, PIN_DIRECTION direction, int skip)
     return found;
 }
 
+// ---- graph -----------------------------------------------------------------------
+
+TestGraph::TestGraph()
+{
+    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_graph.put())))
+        throw std::runtime_error("no filter graph");
+    m_control = QueryHeld<IMediaControl>(m_graph.get(), IID_IMediaControl);
+    m_events = QueryHeld<IMediaEventEx>(m_graph.get(), IID_IMediaEventEx);
+    m_seeking = QueryHeld<IMediaSeeking>(m_graph.get(), IID_IMediaSeeking);
+    QueryHeld<IMediaFilter>(m_graph.get(), IID_IMediaFilter)->SetSyncSource(nullptr);
+}
+
+TestGraph::~TestGraph()
+{
+    m_control->Stop();
+}
+
+bool TestGraph::Completes(LONG boundMs)
+{
+    LONG code = 0;
+    return m_events->WaitForCompletion(boundMs, &code) == S_OK && code == EC_COMPLETE;
+}
+
+HRESULT TestGraph::Add(IBaseFilter *filter, LPCWSTR name)
+{
+    m_filters.emplace_back(filter);
+    return m_graph->AddFilter(filter, name);
+}
+
+HRESULT TestGraph::AddFile(const std::string &path, IBaseFilter *reader)
+{
+    HRESULT hr = CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_source.put());
+    if (SUCCEEDED(hr)) hr = Add(m_source.get(), L"Source");
+    if (SUCCEEDED(hr)) hr = Add(reader, L"Reader");
+    const std::wstring wide(path.begin(), path.end());
+    if (SUCCEEDED(hr))
+        hr = QueryHeld<IFileSourceFilter>(m_source.get(), IID_IFileSourceFilter)->Load(wide.c_str(), nullptr);
+    if (SUCCEEDED(hr))
+        hr = m_graph->ConnectDirect(FirstPin(m_source.get(), PINDIR_OUTPUT), FirstPin(reader, PINDIR_INPUT), nullptr);
+    return hr;
+}
+
+CTestInputPin *TestGraph::Record(IPin *out, CTestFilter *sink)
+{
+    if (!sink) {
+        sink = CTestFilter::Sink({});
+        sink->In()->m_requirements = {0, 0, 1, 0};
+    }
+    Add(sink, L"Sink");
+    EXPECT_EQ(S_OK, m_graph->ConnectDirect(out, sink->In(), nullptr));
+    return sink->In();
+}
+
 // ---- output pin -----------------------------------------------------------------
 
 CTestOutputPin::CTestOutputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr, LPCWSTR pName,
@@ -62,6 +118,7 @@ STDMETHODIMP CTestOutputPin::NonDelegatingQueryInterface(REFIID riid, void **ppv
 
 HRESULT CTestOutputPin::CheckMediaType(const CMediaType *pmt)
 {
+    if (!m_types.empty()) return std::find(m_types.begin(), m_types.end(), *pmt) != m_types.end() ? S_OK : S_FALSE;
     if (*pmt->Type() != MEDIATYPE_Test) return S_FALSE;
     return contains(m_offered, *pmt->Subtype()) || contains(m_alsoAccepted, *pmt->Subtype()) ? S_OK : S_FALSE;
 }
@@ -69,6 +126,11 @@ HRESULT CTestOutputPin::CheckMediaType(const CMediaType *pmt)
 HRESULT CTestOutputPin::GetMediaType(int iPosition, CMediaType *pmt)
 {
     if (iPosition < 0) return E_INVALIDARG;
+    if (!m_types.empty()) {
+        if (iPosition >= static_cast<int>(m_types.size())) return VFW_S_NO_MORE_ITEMS;
+        *pmt = m_types[iPosition];
+        return S_OK;
+    }
     if (iPosition >= static_cast<int>(m_offered.size())) return VFW_S_NO_MORE_ITEMS;
     *pmt = TestType(m_offered[iPosition]);
     return S_OK;
@@ -79,10 +141,10 @@ HRESULT CTestOutputPin::DecideBufferSize(IMemAllocator *pAlloc, ALLOCATOR_PROPER
     m_request = *pProps;
     ALLOCATOR_PROPERTIES want = *pProps;
     want.cBuffers = std::max(want.cBuffers, m_minBuffers);
-    want.cbBuffer = std::max<LONG>(want.cbBuffer, 512);
+    want.cbBuffer = std::max<LONG>(want.cbBuffer, m_bufferSize);
     HRESULT hr = pAlloc->SetProperties(&want, &m_granted);
     if (FAILED(hr)) return hr;
-    return m_granted.cbBuffer < 512 ? E_FAIL : S_OK;
+    return m_granted.cbBuffer < m_bufferSize ? E_FAIL : S_OK;
 }
 
 HRESULT CTestOutputPin::Active()
@@ -113,6 +175,35 @@ void CTestOutputPin::stopThread()
     if (m_thread.joinable()) m_thread.join();
 }
 
+namespace {
+void SetStreamId(IMediaSample *sample, DWORD streamId)
+{
+    Held<IMediaSample2> sample2 = QueryHeld<IMediaSample2>(sample, IID_IMediaSample2);
+    AM_SAMPLE2_PROPERTIES props{};
+    sample2->GetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
+    props.dwStreamId = streamId;
+    sample2->SetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
+}
+} // namespace
+
+HRESULT CTestOutputPin::Push(const std::vector<BYTE> &bytes, DWORD streamId, REFERENCE_TIME start, REFERENCE_TIME stop,
+                             bool discontinuity)
+{
+    IMediaSample *got = nullptr;
+    HRESULT hr = GetDeliveryBuffer(&got, nullptr, nullptr, 0);
+    if (FAILED(hr)) return hr;
+    Held<IMediaSample> sample = Held<IMediaSample>::Adopt(got);
+    if (static_cast<LONG>(bytes.size()) > sample->GetSize()) return VFW_E_BUFFER_OVERFLOW;
+    BYTE *p = nullptr;
+    sample->GetPointer(&p);
+    std::copy(bytes.begin(), bytes.end(), p);
+    sample->SetActualDataLength(static_cast<LONG>(bytes.size()));
+    if (start >= 0) sample->SetTime(&start, &stop);
+    sample->SetDiscontinuity(discontinuity);
+    if (streamId != AM_STREAM_MEDIA) SetStreamId(sample.get(), streamId);
+    return Deliver(sample.get());
+}
+
 HRESULT CTestOutputPin::DeliverOne(int index, DWORD streamId)
 {
     IMediaSample *sample = nullptr;
@@ -125,15 +216,7 @@ HRESULT CTestOutputPin::DeliverOne(int index, DWORD streamId)
     REFERENCE_TIME start = m_timeOffset + index * m_sampleDuration, stop = start + m_sampleDuration;
     sample->SetTime(&start, &stop);
     sample->SetSyncPoint(index % 2 == 0);
-    if (streamId != AM_STREAM_MEDIA) {
-        IMediaSample2 *sample2 = nullptr;
-        sample->QueryInterface(IID_IMediaSample2, reinterpret_cast<void **>(&sample2));
-        AM_SAMPLE2_PROPERTIES props{};
-        sample2->GetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
-        props.dwStreamId = streamId;
-        sample2->SetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
-        sample2->Release();
-    }
+    if (streamId != AM_STREAM_MEDIA) SetStreamId(sample, streamId);
     m_deliveryStarted.Set();
     hr = Deliver(sample);
     sample->Release();
@@ -293,8 +376,39 @@ std::string Describe(const std::vector<ReceivedSample> &samples)
 
 // ---- input pin ------------------------------------------------------------------
 
+struct PendingType {
+    std::mutex lock;
+    CMediaType type;
+    bool pending = false;
+};
+
+namespace {
+// Puts a pending media type on the next sample it hands out.
+class CPendingTypeAllocator : public CMemAllocator {
+public:
+    CPendingTypeAllocator(std::shared_ptr<PendingType> pending, HRESULT *phr)
+        : CMemAllocator(NAME("Test input allocator"), nullptr, phr), m_pending(std::move(pending))
+    {
+    }
+    STDMETHODIMP GetBuffer(IMediaSample **ppBuffer, REFERENCE_TIME *pStart, REFERENCE_TIME *pEnd,
+                           DWORD dwFlags) override
+    {
+        HRESULT hr = CMemAllocator::GetBuffer(ppBuffer, pStart, pEnd, dwFlags);
+        if (FAILED(hr)) return hr;
+        std::lock_guard<std::mutex> guard(m_pending->lock);
+        if (m_pending->pending) (*ppBuffer)->SetMediaType(&m_pending->type);
+        m_pending->pending = false;
+        return hr;
+    }
+
+private:
+    std::shared_ptr<PendingType> m_pending;
+};
+} // namespace
+
 CTestInputPin::CTestInputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr, LPCWSTR pName)
-    : CBaseInputPin(NAME("Test input"), pFilter, pLock, phr, pName), m_pOwner(pFilter)
+    : CBaseInputPin(NAME("Test input"), pFilter, pLock, phr, pName), m_pOwner(pFilter),
+      m_pending(std::make_shared<PendingType>())
 {
 }
 
@@ -306,7 +420,7 @@ CTestInputPin::~CTestInputPin()
 HRESULT CTestInputPin::CheckMediaType(const CMediaType *pmt)
 {
     if (m_accepted.empty()) return S_OK; // takes anything, as a recorder of another filter's output
-    return *pmt->Type() == MEDIATYPE_Test && contains(m_accepted, *pmt->Subtype()) ? S_OK : S_FALSE;
+    return *pmt->Type() == m_majorType && contains(m_accepted, *pmt->Subtype()) ? S_OK : S_FALSE;
 }
 
 HRESULT CTestInputPin::GetMediaType(int iPosition, CMediaType *pmt)
@@ -317,34 +431,74 @@ HRESULT CTestInputPin::GetMediaType(int iPosition, CMediaType *pmt)
     return S_OK;
 }
 
+void CTestInputPin::note(std::string event)
+{
+    m_events.push_back(std::move(event));
+    m_recorded.notify_all();
+}
+
 STDMETHODIMP CTestInputPin::Receive(IMediaSample *pSample)
 {
     HRESULT hr = CBaseInputPin::Receive(pSample);
     if (hr != S_OK) return hr;
     const AM_SAMPLE2_PROPERTIES *props = SampleProps();
-    {
-        std::lock_guard<std::mutex> guard(m_recordLock);
-        m_received.push_back({props->tStart, props->tStop, props->pbBuffer ? props->pbBuffer[0] : BYTE(0),
-                              props->lActual, props->dwStreamId, props->dwSampleFlags});
-        if (m_holdSamples) {
-            pSample->AddRef();
-            m_held.push_back(pSample);
-        }
+    if ((props->dwSampleFlags & AM_SAMPLE_TYPECHANGED) && props->pMediaType)
+        SetMediaType(static_cast<CMediaType *>(props->pMediaType));
+    ReceivedSample r{props->tStart,  props->tStop,      props->pbBuffer ? props->pbBuffer[0] : BYTE(0),
+                     props->lActual, props->dwStreamId, props->dwSampleFlags};
+    if (pSample->GetMediaTime(&r.mediaStart, &r.mediaStop) != S_OK) r.mediaStart = r.mediaStop = -1;
+    if (props->pbBuffer) r.bytes.assign(props->pbBuffer, props->pbBuffer + props->lActual);
+    r.type = m_mt;
+    std::unique_lock<std::mutex> lock(m_recordLock);
+    note("sample " + std::to_string(r.streamId) + " " + std::to_string(r.Timed() ? r.start : 0));
+    m_received.push_back(std::move(r));
+    const size_t number = ++m_count;
+    if (m_holdSamples) {
+        pSample->AddRef();
+        m_held.push_back(pSample);
     }
-    m_recorded.notify_all();
+    hr = waitInReceive(lock);
+    if (hr != S_OK) return hr;
+    if (number == m_blockAt) {
+        note("blocked");
+        m_recorded.wait(lock, [this] { return m_unblocked || m_flushingNow || !m_active; });
+        if (!m_unblocked) return m_flushingNow ? S_FALSE : VFW_E_WRONG_STATE;
+    }
+    const HRESULT result = number >= m_failFrom ? m_failure : S_OK;
+    lock.unlock();
     if (m_blockUntilFlush) {
         m_entered.Set();
         m_flushing.Wait();
         return S_FALSE;
     }
-    return S_OK;
+    return result;
+}
+
+HRESULT CTestInputPin::waitInReceive(std::unique_lock<std::mutex> &lock)
+{
+    if (!m_holdWhilePaused || m_state != State_Paused || m_flushingNow) return S_OK;
+    note("held");
+    m_recorded.wait(lock, [this] { return m_state != State_Paused || m_flushingNow; });
+    if (m_flushingNow) return S_FALSE;
+    return m_state == State_Running ? S_OK : VFW_E_WRONG_STATE;
 }
 
 STDMETHODIMP CTestInputPin::EndOfStream()
 {
+    bool ask = false;
     {
-        std::lock_guard<std::mutex> guard(m_recordLock);
+        std::unique_lock<std::mutex> lock(m_recordLock);
         ++m_eos;
+        note("eos");
+        std::swap(ask, m_askStop);
+        if (ask) m_recorded.wait_for(lock, std::chrono::seconds(20), [this] { return m_flushingNow; });
+    }
+    if (ask) {
+        LONGLONG stop = -1;
+        if (Held<IMediaSeeking> seeking = QueryHeld<IMediaSeeking>(GetConnected(), IID_IMediaSeeking); seeking.get())
+            seeking->GetStopPosition(&stop);
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        note("stop " + std::to_string(stop));
     }
     // A renderer tells the graph; not after a refusal or while flushing.
     if (!m_pOwner->HasOutputs() && CheckStreaming() == S_OK) m_pOwner->SendEvent(EC_COMPLETE, S_OK, 0);
@@ -355,6 +509,11 @@ STDMETHODIMP CTestInputPin::BeginFlush()
 {
     HRESULT hr = CBaseInputPin::BeginFlush();
     m_flushing.Set();
+    {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        m_flushingNow = true;
+        note("flush");
+    }
     ReleaseHeld();
     return hr;
 }
@@ -362,19 +521,138 @@ STDMETHODIMP CTestInputPin::BeginFlush()
 STDMETHODIMP CTestInputPin::EndFlush()
 {
     m_flushing.Reset();
-    return CBaseInputPin::EndFlush();
+    // Out of flushing before the record, so that a sample sent on seeing it is taken.
+    HRESULT hr = CBaseInputPin::EndFlush();
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    m_flushingNow = false;
+    note("endflush");
+    return hr;
+}
+
+STDMETHODIMP CTestInputPin::NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        note("segment " + std::to_string(tStart) + " " + std::to_string(tStop));
+    }
+    return CBaseInputPin::NewSegment(tStart, tStop, dRate);
+}
+
+HRESULT CTestInputPin::Active()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        m_active = true;
+    }
+    return CBaseInputPin::Active();
+}
+
+HRESULT CTestInputPin::Inactive()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        m_active = false;
+        m_recorded.notify_all();
+    }
+    HRESULT hr = CBaseInputPin::Inactive();
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    note("inactive");
+    return hr;
+}
+
+STDMETHODIMP CTestInputPin::Disconnect()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        note("disconnect");
+    }
+    CAutoLock pinLock(m_pLock);
+    {
+        std::unique_lock<std::mutex> lock(m_recordLock);
+        const size_t mine = ++m_disconnects;
+        if (m_holdDisconnect) {
+            m_holdDisconnect = false;
+            note("disconnect held");
+            m_recorded.wait_for(lock, std::chrono::seconds(20), [&] {
+                return std::count(m_events.begin(), m_events.end(), "disconnect") > std::ptrdiff_t(mine);
+            });
+        }
+    }
+    return CBaseInputPin::Disconnect();
+}
+
+void CTestInputPin::StateChanged(const char *event, FILTER_STATE state)
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    m_state = state;
+    note(event);
 }
 
 STDMETHODIMP CTestInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES *pProps)
 {
-    *pProps = {2, 256, 16, 0};
+    *pProps = m_requirements;
     return S_OK;
 }
 
 STDMETHODIMP CTestInputPin::GetAllocator(IMemAllocator **ppAllocator)
 {
     if (m_refuseAllocator) return VFW_E_NO_ALLOCATOR;
-    return CBaseInputPin::GetAllocator(ppAllocator);
+    CheckPointer(ppAllocator, E_POINTER);
+    CAutoLock lock(m_pLock);
+    if (!m_pAllocator) {
+        HRESULT hr = S_OK;
+        m_pAllocator = new CPendingTypeAllocator(m_pending, &hr);
+        m_pAllocator->AddRef();
+    }
+    *ppAllocator = m_pAllocator;
+    m_pAllocator->AddRef();
+    return S_OK;
+}
+
+void CTestInputPin::AttachToNextSample(const CMediaType &type)
+{
+    std::lock_guard<std::mutex> guard(m_pending->lock);
+    m_pending->type = type;
+    m_pending->pending = true;
+}
+
+void CTestInputPin::BlockAt(size_t number)
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    m_blockAt = number;
+    m_unblocked = false;
+}
+
+void CTestInputPin::Unblock()
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    m_unblocked = true;
+    m_recorded.notify_all();
+}
+
+void CTestInputPin::FailFrom(size_t number, HRESULT hr)
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    m_failFrom = number;
+    m_failure = hr;
+}
+
+void CTestInputPin::HoldWhilePaused()
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    m_holdWhilePaused = true;
+}
+
+void CTestInputPin::HoldNextDisconnect()
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    m_holdDisconnect = true;
+}
+
+void CTestInputPin::AskStopPositionAtEndOfStream()
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    m_askStop = true;
 }
 
 std::vector<ReceivedSample> CTestInputPin::Received()
@@ -383,11 +661,39 @@ std::vector<ReceivedSample> CTestInputPin::Received()
     return m_received;
 }
 
+std::vector<std::string> CTestInputPin::Events()
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    return m_events;
+}
+
 bool CTestInputPin::WaitReceived(size_t count)
 {
     // Bounded only so that a fault fails the test instead of hanging it.
     std::unique_lock<std::mutex> lock(m_recordLock);
     return m_recorded.wait_for(lock, std::chrono::seconds(20), [&] { return m_received.size() >= count; });
+}
+
+bool CTestInputPin::WaitEvents(const std::function<bool(const std::vector<std::string> &)> &done)
+{
+    std::unique_lock<std::mutex> lock(m_recordLock);
+    return m_recorded.wait_for(lock, std::chrono::seconds(20), [&] { return done(m_events); });
+}
+
+bool CTestInputPin::WaitFor(const std::string &event)
+{
+    return WaitEvents(
+        [&](const std::vector<std::string> &e) { return std::find(e.begin(), e.end(), event) != e.end(); });
+}
+
+void CTestInputPin::Forget()
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    m_received.clear();
+    m_events.clear();
+    m_count = 0;
+    m_eos = 0;
+    m_failFrom = SIZE_MAX;
 }
 
 int CTestInputPin::EndOfStreams()
@@ -476,22 +782,32 @@ void CTestFilter::note(const char *what)
     if (m_log) *m_log += m_logName + ":" + what + " ";
 }
 
+// The input pins hear of each change: "stop" before it (a held Receive
+// returns), "pause" and "run" after.
 STDMETHODIMP CTestFilter::Stop()
 {
     note("Stop");
+    for (CTestInputPin *pin : m_inputs)
+        pin->StateChanged("stop", State_Stopped);
     return CBaseFilter::Stop();
 }
 
 STDMETHODIMP CTestFilter::Pause()
 {
     note("Pause");
-    return CBaseFilter::Pause();
+    HRESULT hr = CBaseFilter::Pause();
+    for (CTestInputPin *pin : m_inputs)
+        pin->StateChanged("pause", State_Paused);
+    return hr;
 }
 
 STDMETHODIMP CTestFilter::Run(REFERENCE_TIME tStart)
 {
     note("Run");
-    return CBaseFilter::Run(tStart);
+    HRESULT hr = CBaseFilter::Run(tStart);
+    for (CTestInputPin *pin : m_inputs)
+        pin->StateChanged("run", State_Running);
+    return hr;
 }
 
 // ---- graph and clock -----------------------------------------------------------------

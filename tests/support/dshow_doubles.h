@@ -7,16 +7,20 @@
 #pragma once
 
 #include <amvideo.h>
+#include <dshow.h>
 #include <control.h>
 #include <evcode.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "amfilter.h"
@@ -39,9 +43,22 @@ CMediaType TestType(const GUID &subtype, LONG width = 16);
 // One reference on a COM object for the lifetime of the holder.
 template <class T> class Held {
 public:
-    explicit Held(T *p) : m_p(p)
+    explicit Held(T *p = nullptr) : m_p(p)
     {
         if (m_p) m_p->AddRef();
+    }
+    // Takes over a reference the caller holds (from CoCreateInstance, QueryInterface, FindPin).
+    static Held Adopt(T *p)
+    {
+        Held h;
+        h.m_p = p;
+        return h;
+    }
+    Held(Held &&o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
+    Held &operator=(Held &&o) noexcept
+    {
+        std::swap(m_p, o.m_p);
+        return *this;
     }
     ~Held()
     {
@@ -51,13 +68,65 @@ public:
     Held &operator=(const Held &) = delete;
     T *operator->() const { return m_p; }
     T *get() const { return m_p; }
+    // For an out parameter: the holder must be empty.
+    void **put() { return reinterpret_cast<void **>(&m_p); }
 
 private:
     T *m_p;
 };
 
+// The object's interface iid, held (empty when it has none).
+template <class T> Held<T> QueryHeld(IUnknown *object, REFIID iid)
+{
+    Held<T> held;
+    if (object) object->QueryInterface(iid, held.put());
+    return held;
+}
+
 // The filter's pin of a direction, not counted (the filter keeps its pins).
 IPin *FirstPin(IBaseFilter *filter, PIN_DIRECTION direction, int skip = 0);
+
+class CTestFilter;
+class CTestInputPin;
+
+// A graph of the platform's filter graph manager without a clock, so that
+// it runs as fast as its filters go; stopped when it goes. It holds the
+// filters added through it.
+class TestGraph {
+public:
+    TestGraph();
+    ~TestGraph();
+    TestGraph(const TestGraph &) = delete;
+    TestGraph &operator=(const TestGraph &) = delete;
+
+    IGraphBuilder *operator->() const { return m_graph.get(); }
+    IGraphBuilder *Graph() const { return m_graph.get(); }
+    IMediaControl *Control() const { return m_control.get(); }
+    IMediaEventEx *Events() const { return m_events.get(); }
+    IMediaSeeking *Seeking() const { return m_seeking.get(); }
+    HRESULT Run() { return m_control->Run(); }
+    HRESULT Pause() { return m_control->Pause(); }
+    HRESULT Stop() { return m_control->Stop(); }
+    // EC_COMPLETE within the bound (a guard against hangs, not a timing check).
+    bool Completes(LONG boundMs = 60000);
+
+    HRESULT Add(IBaseFilter *filter, LPCWSTR name);
+    // The file source on path, connected to the first input pin of reader;
+    // both added. The load's or the connection's result.
+    HRESULT AddFile(const std::string &path, IBaseFilter *reader);
+    IBaseFilter *Source() const { return m_source.get(); }
+    // sink (by default one taking any type at the buffer sizes proposed)
+    // added and its first input connected to out.
+    CTestInputPin *Record(IPin *out, CTestFilter *sink = nullptr);
+
+private:
+    Held<IGraphBuilder> m_graph;
+    Held<IMediaControl> m_control;
+    Held<IMediaEventEx> m_events;
+    Held<IMediaSeeking> m_seeking;
+    Held<IBaseFilter> m_source;
+    std::vector<Held<IBaseFilter>> m_filters;
+};
 
 class CTestFilter;
 
@@ -106,11 +175,16 @@ public:
     // index, its time [offset + index * duration, + duration), a splice
     // point when index is even.
     HRESULT DeliverOne(int index, DWORD streamId = AM_STREAM_MEDIA);
+    // bytes as one sample on the calling thread, timed when start >= 0; the
+    // result of the downstream Receive.
+    HRESULT Push(const std::vector<BYTE> &bytes, DWORD streamId = AM_STREAM_MEDIA, REFERENCE_TIME start = -1,
+                 REFERENCE_TIME stop = -1, bool discontinuity = false);
     IMemAllocator *Allocator() { return m_pAllocator; }
     IMemInputPin *PeerInput() { return m_pInputPin; }
 
     // Settings, before the pin connects or goes active.
     std::vector<GUID> m_offered;
+    std::vector<CMediaType> m_types;  // whole types offered instead of Test ones when set
     std::vector<GUID> m_alsoAccepted; // taken when the peer offers them
     int m_sampleCount = 0;            // delivered by a thread of the pin's own while active
     REFERENCE_TIME m_sampleDuration = 10000;
@@ -118,6 +192,7 @@ public:
     DWORD m_streamId = AM_STREAM_MEDIA;
     bool m_seekable = true;
     LONG m_minBuffers = 2;
+    LONG m_bufferSize = 512;
 
     // Records
     ALLOCATOR_PROPERTIES m_request{}; // what the peer asked for
@@ -150,7 +225,12 @@ struct ReceivedSample {
     BYTE firstByte;
     LONG length;
     DWORD streamId;
-    DWORD flags;
+    DWORD flags;              // AM_SAMPLE_*: time valid, splice point, discontinuity
+    LONGLONG mediaStart = -1; // -1 without a media time
+    LONGLONG mediaStop = -1;
+    std::vector<BYTE> bytes = {};   // the data
+    CMediaType type = CMediaType(); // the pin's type when it came
+    bool Timed() const { return flags & AM_SAMPLE_TIMEVALID; }
 };
 
 // One line per sample: "firstByte start-stop length streamId flags".
@@ -173,12 +253,32 @@ public:
     IMemAllocator *Allocator() { return m_pAllocator; }
     BOOL RunTimeError() const { return m_bRunTimeError; }
 
+    STDMETHODIMP NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate) override;
+    STDMETHODIMP Disconnect() override;
+    HRESULT Active() override;
+    HRESULT Inactive() override;
+
     // Settings
-    std::vector<GUID> m_accepted{MEDIASUBTYPE_TestA}; // Test subtypes; empty: any type
+    GUID m_majorType = MEDIATYPE_Test;
+    std::vector<GUID> m_accepted{MEDIASUBTYPE_TestA}; // subtypes of m_majorType; empty: any type
     std::vector<GUID> m_offered;
     bool m_refuseAllocator = false;
     bool m_holdSamples = false;     // keep every received sample until released
     bool m_blockUntilFlush = false; // wait in Receive until BeginFlush
+    ALLOCATOR_PROPERTIES m_requirements{2, 256, 16, 0};
+    // Further behaviours, set at any time (under the record lock they are read with).
+    void
+    BlockAt(size_t number); // that received sample (from 1) records "blocked" and waits for Unblock, a flush or a stop
+    void Unblock();
+    void FailFrom(size_t number, HRESULT hr); // Receive answers hr from that sample (from 1) on
+    // As a renderer: a sample that comes while paused records "held" and waits for Run, a flush or a stop.
+    void HoldWhilePaused();
+    // The next Disconnect waits, holding the pin lock, until a second Disconnect call comes in.
+    void HoldNextDisconnect();
+    // At the next end of stream, waits for a flush, then records "stop POSITION" of the upstream IMediaSeeking.
+    void AskStopPositionAtEndOfStream();
+    // The next sample the pin's allocator hands out carries this type, as a renderer changes its surface.
+    void AttachToNextSample(const CMediaType &type);
 
     // Records
     std::vector<ReceivedSample> Received();
@@ -186,15 +286,34 @@ public:
     int EndOfStreams();
     void ReleaseHeld();
     CAMEvent m_entered{TRUE}; // a blocking Receive has started waiting
+    // In order: "sample STREAMID START", "segment START STOP", "flush", "endflush", "eos", "blocked", "held",
+    // "pause", "run", "stop", "inactive", "disconnect", "disconnect held", "stop POSITION".
+    std::vector<std::string> Events();
+    // Waits until done(events) holds; false when the bound against hangs passes first.
+    bool WaitEvents(const std::function<bool(const std::vector<std::string> &)> &done);
+    bool WaitFor(const std::string &event); // until that event has been recorded
+    void Forget();                          // drops the records kept so far
+    void StateChanged(const char *event, FILTER_STATE state);
 
 private:
+    void note(std::string event); // with the record lock held
+    HRESULT waitInReceive(std::unique_lock<std::mutex> &lock);
     CTestFilter *m_pOwner;
     std::mutex m_recordLock;
     std::condition_variable m_recorded;
     std::vector<ReceivedSample> m_received;
+    std::vector<std::string> m_events;
+    size_t m_count = 0; // samples received, Forget or not
     std::vector<IMediaSample *> m_held;
     int m_eos = 0;
     CAMEvent m_flushing{TRUE};
+    size_t m_blockAt = 0, m_failFrom = SIZE_MAX;
+    HRESULT m_failure = S_OK;
+    bool m_unblocked = false, m_holdWhilePaused = false, m_holdDisconnect = false, m_askStop = false;
+    bool m_flushingNow = false, m_active = false;
+    FILTER_STATE m_state = State_Stopped;
+    size_t m_disconnects = 0;
+    std::shared_ptr<struct PendingType> m_pending;
 };
 
 class CTestFilter : public CBaseFilter {

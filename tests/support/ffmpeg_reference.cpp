@@ -2,10 +2,15 @@
 
 #include "support/annexb.h"
 
+extern "C" {
+#include <libavutil/md5.h>
+}
+
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
+#include <fstream>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -39,7 +44,7 @@ std::string referenceOutput(const std::string &program, const std::string &input
                             std::to_string(static_cast<long long>(time));
     const fs::path dir = fs::path(ORVEX_BINARY_DIR) / "ffmpeg-reference";
     fs::create_directories(dir);
-    const fs::path cached = dir / std::to_string(std::hash<std::string>{}(key));
+    const fs::path cached = dir / md5Hex(std::vector<uint8_t>(key.begin(), key.end()));
     if (fs::exists(cached)) return cached.string();
 
     // Written beside, then renamed: processes running at once never see half a file.
@@ -64,6 +69,26 @@ std::string ffmpeg(const std::string &inputPath, const std::string &args)
 
 } // namespace
 
+const std::vector<std::string> &referenceMd5s(const std::string &path, const std::string &pixFmt)
+{
+    static std::map<std::string, std::vector<std::string>> cache;
+    const std::string key = path + "|" + pixFmt;
+    std::lock_guard<std::mutex> lock(g_cacheLock);
+    auto it = cache.find(key);
+    if (it != cache.end()) return it->second;
+    std::ifstream in(ffmpeg(path, "-f framemd5 -pix_fmt " + pixFmt + " {out}"));
+    std::vector<std::string> md5s;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        const auto comma = line.rfind(',');
+        std::string md5 = line.substr(comma + 1);
+        md5.erase(0, md5.find_first_not_of(' '));
+        md5s.push_back(md5);
+    }
+    return cache.emplace(key, std::move(md5s)).first->second;
+}
+
 const std::vector<std::vector<uint8_t>> &referenceFrames(const std::string &path, const std::string &pixFmt,
                                                          size_t frameBytes, const std::string &filter)
 {
@@ -81,6 +106,16 @@ const std::vector<std::vector<uint8_t>> &referenceFrames(const std::string &path
     return cache.emplace(key, std::move(frames)).first->second;
 }
 
+std::string md5Hex(const std::vector<uint8_t> &bytes)
+{
+    uint8_t digest[16];
+    av_md5_sum(digest, bytes.data(), bytes.size());
+    char hex[33];
+    for (int i = 0; i < 16; ++i)
+        std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
+    return std::string(hex, 32);
+}
+
 double packedPsnr(const std::vector<uint8_t> &a, size_t aBytesPerPixel, const std::vector<uint8_t> &b,
                   size_t bBytesPerPixel, size_t channels)
 {
@@ -95,6 +130,12 @@ double packedPsnr(const std::vector<uint8_t> &a, size_t aBytesPerPixel, const st
     if (sum == 0) return std::numeric_limits<double>::infinity();
     const double mse = sum / double(pixels * channels);
     return 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+double psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b)
+{
+    if (a.size() != b.size()) return -1.0;
+    return packedPsnr(a, 1, b, 1, 1);
 }
 
 } // namespace orvex::test

@@ -1,5 +1,5 @@
-// Runs the ffmpeg program as the reference for test inputs: its decoded
-// pictures as raw frames. Results are kept in the build folder
+// Runs the ffmpeg program as the reference for test inputs: the MD5 of every
+// decoded picture, raw converted frames. Results are kept in the build folder
 // (ffmpeg-reference/) and in memory.
 #pragma once
 
@@ -10,13 +10,23 @@
 
 namespace orvex::test {
 
+// "ffmpeg -i FILE -f framemd5 -pix_fmt yuv420p": one MD5 (hex) per picture.
+// A full-range stream takes yuvj420p, the same planes without a conversion
+// to limited range. Throws std::runtime_error when ffmpeg fails.
+const std::vector<std::string> &referenceMd5s(const std::string &path, const std::string &pixFmt = "yuv420p");
+
 // "ffmpeg -i FILE [-vf FILTER] -f rawvideo -pix_fmt PIXFMT": the frames cut
 // into pieces of frameBytes.
 const std::vector<std::vector<uint8_t>> &referenceFrames(const std::string &path, const std::string &pixFmt,
                                                          size_t frameBytes, const std::string &filter = "");
 
+std::string md5Hex(const std::vector<uint8_t> &bytes);
+
 // PSNR in dB over the first `channels` bytes of each pixel of two packed
 // pictures of the same pixel count; infinity when they are equal.
 double packedPsnr(const std::vector<uint8_t> &a, size_t aBytesPerPixel, const std::vector<uint8_t> &b,
                   size_t bBytesPerPixel, size_t channels);
+// PSNR in dB of two byte arrays of the same length.
+double psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b);
+
 } // namespace orvex::test
