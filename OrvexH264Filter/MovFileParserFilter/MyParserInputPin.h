@@ -5,6 +5,7 @@
 #pragma once
 
 #include <streams.h>
+#include <wrl/client.h>
 
 class COrvexMovFileParserFilter;
 
@@ -33,7 +34,7 @@ private:
     void releaseReader();
 
     COrvexMovFileParserFilter *const m_pParserFilter;
-    IAsyncReader *m_pReader; // one reference held while connected
+    Microsoft::WRL::ComPtr<IAsyncReader> m_pReader; // held while connected
     bool m_bFlushing;
     CCritSec m_ReadLock;
 };

@@ -6,6 +6,8 @@
 
 #include <limits>
 
+#include <wrl/client.h>
+
 namespace {
 std::atomic<CMyParserOutputPin::DeliveryHook> g_deliveryHook{nullptr};
 std::atomic<void *> g_deliveryHookContext{nullptr};
@@ -281,7 +283,7 @@ CMyParserOutputPin::Pace CMyParserOutputPin::deliverNext(const char *className, 
     }
 
     // From here a failure costs this entry only: the index has moved past it.
-    IMediaSample *sample = nullptr;
+    Microsoft::WRL::ComPtr<IMediaSample> sample; // released on every way out
     *hr = GetDeliveryBuffer(&sample, NULL, NULL, 0);
     if (*hr == VFW_E_NOT_COMMITTED) {
         // Downstream has stopped (the graph stops downstream first) or is
@@ -300,34 +302,29 @@ CMyParserOutputPin::Pace CMyParserOutputPin::deliverNext(const char *className, 
     if (FAILED(*hr) || size < 0 || entry.size > DWORD(size)) {
         MyTrace("%s::ThreadProc : GetPointer return 0x%08X, GetSize return %ldbytes \n", className, unsigned(*hr),
                 long(size));
-        sample->Release();
         return Pace::kWork;
     }
     CMyParserInputPin *input = m_pParserFilter->inputPin();
     *hr = input ? input->readAt(LONGLONG(entry.offset), LONG(entry.size), buffer) : VFW_E_NOT_CONNECTED;
     if (FAILED(*hr)) {
         MyTrace("%s::ThreadProc : SyncRead return 0x%08X \n", className, unsigned(*hr));
-        sample->Release();
         return Pace::kWork;
     }
     HRESULT hrLength = S_OK, hrTime = S_OK;
-    stampSample(sample, entry, index, discontinuity, &hrLength, &hrTime);
+    stampSample(sample.Get(), entry, index, discontinuity, &hrLength, &hrTime);
     *hr = FAILED(hrLength) ? hrLength : hrTime;
     if (FAILED(hrLength) || FAILED(hrTime)) {
         MyTrace("%s::ThreadProc : SetActualDataLength return 0x%08X, SetTime return 0x%08X \n", className,
                 unsigned(hrLength), unsigned(hrTime));
-        sample->Release();
         return Pace::kWork;
     }
     atDeliveryPoint(EDeliveryPoint::kBeforeReceive);
-    *hr = Deliver(sample);
+    *hr = Deliver(sample.Get());
     if (FAILED(*hr)) {
         if (tracesReceiveFailure(*hr))
             MyTrace("%s::ThreadProc : m_pInputPin->Receive return 0x%08X \n", className, unsigned(*hr));
         DeliverEndOfStream();
-        sample->Release();
         return Pace::kWait;
     }
-    sample->Release();
     return Pace::kWork;
 }

@@ -7,6 +7,8 @@
 
 #include <limits>
 
+#include <wrl/client.h>
+
 namespace {
 constexpr LONG kMinimumVideoBuffers = 10;
 constexpr DWORD kAvc1FourCC = 0x31637661; // 'avc1' as the characters stand in memory
@@ -66,12 +68,9 @@ HRESULT CMyParserVideoOutputPin::CompleteConnect(IPin *pReceivePin)
 {
     HRESULT hr = CMyParserOutputPin::CompleteConnect(pReceivePin);
     if (FAILED(hr)) return hr;
-    IQualityControl *quality = nullptr;
-    if (FAILED(pReceivePin->QueryInterface(IID_IQualityControl, reinterpret_cast<void **>(&quality))) || !quality)
-        return hr;
-    hr = quality->SetSink(static_cast<IQualityControl *>(this));
-    quality->Release();
-    return hr;
+    Microsoft::WRL::ComPtr<IQualityControl> quality;
+    if (FAILED(pReceivePin->QueryInterface(IID_IQualityControl, &quality)) || !quality) return hr;
+    return quality->SetSink(static_cast<IQualityControl *>(this));
 }
 
 HRESULT CMyParserVideoOutputPin::BreakConnect()
@@ -79,12 +78,8 @@ HRESULT CMyParserVideoOutputPin::BreakConnect()
     // The downstream pin keeps its sink pointer uncounted: it must not
     // outlive this pin's connection.
     if (m_Connected) {
-        IQualityControl *quality = nullptr;
-        if (SUCCEEDED(m_Connected->QueryInterface(IID_IQualityControl, reinterpret_cast<void **>(&quality))) &&
-            quality) {
-            quality->SetSink(nullptr);
-            quality->Release();
-        }
+        Microsoft::WRL::ComPtr<IQualityControl> quality;
+        if (SUCCEEDED(m_Connected->QueryInterface(IID_IQualityControl, &quality)) && quality) quality->SetSink(nullptr);
     }
     return CMyParserOutputPin::BreakConnect();
 }
@@ -99,7 +94,7 @@ HRESULT CMyParserVideoOutputPin::startNewSegment()
 
 HRESULT CMyParserVideoOutputPin::deliverParameterSet(bool sequenceSet)
 {
-    IMediaSample *sample = nullptr;
+    Microsoft::WRL::ComPtr<IMediaSample> sample;
     HRESULT hr = GetDeliveryBuffer(&sample, NULL, NULL, 0);
     if (FAILED(hr)) return hr;
     const CMyAVCConfiguration *avc = GetAVCConfiguration(videoStreamInfo());
@@ -107,13 +102,12 @@ HRESULT CMyParserVideoOutputPin::deliverParameterSet(bool sequenceSet)
         hr = E_UNEXPECTED;
     } else if (sequenceSet) {
         const CMyH264SPS &sps = *avc->m_SPSs.front();
-        hr = FillParameterSetSample(sample, sps.m_pData.get(), sps.m_size, kSequenceParameterSetStreamId);
+        hr = FillParameterSetSample(sample.Get(), sps.m_pData.get(), sps.m_size, kSequenceParameterSetStreamId);
     } else {
         const CMyH264PPS &pps = *avc->m_PPSs.front();
-        hr = FillParameterSetSample(sample, pps.m_pData.get(), pps.m_size, kPictureParameterSetStreamId);
+        hr = FillParameterSetSample(sample.Get(), pps.m_pData.get(), pps.m_size, kPictureParameterSetStreamId);
     }
-    if (SUCCEEDED(hr)) hr = Deliver(sample);
-    sample->Release();
+    if (SUCCEEDED(hr)) hr = Deliver(sample.Get());
     return hr;
 }
 
