@@ -32,7 +32,7 @@ CMyParserInputPin::CMyParserInputPin(COrvexMovFileParserFilter *pFilter, CCritSe
 
 CMyParserInputPin::~CMyParserInputPin()
 {
-    releaseReader();
+    ReleaseReader();
 }
 
 HRESULT CMyParserInputPin::CheckMediaType(const CMediaType *pmt)
@@ -72,11 +72,11 @@ STDMETHODIMP CMyParserInputPin::Disconnect()
     // The output pins' threads read through this pin while the filter runs.
     if (!IsStopped()) return VFW_E_NOT_STOPPED;
     m_pParserFilter->setSource(nullptr);
-    releaseReader();
+    ReleaseReader();
     return CBasePin::Disconnect();
 }
 
-void CMyParserInputPin::releaseReader()
+void CMyParserInputPin::ReleaseReader()
 {
     CAutoLock lock(&m_ReadLock);
     m_pReader.Reset();

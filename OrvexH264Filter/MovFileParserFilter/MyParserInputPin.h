@@ -31,7 +31,7 @@ public:
     bool IsFlushing();
 
 private:
-    void releaseReader();
+    void ReleaseReader();
 
     COrvexMovFileParserFilter *const m_pParserFilter;
     Microsoft::WRL::ComPtr<IAsyncReader> m_pReader; // held while connected

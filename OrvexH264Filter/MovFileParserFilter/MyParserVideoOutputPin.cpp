@@ -30,10 +30,10 @@ CMyParserVideoOutputPin::CMyParserVideoOutputPin(CObjectName pObjectName, COrvex
 
 CMyParserVideoOutputPin::~CMyParserVideoOutputPin()
 {
-    endDelivery();
+    EndDelivery();
 }
 
-const CVideoMediaStreamInfo *CMyParserVideoOutputPin::videoStreamInfo() const
+const CVideoMediaStreamInfo *CMyParserVideoOutputPin::VideoStreamInfo() const
 {
     // Made from a video stream info and never replaced.
     return static_cast<const CVideoMediaStreamInfo *>(m_pStreamInfo.get());
@@ -97,7 +97,7 @@ HRESULT CMyParserVideoOutputPin::deliverParameterSet(bool sequenceSet)
     Microsoft::WRL::ComPtr<IMediaSample> sample;
     HRESULT hr = GetDeliveryBuffer(&sample, NULL, NULL, 0);
     if (FAILED(hr)) return hr;
-    const CMyAVCConfiguration *avc = GetAVCConfiguration(videoStreamInfo());
+    const CMyAVCConfiguration *avc = GetAVCConfiguration(VideoStreamInfo());
     if (!avc || avc->m_SPSs.empty() || avc->m_PPSs.empty()) {
         hr = E_UNEXPECTED;
     } else if (sequenceSet) {
@@ -111,29 +111,29 @@ HRESULT CMyParserVideoOutputPin::deliverParameterSet(bool sequenceSet)
     return hr;
 }
 
-LONGLONG CMyParserVideoOutputPin::presentationNow()
+LONGLONG CMyParserVideoOutputPin::PresentationNow()
 {
     CRefTime streamTime;
     m_pFilter->StreamTime(streamTime); // unchanged (0) without a clock
     return SaturatingAdd(streamTime, m_tDeliveryStart);
 }
 
-void CMyParserVideoOutputPin::chooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity)
+void CMyParserVideoOutputPin::ChooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity)
 {
     if (!m_bSkipLateFrames) return;
     // Twice the average frame duration. A stream without samples or time
     // scale has no frame duration, and no frame counts as late.
-    const CVideoMediaStreamInfo *info = videoStreamInfo();
+    const CVideoMediaStreamInfo *info = VideoStreamInfo();
     const LONGLONG denominator = LONGLONG(info->GetMediaTimeScale()) * info->GetSampleCount();
     if (denominator <= 0) return;
     const LONGLONG threshold = 2 * kReferenceTimeUnitsPerSecond * info->GetMediaDuration() / denominator;
     if (m_rtLate.load(std::memory_order_relaxed) < threshold) return;
-    if (presentationNow() < entry->start) return;
+    if (PresentationNow() < entry->start) return;
 
     DWORD syncIndex = 0;
     LONGLONG syncStart = 0;
     if (!m_pStreamInfo->FindNextSyncSampleRef(m_pStreamInfo->GetCurrentIndex(), &syncIndex, &syncStart)) return;
-    if (presentationNow() < syncStart) return;
+    if (PresentationNow() < syncStart) return;
     if (!m_pStreamInfo->SetCurrentIndex(syncIndex)) {
         MyTrace("SetCurrentIndex failed \n");
         return;
@@ -150,7 +150,7 @@ void CMyParserVideoOutputPin::chooseEntry(MediaSampleRef *entry, DWORD *index, b
     *discontinuity = true;
 }
 
-void CMyParserVideoOutputPin::stampSample(IMediaSample *sample, const MediaSampleRef &entry, DWORD index,
+void CMyParserVideoOutputPin::StampSample(IMediaSample *sample, const MediaSampleRef &entry, DWORD index,
                                           bool discontinuity, HRESULT *hrLength, HRESULT *hrTime)
 {
     *hrLength = sample->SetActualDataLength(LONG(entry.size));
@@ -164,15 +164,15 @@ void CMyParserVideoOutputPin::stampSample(IMediaSample *sample, const MediaSampl
 
 DWORD CMyParserVideoOutputPin::ThreadProc()
 {
-    return deliveryLoop("CMyParserVideoOutputPin");
+    return DeliveryLoop("CMyParserVideoOutputPin");
 }
 
 CMyParserOrvexH264VideoOutputPin::~CMyParserOrvexH264VideoOutputPin()
 {
-    endDelivery();
+    EndDelivery();
 }
 
 DWORD CMyParserOrvexH264VideoOutputPin::ThreadProc()
 {
-    return deliveryLoop("CMyParserOrvexH264VideoOutputPin");
+    return DeliveryLoop("CMyParserOrvexH264VideoOutputPin");
 }
