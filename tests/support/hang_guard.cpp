@@ -1,11 +1,9 @@
 #include "support/hang_guard.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 namespace orvex::test {
@@ -39,12 +37,6 @@ void Flag::set()
     std::lock_guard<std::mutex> guard(m_lock);
     m_set = true;
     m_changed.notify_all();
-}
-
-bool Flag::isSet()
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_set;
 }
 
 bool Flag::wait(unsigned boundMs)
