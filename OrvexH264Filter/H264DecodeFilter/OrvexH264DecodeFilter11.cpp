@@ -108,7 +108,8 @@ HRESULT COrvexH264DecodeFilter11::ConnectToParser(IPin *pReceivePin)
     HRESULT hr = pReceivePin->QueryPinInfo(&info);
     if (FAILED(hr)) return hr;
     Microsoft::WRL::ComPtr<IBaseFilter> pFilter;
-    pFilter.Attach(info.pFilter);
+    // Takes over the reference QueryPinInfo added (mingw-w64's Attach would add one more).
+    *pFilter.GetAddressOf() = info.pFilter;
     Microsoft::WRL::ComPtr<IOrvexMovParserH264Accessor> pAccessor;
     if (pFilter) pFilter->QueryInterface(IID_IOrvexMovParserH264Accessor, &pAccessor);
     if (!pAccessor) return VFW_E_NO_INTERFACE;

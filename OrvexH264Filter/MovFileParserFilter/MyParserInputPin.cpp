@@ -10,7 +10,8 @@ LPOLESTR upstreamFileName(IPin *upstream)
     PIN_INFO info{};
     if (FAILED(upstream->QueryPinInfo(&info))) return nullptr;
     Microsoft::WRL::ComPtr<IBaseFilter> filter;
-    filter.Attach(info.pFilter);
+    // Takes over the reference QueryPinInfo added (mingw-w64's Attach would add one more).
+    *filter.GetAddressOf() = info.pFilter;
     if (!filter) return nullptr;
     LPOLESTR name = nullptr;
     Microsoft::WRL::ComPtr<IFileSourceFilter> source;

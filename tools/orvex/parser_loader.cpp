@@ -22,7 +22,8 @@ std::string pinName(CBasePin *pin)
     PIN_INFO info{};
     if (FAILED(pin->QueryPinInfo(&info))) return {};
     Microsoft::WRL::ComPtr<IBaseFilter> owner;
-    owner.Attach(info.pFilter);
+    // Takes over the reference QueryPinInfo added (mingw-w64's Attach would add one more).
+    *owner.GetAddressOf() = info.pFilter;
     return narrow(info.achName);
 }
 } // namespace

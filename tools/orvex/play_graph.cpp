@@ -215,7 +215,7 @@ bool PlayGraph::build(const PlaySettings &s, SampleHandler onPicture, SampleHand
         if (FAILED(r)) return r;
         ComPtr<ISampleGrabber> grabber;
         if (FAILED(r = sink->QueryInterface(IID_ISampleGrabber, &grabber))) return r;
-        callback.Attach(new Grabber(std::move(handler)));
+        *callback.ReleaseAndGetAddressOf() = new Grabber(std::move(handler)); // its first reference
         if (FAILED(r = grabber->SetMediaType(&accept)) || FAILED(r = grabber->SetCallback(callback.Get(), 0))) return r;
         return m_graph->AddFilter(sink.Get(), name);
     };
