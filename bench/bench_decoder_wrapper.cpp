@@ -21,6 +21,7 @@ extern "C" {
 }
 
 #include <benchmark/benchmark.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <chrono>
@@ -149,11 +150,7 @@ public:
         mt.SetSubtype(&subtype);
         m_decoder.SetOutputFormat(&mt);
     }
-    ~FilterPath()
-    {
-        m_pAllocator->Decommit();
-        m_pAllocator->Release();
-    }
+    ~FilterPath() { m_pAllocator->Decommit(); }
 
     // Plays the movie once; returns the pictures the output thread took.
     size_t Play()
@@ -194,7 +191,7 @@ public:
 private:
     void Deliver(const std::vector<uint8_t> &bytes, const MovieSample *times)
     {
-        IMediaSample *pSample = nullptr;
+        Microsoft::WRL::ComPtr<IMediaSample> pSample;
         if (FAILED(m_pAllocator->GetBuffer(&pSample, nullptr, nullptr, 0))) return;
         BYTE *pBuffer = nullptr;
         pSample->GetPointer(&pBuffer);
@@ -204,15 +201,14 @@ private:
         if (times) {
             REFERENCE_TIME start = times->start, stop = times->stop;
             pSample->SetTime(&start, &stop);
-            pTime = CSampleTimeInfo::FromSample(pSample);
+            pTime = CSampleTimeInfo::FromSample(pSample.Get());
         }
-        m_input.PushSample(pSample, std::move(pTime));
-        pSample->Release();
+        m_input.PushSample(pSample.Get(), std::move(pTime));
     }
 
     const MovieStream &m_movie;
     const DWORD m_threshold;
-    IMemAllocator *m_pAllocator = nullptr;
+    Microsoft::WRL::ComPtr<IMemAllocator> m_pAllocator;
     CMyInputDataQueue m_input;
     CMyOutputDataQueue m_output;
     CMyDecoder11 m_decoder{&m_input, &m_output};

@@ -13,8 +13,6 @@ DWORD ReadBigEndian32(const BYTE *p)
 
 CMyInputData::CMyInputData(IMediaSample *pSample) : m_pSample(pSample)
 {
-    m_pSample->AddRef();
-
     const BYTE *pBuffer = Buffer();
     const LONG actual = m_pSample->GetActualDataLength();
     const LONG size = m_pSample->GetSize();
@@ -34,10 +32,7 @@ CMyInputData::CMyInputData(IMediaSample *pSample) : m_pSample(pSample)
     }
 }
 
-CMyInputData::~CMyInputData()
-{
-    m_pSample->Release();
-}
+CMyInputData::~CMyInputData() = default;
 
 const BYTE *CMyInputData::Buffer() const
 {

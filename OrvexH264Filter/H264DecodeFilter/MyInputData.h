@@ -7,6 +7,7 @@
 #include "H264DecodeFilter/MySampleTimeInfo.h"
 
 #include <streams.h>
+#include <wrl/client.h>
 
 #include <memory>
 #include <vector>
@@ -30,13 +31,13 @@ public:
     // Unit i's payload length; 0 when i is not below the count.
     DWORD GetNALSize(DWORD i) const;
 
-    IMediaSample *GetSample() const { return m_pSample; }
+    IMediaSample *GetSample() const { return m_pSample.Get(); }
 
 private:
     // The sample's buffer, asked for anew on each use.
     const BYTE *Buffer() const;
 
-    IMediaSample *m_pSample;
+    Microsoft::WRL::ComPtr<IMediaSample> m_pSample;
     // Offset of each unit's length field from the start of the buffer.
     std::vector<DWORD> m_NALOffsets;
 };

@@ -10,6 +10,8 @@
 #include <limits>
 #include <new>
 
+#include <wrl/client.h>
+
 namespace {
 
 DWORD ProcessorCount()
@@ -105,11 +107,11 @@ HRESULT COrvexH264DecodeFilter11::ConnectToParser(IPin *pReceivePin)
     PIN_INFO info{};
     HRESULT hr = pReceivePin->QueryPinInfo(&info);
     if (FAILED(hr)) return hr;
-    IOrvexMovParserH264Accessor *pAccessor = nullptr;
-    if (info.pFilter) {
-        info.pFilter->QueryInterface(IID_IOrvexMovParserH264Accessor, reinterpret_cast<void **>(&pAccessor));
-        info.pFilter->Release();
-    }
+    Microsoft::WRL::ComPtr<IBaseFilter> pFilter;
+    // Takes over the reference QueryPinInfo added (mingw-w64's Attach would add one more).
+    *pFilter.GetAddressOf() = info.pFilter;
+    Microsoft::WRL::ComPtr<IOrvexMovParserH264Accessor> pAccessor;
+    if (pFilter) pFilter->QueryInterface(IID_IOrvexMovParserH264Accessor, &pAccessor);
     if (!pAccessor) return VFW_E_NO_INTERFACE;
 
     BYTE *pSPS = nullptr, *pPPS = nullptr;
@@ -134,6 +136,5 @@ HRESULT COrvexH264DecodeFilter11::ConnectToParser(IPin *pReceivePin)
             m_MediaSampleCount = static_cast<DWORD>(sampleCount);
         }
     }
-    pAccessor->Release();
     return hr;
 }

@@ -7,26 +7,7 @@
 #include "H264DecodeFilter/OrvexH264OutputTypes.h"
 #include "common/MyTrace.h"
 
-namespace {
-
-// Releases the sample on every way out.
-class SampleHolder {
-public:
-    SampleHolder() = default;
-    ~SampleHolder()
-    {
-        if (m_pSample) m_pSample->Release();
-    }
-    SampleHolder(const SampleHolder &) = delete;
-    SampleHolder &operator=(const SampleHolder &) = delete;
-    IMediaSample **Out() { return &m_pSample; }
-    IMediaSample *Get() const { return m_pSample; }
-
-private:
-    IMediaSample *m_pSample = nullptr;
-};
-
-} // namespace
+#include <wrl/client.h>
 
 void COrvexH264DecodeFilter11::KeepStreamingError(HRESULT hr)
 {
@@ -37,16 +18,17 @@ void COrvexH264DecodeFilter11::KeepStreamingError(HRESULT hr)
 HRESULT COrvexH264DecodeFilter11::output(const CMyOutputData *pPicture)
 {
     CheckPointer(pPicture, E_POINTER);
-    SampleHolder sample;
-    HRESULT hr = m_pDecOutputPin->GetEmptySample(sample.Out());
+    // Released on every way out.
+    Microsoft::WRL::ComPtr<IMediaSample> sample;
+    HRESULT hr = m_pDecOutputPin->GetEmptySample(&sample);
     if (FAILED(hr) || !sample.Get()) return FAILED(hr) ? hr : E_FAIL;
     BYTE *pBuffer = nullptr;
-    hr = sample.Get()->GetPointer(&pBuffer);
-    if (FAILED(hr) || !pBuffer || sample.Get()->GetSize() < 1) return FAILED(hr) ? hr : E_FAIL;
+    hr = sample->GetPointer(&pBuffer);
+    if (FAILED(hr) || !pBuffer || sample->GetSize() < 1) return FAILED(hr) ? hr : E_FAIL;
 
     // A type the downstream filter attached to the sample.
     AM_MEDIA_TYPE *pAttached = nullptr;
-    if (sample.Get()->GetMediaType(&pAttached) == S_OK && pAttached) {
+    if (sample->GetMediaType(&pAttached) == S_OK && pAttached) {
         HRESULT copied = S_OK;
         const CMediaType attached(*pAttached, &copied);
         DeleteMediaType(pAttached);
@@ -67,10 +49,10 @@ HRESULT COrvexH264DecodeFilter11::output(const CMyOutputData *pPicture)
         return VFW_E_TYPE_NOT_ACCEPTED;
 
     const MyFrameLayout layout = GetFrameLayout(type, *pPicture);
-    hr = CopyFrame(layout, *pPicture, pBuffer, sample.Get()->GetSize());
+    hr = CopyFrame(layout, *pPicture, pBuffer, sample->GetSize());
     if (FAILED(hr)) {
         MyTrace("COrvexH264DecodeFilter11::output : sample of %ld bytes cannot hold the picture \n",
-                static_cast<long>(sample.Get()->GetSize()));
+                static_cast<long>(sample->GetSize()));
         return hr;
     }
 
@@ -88,10 +70,10 @@ HRESULT COrvexH264DecodeFilter11::output(const CMyOutputData *pPicture)
         }
         start -= segmentStart;
         stop -= segmentStart;
-        if (start >= 0 && stop >= 0) sample.Get()->SetTime(&start, &stop);
+        if (start >= 0 && stop >= 0) sample->SetTime(&start, &stop);
     }
     LONGLONG mediaStart = 0, mediaStop = 0;
-    if (time.GetMediaTime(&mediaStart, &mediaStop)) sample.Get()->SetMediaTime(&mediaStart, &mediaStop);
+    if (time.GetMediaTime(&mediaStart, &mediaStop)) sample->SetMediaTime(&mediaStart, &mediaStop);
 
     hr = m_pDecOutputPin->DeliverSample(sample.Get());
     if (FAILED(hr)) {

@@ -18,23 +18,17 @@ COrvexH264DecodeFilterPropertyPage::COrvexH264DecodeFilterPropertyPage(LPUNKNOWN
     RegisterDecodeFilterPageResources();
 }
 
-COrvexH264DecodeFilterPropertyPage::~COrvexH264DecodeFilterPropertyPage()
-{
-    if (m_pParameter) m_pParameter->Release();
-}
+COrvexH264DecodeFilterPropertyPage::~COrvexH264DecodeFilterPropertyPage() = default;
 
 HRESULT COrvexH264DecodeFilterPropertyPage::OnConnect(IUnknown *pUnknown)
 {
     CheckPointer(pUnknown, E_POINTER);
-    if (m_pParameter) {
-        m_pParameter->Release();
-        m_pParameter = nullptr;
-    }
-    IOrvexH264DecoderParameter2 *pParameter = nullptr;
-    HRESULT hr = pUnknown->QueryInterface(IID_IOrvexH264DecoderParameter2, reinterpret_cast<void **>(&pParameter));
+    m_pParameter.Reset();
+    Microsoft::WRL::ComPtr<IOrvexH264DecoderParameter2> pParameter;
+    HRESULT hr = pUnknown->QueryInterface(IID_IOrvexH264DecoderParameter2, &pParameter);
     if (FAILED(hr)) return E_NOINTERFACE;
     if (!pParameter) return E_FAIL;
-    m_pParameter = pParameter;
+    m_pParameter = std::move(pParameter);
     m_deblockingSkipMode = m_pParameter->GetDeblockingSkipMode();
     m_outputScalingMode = m_pParameter->GetOutputScalingMode();
     m_bActive = false;
@@ -43,10 +37,7 @@ HRESULT COrvexH264DecodeFilterPropertyPage::OnConnect(IUnknown *pUnknown)
 
 HRESULT COrvexH264DecodeFilterPropertyPage::OnDisconnect()
 {
-    if (m_pParameter) {
-        m_pParameter->Release();
-        m_pParameter = nullptr;
-    }
+    m_pParameter.Reset();
     return S_OK;
 }
 

@@ -7,6 +7,7 @@
 #include "H264DecodeFilter/IOrvexH264DecoderParameter2.h"
 
 #include <streams.h>
+#include <wrl/client.h>
 
 class COrvexH264DecodeFilterPropertyPage : public CBasePropertyPage {
 public:
@@ -31,7 +32,7 @@ private:
     // group with none checked keeps it.
     void ReadButtons();
 
-    IOrvexH264DecoderParameter2 *m_pParameter = nullptr; // one reference held
+    Microsoft::WRL::ComPtr<IOrvexH264DecoderParameter2> m_pParameter;
     bool m_bActive = false;
     LONG m_deblockingSkipMode = 0;
     LONG m_outputScalingMode = 0;

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <new>
 
+#include <wrl/client.h>
+
 namespace {
 
 // Each decoding step reads one access unit. A movie sample is one access
@@ -34,12 +36,11 @@ HRESULT COrvexH264DecodeFilter11::StartStreaming()
     if (!m_Decoder.CreateDecoder()) return E_FAIL;
 
     m_nInputBuffers = 0;
-    IMemAllocator *pAllocator = nullptr;
-    if (SUCCEEDED(m_pInput->GetAllocator(&pAllocator))) {
+    Microsoft::WRL::ComPtr<IMemAllocator> pAllocator;
+    if (SUCCEEDED(m_pInput->GetAllocator(&pAllocator)) && pAllocator) {
         ALLOCATOR_PROPERTIES props{};
         if (SUCCEEDED(pAllocator->GetProperties(&props)) && props.cBuffers > 0)
             m_nInputBuffers = static_cast<DWORD>(props.cBuffers);
-        pAllocator->Release();
     }
 
     m_hrStreamingError = S_OK;
@@ -177,8 +178,8 @@ HRESULT COrvexH264DecodeFilter11::BeginFlush()
 
     // Queued samples hold upstream buffers: an upstream thread waiting for
     // one must get an error now rather than wait for the receive lock.
-    IMemAllocator *pAllocator = nullptr;
-    if (FAILED(m_pInput->GetAllocator(&pAllocator))) pAllocator = nullptr;
+    Microsoft::WRL::ComPtr<IMemAllocator> pAllocator;
+    if (FAILED(m_pInput->GetAllocator(&pAllocator))) pAllocator.Reset();
     if (pAllocator) pAllocator->Decommit();
     {
         CAutoLock receiving(&m_csReceive);
@@ -190,10 +191,7 @@ HRESULT COrvexH264DecodeFilter11::BeginFlush()
         m_OutputQueue.ClearAll();
     }
     HRESULT hr = S_OK;
-    if (pAllocator) {
-        hr = pAllocator->Commit();
-        pAllocator->Release();
-    }
+    if (pAllocator) hr = pAllocator->Commit();
     return hr;
 }
 

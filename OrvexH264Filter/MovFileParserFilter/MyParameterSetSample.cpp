@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include <wrl/client.h>
+
 namespace {
 constexpr DWORD kLengthPrefixBytes = 4;
 // The properties up to the stream identifier; cbData must say so, or the
@@ -29,8 +31,8 @@ HRESULT FillParameterSetSample(IMediaSample *sample, const BYTE *unit, WORD leng
     hr = sample->SetActualDataLength(LONG(kLengthPrefixBytes + length));
     if (FAILED(hr)) return hr;
 
-    IMediaSample2 *sample2 = nullptr;
-    hr = sample->QueryInterface(IID_IMediaSample2, reinterpret_cast<void **>(&sample2));
+    Microsoft::WRL::ComPtr<IMediaSample2> sample2;
+    hr = sample->QueryInterface(IID_IMediaSample2, &sample2);
     if (FAILED(hr)) return hr;
     AM_SAMPLE2_PROPERTIES props;
     std::memset(&props, 0, sizeof(props));
@@ -42,6 +44,5 @@ HRESULT FillParameterSetSample(IMediaSample *sample, const BYTE *unit, WORD leng
         props.dwStreamId = streamId;
         hr = sample2->SetProperties(kPropertiesUpToStreamId, reinterpret_cast<const BYTE *>(&props));
     }
-    sample2->Release();
     return hr;
 }

@@ -8,30 +8,32 @@ namespace {
 LPOLESTR upstreamFileName(IPin *upstream)
 {
     PIN_INFO info{};
-    if (FAILED(upstream->QueryPinInfo(&info)) || !info.pFilter) return nullptr;
+    if (FAILED(upstream->QueryPinInfo(&info))) return nullptr;
+    Microsoft::WRL::ComPtr<IBaseFilter> filter;
+    // Takes over the reference QueryPinInfo added (mingw-w64's Attach would add one more).
+    *filter.GetAddressOf() = info.pFilter;
+    if (!filter) return nullptr;
     LPOLESTR name = nullptr;
-    IFileSourceFilter *source = nullptr;
-    if (SUCCEEDED(info.pFilter->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void **>(&source))) && source) {
+    Microsoft::WRL::ComPtr<IFileSourceFilter> source;
+    if (SUCCEEDED(filter->QueryInterface(IID_IFileSourceFilter, &source)) && source) {
         if (FAILED(source->GetCurFile(&name, nullptr)) && name) {
             CoTaskMemFree(name);
             name = nullptr;
         }
-        source->Release();
     }
-    info.pFilter->Release();
     return name;
 }
 } // namespace
 
 CMyParserInputPin::CMyParserInputPin(COrvexMovFileParserFilter *pFilter, CCritSec *pLock, HRESULT *phr)
     : CBasePin(NAME("Parser input pin"), pFilter, pLock, phr, L"XForm In", PINDIR_INPUT), m_pParserFilter(pFilter),
-      m_pReader(nullptr), m_bFlushing(false)
+      m_bFlushing(false)
 {
 }
 
 CMyParserInputPin::~CMyParserInputPin()
 {
-    releaseReader();
+    ReleaseReader();
 }
 
 HRESULT CMyParserInputPin::CheckMediaType(const CMediaType *pmt)
@@ -53,16 +55,15 @@ HRESULT CMyParserInputPin::CompleteConnect(IPin *pReceivePin)
     CoTaskMemFree(name);
     if (FAILED(hr)) return hr;
 
-    IAsyncReader *reader = nullptr;
-    hr = pReceivePin->QueryInterface(IID_IAsyncReader, reinterpret_cast<void **>(&reader));
+    Microsoft::WRL::ComPtr<IAsyncReader> reader;
+    hr = pReceivePin->QueryInterface(IID_IAsyncReader, &reader);
     if (FAILED(hr) || !reader) {
         // The pins just made have nothing to read from: they go with the source.
         m_pParserFilter->setSource(nullptr);
         return FAILED(hr) ? hr : E_NOINTERFACE;
     }
     CAutoLock lock(&m_ReadLock);
-    if (m_pReader) m_pReader->Release();
-    m_pReader = reader;
+    m_pReader = std::move(reader);
     return hr;
 }
 
@@ -72,17 +73,14 @@ STDMETHODIMP CMyParserInputPin::Disconnect()
     // The output pins' threads read through this pin while the filter runs.
     if (!IsStopped()) return VFW_E_NOT_STOPPED;
     m_pParserFilter->setSource(nullptr);
-    releaseReader();
+    ReleaseReader();
     return CBasePin::Disconnect();
 }
 
-void CMyParserInputPin::releaseReader()
+void CMyParserInputPin::ReleaseReader()
 {
     CAutoLock lock(&m_ReadLock);
-    if (m_pReader) {
-        m_pReader->Release();
-        m_pReader = nullptr;
-    }
+    m_pReader.Reset();
 }
 
 STDMETHODIMP CMyParserInputPin::BeginFlush()

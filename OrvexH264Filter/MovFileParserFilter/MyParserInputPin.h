@@ -5,6 +5,7 @@
 #pragma once
 
 #include <streams.h>
+#include <wrl/client.h>
 
 class COrvexMovFileParserFilter;
 
@@ -30,10 +31,10 @@ public:
     bool IsFlushing();
 
 private:
-    void releaseReader();
+    void ReleaseReader();
 
     COrvexMovFileParserFilter *const m_pParserFilter;
-    IAsyncReader *m_pReader; // one reference held while connected
+    Microsoft::WRL::ComPtr<IAsyncReader> m_pReader; // held while connected
     bool m_bFlushing;
     CCritSec m_ReadLock;
 };

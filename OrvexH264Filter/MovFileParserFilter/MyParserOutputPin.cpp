@@ -6,6 +6,8 @@
 
 #include <limits>
 
+#include <wrl/client.h>
+
 namespace {
 std::atomic<CMyParserOutputPin::DeliveryHook> g_deliveryHook{nullptr};
 std::atomic<void *> g_deliveryHookContext{nullptr};
@@ -18,7 +20,7 @@ void CMyParserOutputPin::SetDeliveryHook(DeliveryHook hook, void *context)
     if (!hook) g_deliveryHookContext.store(nullptr);
 }
 
-void CMyParserOutputPin::atDeliveryPoint(EDeliveryPoint point)
+void CMyParserOutputPin::AtDeliveryPoint(EDeliveryPoint point)
 {
     if (DeliveryHook hook = g_deliveryHook.load(std::memory_order_acquire))
         hook(this, point, g_deliveryHookContext.load(std::memory_order_acquire));
@@ -33,7 +35,7 @@ LONGLONG SaturatingSubtract(LONGLONG a, LONGLONG b)
 
 CMyParserOutputPin::CMyParserOutputPin(CObjectName pObjectName, COrvexMovFileParserFilter *pFilter, HRESULT *phr,
                                        LPCWSTR pName, std::unique_ptr<CQuickTimeMediaStreamInfo> streamInfo)
-    : CBaseOutputPin(pObjectName, pFilter, pFilter->filterLock(), phr, pName), m_pParserFilter(pFilter),
+    : CBaseOutputPin(pObjectName, pFilter, pFilter->FilterLock(), phr, pName), m_pParserFilter(pFilter),
       m_pStreamInfo(std::move(streamInfo)), m_tDeliveryStart(0), m_tDeliveryStop(0), m_rtLate(0),
       m_TimeFormat(TIME_FORMAT_MEDIA_TIME), m_cPinRef(0)
 {
@@ -44,16 +46,16 @@ CMyParserOutputPin::CMyParserOutputPin(CObjectName pObjectName, COrvexMovFilePar
 
 CMyParserOutputPin::~CMyParserOutputPin()
 {
-    endDelivery();
+    EndDelivery();
     if (m_Connected) BreakConnect();
 }
 
-void CMyParserOutputPin::endDelivery()
+void CMyParserOutputPin::EndDelivery()
 {
     // Pins are stopped before they go; should one still run, its thread is
     // stopped rather than left on a pin being destroyed.
     if (IsRunning()) Inactive();
-    stopThread();
+    StopThread();
 }
 
 STDMETHODIMP CMyParserOutputPin::NonDelegatingQueryInterface(REFIID riid, void **ppv)
@@ -107,12 +109,12 @@ STDMETHODIMP_(ULONG) CMyParserOutputPin::NonDelegatingRelease()
     return countOf(state);
 }
 
-void CMyParserOutputPin::addFilterReference()
+void CMyParserOutputPin::AddFilterReference()
 {
     m_cPinRef.fetch_or(kFilterReference, std::memory_order_acq_rel);
 }
 
-void CMyParserOutputPin::releaseFilterReference()
+void CMyParserOutputPin::ReleaseFilterReference()
 {
     if (m_cPinRef.fetch_and(~kFilterReference, std::memory_order_acq_rel) == kFilterReference)
         m_pParserFilter->outputPinReleased(this); // deletes this pin
@@ -138,7 +140,7 @@ HRESULT CMyParserOutputPin::Active()
     HRESULT hr = CBaseOutputPin::Active();
     if (FAILED(hr)) return hr;
     // A thread of an earlier run has ended by now; its handle goes first.
-    stopThread();
+    StopThread();
     if (!Create()) return E_FAIL;
     return hr;
 }
@@ -147,11 +149,11 @@ HRESULT CMyParserOutputPin::Inactive()
 {
     // Decommitting first wakes a thread blocked in GetBuffer.
     HRESULT hr = CBaseOutputPin::Inactive();
-    stopThread();
+    StopThread();
     return hr;
 }
 
-void CMyParserOutputPin::stopThread()
+void CMyParserOutputPin::StopThread()
 {
     if (IsRunning()) CallWorker(THREAD_CMD_EXIT);
     HANDLE h = InterlockedExchangePointer(&m_hThread, nullptr);
@@ -173,11 +175,11 @@ HRESULT CMyParserOutputPin::startNewSegment()
     return DeliverNewSegment(m_tDeliveryStart, m_tDeliveryStop, m_dRate);
 }
 
-void CMyParserOutputPin::setSegment(bool setStart, LONGLONG start, bool setStop, LONGLONG stop, bool waitForSample)
+void CMyParserOutputPin::SetSegment(bool setStart, LONGLONG start, bool setStop, LONGLONG stop, bool waitForSample)
 {
     if (waitForSample) {
         CAutoLock delivery(&m_DeliveryLock);
-        setSegment(setStart, start, setStop, stop, false);
+        SetSegment(setStart, start, setStop, stop, false);
         return;
     }
     CAutoLock segment(&m_SegmentLock);
@@ -185,7 +187,7 @@ void CMyParserOutputPin::setSegment(bool setStart, LONGLONG start, bool setStop,
     if (setStop) m_tStop = stop;
 }
 
-void CMyParserOutputPin::restartDelivery(bool waitForAnswer)
+void CMyParserOutputPin::RestartDelivery(bool waitForAnswer)
 {
     if (waitForAnswer)
         CallWorker(THREAD_CMD_RUN);
@@ -193,20 +195,20 @@ void CMyParserOutputPin::restartDelivery(bool waitForAnswer)
         PostRequest(THREAD_CMD_RUN);
 }
 
-void CMyParserOutputPin::chooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity)
+void CMyParserOutputPin::ChooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity)
 {
     UNREFERENCED_PARAMETER(entry);
     UNREFERENCED_PARAMETER(index);
     UNREFERENCED_PARAMETER(discontinuity);
 }
 
-bool CMyParserOutputPin::tracesReceiveFailure(HRESULT hr) const
+bool CMyParserOutputPin::TracesReceiveFailure(HRESULT hr) const
 {
     UNREFERENCED_PARAMETER(hr);
     return true;
 }
 
-DWORD CMyParserOutputPin::deliveryLoop(const char *className)
+DWORD CMyParserOutputPin::DeliveryLoop(const char *className)
 {
     {
         CAutoLock lock(&m_DeliveryLock);
@@ -247,14 +249,14 @@ DWORD CMyParserOutputPin::deliveryLoop(const char *className)
             }
             continue;
         }
-        timeout = deliverNext(className, &newSegment, &hr) == Pace::kWork ? 0 : INFINITE;
-        if (timeout == INFINITE) atDeliveryPoint(EDeliveryPoint::kWaiting);
+        timeout = DeliverNext(className, &newSegment, &hr) == Pace::kWork ? 0 : INFINITE;
+        if (timeout == INFINITE) AtDeliveryPoint(EDeliveryPoint::kWaiting);
     }
 }
 
-CMyParserOutputPin::Pace CMyParserOutputPin::deliverNext(const char *className, bool *newSegment, HRESULT *hr)
+CMyParserOutputPin::Pace CMyParserOutputPin::DeliverNext(const char *className, bool *newSegment, HRESULT *hr)
 {
-    atDeliveryPoint(EDeliveryPoint::kBeforeDeliveryLock);
+    AtDeliveryPoint(EDeliveryPoint::kBeforeDeliveryLock);
     CAutoLock lock(&m_DeliveryLock);
     // A seek that came after the loop looked for commands may have flushed
     // downstream and set a new segment while this thread waited for the lock:
@@ -263,7 +265,7 @@ CMyParserOutputPin::Pace CMyParserOutputPin::deliverNext(const char *className, 
     if (CheckRequest(0)) return Pace::kWork;
     if (*newSegment) {
         *hr = startNewSegment();
-        if (FAILED(*hr) && waitsAfterFailedSegmentStart()) return Pace::kWait; // tried again on the next run
+        if (FAILED(*hr) && WaitsAfterFailedSegmentStart()) return Pace::kWait; // tried again on the next run
         *newSegment = false;
     }
 
@@ -274,14 +276,14 @@ CMyParserOutputPin::Pace CMyParserOutputPin::deliverNext(const char *className, 
         return Pace::kWait;
     }
     bool discontinuity = false;
-    chooseEntry(&entry, &index, &discontinuity);
+    ChooseEntry(&entry, &index, &discontinuity);
     if (entry.start >= m_tDeliveryStop) {
         DeliverEndOfStream();
         return Pace::kWait;
     }
 
     // From here a failure costs this entry only: the index has moved past it.
-    IMediaSample *sample = nullptr;
+    Microsoft::WRL::ComPtr<IMediaSample> sample; // released on every way out
     *hr = GetDeliveryBuffer(&sample, NULL, NULL, 0);
     if (*hr == VFW_E_NOT_COMMITTED) {
         // Downstream has stopped (the graph stops downstream first) or is
@@ -300,34 +302,29 @@ CMyParserOutputPin::Pace CMyParserOutputPin::deliverNext(const char *className, 
     if (FAILED(*hr) || size < 0 || entry.size > DWORD(size)) {
         MyTrace("%s::ThreadProc : GetPointer return 0x%08X, GetSize return %ldbytes \n", className, unsigned(*hr),
                 long(size));
-        sample->Release();
         return Pace::kWork;
     }
-    CMyParserInputPin *input = m_pParserFilter->inputPin();
+    CMyParserInputPin *input = m_pParserFilter->InputPin();
     *hr = input ? input->readAt(LONGLONG(entry.offset), LONG(entry.size), buffer) : VFW_E_NOT_CONNECTED;
     if (FAILED(*hr)) {
         MyTrace("%s::ThreadProc : SyncRead return 0x%08X \n", className, unsigned(*hr));
-        sample->Release();
         return Pace::kWork;
     }
     HRESULT hrLength = S_OK, hrTime = S_OK;
-    stampSample(sample, entry, index, discontinuity, &hrLength, &hrTime);
+    StampSample(sample.Get(), entry, index, discontinuity, &hrLength, &hrTime);
     *hr = FAILED(hrLength) ? hrLength : hrTime;
     if (FAILED(hrLength) || FAILED(hrTime)) {
         MyTrace("%s::ThreadProc : SetActualDataLength return 0x%08X, SetTime return 0x%08X \n", className,
                 unsigned(hrLength), unsigned(hrTime));
-        sample->Release();
         return Pace::kWork;
     }
-    atDeliveryPoint(EDeliveryPoint::kBeforeReceive);
-    *hr = Deliver(sample);
+    AtDeliveryPoint(EDeliveryPoint::kBeforeReceive);
+    *hr = Deliver(sample.Get());
     if (FAILED(*hr)) {
-        if (tracesReceiveFailure(*hr))
+        if (TracesReceiveFailure(*hr))
             MyTrace("%s::ThreadProc : m_pInputPin->Receive return 0x%08X \n", className, unsigned(*hr));
         DeliverEndOfStream();
-        sample->Release();
         return Pace::kWait;
     }
-    sample->Release();
     return Pace::kWork;
 }

@@ -31,8 +31,8 @@ public:
     STDMETHODIMP_(ULONG) NonDelegatingRelease() override;
     // The filter's own reference, taken at creation and dropped when the
     // filter lets the pin go.
-    void addFilterReference();
-    void releaseFilterReference();
+    void AddFilterReference();
+    void ReleaseFilterReference();
 
     HRESULT Active() override;
     HRESULT Inactive() override;
@@ -66,15 +66,15 @@ public:
     STDMETHODIMP GetPreroll(LONGLONG *pllPreroll) override;
 
     // The filter-level seek's steps on this pin.
-    void pauseDelivery() { PostRequest(THREAD_CMD_PAUSE); }
+    void PauseDelivery() { PostRequest(THREAD_CMD_PAUSE); }
     // Waits for the thread's answer only after a flush: without one the
     // thread may be held downstream (a paused renderer) for as long as
     // downstream likes, and sees the command when it comes back.
-    void restartDelivery(bool waitForAnswer);
+    void RestartDelivery(bool waitForAnswer);
     // Sets the segment the thread starts on its next run. After a flush
     // downstream, first waits for the sample in progress, which the flush has
     // sent back, so that none of the old segment follows the flush.
-    void setSegment(bool setStart, LONGLONG start, bool setStop, LONGLONG stop, bool waitForSample);
+    void SetSegment(bool setStart, LONGLONG start, bool setStop, LONGLONG stop, bool waitForSample);
 
     const CQuickTimeMediaStreamInfo *GetStreamInfo() const { return m_pStreamInfo.get(); }
 
@@ -91,21 +91,21 @@ public:
 protected:
     // Stops a thread still running. The destructor of every concrete pin
     // calls it first: the thread calls the pin's overrides.
-    void endDelivery();
+    void EndDelivery();
     // The delivery thread's loop; className starts its trace messages.
-    DWORD deliveryLoop(const char *className);
+    DWORD DeliveryLoop(const char *className);
 
     // Hooks of the loop for the video and sound pins.
     // True when a failed segment start makes the thread wait for a command.
-    virtual bool waitsAfterFailedSegmentStart() const { return false; }
+    virtual bool WaitsAfterFailedSegmentStart() const { return false; }
     // May replace the entry fetched (the late-frame skip).
-    virtual void chooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity);
+    virtual void ChooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity);
     // Times, media times and flags of a sample about to go downstream;
     // the results of setting the length and the time.
-    virtual void stampSample(IMediaSample *sample, const MediaSampleRef &entry, DWORD index, bool discontinuity,
+    virtual void StampSample(IMediaSample *sample, const MediaSampleRef &entry, DWORD index, bool discontinuity,
                              HRESULT *hrLength, HRESULT *hrTime) = 0;
     // False for a Receive failure that goes untraced.
-    virtual bool tracesReceiveFailure(HRESULT hr) const;
+    virtual bool TracesReceiveFailure(HRESULT hr) const;
 
     COrvexMovFileParserFilter *const m_pParserFilter;
     std::unique_ptr<CQuickTimeMediaStreamInfo> m_pStreamInfo;
@@ -127,10 +127,10 @@ protected:
 
 private:
     enum class Pace { kWork, kWait };
-    void atDeliveryPoint(EDeliveryPoint point);
+    void AtDeliveryPoint(EDeliveryPoint point);
     // One round of the loop under the delivery lock.
-    Pace deliverNext(const char *className, bool *newSegment, HRESULT *hr);
-    void stopThread();
+    Pace DeliverNext(const char *className, bool *newSegment, HRESULT *hr);
+    void StopThread();
 
     // The filter's reference (lowest bit) and everyone else's (above it).
     std::atomic<LONG> m_cPinRef;

@@ -178,7 +178,7 @@ void COrvexMovFileParserFilter::setStreamPositions(bool setStart, LONGLONG start
     CMyParserOutputPin *const pins[] = {m_pVideoPin, m_pSoundPin};
 
     for (CMyParserOutputPin *pin : pins)
-        if (pin) pin->pauseDelivery();
+        if (pin) pin->PauseDelivery();
     // A flush downstream returns a delivery thread blocked in Receive or
     // GetBuffer, so that it lets go of its delivery lock.
     const bool flushing = flush && active;
@@ -189,10 +189,10 @@ void COrvexMovFileParserFilter::setStreamPositions(bool setStart, LONGLONG start
     // held downstream until the graph runs again, which may be after this
     // seek, so waiting for it would never end.
     for (CMyParserOutputPin *pin : pins)
-        if (pin) pin->setSegment(setStart, start, setStop, stop, flushing);
+        if (pin) pin->SetSegment(setStart, start, setStop, stop, flushing);
     if (flushing)
         for (CMyParserOutputPin *pin : pins)
             if (pin && pin->IsConnected()) pin->DeliverEndFlush();
     for (CMyParserOutputPin *pin : pins)
-        if (pin) pin->restartDelivery(flushing);
+        if (pin) pin->RestartDelivery(flushing);
 }

@@ -41,7 +41,7 @@ CMyParserSoundOutputPin::CMyParserSoundOutputPin(CObjectName pObjectName, COrvex
 
 CMyParserSoundOutputPin::~CMyParserSoundOutputPin()
 {
-    endDelivery();
+    EndDelivery();
 }
 
 HRESULT CMyParserSoundOutputPin::CheckMediaType(const CMediaType *pmt)
@@ -80,7 +80,7 @@ STDMETHODIMP CMyParserSoundOutputPin::SetPositions(LONGLONG *pCurrent, DWORD dwC
     return CMyParserOutputPin::SetPositions(pCurrent, dwCurrentFlags, pStop, dwStopFlags);
 }
 
-void CMyParserSoundOutputPin::stampSample(IMediaSample *sample, const MediaSampleRef &entry, DWORD index,
+void CMyParserSoundOutputPin::StampSample(IMediaSample *sample, const MediaSampleRef &entry, DWORD index,
                                           bool discontinuity, HRESULT *hrLength, HRESULT *hrTime)
 {
     UNREFERENCED_PARAMETER(index);
@@ -96,12 +96,12 @@ void CMyParserSoundOutputPin::stampSample(IMediaSample *sample, const MediaSampl
     }
 }
 
-bool CMyParserSoundOutputPin::tracesReceiveFailure(HRESULT hr) const
+bool CMyParserSoundOutputPin::TracesReceiveFailure(HRESULT hr) const
 {
     return hr != VFW_E_WRONG_STATE;
 }
 
 DWORD CMyParserSoundOutputPin::ThreadProc()
 {
-    return deliveryLoop("CMyParserSoundOutputPin");
+    return DeliveryLoop("CMyParserSoundOutputPin");
 }

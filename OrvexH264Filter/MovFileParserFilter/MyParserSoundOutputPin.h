@@ -19,10 +19,10 @@ public:
 
 protected:
     DWORD ThreadProc() override;
-    void stampSample(IMediaSample *sample, const MediaSampleRef &entry, DWORD index, bool discontinuity,
+    void StampSample(IMediaSample *sample, const MediaSampleRef &entry, DWORD index, bool discontinuity,
                      HRESULT *hrLength, HRESULT *hrTime) override;
     // A refusal because downstream stopped is not worth a trace line.
-    bool tracesReceiveFailure(HRESULT hr) const override;
+    bool TracesReceiveFailure(HRESULT hr) const override;
 
 private:
     // The PCM frame rate for media times; 0 when the stream is not PCM.

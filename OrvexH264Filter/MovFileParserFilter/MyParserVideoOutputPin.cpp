@@ -7,6 +7,8 @@
 
 #include <limits>
 
+#include <wrl/client.h>
+
 namespace {
 constexpr LONG kMinimumVideoBuffers = 10;
 constexpr DWORD kAvc1FourCC = 0x31637661; // 'avc1' as the characters stand in memory
@@ -28,10 +30,10 @@ CMyParserVideoOutputPin::CMyParserVideoOutputPin(CObjectName pObjectName, COrvex
 
 CMyParserVideoOutputPin::~CMyParserVideoOutputPin()
 {
-    endDelivery();
+    EndDelivery();
 }
 
-const CVideoMediaStreamInfo *CMyParserVideoOutputPin::videoStreamInfo() const
+const CVideoMediaStreamInfo *CMyParserVideoOutputPin::VideoStreamInfo() const
 {
     // Made from a video stream info and never replaced.
     return static_cast<const CVideoMediaStreamInfo *>(m_pStreamInfo.get());
@@ -66,12 +68,9 @@ HRESULT CMyParserVideoOutputPin::CompleteConnect(IPin *pReceivePin)
 {
     HRESULT hr = CMyParserOutputPin::CompleteConnect(pReceivePin);
     if (FAILED(hr)) return hr;
-    IQualityControl *quality = nullptr;
-    if (FAILED(pReceivePin->QueryInterface(IID_IQualityControl, reinterpret_cast<void **>(&quality))) || !quality)
-        return hr;
-    hr = quality->SetSink(static_cast<IQualityControl *>(this));
-    quality->Release();
-    return hr;
+    Microsoft::WRL::ComPtr<IQualityControl> quality;
+    if (FAILED(pReceivePin->QueryInterface(IID_IQualityControl, &quality)) || !quality) return hr;
+    return quality->SetSink(static_cast<IQualityControl *>(this));
 }
 
 HRESULT CMyParserVideoOutputPin::BreakConnect()
@@ -79,12 +78,8 @@ HRESULT CMyParserVideoOutputPin::BreakConnect()
     // The downstream pin keeps its sink pointer uncounted: it must not
     // outlive this pin's connection.
     if (m_Connected) {
-        IQualityControl *quality = nullptr;
-        if (SUCCEEDED(m_Connected->QueryInterface(IID_IQualityControl, reinterpret_cast<void **>(&quality))) &&
-            quality) {
-            quality->SetSink(nullptr);
-            quality->Release();
-        }
+        Microsoft::WRL::ComPtr<IQualityControl> quality;
+        if (SUCCEEDED(m_Connected->QueryInterface(IID_IQualityControl, &quality)) && quality) quality->SetSink(nullptr);
     }
     return CMyParserOutputPin::BreakConnect();
 }
@@ -99,47 +94,46 @@ HRESULT CMyParserVideoOutputPin::startNewSegment()
 
 HRESULT CMyParserVideoOutputPin::deliverParameterSet(bool sequenceSet)
 {
-    IMediaSample *sample = nullptr;
+    Microsoft::WRL::ComPtr<IMediaSample> sample;
     HRESULT hr = GetDeliveryBuffer(&sample, NULL, NULL, 0);
     if (FAILED(hr)) return hr;
-    const CMyAVCConfiguration *avc = GetAVCConfiguration(videoStreamInfo());
+    const CMyAVCConfiguration *avc = GetAVCConfiguration(VideoStreamInfo());
     if (!avc || avc->m_SPSs.empty() || avc->m_PPSs.empty()) {
         hr = E_UNEXPECTED;
     } else if (sequenceSet) {
         const CMyH264SPS &sps = *avc->m_SPSs.front();
-        hr = FillParameterSetSample(sample, sps.m_pData.get(), sps.m_size, kSequenceParameterSetStreamId);
+        hr = FillParameterSetSample(sample.Get(), sps.m_pData.get(), sps.m_size, kSequenceParameterSetStreamId);
     } else {
         const CMyH264PPS &pps = *avc->m_PPSs.front();
-        hr = FillParameterSetSample(sample, pps.m_pData.get(), pps.m_size, kPictureParameterSetStreamId);
+        hr = FillParameterSetSample(sample.Get(), pps.m_pData.get(), pps.m_size, kPictureParameterSetStreamId);
     }
-    if (SUCCEEDED(hr)) hr = Deliver(sample);
-    sample->Release();
+    if (SUCCEEDED(hr)) hr = Deliver(sample.Get());
     return hr;
 }
 
-LONGLONG CMyParserVideoOutputPin::presentationNow()
+LONGLONG CMyParserVideoOutputPin::PresentationNow()
 {
     CRefTime streamTime;
     m_pFilter->StreamTime(streamTime); // unchanged (0) without a clock
     return SaturatingAdd(streamTime, m_tDeliveryStart);
 }
 
-void CMyParserVideoOutputPin::chooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity)
+void CMyParserVideoOutputPin::ChooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity)
 {
     if (!m_bSkipLateFrames) return;
     // Twice the average frame duration. A stream without samples or time
     // scale has no frame duration, and no frame counts as late.
-    const CVideoMediaStreamInfo *info = videoStreamInfo();
+    const CVideoMediaStreamInfo *info = VideoStreamInfo();
     const LONGLONG denominator = LONGLONG(info->GetMediaTimeScale()) * info->GetSampleCount();
     if (denominator <= 0) return;
     const LONGLONG threshold = 2 * kReferenceTimeUnitsPerSecond * info->GetMediaDuration() / denominator;
     if (m_rtLate.load(std::memory_order_relaxed) < threshold) return;
-    if (presentationNow() < entry->start) return;
+    if (PresentationNow() < entry->start) return;
 
     DWORD syncIndex = 0;
     LONGLONG syncStart = 0;
     if (!m_pStreamInfo->FindNextSyncSampleRef(m_pStreamInfo->GetCurrentIndex(), &syncIndex, &syncStart)) return;
-    if (presentationNow() < syncStart) return;
+    if (PresentationNow() < syncStart) return;
     if (!m_pStreamInfo->SetCurrentIndex(syncIndex)) {
         MyTrace("SetCurrentIndex failed \n");
         return;
@@ -156,7 +150,7 @@ void CMyParserVideoOutputPin::chooseEntry(MediaSampleRef *entry, DWORD *index, b
     *discontinuity = true;
 }
 
-void CMyParserVideoOutputPin::stampSample(IMediaSample *sample, const MediaSampleRef &entry, DWORD index,
+void CMyParserVideoOutputPin::StampSample(IMediaSample *sample, const MediaSampleRef &entry, DWORD index,
                                           bool discontinuity, HRESULT *hrLength, HRESULT *hrTime)
 {
     *hrLength = sample->SetActualDataLength(LONG(entry.size));
@@ -170,15 +164,15 @@ void CMyParserVideoOutputPin::stampSample(IMediaSample *sample, const MediaSampl
 
 DWORD CMyParserVideoOutputPin::ThreadProc()
 {
-    return deliveryLoop("CMyParserVideoOutputPin");
+    return DeliveryLoop("CMyParserVideoOutputPin");
 }
 
 CMyParserOrvexH264VideoOutputPin::~CMyParserOrvexH264VideoOutputPin()
 {
-    endDelivery();
+    EndDelivery();
 }
 
 DWORD CMyParserOrvexH264VideoOutputPin::ThreadProc()
 {
-    return deliveryLoop("CMyParserOrvexH264VideoOutputPin");
+    return DeliveryLoop("CMyParserOrvexH264VideoOutputPin");
 }

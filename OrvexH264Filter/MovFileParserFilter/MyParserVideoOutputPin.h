@@ -23,13 +23,13 @@ public:
     // The base's steps, then the SPS and the PPS samples.
     HRESULT startNewSegment() override;
 
-    const CVideoMediaStreamInfo *videoStreamInfo() const;
+    const CVideoMediaStreamInfo *VideoStreamInfo() const;
 
 protected:
     DWORD ThreadProc() override;
-    bool waitsAfterFailedSegmentStart() const override { return true; }
-    void chooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity) override;
-    void stampSample(IMediaSample *sample, const MediaSampleRef &entry, DWORD index, bool discontinuity,
+    bool WaitsAfterFailedSegmentStart() const override { return true; }
+    void ChooseEntry(MediaSampleRef *entry, DWORD *index, bool *discontinuity) override;
+    void StampSample(IMediaSample *sample, const MediaSampleRef &entry, DWORD index, bool discontinuity,
                      HRESULT *hrLength, HRESULT *hrTime) override;
 
     // One parameter-set sample: the first SPS (true) or PPS (false).
@@ -37,7 +37,7 @@ protected:
 
 private:
     // Stream time plus the segment start; stream time 0 without a clock.
-    LONGLONG presentationNow();
+    LONGLONG PresentationNow();
 
     const bool m_bSkipLateFrames;
 };

@@ -45,8 +45,8 @@ COrvexMovFileParserFilter::~COrvexMovFileParserFilter()
     // Nobody else holds the output pins now (a held pin keeps the filter
     // alive): dropping the filter's reference deletes them.
     CAutoLock lock(&m_Lock);
-    if (CMyParserOutputPin *pin = m_pVideoPin) pin->releaseFilterReference();
-    if (CMyParserOutputPin *pin = m_pSoundPin) pin->releaseFilterReference();
+    if (CMyParserOutputPin *pin = m_pVideoPin) pin->ReleaseFilterReference();
+    if (CMyParserOutputPin *pin = m_pSoundPin) pin->ReleaseFilterReference();
 }
 
 STDMETHODIMP COrvexMovFileParserFilter::NonDelegatingQueryInterface(REFIID riid, void **ppv)
@@ -91,10 +91,10 @@ CBasePin *COrvexMovFileParserFilter::GetPin(int n)
 HRESULT COrvexMovFileParserFilter::setSource(LPCWSTR fileName)
 {
     CAutoLock lock(&m_Lock);
-    releaseOutputPins();
+    ReleaseOutputPins();
     if (!fileName) return S_OK;
     HRESULT hr = setSourceFile(fileName);
-    if (FAILED(hr)) releaseOutputPins();
+    if (FAILED(hr)) ReleaseOutputPins();
     return hr;
 }
 
@@ -116,19 +116,19 @@ HRESULT COrvexMovFileParserFilter::setSourceFile(LPCWSTR path)
 
 HRESULT COrvexMovFileParserFilter::createOutputPins(CMyMovieStreams &streams)
 {
-    return createPins(streams, false);
+    return CreatePins(streams, false);
 }
 
 HRESULT COrvexMovFileParserFilter::createCameraOutputPins(CMyMovieStreams &streams)
 {
-    return createPins(streams, true);
+    return CreatePins(streams, true);
 }
 
-HRESULT COrvexMovFileParserFilter::createPins(CMyMovieStreams &streams, bool camera)
+HRESULT COrvexMovFileParserFilter::CreatePins(CMyMovieStreams &streams, bool camera)
 {
     CAutoLock lock(&m_Lock);
     if (!streams.video) return E_UNEXPECTED;
-    releaseOutputPins(); // the pins of an earlier movie
+    ReleaseOutputPins(); // the pins of an earlier movie
     HRESULT hr = S_OK;
     LPCWSTR videoName = streams.GetVideoPinName();
     LPCWSTR soundName = streams.GetSoundPinName();
@@ -138,13 +138,13 @@ HRESULT COrvexMovFileParserFilter::createPins(CMyMovieStreams &streams, bool cam
     else
         m_pVideoPin =
             new CMyParserVideoOutputPin(NAME("H.264 video output pin"), this, &hr, videoName, std::move(streams.video));
-    m_pVideoPin->addFilterReference();
+    m_pVideoPin->AddFilterReference();
     IncrementPinVersion();
 
     if (streams.sound && soundName) {
         m_pSoundPin =
             new CMyParserSoundOutputPin(NAME("Sound output pin"), this, &hr, soundName, std::move(streams.sound));
-        m_pSoundPin->addFilterReference();
+        m_pSoundPin->AddFilterReference();
         IncrementPinVersion();
     }
     return hr;
@@ -163,14 +163,14 @@ void COrvexMovFileParserFilter::outputPinReleased(CMyParserOutputPin *pin)
     IncrementPinVersion();
 }
 
-void COrvexMovFileParserFilter::releaseOutputPins()
+void COrvexMovFileParserFilter::ReleaseOutputPins()
 {
     CAutoLock lock(&m_Lock);
-    releaseOutputPin(m_pVideoPin);
-    releaseOutputPin(m_pSoundPin);
+    ReleaseOutputPin(m_pVideoPin);
+    ReleaseOutputPin(m_pSoundPin);
 }
 
-void COrvexMovFileParserFilter::releaseOutputPin(CMyParserOutputPin *&member)
+void COrvexMovFileParserFilter::ReleaseOutputPin(CMyParserOutputPin *&member)
 {
     CMyParserOutputPin *pin = member;
     if (!pin) return;
@@ -182,7 +182,7 @@ void COrvexMovFileParserFilter::releaseOutputPin(CMyParserOutputPin *&member)
     // still holds lives on until its last release.
     member = nullptr;
     IncrementPinVersion();
-    pin->releaseFilterReference();
+    pin->ReleaseFilterReference();
 }
 
 bool COrvexMovFileParserFilter::isVideoPinConnected()
@@ -191,7 +191,7 @@ bool COrvexMovFileParserFilter::isVideoPinConnected()
     return m_pVideoPin && m_pVideoPin->IsConnected();
 }
 
-const CVideoMediaStreamInfo *COrvexMovFileParserFilter::videoStreamInfo() const
+const CVideoMediaStreamInfo *COrvexMovFileParserFilter::VideoStreamInfo() const
 {
     CMyParserOutputPin *pin = m_pVideoPin;
     if (!pin) return nullptr;
@@ -204,7 +204,7 @@ STDMETHODIMP COrvexMovFileParserFilter::GetParameterSets(BYTE **ppSPS, DWORD *pc
     CheckPointer(pcbSPS, E_POINTER);
     CheckPointer(ppPPS, E_POINTER);
     CheckPointer(pcbPPS, E_POINTER);
-    const CVideoMediaStreamInfo *info = videoStreamInfo();
+    const CVideoMediaStreamInfo *info = VideoStreamInfo();
     const CMyAVCConfiguration *avc = info ? GetAVCConfiguration(info) : nullptr;
     if (!avc || avc->m_SPSs.empty() || avc->m_PPSs.empty()) return VFW_E_NOT_CONNECTED;
     const CMyH264SPS &sps = *avc->m_SPSs.front();
@@ -221,7 +221,7 @@ STDMETHODIMP COrvexMovFileParserFilter::GetMediaInfo(LONG *plTimeScale, LONG *pl
     CheckPointer(plTimeScale, E_POINTER);
     CheckPointer(plDuration, E_POINTER);
     CheckPointer(plSampleCount, E_POINTER);
-    const CVideoMediaStreamInfo *info = videoStreamInfo();
+    const CVideoMediaStreamInfo *info = VideoStreamInfo();
     if (!info) return VFW_E_NOT_CONNECTED;
     *plTimeScale = info->GetMediaTimeScale();
     *plDuration = info->GetMediaDuration();
@@ -231,6 +231,6 @@ STDMETHODIMP COrvexMovFileParserFilter::GetMediaInfo(LONG *plTimeScale, LONG *pl
 
 STDMETHODIMP_(CMyImageDescription *) COrvexMovFileParserFilter::GetImageDescription()
 {
-    const CVideoMediaStreamInfo *info = videoStreamInfo();
+    const CVideoMediaStreamInfo *info = VideoStreamInfo();
     return info ? const_cast<CMyImageDescription *>(info->GetImageDescription()) : nullptr;
 }

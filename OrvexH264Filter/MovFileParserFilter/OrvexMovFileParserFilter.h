@@ -60,16 +60,16 @@ public:
     void setStreamPositions(bool setStart, LONGLONG start, bool setStop, LONGLONG stop, bool flush);
     bool isVideoPinConnected();
 
-    CMyParserInputPin *inputPin() const { return m_pInput; }
-    CCritSec *filterLock() { return &m_Lock; }
+    CMyParserInputPin *InputPin() const { return m_pInput; }
+    CCritSec *FilterLock() { return &m_Lock; }
 
 private:
     COrvexMovFileParserFilter(LPUNKNOWN pUnk, HRESULT *phr);
-    HRESULT createPins(CMyMovieStreams &streams, bool camera);
+    HRESULT CreatePins(CMyMovieStreams &streams, bool camera);
     // Disconnects each output pin from downstream and drops the filter's reference on it.
-    void releaseOutputPins();
-    void releaseOutputPin(CMyParserOutputPin *&member);
-    const CVideoMediaStreamInfo *videoStreamInfo() const;
+    void ReleaseOutputPins();
+    void ReleaseOutputPin(CMyParserOutputPin *&member);
+    const CVideoMediaStreamInfo *VideoStreamInfo() const;
 
     CCritSec m_Lock;
     CMyParserInputPin *m_pInput;

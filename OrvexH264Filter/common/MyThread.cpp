@@ -40,7 +40,7 @@ CMyThread::~CMyThread()
     if (m_EventComplete) CloseHandle(m_EventComplete);
 }
 
-bool CMyThread::isRunningLocked()
+bool CMyThread::IsRunningLocked()
 {
     HANDLE h = __atomic_load_n(&m_hThread, __ATOMIC_SEQ_CST);
     DWORD code = 0;
@@ -50,13 +50,13 @@ bool CMyThread::isRunningLocked()
 bool CMyThread::IsRunning()
 {
     CritSecLock guard(m_AccessLock);
-    return isRunningLocked();
+    return IsRunningLocked();
 }
 
 bool CMyThread::Create()
 {
     CritSecLock guard(m_AccessLock);
-    if (isRunningLocked() || !m_EventSend || !m_EventComplete) return false;
+    if (IsRunningLocked() || !m_EventSend || !m_EventComplete) return false;
     {
         CritSecLock state(m_StateLock);
         ResetEvent(m_EventSend);
@@ -73,7 +73,7 @@ bool CMyThread::Create()
 DWORD CMyThread::CallWorker(DWORD dwCommand)
 {
     CritSecLock guard(m_AccessLock);
-    if (!isRunningLocked()) return static_cast<DWORD>(E_FAIL);
+    if (!IsRunningLocked()) return static_cast<DWORD>(E_FAIL);
     {
         CritSecLock state(m_StateLock);
         // A reply to an earlier PostRequest may still be set; clearing it makes
@@ -95,7 +95,7 @@ DWORD CMyThread::CallWorker(DWORD dwCommand)
 void CMyThread::PostRequest(DWORD dwCommand)
 {
     CritSecLock guard(m_AccessLock);
-    if (!isRunningLocked()) return;
+    if (!IsRunningLocked()) return;
     CritSecLock state(m_StateLock);
     m_dwParam = dwCommand;
     ++m_dwSent;
@@ -127,9 +127,11 @@ DWORD WINAPI CMyThread::InitialThreadProc(LPVOID pv)
     HMODULE ole = LoadLibraryA("ole32.dll");
     CoUninitializeProc uninit = nullptr;
     if (ole) {
-        auto init = reinterpret_cast<CoInitializeExProc>(reinterpret_cast<void *>(GetProcAddress(ole, "CoInitializeEx")));
+        auto init =
+            reinterpret_cast<CoInitializeExProc>(reinterpret_cast<void *>(GetProcAddress(ole, "CoInitializeEx")));
         if (init && SUCCEEDED(init(nullptr, kCoInitDisableOle1Dde)))
-            uninit = reinterpret_cast<CoUninitializeProc>(reinterpret_cast<void *>(GetProcAddress(ole, "CoUninitialize")));
+            uninit =
+                reinterpret_cast<CoUninitializeProc>(reinterpret_cast<void *>(GetProcAddress(ole, "CoUninitialize")));
     }
     DWORD result = self->ThreadProc();
     if (uninit) uninit();

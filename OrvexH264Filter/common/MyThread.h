@@ -43,7 +43,7 @@ protected:
     CRITICAL_SECTION m_AccessLock; // serializes Create, CallWorker and PostRequest
 
 private:
-    bool isRunningLocked();
+    bool IsRunningLocked();
     // Leaf lock over the command slot, shared with the worker's CheckRequest and Reply.
     CRITICAL_SECTION m_StateLock;
     // Counts commands handed over, and the one the worker saw last: a reply

@@ -23,7 +23,7 @@ STDMETHODIMP CEnumFilters::Next(ULONG cFilters, IBaseFilter **ppFilter, ULONG *p
     if (cFilters > 1 && !pcFetched) return E_POINTER;
     ULONG fetched = 0;
     while (fetched < cFilters && m_position < m_filters.size()) {
-        IBaseFilter *filter = m_filters[m_position++].get();
+        IBaseFilter *filter = m_filters[m_position++].Get();
         filter->AddRef();
         ppFilter[fetched++] = filter;
     }

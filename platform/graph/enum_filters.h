@@ -2,13 +2,15 @@
 #pragma once
 
 #include <strmif.h>
+#include <wrl/client.h>
 
 #include <vector>
 
-#include "com_ptr.h"
 #include "combase.h"
 
 namespace orvex::graph {
+
+using Microsoft::WRL::ComPtr;
 
 class CEnumFilters : public CUnknown, public IEnumFilters {
 public:

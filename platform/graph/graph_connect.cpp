@@ -39,8 +39,8 @@ CLSID classOf(IBaseFilter *filter)
 bool identical(IUnknown *a, IUnknown *b)
 {
     ComPtr<IUnknown> ia, ib;
-    return SUCCEEDED(a->QueryInterface(IID_IUnknown, ia.putVoid())) &&
-           SUCCEEDED(b->QueryInterface(IID_IUnknown, ib.putVoid())) && ia.get() == ib.get();
+    return SUCCEEDED(a->QueryInterface(IID_IUnknown, &ia)) && SUCCEEDED(b->QueryInterface(IID_IUnknown, &ib)) &&
+           ia.Get() == ib.Get();
 }
 
 // True when candidate feeds, directly or not, the filter of pin out.
@@ -49,11 +49,11 @@ bool isUpstream(IBaseFilter *candidate, IBaseFilter *of)
     std::set<IUnknown *> seen;
     std::function<bool(IBaseFilter *)> walk = [&](IBaseFilter *f) {
         ComPtr<IUnknown> id;
-        if (FAILED(f->QueryInterface(IID_IUnknown, id.putVoid())) || !seen.insert(id.get()).second) return false;
+        if (FAILED(f->QueryInterface(IID_IUnknown, &id)) || !seen.insert(id.Get()).second) return false;
         for (const ComPtr<IPin> &in : FilterPins(f, PINDIR_INPUT)) {
-            ComPtr<IBaseFilter> up = PinFilter(ConnectedPin(in.get()).get());
+            ComPtr<IBaseFilter> up = PinFilter(ConnectedPin(in.Get()).Get());
             if (!up) continue;
-            if (identical(up.get(), candidate) || walk(up.get())) return true;
+            if (identical(up.Get(), candidate) || walk(up.Get())) return true;
         }
         return false;
     };
@@ -127,31 +127,30 @@ HRESULT CFilterGraph::connectThrough(IPin *out, IPin *in, int depth, std::vector
     for (const FilterEntry &candidate : FindFilters(query)) {
         if (std::find(chain.begin(), chain.end(), candidate.clsid) != chain.end()) continue;
         ComPtr<IBaseFilter> filter;
-        if (FAILED(
-                CoCreateInstance(candidate.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.putVoid())) ||
-            FAILED(AddFilter(filter.get(), candidate.name.c_str()))) {
+        if (FAILED(CoCreateInstance(candidate.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &filter)) ||
+            FAILED(AddFilter(filter.Get(), candidate.name.c_str()))) {
             continue;
         }
         bool connected = false;
-        for (const ComPtr<IPin> &fin : FilterPins(filter.get(), PINDIR_INPUT)) {
-            if (!ConnectedPin(fin.get()) && SUCCEEDED(tryDirect(out, fin.get()))) {
+        for (const ComPtr<IPin> &fin : FilterPins(filter.Get(), PINDIR_INPUT)) {
+            if (!ConnectedPin(fin.Get()) && SUCCEEDED(tryDirect(out, fin.Get()))) {
                 connected = true;
                 break;
             }
         }
         if (connected) {
             chain.push_back(candidate.clsid);
-            for (const ComPtr<IPin> &fout : FilterPins(filter.get(), PINDIR_OUTPUT)) {
-                if (ConnectedPin(fout.get())) continue;
-                if (SUCCEEDED(tryDirect(fout.get(), in)) ||
-                    SUCCEEDED(connectThrough(fout.get(), in, depth + 1, chain))) {
+            for (const ComPtr<IPin> &fout : FilterPins(filter.Get(), PINDIR_OUTPUT)) {
+                if (ConnectedPin(fout.Get())) continue;
+                if (SUCCEEDED(tryDirect(fout.Get(), in)) ||
+                    SUCCEEDED(connectThrough(fout.Get(), in, depth + 1, chain))) {
                     chain.pop_back();
                     return S_OK;
                 }
             }
             chain.pop_back();
         }
-        backOut(filter.get());
+        backOut(filter.Get());
     }
     return VFW_E_CANNOT_CONNECT;
 }
@@ -164,7 +163,7 @@ STDMETHODIMP CFilterGraph::Connect(IPin *ppinOut, IPin *ppinIn)
     HRESULT hr = checkPins(ppinOut, ppinIn);
     if (FAILED(hr)) return hr;
     if (SUCCEEDED(tryDirect(ppinOut, ppinIn))) return S_OK;
-    std::vector<CLSID> chain{classOf(PinFilter(ppinOut).get()), classOf(PinFilter(ppinIn).get())};
+    std::vector<CLSID> chain{classOf(PinFilter(ppinOut).Get()), classOf(PinFilter(ppinIn).Get())};
     return connectThrough(ppinOut, ppinIn, 0, chain);
 }
 
@@ -175,11 +174,11 @@ HRESULT CFilterGraph::renderOutputs(IBaseFilter *filter, int depth, std::vector<
     int rendered = 0;
     bool partial = false;
     for (const ComPtr<IPin> &out : outs) {
-        if (ConnectedPin(out.get())) {
+        if (ConnectedPin(out.Get())) {
             ++rendered;
             continue;
         }
-        HRESULT hr = renderPin(out.get(), depth, chain);
+        HRESULT hr = renderPin(out.Get(), depth, chain);
         if (SUCCEEDED(hr)) {
             ++rendered;
             if (hr == VFW_S_PARTIAL_RENDER) partial = true;
@@ -199,12 +198,12 @@ HRESULT CFilterGraph::renderPin(IPin *out, int depth, std::vector<CLSID> &chain)
     // Filters already in the graph with a free input come first.
     std::vector<ComPtr<IBaseFilter>> members;
     for (IBaseFilter *f : filterList())
-        members.push_back(ComPtr<IBaseFilter>::Share(f));
+        members.push_back(ComPtr<IBaseFilter>(f));
     for (const ComPtr<IBaseFilter> &member : members) {
-        if (identical(member.get(), source.get()) || isUpstream(member.get(), source.get())) continue;
-        for (const ComPtr<IPin> &in : FilterPins(member.get(), PINDIR_INPUT)) {
-            if (ConnectedPin(in.get()) || FAILED(tryDirect(out, in.get()))) continue;
-            HRESULT hr = renderOutputs(member.get(), depth + 1, chain);
+        if (identical(member.Get(), source.Get()) || isUpstream(member.Get(), source.Get())) continue;
+        for (const ComPtr<IPin> &in : FilterPins(member.Get(), PINDIR_INPUT)) {
+            if (ConnectedPin(in.Get()) || FAILED(tryDirect(out, in.Get()))) continue;
+            HRESULT hr = renderOutputs(member.Get(), depth + 1, chain);
             if (SUCCEEDED(hr)) return hr;
             breakConnection(out);
         }
@@ -217,20 +216,19 @@ HRESULT CFilterGraph::renderPin(IPin *out, int depth, std::vector<CLSID> &chain)
     for (const FilterEntry &candidate : FindFilters(query)) {
         if (std::find(chain.begin(), chain.end(), candidate.clsid) != chain.end()) continue;
         ComPtr<IBaseFilter> filter;
-        if (FAILED(
-                CoCreateInstance(candidate.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.putVoid())) ||
-            FAILED(AddFilter(filter.get(), candidate.name.c_str()))) {
+        if (FAILED(CoCreateInstance(candidate.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &filter)) ||
+            FAILED(AddFilter(filter.Get(), candidate.name.c_str()))) {
             continue;
         }
-        for (const ComPtr<IPin> &in : FilterPins(filter.get(), PINDIR_INPUT)) {
-            if (ConnectedPin(in.get()) || FAILED(tryDirect(out, in.get()))) continue;
+        for (const ComPtr<IPin> &in : FilterPins(filter.Get(), PINDIR_INPUT)) {
+            if (ConnectedPin(in.Get()) || FAILED(tryDirect(out, in.Get()))) continue;
             chain.push_back(candidate.clsid);
-            HRESULT hr = renderOutputs(filter.get(), depth + 1, chain);
+            HRESULT hr = renderOutputs(filter.Get(), depth + 1, chain);
             chain.pop_back();
             if (SUCCEEDED(hr)) return hr;
             breakConnection(out);
         }
-        backOut(filter.get());
+        backOut(filter.Get());
     }
     return VFW_E_CANNOT_RENDER;
 }
@@ -244,7 +242,7 @@ STDMETHODIMP CFilterGraph::Render(IPin *ppinOut)
     if (!PinDirection(ppinOut, d) || d != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
     if (ConnectedPin(ppinOut)) return VFW_E_ALREADY_CONNECTED;
     if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
-    std::vector<CLSID> chain{classOf(PinFilter(ppinOut).get())};
+    std::vector<CLSID> chain{classOf(PinFilter(ppinOut).Get())};
     return renderPin(ppinOut, 0, chain);
 }
 
@@ -257,13 +255,14 @@ STDMETHODIMP CFilterGraph::AddSourceFilter(LPCWSTR lpcwstrFileName, LPCWSTR lpcw
     CUnknown *object = CAsyncSourceFilter::CreateInstance(nullptr, &hr);
     if (!object) return hr;
     ComPtr<IBaseFilter> filter;
-    object->NonDelegatingQueryInterface(IID_IBaseFilter, filter.putVoid());
-    ComPtr<IFileSourceFilter> file = filter.query<IFileSourceFilter>(IID_IFileSourceFilter);
+    object->NonDelegatingQueryInterface(IID_IBaseFilter, &filter);
+    ComPtr<IFileSourceFilter> file;
+    filter->QueryInterface(IID_IFileSourceFilter, &file);
     hr = file->Load(lpcwstrFileName, nullptr);
     if (FAILED(hr)) return hr;
-    hr = AddFilter(filter.get(), lpcwstrFilterName ? lpcwstrFilterName : lpcwstrFileName);
+    hr = AddFilter(filter.Get(), lpcwstrFilterName ? lpcwstrFilterName : lpcwstrFileName);
     if (FAILED(hr)) return hr;
-    *ppFilter = filter.detach();
+    *ppFilter = filter.Detach();
     return hr;
 }
 
@@ -274,11 +273,11 @@ STDMETHODIMP CFilterGraph::RenderFile(LPCWSTR lpcwstrFile, LPCWSTR lpcwstrPlayLi
     CAutoLock lock(&m_GraphLock);
     if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
     ComPtr<IBaseFilter> source;
-    HRESULT hr = AddSourceFilter(lpcwstrFile, lpcwstrFile, source.put());
+    HRESULT hr = AddSourceFilter(lpcwstrFile, lpcwstrFile, &source);
     if (FAILED(hr)) return hr;
     std::vector<CLSID> chain{CLSID_AsyncReader};
-    hr = renderOutputs(source.get(), 0, chain);
-    if (FAILED(hr)) backOut(source.get());
+    hr = renderOutputs(source.Get(), 0, chain);
+    if (FAILED(hr)) backOut(source.Get());
     return hr;
 }
 
@@ -304,8 +303,8 @@ STDMETHODIMP CFilterGraph::Reconnect(IPin *ppin)
     if (!peer) return VFW_E_NOT_CONNECTED;
     PIN_DIRECTION d;
     if (!PinDirection(ppin, d)) return E_FAIL;
-    IPin *out = d == PINDIR_OUTPUT ? ppin : peer.get();
-    IPin *in = d == PINDIR_OUTPUT ? peer.get() : ppin;
+    IPin *out = d == PINDIR_OUTPUT ? ppin : peer.Get();
+    IPin *in = d == PINDIR_OUTPUT ? peer.Get() : ppin;
     CMediaType type;
     HRESULT hr = out->ConnectionMediaType(&type);
     if (FAILED(hr)) return hr;

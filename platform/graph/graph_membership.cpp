@@ -17,9 +17,8 @@ bool sameObject(IUnknown *a, IUnknown *b)
 {
     if (a == b) return true;
     ComPtr<IUnknown> ia, ib;
-    if (FAILED(a->QueryInterface(IID_IUnknown, ia.putVoid())) || FAILED(b->QueryInterface(IID_IUnknown, ib.putVoid())))
-        return false;
-    return ia.get() == ib.get();
+    if (FAILED(a->QueryInterface(IID_IUnknown, &ia)) || FAILED(b->QueryInterface(IID_IUnknown, &ib))) return false;
+    return ia.Get() == ib.Get();
 }
 
 } // namespace
@@ -35,7 +34,7 @@ bool CFilterGraph::contains(IBaseFilter *filter)
 bool CFilterGraph::pinInGraph(IPin *pin)
 {
     ComPtr<IBaseFilter> filter = PinFilter(pin);
-    return filter && contains(filter.get());
+    return filter && contains(filter.Get());
 }
 
 std::vector<IBaseFilter *> CFilterGraph::filterList()
@@ -87,7 +86,7 @@ void CFilterGraph::removeMember(size_t index)
     Member member = m_members[index];
     m_members.erase(m_members.begin() + static_cast<std::ptrdiff_t>(index));
     for (const ComPtr<IPin> &pin : FilterPins(member.filter)) {
-        if (ComPtr<IPin> peer = ConnectedPin(pin.get())) {
+        if (ComPtr<IPin> peer = ConnectedPin(pin.Get())) {
             peer->Disconnect();
             pin->Disconnect();
         }
@@ -116,7 +115,7 @@ STDMETHODIMP CFilterGraph::EnumFilters(IEnumFilters **ppEnum)
     CAutoLock lock(&m_GraphLock);
     std::vector<ComPtr<IBaseFilter>> filters;
     for (const Member &m : m_members)
-        filters.push_back(ComPtr<IBaseFilter>::Share(m.filter));
+        filters.push_back(ComPtr<IBaseFilter>(m.filter));
     auto *e = new (std::nothrow) CEnumFilters(std::move(filters));
     if (!e) return E_OUTOFMEMORY;
     e->NonDelegatingAddRef();

@@ -57,18 +57,18 @@ std::vector<IMediaSeeking *> CFilterGraph::seekers()
     for (IBaseFilter *f : filterList()) {
         if (!IsRenderer(f)) continue;
         for (const ComPtr<IPin> &in : FilterPins(f, PINDIR_INPUT)) {
-            ComPtr<IPin> upstream = ConnectedPin(in.get());
+            ComPtr<IPin> upstream = ConnectedPin(in.Get());
             if (!upstream) continue;
             IMediaSeeking *seeking = nullptr;
             if (FAILED(upstream->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void **>(&seeking))) || !seeking)
                 continue;
             ComPtr<IUnknown> id;
-            seeking->QueryInterface(IID_IUnknown, id.putVoid());
-            if (std::find(identities.begin(), identities.end(), id.get()) != identities.end()) {
+            seeking->QueryInterface(IID_IUnknown, &id);
+            if (std::find(identities.begin(), identities.end(), id.Get()) != identities.end()) {
                 seeking->Release();
                 continue;
             }
-            identities.push_back(id.get());
+            identities.push_back(id.Get());
             found.push_back(seeking);
         }
     }

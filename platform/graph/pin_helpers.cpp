@@ -13,20 +13,17 @@ std::vector<ComPtr<IPin>> FilterPins(IBaseFilter *filter)
 {
     std::vector<ComPtr<IPin>> pins;
     ComPtr<IEnumPins> pinEnum;
-    if (!filter || FAILED(filter->EnumPins(pinEnum.put())) || !pinEnum) return pins;
+    if (!filter || FAILED(filter->EnumPins(&pinEnum)) || !pinEnum) return pins;
     // A filter whose pins change while we look starts the list over.
     for (int attempt = 0; attempt < 4; ++attempt) {
         pins.clear();
         HRESULT hr;
         for (;;) {
-            IPin *pin = nullptr;
+            ComPtr<IPin> pin;
             ULONG fetched = 0;
             hr = pinEnum->Next(1, &pin, &fetched);
-            if (hr != S_OK || fetched != 1 || !pin) {
-                if (pin && fetched == 1) pin->Release();
-                break;
-            }
-            pins.push_back(ComPtr<IPin>::Attach(pin));
+            if (hr != S_OK || fetched != 1 || !pin) break;
+            pins.push_back(std::move(pin));
         }
         if (hr != VFW_E_ENUM_OUT_OF_SYNC) break;
         pinEnum->Reset();
@@ -39,7 +36,7 @@ std::vector<ComPtr<IPin>> FilterPins(IBaseFilter *filter, PIN_DIRECTION directio
     std::vector<ComPtr<IPin>> pins = FilterPins(filter);
     std::erase_if(pins, [direction](const ComPtr<IPin> &pin) {
         PIN_DIRECTION d;
-        return !PinDirection(pin.get(), d) || d != direction;
+        return !PinDirection(pin.Get(), d) || d != direction;
     });
     return pins;
 }
@@ -53,13 +50,15 @@ ComPtr<IBaseFilter> PinFilter(IPin *pin)
 {
     PIN_INFO info{};
     if (!pin || FAILED(pin->QueryPinInfo(&info))) return {};
-    return ComPtr<IBaseFilter>::Attach(info.pFilter);
+    ComPtr<IBaseFilter> filter;
+    filter.Attach(info.pFilter);
+    return filter;
 }
 
 ComPtr<IPin> ConnectedPin(IPin *pin)
 {
     ComPtr<IPin> peer;
-    if (!pin || FAILED(pin->ConnectedTo(peer.put()))) return {};
+    if (!pin || FAILED(pin->ConnectedTo(&peer))) return {};
     return peer;
 }
 
@@ -67,7 +66,7 @@ std::vector<CMediaType> PinMediaTypes(IPin *pin)
 {
     std::vector<CMediaType> types;
     ComPtr<IEnumMediaTypes> typeEnum;
-    if (!pin || FAILED(pin->EnumMediaTypes(typeEnum.put())) || !typeEnum) return types;
+    if (!pin || FAILED(pin->EnumMediaTypes(&typeEnum)) || !typeEnum) return types;
     // A pin cannot offer more types than this in any sensible graph.
     constexpr size_t kMaxTypes = 1024;
     while (types.size() < kMaxTypes) {
@@ -89,13 +88,13 @@ bool IsRenderer(IBaseFilter *filter)
     bool connectedInput = false, anyOutput = false;
     for (const ComPtr<IPin> &pin : FilterPins(filter)) {
         PIN_DIRECTION d;
-        if (!PinDirection(pin.get(), d)) continue;
+        if (!PinDirection(pin.Get(), d)) continue;
         if (d == PINDIR_OUTPUT) anyOutput = true;
-        if (d == PINDIR_INPUT && ConnectedPin(pin.get())) connectedInput = true;
+        if (d == PINDIR_INPUT && ConnectedPin(pin.Get())) connectedInput = true;
     }
     if (!connectedInput) return false;
     ComPtr<IAMFilterMiscFlags> flags;
-    if (SUCCEEDED(filter->QueryInterface(IID_IAMFilterMiscFlags, flags.putVoid())) && flags &&
+    if (SUCCEEDED(filter->QueryInterface(IID_IAMFilterMiscFlags, &flags)) && flags &&
         (flags->GetMiscFlags() & AM_FILTER_MISC_FLAGS_IS_RENDERER)) {
         return true;
     }
@@ -110,20 +109,20 @@ std::vector<IBaseFilter *> DownstreamFirst(const std::vector<IBaseFilter *> &fil
     // matched to it by its identity.
     auto inGraph = [&](IBaseFilter *candidate) -> IBaseFilter * {
         ComPtr<IUnknown> id;
-        if (FAILED(candidate->QueryInterface(IID_IUnknown, id.putVoid()))) return nullptr;
+        if (FAILED(candidate->QueryInterface(IID_IUnknown, &id))) return nullptr;
         for (IBaseFilter *f : filters) {
             ComPtr<IUnknown> other;
-            if (SUCCEEDED(f->QueryInterface(IID_IUnknown, other.putVoid())) && other.get() == id.get()) return f;
+            if (SUCCEEDED(f->QueryInterface(IID_IUnknown, &other)) && other.Get() == id.Get()) return f;
         }
         return nullptr;
     };
     std::function<void(IBaseFilter *)> visit = [&](IBaseFilter *f) {
         if (!visited.insert(f).second) return;
         for (const ComPtr<IPin> &out : FilterPins(f, PINDIR_OUTPUT)) {
-            ComPtr<IPin> peer = ConnectedPin(out.get());
-            ComPtr<IBaseFilter> downstream = PinFilter(peer.get());
+            ComPtr<IPin> peer = ConnectedPin(out.Get());
+            ComPtr<IBaseFilter> downstream = PinFilter(peer.Get());
             if (!downstream) continue;
-            if (IBaseFilter *member = inGraph(downstream.get())) visit(member);
+            if (IBaseFilter *member = inGraph(downstream.Get())) visit(member);
         }
         order.push_back(f);
     };

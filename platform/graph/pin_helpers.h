@@ -3,13 +3,15 @@
 #pragma once
 
 #include <strmif.h>
+#include <wrl/client.h>
 
 #include <vector>
 
-#include "com_ptr.h"
 #include "mtype.h"
 
 namespace orvex::graph {
+
+using Microsoft::WRL::ComPtr;
 
 // The filter's pins, in its order; with a direction, only those.
 std::vector<ComPtr<IPin>> FilterPins(IBaseFilter *filter);

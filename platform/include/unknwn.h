@@ -18,9 +18,11 @@ struct IUnknown {
     virtual ULONG STDMETHODCALLTYPE Release() = 0;
 };
 typedef IUnknown *LPUNKNOWN;
+__CRT_UUID_DECL(IUnknown, 0x00000000, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)
 
 struct IClassFactory : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *pUnkOuter, REFIID riid, void **ppvObject) = 0;
     virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) = 0;
 };
 typedef IClassFactory *LPCLASSFACTORY;
+__CRT_UUID_DECL(IClassFactory, 0x00000001, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46)

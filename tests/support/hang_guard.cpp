@@ -1,37 +1,21 @@
 #include "support/hang_guard.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <mutex>
-#include <thread>
+#include <future>
 
 namespace orvex::test {
 
 void expectReturns(const char *what, const std::function<void()> &call, unsigned boundMs)
 {
-    struct State {
-        std::mutex lock;
-        std::condition_variable done;
-        bool returned = false;
-    };
-    auto state = std::make_shared<State>();
-    std::thread worker([state, &call] {
-        call();
-        std::lock_guard<std::mutex> guard(state->lock);
-        state->returned = true;
-        state->done.notify_all();
-    });
-    std::unique_lock<std::mutex> guard(state->lock);
-    if (!state->done.wait_for(guard, std::chrono::milliseconds(boundMs), [&] { return state->returned; })) {
+    std::future<void> returned = std::async(std::launch::async, call);
+    if (returned.wait_for(std::chrono::milliseconds(boundMs)) == std::future_status::timeout) {
         std::fprintf(stderr, "FAILED: %s did not return: a hang\n", what);
         std::fflush(stderr);
         std::_Exit(1);
     }
-    guard.unlock();
-    worker.join();
+    returned.get();
 }
 
 void Flag::set()
@@ -39,12 +23,6 @@ void Flag::set()
     std::lock_guard<std::mutex> guard(m_lock);
     m_set = true;
     m_changed.notify_all();
-}
-
-bool Flag::isSet()
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_set;
 }
 
 bool Flag::wait(unsigned boundMs)

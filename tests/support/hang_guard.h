@@ -16,7 +16,6 @@ void expectReturns(const char *what, const std::function<void()> &call, unsigned
 class Flag {
 public:
     void set();
-    bool isSet();
     // False when the bound passes first.
     bool wait(unsigned boundMs = 20000);
 

@@ -6,15 +6,24 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
 extern char **environ;
 
 namespace orvex::test {
+
+namespace {
+void WriteFileText(const std::string &path, const std::string &text)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+} // namespace
 
 ScratchFolder::ScratchFolder()
 {
@@ -73,11 +82,6 @@ std::string ReadFileText(const std::string &path)
     return text.str();
 }
 
-void WriteFileText(const std::string &path, const std::string &text)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
 std::string BuildProgram(const std::string &name)
 {
     return std::string(ORVEX_BINARY_DIR) + "/bin/" + name;
@@ -111,55 +115,34 @@ int WaitExit(pid_t pid)
 }
 
 namespace {
-// A file that holds what a program writes to one stream; files rather than
-// pipes, so a program that fills one stream never blocks on it.
-class CaptureFile {
-public:
-    CaptureFile()
-    {
-        char pattern[] = "/tmp/orvex-run-XXXXXX";
-        m_fd = ::mkstemp(pattern);
-        if (m_fd >= 0) ::unlink(pattern);
-    }
-    ~CaptureFile()
-    {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    CaptureFile(const CaptureFile &) = delete;
-    CaptureFile &operator=(const CaptureFile &) = delete;
-    int fd() const { return m_fd; }
-    std::string contents() const
-    {
-        std::string text;
-        char buffer[4096];
-        ssize_t n;
-        ::lseek(m_fd, 0, SEEK_SET);
-        while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
-            if (n > 0) text.append(buffer, static_cast<size_t>(n));
-        return text;
-    }
-
-private:
-    int m_fd;
-};
+std::string contents(FILE *file)
+{
+    std::string text;
+    char buffer[4096];
+    std::rewind(file);
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
+    return text;
+}
 } // namespace
 
 ProgramRun Run(const std::vector<std::string> &args)
 {
     ProgramRun run;
-    CaptureFile out, err;
-    if (out.fd() < 0 || err.fd() < 0) return run;
+    // Files rather than pipes, so a program that fills one stream never blocks on it.
+    const std::unique_ptr<FILE, int (*)(FILE *)> out(std::tmpfile(), &std::fclose), err(std::tmpfile(), &std::fclose);
+    if (!out || !err) return run;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out.fd(), 1);
-    posix_spawn_file_actions_adddup2(&actions, err.fd(), 2);
+    posix_spawn_file_actions_adddup2(&actions, fileno(out.get()), 1);
+    posix_spawn_file_actions_adddup2(&actions, fileno(err.get()), 2);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     const pid_t pid = spawnWith(args, &actions);
     posix_spawn_file_actions_destroy(&actions);
     if (pid <= 0) return run;
     run.status = WaitExit(pid);
-    run.out = out.contents();
-    run.err = err.contents();
+    run.out = contents(out.get());
+    run.err = contents(err.get());
     return run;
 }
 

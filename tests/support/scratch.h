@@ -43,9 +43,8 @@ private:
     std::string m_file;
 };
 
-// A whole file's bytes ("" when it cannot be read), and writing them.
+// A whole file's bytes; "" when it cannot be read.
 std::string ReadFileText(const std::string &path);
-void WriteFileText(const std::string &path, const std::string &text);
 
 // A program in the build's bin folder, by name.
 std::string BuildProgram(const std::string &name);

@@ -4,6 +4,7 @@
 
 #include <dshow.h>
 #include <orvexreg.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,6 +13,8 @@
 #include <vector>
 
 namespace orvex {
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -115,27 +118,24 @@ void printFilterData(const std::wstring &text)
 
 int printFilters(IFilterMapper2 *mapper)
 {
-    IEnumMoniker *monikers = nullptr;
+    ComPtr<IEnumMoniker> monikers;
     HRESULT hr = mapper->EnumMatchingFilters(&monikers, 0, FALSE, 0, FALSE, 0, nullptr, nullptr, nullptr, FALSE, FALSE,
                                              0, nullptr, nullptr, nullptr);
     if (FAILED(hr) || !monikers) return 0;
     int count = 0;
-    IMoniker *moniker = nullptr;
+    ComPtr<IMoniker> moniker;
     while (monikers->Next(1, &moniker, nullptr) == S_OK) {
-        IPropertyBag *bag = nullptr;
-        if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void **>(&bag)))) {
-            std::wstring clsid = bagText(bag, L"CLSID");
+        ComPtr<IPropertyBag> bag;
+        if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, &bag))) {
+            std::wstring clsid = bagText(bag.Get(), L"CLSID");
             std::wstring module = moduleOf(clsid);
             if (count++ == 0) std::printf("\nFilters\n");
-            std::printf("  %s\n", utf8(bagText(bag, L"FriendlyName")).c_str());
+            std::printf("  %s\n", utf8(bagText(bag.Get(), L"FriendlyName")).c_str());
             std::printf("    class   %s\n", utf8(clsid).c_str());
             std::printf("    module  %s\n", module.empty() ? "(none registered)" : utf8(module).c_str());
-            printFilterData(bagText(bag, L"FilterData"));
-            bag->Release();
+            printFilterData(bagText(bag.Get(), L"FilterData"));
         }
-        moniker->Release();
     }
-    monikers->Release();
     return count;
 }
 
@@ -172,15 +172,13 @@ int runFilters()
         return kExitCannotRead;
     }
     std::printf("Registry: %s\n", file.c_str());
-    IFilterMapper2 *mapper = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                  reinterpret_cast<void **>(&mapper));
+    ComPtr<IFilterMapper2> mapper;
+    HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2, &mapper);
     if (FAILED(hr)) {
         std::fprintf(stderr, "orvex: no filter mapper (0x%08X)\n", static_cast<unsigned>(hr));
         return kExitCannotRead;
     }
-    int filters = printFilters(mapper);
-    mapper->Release();
+    int filters = printFilters(mapper.Get());
     int classes = printClasses();
     if (filters == 0 && classes == 0) std::printf("\nNothing is registered.\n");
     return 0;

@@ -10,57 +10,48 @@
 namespace orvex {
 
 namespace {
-IPin *findPin(IBaseFilter *filter, const wchar_t *name)
+Microsoft::WRL::ComPtr<IPin> findPin(IBaseFilter *filter, const wchar_t *name)
 {
-    IPin *pin = nullptr;
-    return SUCCEEDED(filter->FindPin(name, &pin)) ? pin : nullptr;
+    Microsoft::WRL::ComPtr<IPin> pin;
+    filter->FindPin(name, &pin);
+    return pin;
 }
 
 std::string pinName(CBasePin *pin)
 {
     PIN_INFO info{};
     if (FAILED(pin->QueryPinInfo(&info))) return {};
-    if (info.pFilter) info.pFilter->Release();
+    Microsoft::WRL::ComPtr<IBaseFilter> owner;
+    // Takes over the reference QueryPinInfo added (mingw-w64's Attach would add one more).
+    *owner.GetAddressOf() = info.pFilter;
     return narrow(info.achName);
 }
 } // namespace
 
-ParserLoader::~ParserLoader()
-{
-    // The graph disconnects and releases its filters; ours go after it.
-    if (m_graph) m_graph->Release();
-    if (m_parser) m_parser->Release();
-    if (m_source) m_source->Release();
-}
+ParserLoader::ParserLoader() = default;
+ParserLoader::~ParserLoader() = default;
 
 HRESULT ParserLoader::connect(const std::wstring &path)
 {
-    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                  reinterpret_cast<void **>(&m_graph));
+    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, &m_graph);
     if (FAILED(hr)) return hr;
-    hr = CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                          reinterpret_cast<void **>(&m_source));
+    hr = CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &m_source);
     if (FAILED(hr)) return hr;
     CUnknown *parser = COrvexMovFileParserFilter::CreateInstance(nullptr, &hr);
     if (!parser) return hr;
     m_parser = static_cast<COrvexMovFileParserFilter *>(parser);
-    m_parser->NonDelegatingAddRef();
-    if (FAILED(hr = m_graph->AddFilter(m_source, L"File Source (Async.)")) ||
-        FAILED(hr = m_graph->AddFilter(m_parser, L"Orvex Mov File Parser Filter")))
+    if (FAILED(hr = m_graph->AddFilter(m_source.Get(), L"File Source (Async.)")) ||
+        FAILED(hr = m_graph->AddFilter(m_parser.Get(), L"Orvex Mov File Parser Filter")))
         return hr;
 
-    IFileSourceFilter *file = nullptr;
-    hr = m_source->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void **>(&file));
+    Microsoft::WRL::ComPtr<IFileSourceFilter> file;
+    hr = m_source->QueryInterface(IID_IFileSourceFilter, &file);
     if (FAILED(hr)) return hr;
     hr = file->Load(path.c_str(), nullptr);
-    file->Release();
     if (FAILED(hr)) return hr;
-    IPin *out = findPin(m_source, L"Output");
-    IPin *in = findPin(m_parser, L"XForm In");
-    hr = out && in ? m_graph->ConnectDirect(out, in, nullptr) : E_UNEXPECTED;
-    if (out) out->Release();
-    if (in) in->Release();
-    return hr;
+    Microsoft::WRL::ComPtr<IPin> out = findPin(m_source.Get(), L"Output");
+    Microsoft::WRL::ComPtr<IPin> in = findPin(m_parser.Get(), L"XForm In");
+    return out && in ? m_graph->ConnectDirect(out.Get(), in.Get(), nullptr) : E_UNEXPECTED;
 }
 
 bool ParserLoader::load(const std::string &path)

@@ -8,6 +8,8 @@
 
 #include "load_report.h"
 
+#include <wrl/client.h>
+
 #include <string>
 
 struct IGraphBuilder;
@@ -18,7 +20,7 @@ namespace orvex {
 
 class ParserLoader {
 public:
-    ParserLoader() = default;
+    ParserLoader();
     ~ParserLoader();
     ParserLoader(const ParserLoader &) = delete;
     ParserLoader &operator=(const ParserLoader &) = delete;
@@ -42,9 +44,11 @@ private:
     HRESULT connect(const std::wstring &path);
     void readPins();
 
-    IGraphBuilder *m_graph = nullptr;
-    IBaseFilter *m_source = nullptr;
-    COrvexMovFileParserFilter *m_parser = nullptr;
+    // Declared so that the graph goes first: it disconnects and releases its
+    // filters, then ours go.
+    Microsoft::WRL::ComPtr<IBaseFilter> m_source;
+    Microsoft::WRL::ComPtr<COrvexMovFileParserFilter> m_parser;
+    Microsoft::WRL::ComPtr<IGraphBuilder> m_graph;
     bool m_camera = false;
     std::string m_videoPin, m_soundPin;
     const CVideoMediaStreamInfo *m_video = nullptr;

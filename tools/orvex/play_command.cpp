@@ -154,6 +154,9 @@ int runPlay(const cli::Options &o)
         std::fprintf(stderr, "orvex: %s\n", error.message.c_str());
         return error.status;
     }
+    // Before the first temporary file: an interruption from here on removes it.
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
     try {
         layout = graph.pictureLayoutOfType();
         if (!o.videoOut.empty()) {
@@ -167,8 +170,6 @@ int runPlay(const cli::Options &o)
         return kExitCannotCreate;
     }
 
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
     const double offset = settings.start.value_or(0);
     const double total = (settings.stop ? *settings.stop : double(graph.durationRt()) / 1e7) - offset;
     const auto began = std::chrono::steady_clock::now();

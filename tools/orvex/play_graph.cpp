@@ -34,27 +34,26 @@ std::string describe(HRESULT hr)
 HRESULT findPin(IBaseFilter *filter, PIN_DIRECTION direction, const GUID *major, IPin **found)
 {
     *found = nullptr;
-    ComRef<IEnumPins> pins;
-    HRESULT hr = filter->EnumPins(pins.out());
+    ComPtr<IEnumPins> pins;
+    HRESULT hr = filter->EnumPins(&pins);
     if (FAILED(hr)) return hr;
-    IPin *pin = nullptr;
+    ComPtr<IPin> pin;
     while (pins->Next(1, &pin, nullptr) == S_OK) {
         PIN_DIRECTION dir;
         bool match = SUCCEEDED(pin->QueryDirection(&dir)) && dir == direction;
         if (match && major) {
             match = false;
-            ComRef<IEnumMediaTypes> types;
+            ComPtr<IEnumMediaTypes> types;
             AM_MEDIA_TYPE *type = nullptr;
-            if (SUCCEEDED(pin->EnumMediaTypes(types.out())) && types->Next(1, &type, nullptr) == S_OK) {
+            if (SUCCEEDED(pin->EnumMediaTypes(&types)) && types->Next(1, &type, nullptr) == S_OK) {
                 match = type->majortype == *major;
                 DeleteMediaType(type);
             }
         }
         if (match) {
-            *found = pin;
+            *found = pin.Detach();
             return S_OK;
         }
-        pin->Release();
     }
     return VFW_E_NOT_FOUND;
 }
@@ -102,17 +101,15 @@ PlayGraph::PlayGraph() = default;
 PlayGraph::~PlayGraph()
 {
     if (m_graph) {
-        ComRef<IMediaControl> control;
-        if (SUCCEEDED(m_graph->QueryInterface(IID_IMediaControl, control.outVoid()))) control->Stop();
+        ComPtr<IMediaControl> control;
+        if (SUCCEEDED(m_graph->QueryInterface(IID_IMediaControl, &control))) control->Stop();
     }
-    m_graph.reset();
-    m_soundSink.reset();
-    m_videoSink.reset();
-    m_decoder.reset();
-    m_parser.reset();
-    m_source.reset();
-    if (m_videoGrabber) m_videoGrabber->Release();
-    if (m_soundGrabber) m_soundGrabber->Release();
+    m_graph.Reset();
+    m_soundSink.Reset();
+    m_videoSink.Reset();
+    m_decoder.Reset();
+    m_parser.Reset();
+    m_source.Reset();
     FreeMediaType(m_videoType);
     FreeMediaType(m_soundType);
 }
@@ -124,21 +121,20 @@ bool PlayGraph::fail(PlayError &error, int status, const std::string &message)
     return false;
 }
 
-HRESULT PlayGraph::createFilter(REFCLSID clsid, const wchar_t *name, ComRef<IBaseFilter> &filter)
+HRESULT PlayGraph::createFilter(REFCLSID clsid, const wchar_t *name, ComPtr<IBaseFilter> &filter)
 {
     // A registered module first, as a host finds it; else the one beside us.
-    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.outVoid());
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &filter);
     if (SUCCEEDED(hr)) {
         m_fromRegistry = true;
     } else {
-        ComRef<IClassFactory> factory;
-        hr = graph::ModuleLoader::Instance().GetClassObject(widen(m_module), clsid, IID_IClassFactory,
-                                                            factory.outVoid());
+        ComPtr<IClassFactory> factory;
+        hr = graph::ModuleLoader::Instance().GetClassObject(widen(m_module), clsid, IID_IClassFactory, &factory);
         if (FAILED(hr)) return hr;
-        hr = factory->CreateInstance(nullptr, IID_IBaseFilter, filter.outVoid());
+        hr = factory->CreateInstance(nullptr, IID_IBaseFilter, &filter);
         if (FAILED(hr)) return hr;
     }
-    return m_graph->AddFilter(filter.get(), name);
+    return m_graph->AddFilter(filter.Get(), name);
 }
 
 bool PlayGraph::build(const PlaySettings &s, SampleHandler onPicture, SampleHandler onSound, PlayError &error)
@@ -151,25 +147,24 @@ bool PlayGraph::build(const PlaySettings &s, SampleHandler onPicture, SampleHand
         return fail(error, kExitNoLoad, "cannot load " + s.file + ": it is a folder");
     m_module = moduleBesideProgram();
 
-    HRESULT hr =
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_graph.outVoid());
+    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, &m_graph);
     if (FAILED(hr)) return fail(error, kExitFailed, "cannot create the filter graph: " + describe(hr));
-    hr = m_graph->AddSourceFilter(widen(s.file).c_str(), L"File Source (Async.)", m_source.out());
+    hr = m_graph->AddSourceFilter(widen(s.file).c_str(), L"File Source (Async.)", &m_source);
     if (FAILED(hr)) return fail(error, kExitNoLoad, "cannot load " + s.file + ": " + describe(hr));
 
     hr = createFilter(CLSID_OrvexMovFileParserFilter, L"Orvex Mov File Parser Filter", m_parser);
     if (FAILED(hr))
         return fail(error, kExitNoLoad,
                     "cannot load the module " + m_module + " (and none is registered): " + describe(hr));
-    ComRef<IPin> sourceOut, parserIn;
-    findPin(m_source.get(), PINDIR_OUTPUT, nullptr, sourceOut.out());
-    findPin(m_parser.get(), PINDIR_INPUT, nullptr, parserIn.out());
-    hr = sourceOut && parserIn ? m_graph->ConnectDirect(sourceOut.get(), parserIn.get(), nullptr) : E_UNEXPECTED;
+    ComPtr<IPin> sourceOut, parserIn;
+    findPin(m_source.Get(), PINDIR_OUTPUT, nullptr, &sourceOut);
+    findPin(m_parser.Get(), PINDIR_INPUT, nullptr, &parserIn);
+    hr = sourceOut && parserIn ? m_graph->ConnectDirect(sourceOut.Get(), parserIn.Get(), nullptr) : E_UNEXPECTED;
     if (FAILED(hr))
         return fail(error, kExitNoLoad, "cannot load " + s.file + ": " + describe(hr) + trackLines(trace.messages()));
 
-    ComRef<IPin> videoOut;
-    if (FAILED(findPin(m_parser.get(), PINDIR_OUTPUT, &MEDIATYPE_Video, videoOut.out())))
+    ComPtr<IPin> videoOut;
+    if (FAILED(findPin(m_parser.Get(), PINDIR_OUTPUT, &MEDIATYPE_Video, &videoOut)))
         return fail(error, kExitNoLoad,
                     "cannot load " + s.file + ": the parser serves no video" + trackLines(trace.messages()));
 
@@ -177,17 +172,17 @@ bool PlayGraph::build(const PlaySettings &s, SampleHandler onPicture, SampleHand
     if (FAILED(hr)) return fail(error, kExitNoLoad, "cannot create the decode filter: " + describe(hr));
     {
         // The values a host's property page applies, and IYUV on demand.
-        ComRef<IOrvexH264DecoderParameter2> parameters;
-        hr = m_decoder->QueryInterface(IID_IOrvexH264DecoderParameter2, parameters.outVoid());
+        ComPtr<IOrvexH264DecoderParameter2> parameters;
+        hr = m_decoder->QueryInterface(IID_IOrvexH264DecoderParameter2, &parameters);
         if (FAILED(hr)) return fail(error, kExitFailed, "the decode filter has no parameters: " + describe(hr));
         parameters->SetDeblockingSkipMode(s.deblock);
         parameters->SetOutputScalingMode(s.scale);
         parameters->SetIYUVFlag(s.format == PixelFormat::kIYUV ? 1 : 0);
     }
-    ComRef<IPin> decoderIn, decoderOut;
-    findPin(m_decoder.get(), PINDIR_INPUT, nullptr, decoderIn.out());
-    findPin(m_decoder.get(), PINDIR_OUTPUT, nullptr, decoderOut.out());
-    hr = decoderIn ? m_graph->ConnectDirect(videoOut.get(), decoderIn.get(), nullptr) : E_UNEXPECTED;
+    ComPtr<IPin> decoderIn, decoderOut;
+    findPin(m_decoder.Get(), PINDIR_INPUT, nullptr, &decoderIn);
+    findPin(m_decoder.Get(), PINDIR_OUTPUT, nullptr, &decoderOut);
+    hr = decoderIn ? m_graph->ConnectDirect(videoOut.Get(), decoderIn.Get(), nullptr) : E_UNEXPECTED;
     if (FAILED(hr))
         return fail(error, kExitNoLoad,
                     "cannot play " + s.file + ": the decode filter refused its video: " + describe(hr) +
@@ -199,9 +194,9 @@ bool PlayGraph::build(const PlaySettings &s, SampleHandler onPicture, SampleHand
     const GUID &subtype = *kSubtypes[int(s.format)];
     AM_MEDIA_TYPE *proposed = nullptr;
     {
-        ComRef<IEnumMediaTypes> types;
+        ComPtr<IEnumMediaTypes> types;
         AM_MEDIA_TYPE *type = nullptr;
-        if (decoderOut && SUCCEEDED(decoderOut->EnumMediaTypes(types.out())))
+        if (decoderOut && SUCCEEDED(decoderOut->EnumMediaTypes(&types)))
             while (!proposed && types->Next(1, &type, nullptr) == S_OK) {
                 if (type->subtype == subtype)
                     proposed = type;
@@ -214,47 +209,46 @@ bool PlayGraph::build(const PlaySettings &s, SampleHandler onPicture, SampleHand
                     std::string("cannot play ") + s.file + ": the decode filter offers no " +
                         pixelFormatName(s.format));
 
-    auto addGrabber = [&](const AM_MEDIA_TYPE &accept, SampleHandler handler, Grabber *&callback,
-                          ComRef<IBaseFilter> &sink, const wchar_t *name) -> HRESULT {
-        HRESULT r =
-            CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, sink.outVoid());
+    auto addGrabber = [&](const AM_MEDIA_TYPE &accept, SampleHandler handler, ComPtr<Grabber> &callback,
+                          ComPtr<IBaseFilter> &sink, const wchar_t *name) -> HRESULT {
+        HRESULT r = CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &sink);
         if (FAILED(r)) return r;
-        ComRef<ISampleGrabber> grabber;
-        if (FAILED(r = sink->QueryInterface(IID_ISampleGrabber, grabber.outVoid()))) return r;
-        callback = new Grabber(std::move(handler));
-        if (FAILED(r = grabber->SetMediaType(&accept)) || FAILED(r = grabber->SetCallback(callback, 0))) return r;
-        return m_graph->AddFilter(sink.get(), name);
+        ComPtr<ISampleGrabber> grabber;
+        if (FAILED(r = sink->QueryInterface(IID_ISampleGrabber, &grabber))) return r;
+        *callback.ReleaseAndGetAddressOf() = new Grabber(std::move(handler)); // its first reference
+        if (FAILED(r = grabber->SetMediaType(&accept)) || FAILED(r = grabber->SetCallback(callback.Get(), 0))) return r;
+        return m_graph->AddFilter(sink.Get(), name);
     };
 
     hr = addGrabber(*proposed, std::move(onPicture), m_videoGrabber, m_videoSink, L"Picture Grabber");
-    ComRef<IPin> videoIn;
-    if (SUCCEEDED(hr)) hr = findPin(m_videoSink.get(), PINDIR_INPUT, nullptr, videoIn.out());
-    if (SUCCEEDED(hr)) hr = m_graph->ConnectDirect(decoderOut.get(), videoIn.get(), proposed);
+    ComPtr<IPin> videoIn;
+    if (SUCCEEDED(hr)) hr = findPin(m_videoSink.Get(), PINDIR_INPUT, nullptr, &videoIn);
+    if (SUCCEEDED(hr)) hr = m_graph->ConnectDirect(decoderOut.Get(), videoIn.Get(), proposed);
     DeleteMediaType(proposed);
     if (SUCCEEDED(hr)) hr = videoIn->ConnectionMediaType(&m_videoType);
     if (FAILED(hr)) return fail(error, kExitFailed, "cannot connect the picture output: " + describe(hr));
 
     if (s.sound) {
-        ComRef<IPin> soundOut, soundIn;
-        if (FAILED(findPin(m_parser.get(), PINDIR_OUTPUT, &MEDIATYPE_Audio, soundOut.out())))
+        ComPtr<IPin> soundOut, soundIn;
+        if (FAILED(findPin(m_parser.Get(), PINDIR_OUTPUT, &MEDIATYPE_Audio, &soundOut)))
             return fail(error, kExitCannotCreate, "cannot write sound: " + s.file + " has no sound the parser serves");
         AM_MEDIA_TYPE anySound{};
         anySound.majortype = MEDIATYPE_Audio;
         hr = addGrabber(anySound, std::move(onSound), m_soundGrabber, m_soundSink, L"Sound Grabber");
-        if (SUCCEEDED(hr)) hr = findPin(m_soundSink.get(), PINDIR_INPUT, nullptr, soundIn.out());
-        if (SUCCEEDED(hr)) hr = m_graph->ConnectDirect(soundOut.get(), soundIn.get(), nullptr);
+        if (SUCCEEDED(hr)) hr = findPin(m_soundSink.Get(), PINDIR_INPUT, nullptr, &soundIn);
+        if (SUCCEEDED(hr)) hr = m_graph->ConnectDirect(soundOut.Get(), soundIn.Get(), nullptr);
         if (SUCCEEDED(hr)) hr = soundIn->ConnectionMediaType(&m_soundType);
         if (FAILED(hr)) return fail(error, kExitFailed, "cannot connect the sound output: " + describe(hr));
     }
 
     if (!s.realtime) {
         // Without a clock every filter goes as fast as it can.
-        ComRef<IMediaFilter> filter;
-        if (SUCCEEDED(m_graph->QueryInterface(IID_IMediaFilter, filter.outVoid()))) filter->SetSyncSource(nullptr);
+        ComPtr<IMediaFilter> filter;
+        if (SUCCEEDED(m_graph->QueryInterface(IID_IMediaFilter, &filter))) filter->SetSyncSource(nullptr);
     }
     if (s.start || s.stop) {
-        ComRef<IMediaSeeking> seeking;
-        hr = m_graph->QueryInterface(IID_IMediaSeeking, seeking.outVoid());
+        ComPtr<IMediaSeeking> seeking;
+        hr = m_graph->QueryInterface(IID_IMediaSeeking, &seeking);
         LONGLONG start = LONGLONG(s.start.value_or(0) * 1e7 + 0.5);
         LONGLONG stop = s.stop ? LONGLONG(*s.stop * 1e7 + 0.5) : 0;
         if (SUCCEEDED(hr))
@@ -285,19 +279,18 @@ PictureLayout PlayGraph::pictureLayoutOfType() const
 
 LONGLONG PlayGraph::durationRt() const
 {
-    ComRef<IMediaSeeking> seeking;
+    ComPtr<IMediaSeeking> seeking;
     LONGLONG duration = 0;
-    if (m_graph && SUCCEEDED(m_graph->QueryInterface(IID_IMediaSeeking, seeking.outVoid())))
-        seeking->GetDuration(&duration);
+    if (m_graph && SUCCEEDED(m_graph->QueryInterface(IID_IMediaSeeking, &seeking))) seeking->GetDuration(&duration);
     return duration;
 }
 
 HRESULT PlayGraph::run(const std::function<bool()> &stop, const std::function<void()> &progress)
 {
-    ComRef<IMediaControl> control;
-    ComRef<IMediaEvent> events;
-    HRESULT hr = m_graph->QueryInterface(IID_IMediaControl, control.outVoid());
-    if (SUCCEEDED(hr)) hr = m_graph->QueryInterface(IID_IMediaEvent, events.outVoid());
+    ComPtr<IMediaControl> control;
+    ComPtr<IMediaEvent> events;
+    HRESULT hr = m_graph->QueryInterface(IID_IMediaControl, &control);
+    if (SUCCEEDED(hr)) hr = m_graph->QueryInterface(IID_IMediaEvent, &events);
     if (SUCCEEDED(hr)) hr = control->Run();
     if (FAILED(hr)) return hr;
     HRESULT result = S_OK;

@@ -4,11 +4,11 @@
 // there is one, else from the module beside the program.
 #pragma once
 
-#include "com_ref.h"
 #include "picture_layout.h"
 
 #include <dshow.h>
 #include <qedit.h>
+#include <wrl/client.h>
 
 #include <functional>
 #include <optional>
@@ -16,6 +16,8 @@
 #include <vector>
 
 namespace orvex {
+
+using Microsoft::WRL::ComPtr;
 
 struct PlaySettings {
     std::string file;
@@ -61,15 +63,14 @@ public:
 
 private:
     class Grabber;
-    HRESULT createFilter(REFCLSID clsid, const wchar_t *name, ComRef<IBaseFilter> &filter);
+    HRESULT createFilter(REFCLSID clsid, const wchar_t *name, ComPtr<IBaseFilter> &filter);
     bool fail(PlayError &error, int status, const std::string &message);
 
     std::string m_module;
     bool m_fromRegistry = false;
-    ComRef<IGraphBuilder> m_graph;
-    ComRef<IBaseFilter> m_source, m_parser, m_decoder, m_videoSink, m_soundSink;
-    Grabber *m_videoGrabber = nullptr; // owned, outlive the graph
-    Grabber *m_soundGrabber = nullptr;
+    ComPtr<IGraphBuilder> m_graph;
+    ComPtr<IBaseFilter> m_source, m_parser, m_decoder, m_videoSink, m_soundSink;
+    ComPtr<Grabber> m_videoGrabber, m_soundGrabber; // released after the graph
     AM_MEDIA_TYPE m_videoType{};
     AM_MEDIA_TYPE m_soundType{};
 };
