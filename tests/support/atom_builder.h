@@ -56,8 +56,14 @@ public:
     std::vector<Atom> &children() { return m_children; }
 
     // The first descendant along a path of types, e.g. "trak/mdia/minf/stbl/stsz";
-    // "trak[1]" takes the second 'trak' at that level. Null if there is none.
+    // "trak[1]" takes the second 'trak' at that level, "*" any type. Null if there is none.
     Atom *find(const std::string &path);
+    // Changes written as text, ';'-separated, each a path and what to do with
+    // that atom: "type T" renames it, "size N" writes N into its size field,
+    // "word I N" and "byte I N" write N at offset I of its body, "cut N" keeps
+    // N body bytes, "drop" removes it. Throws std::runtime_error for a path
+    // that leads nowhere.
+    Atom &edit(const std::string &changes);
 
     // Size of the written atom (the real length, whatever the size field says).
     size_t length() const;
