@@ -247,14 +247,9 @@ Atom avcC(const Bytes &sps, const Bytes &pps)
     return Atom("avcC", w.data());
 }
 
-Atom cameraTag()
-{
-    return Atom("ORVX", ByteWriter().bytes("OrvexAVC0001", 12).data());
-}
-
 Atom udtaCameraTag()
 {
-    return Atom("udta", std::vector<Atom>{cameraTag()});
+    return Atom("udta", std::vector<Atom>{Atom("ORVX", ByteWriter().bytes("OrvexAVC0001", 12).data())});
 }
 
 Atom trak(const TrackAtoms &track)

@@ -116,8 +116,7 @@ Atom soundDescription(const std::string &format, uint16_t channels, uint16_t bit
 // An 'avcC' record with one SPS and one PPS.
 Atom avcC(const Bytes &sps, const Bytes &pps);
 
-// The camera tag atom (size 20, 'ORVX', "OrvexAVC0001"), and user data with it as first child.
-Atom cameraTag();
+// User data with the camera tag atom (size 20, 'ORVX', "OrvexAVC0001") as first child.
 Atom udtaCameraTag();
 
 // Everything of one track. The media type picks the media header ('vmhd',
