@@ -7,34 +7,34 @@
 namespace orvex::test {
 namespace {
 
-Atom trakAtom()
+Atom trak()
 {
     return Atom("trak", Bytes(8, 0));
 }
-
-Atom udtaWithTag(Atom tag)
+Atom mvhd()
+{
+    return qt::mvhd(600, 600);
+}
+Atom udta(Atom tag)
 {
     return Atom("udta", std::vector<Atom>{std::move(tag)});
 }
-
-Atom tagWithText(const std::string &text)
+Atom tag(const std::string &text)
 {
     return Atom("ORVX", Bytes(text.begin(), text.end()));
 }
 
+// The movie atom's children; "camera", "plain" or the outcome text of a refusal.
 struct LayoutCase {
     const char *name;
     std::vector<Atom> children;
-    std::string expected; // "camera", "plain" or the outcome text of a refusal
+    std::string expected;
 };
 
 std::string layoutOf(const Atom &moov)
 {
     std::string result;
-    std::string how = outcome([&] {
-        auto movie = movieFrom(moov);
-        result = IsCameraMovieLayout(*movie) ? "camera" : "plain";
-    });
+    std::string how = outcome([&] { result = IsCameraMovieLayout(*movieFrom(moov)) ? "camera" : "plain"; });
     return how == "ok" ? result : how;
 }
 
@@ -42,60 +42,46 @@ class CameraLayout : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(CameraLayout, DecidesFromTheChildren)
 {
-    Atom moov("moov", GetParam().children);
-    EXPECT_EQ(layoutOf(moov), GetParam().expected);
-}
-
-Atom mvhd()
-{
-    return qt::mvhd(600, 600);
+    EXPECT_EQ(layoutOf(Atom("moov", GetParam().children)), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, CameraLayout,
     ::testing::Values(
-        LayoutCase{"Tagged", {mvhd(), trakAtom(), trakAtom(), qt::udtaCameraTag()}, "camera"},
+        LayoutCase{"Tagged", {mvhd(), trak(), trak(), qt::udtaCameraTag()}, "camera"},
         LayoutCase{"TaggedThenFree",
-                   {mvhd(), trakAtom(), trakAtom(), qt::udtaCameraTag(), Atom("free", Bytes(4, 0)), Atom("meta")},
+                   {mvhd(), trak(), trak(), qt::udtaCameraTag(), Atom("free", Bytes(4, 0)), Atom("meta")},
                    "camera"},
         // Nothing after 'free' is examined, not even a broken size.
         LayoutCase{"TaggedThenFreeThenGarbage",
-                   {mvhd(), trakAtom(), trakAtom(), qt::udtaCameraTag(), Atom("free"), Atom::raw(Bytes{1, 2, 3})},
+                   {mvhd(), trak(), trak(), qt::udtaCameraTag(), Atom("free"), Atom::raw(Bytes{1, 2, 3})},
                    "camera"},
-        LayoutCase{"TaggedThenMeta", {mvhd(), trakAtom(), trakAtom(), qt::udtaCameraTag(), Atom("meta")}, "plain"},
-        LayoutCase{"OneTrack", {mvhd(), trakAtom(), qt::udtaCameraTag()}, "plain"},
-        LayoutCase{"NoUserData", {mvhd(), trakAtom(), trakAtom()}, "plain"},
-        LayoutCase{"ThreeTracks", {mvhd(), trakAtom(), trakAtom(), trakAtom(), qt::udtaCameraTag()}, "plain"},
-        LayoutCase{"TagOfSize21",
-                   {mvhd(), trakAtom(), trakAtom(), udtaWithTag(Atom("ORVX", Bytes(13, '1')).setSize(21))},
-                   "plain"},
-        LayoutCase{"TagTextDiffersAtTheStart",
-                   {mvhd(), trakAtom(), trakAtom(), udtaWithTag(tagWithText("orvexAVC0001"))},
-                   "plain"},
-        LayoutCase{"TagTextDiffersAtTheEnd",
-                   {mvhd(), trakAtom(), trakAtom(), udtaWithTag(tagWithText("OrvexAVC0002"))},
-                   "plain"},
-        LayoutCase{"TagOfAnotherType",
-                   {mvhd(), trakAtom(), trakAtom(), udtaWithTag(tagWithText("OrvexAVC0001").setType("ORVY"))},
-                   "plain"},
+        LayoutCase{"TaggedThenMeta", {mvhd(), trak(), trak(), qt::udtaCameraTag(), Atom("meta")}, "plain"},
+        LayoutCase{"OneTrack", {mvhd(), trak(), qt::udtaCameraTag()}, "plain"},
+        LayoutCase{"NoUserData", {mvhd(), trak(), trak()}, "plain"},
+        LayoutCase{"ThreeTracks", {mvhd(), trak(), trak(), trak(), qt::udtaCameraTag()}, "plain"},
+        LayoutCase{"TagOfSize21", {mvhd(), trak(), trak(), udta(Atom("ORVX", Bytes(13, '1')).setSize(21))}, "plain"},
+        LayoutCase{"TagTextDiffersAtTheStart", {mvhd(), trak(), trak(), udta(tag("orvexAVC0001"))}, "plain"},
+        LayoutCase{"TagTextDiffersAtTheEnd", {mvhd(), trak(), trak(), udta(tag("OrvexAVC0002"))}, "plain"},
+        LayoutCase{"TagOfAnotherType", {mvhd(), trak(), trak(), udta(tag("OrvexAVC0001").setType("ORVY"))}, "plain"},
         LayoutCase{"TagNotFirstInUserData",
-                   {mvhd(), trakAtom(), trakAtom(), Atom("udta", std::vector<Atom>{Atom("name"), qt::cameraTag()})},
+                   {mvhd(), trak(), trak(), Atom("udta", std::vector<Atom>{Atom("name"), tag("OrvexAVC0001")})},
                    "plain"},
         // The tag must lie inside the user data atom.
         LayoutCase{"UserDataTooSmallForTheTag",
-                   {mvhd(), trakAtom(), trakAtom(), Atom("udta").setSize(8), qt::cameraTag()},
+                   {mvhd(), trak(), trak(), Atom("udta").setSize(8), tag("OrvexAVC0001")},
                    "plain"},
-        LayoutCase{"EmptyUserData", {mvhd(), trakAtom(), trakAtom(), Atom("udta")}, "plain"},
-        LayoutCase{"FreeFirst", {Atom("free"), trakAtom()}, "plain"},
-        LayoutCase{"FirstChildTrak", {trakAtom(), mvhd(), trakAtom()}, "text: not mvhd atom found"},
-        LayoutCase{"SecondChildNotTrak", {mvhd(), Atom("udta"), trakAtom()}, "text: not trak atom found"},
-        LayoutCase{"LastChildLeavesSevenBytes", {mvhd(), trakAtom(), Atom::raw(Bytes(7, 0))}, "text: atom size error"},
-        LayoutCase{"LastChildLeavesOneByte", {mvhd(), trakAtom(), Atom::raw(Bytes(1, 0))}, "text: atom size error"},
-        LayoutCase{"ChildRunsPastTheEnd", {mvhd(), trakAtom().setSize(100)}, "text: atom size error"},
+        LayoutCase{"EmptyUserData", {mvhd(), trak(), trak(), Atom("udta")}, "plain"},
+        LayoutCase{"FreeFirst", {Atom("free"), trak()}, "plain"},
+        LayoutCase{"FirstChildTrak", {trak(), mvhd(), trak()}, "text: not mvhd atom found"},
+        LayoutCase{"SecondChildNotTrak", {mvhd(), Atom("udta"), trak()}, "text: not trak atom found"},
+        LayoutCase{"LastChildLeavesSevenBytes", {mvhd(), trak(), Atom::raw(Bytes(7, 0))}, "text: atom size error"},
+        LayoutCase{"LastChildLeavesOneByte", {mvhd(), trak(), Atom::raw(Bytes(1, 0))}, "text: atom size error"},
+        LayoutCase{"ChildRunsPastTheEnd", {mvhd(), trak().setSize(100)}, "text: atom size error"},
         // A child of size 0 does not hang the walk: the index still moves on.
-        LayoutCase{"FirstChildSizeZero", {mvhd().setSize(0), trakAtom()}, "text: not trak atom found"},
-        LayoutCase{"ThirdChildSizeZero", {mvhd(), trakAtom(), trakAtom().setSize(0)}, "plain"},
-        LayoutCase{"UserDataSizeZero", {mvhd(), trakAtom(), trakAtom(), qt::udtaCameraTag().setSize(0)}, "plain"}),
+        LayoutCase{"FirstChildSizeZero", {mvhd().setSize(0), trak()}, "text: not trak atom found"},
+        LayoutCase{"ThirdChildSizeZero", {mvhd(), trak(), trak().setSize(0)}, "plain"},
+        LayoutCase{"UserDataSizeZero", {mvhd(), trak(), trak(), qt::udtaCameraTag().setSize(0)}, "plain"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CameraLayoutSize, AMovieAtomBelow24BytesIsRefused)

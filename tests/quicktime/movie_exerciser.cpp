@@ -76,13 +76,13 @@ void Exerciser::media(const CMyQTMedia *media)
     lookups(media, 0);
     // Direct reads, as the camera stream infos do them.
     if (!media) return;
-    for (auto [atom, entrySize] : {std::pair{media->GetTimeToSample(), 8}, std::pair{media->GetSyncSamples(), 4},
-                                   std::pair{media->GetSampleToChunk(), 12}, std::pair{media->GetChunkOffsets(), 4}}) {
-        if (atom)
+    for (const auto &table : {std::pair{media->GetTimeToSample(), 8}, std::pair{media->GetSyncSamples(), 4},
+                              std::pair{media->GetSampleToChunk(), 12}, std::pair{media->GetChunkOffsets(), 4}}) {
+        if (table.first)
             ask([&] {
-                CMyQTTable reader(atom, entrySize);
+                CMyQTTable reader(table.first, table.second);
                 for (LONG i = 0; i <= reader.GetCount() && i < kMaxLookups; ++i)
-                    reader.Get(i, entrySize / 4 - 1);
+                    reader.Get(i, table.second / 4 - 1);
             });
     }
     if (media->GetSampleSizes())

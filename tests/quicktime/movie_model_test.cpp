@@ -83,163 +83,135 @@ qt::TrackAtoms baseTrack()
     return track;
 }
 
-Atom &at(Atom &moov, const std::string &path)
-{
-    return *moov.find("trak/" + path);
-}
-void edit(Atom &moov, std::vector<uint32_t> entries)
-{
-    moov.find("trak")->add(qt::edts(std::move(entries)));
-}
-
+// A row: the changes (Atom::edit) to the movie atom of that track, with
+// those 'elst' words, and every answer about the track.
 struct Row {
     const char *name;
-    std::function<void(Atom &)> damage;
+    std::string changes;
     std::string expected;
+    std::vector<uint32_t> edits = {};
+    std::function<void(Atom &)> add = [](Atom &) {};
 };
 
 class TrackQuestions : public ::testing::TestWithParam<Row> {};
 
 TEST_P(TrackQuestions, Answer)
 {
-    Atom moov = movieAtomWith({baseTrack()});
-    GetParam().damage(moov);
+    qt::TrackAtoms track = baseTrack();
+    track.edits = GetParam().edits;
+    Atom moov = movieAtomWith({track}).edit(GetParam().changes);
+    GetParam().add(*moov.find("trak"));
     auto movie = movieFrom(moov);
     EXPECT_EQ(trackSummary(movie.get()), GetParam().expected);
 }
 
 const std::string kHandler = " handler=vide/appl/MediaHandler scale=600 duration=1200 video=0:600/1200/300";
 const std::string kRefs = " tables=1 ctts=0 refs=1 [url  a1] [E24]";
+const std::string kAnswers = kHandler + kRefs;
+const std::string kNoTables = kHandler + " tables=0 ctts=0 refs=1 [url  a1] [E24]";
+std::string traced(int duration, int time, int rate)
+{
+    return " {'elst' entr[0]} {trackDuration " + std::to_string(duration) + "} {mediaTime     " + std::to_string(time) +
+           "} {mediaRate     0x000" + std::to_string(rate) + "0000}";
+}
+const std::string kDref = "trak/mdia/minf/dinf/dref";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, TrackQuestions,
     ::testing::Values(
-        Row{"Untouched", [](Atom &) {}, "edits=0" + kHandler + kRefs},
-        Row{"NoMedia", [](Atom &m) { m.find("trak")->children().erase(m.find("trak")->children().begin() + 1, m.find("trak")->children().end()); },
+        Row{"Untouched", "", "edits=0" + kAnswers},
+        Row{"NoMedia", "trak/mdia drop",
             "edits=0 handler=E27 scale=E27 duration=E27 video=E27 tables=0 ctts=0 refs=E27 [E27]"},
-        Row{"NoHeaderNorHandler",
-            [](Atom &m) {
-                at(m, "mdia/mdhd").setType("xxxx");
-                at(m, "mdia/hdlr").setType("yyyy");
-            },
+        Row{"NoHeaderNorHandler", "trak/mdia/mdhd type xxxx; trak/mdia/hdlr type yyyy",
             "edits=0 handler=E27 scale=E27 duration=E27 video=E27" + kRefs},
-        Row{"NoMinf", [](Atom &m) { at(m, "mdia/minf").setType("xinf"); },
+        Row{"NoMinf", "trak/mdia/minf type xinf",
             "edits=0 handler=vide/appl/MediaHandler scale=600 duration=1200 video=E15 tables=0 ctts=0 refs=E9 [E9]"},
         // The last table of a kind counts; 'ctts' is noted.
         Row{"LaterTables",
-            [](Atom &m) {
+            "",
+            "edits=0 handler=vide/appl/MediaHandler scale=600 duration=1200 video=0:600/1200/5 tables=1 ctts=1" +
+                kRefs.substr(16),
+            {},
+            [](Atom &t) {
                 for (Atom &table : qt::tables("ctts 1 0; stsz =10 #5"))
-                    at(m, "mdia/minf/stbl").add(table);
-            },
-            "edits=0 handler=vide/appl/MediaHandler scale=600 duration=1200 video=0:600/1200/5 tables=1 ctts=1 refs=1 "
-            "[url  a1] [E24]"},
+                    t.find("mdia/minf/stbl")->add(table);
+            }},
         Row{"LaterMdia",
-            [](Atom &m) {
-                m.find("trak")->add(Atom("mdia", std::vector<Atom>{qt::mdhd(1000, 5), qt::hdlr("mhlr", "soun")}));
-            },
-            "edits=0 handler=soun/appl/ scale=1000 duration=5 video=-2008:-1/-1/-1 tables=0 ctts=0 refs=E9 [E9]"},
-        Row{"NoStsd", [](Atom &m) { at(m, "mdia/minf/stbl/stsd").setType("zzzz"); },
-            "edits=0" + kHandler + " tables=0 ctts=0 refs=1 [url  a1] [E24]"},
-        Row{"NoStsz", [](Atom &m) { at(m, "mdia/minf/stbl/stsz").setType("zzzz"); },
+            "",
+            "edits=0 handler=soun/appl/ scale=1000 duration=5 video=-2008:-1/-1/-1 tables=0 ctts=0 refs=E9 [E9]",
+            {},
+            [](Atom &t) {
+                t.add(Atom("mdia", std::vector<Atom>{qt::mdhd(1000, 5), qt::hdlr("mhlr", "soun")}));
+            }},
+        Row{"NoStsd", "trak/mdia/minf/stbl/stsd type zzzz", "edits=0" + kNoTables},
+        Row{"NoStsz", "trak/mdia/minf/stbl/stsz type zzzz",
             "edits=0 handler=vide/appl/MediaHandler scale=600 duration=1200 video=E15 tables=0 ctts=0 refs=1 [url  a1] "
             "[E24]"},
-        Row{"NoStsc", [](Atom &m) { at(m, "mdia/minf/stbl/stsc").setType("zzzz"); },
-            "edits=0" + kHandler + " tables=0 ctts=0 refs=1 [url  a1] [E24]"},
-        Row{"NoStco", [](Atom &m) { at(m, "mdia/minf/stbl/stco").setType("zzzz"); },
-            "edits=0" + kHandler + " tables=0 ctts=0 refs=1 [url  a1] [E24]"},
-        // Edit lists: only the identity edit is none.
-        Row{"IdentityEdit", [](Atom &m) { edit(m, {1200, 0, 0x10000}); }, "edits=0" + kHandler + kRefs},
-        Row{"EditMediaTimeMinusOne", [](Atom &m) { edit(m, {1200, 0xFFFFFFFF, 0x10000}); },
-            "edits=1" + kHandler + kRefs +
-                " {'elst' entr[0]} {trackDuration 1200} {mediaTime     -1} {mediaRate     0x00010000}"},
-        Row{"EditDoubleRate", [](Atom &m) { edit(m, {1200, 0, 0x20000}); },
-            "edits=1" + kHandler + kRefs +
-                " {'elst' entr[0]} {trackDuration 1200} {mediaTime     0} {mediaRate     0x00020000}"},
-        Row{"EditShorterThanTheTrack", [](Atom &m) { edit(m, {600, 0, 0x10000}); },
-            "edits=1" + kHandler + kRefs +
-                " {'elst' entr[0]} {trackDuration 600} {mediaTime     0} {mediaRate     0x00010000}"},
-        Row{"TwoEdits", [](Atom &m) { edit(m, {600, 0, 0x10000, 600, 600, 0x10000}); },
-            "edits=1" + kHandler + kRefs + " {Num of 'elst' entries are 2}"},
-        Row{"EmptyEditList", [](Atom &m) { edit(m, {}); }, "edits=0" + kHandler + kRefs},
-        Row{"EdtsWithoutElst",
-            [](Atom &m) { m.find("trak")->add(Atom("edts", std::vector<Atom>{Atom("xlst", Bytes(16, 0))})); },
-            "edits=0" + kHandler + kRefs},
-        // Unreadable edit lists count as edits.
-        Row{"ElstEntryMissing",
-            [](Atom &m) {
-                m.find("trak")->add(Atom("edts", std::vector<Atom>{Atom("elst", ByteWriter().be32(0).be32(1).data())}));
-            },
-            "edits=1" + kHandler + kRefs},
-        Row{"ElstWithoutCount",
-            [](Atom &m) { m.find("trak")->add(Atom("edts", std::vector<Atom>{Atom("elst", Bytes(2, 0))})); },
-            "edits=1" + kHandler + kRefs},
+        Row{"NoStsc", "trak/mdia/minf/stbl/stsc type zzzz", "edits=0" + kNoTables},
+        Row{"NoStco", "trak/mdia/minf/stbl/stco type zzzz", "edits=0" + kNoTables},
+        // Edit lists: only the identity edit is none; unreadable ones count as edits.
+        Row{"IdentityEdit", "", "edits=0" + kAnswers, {1200, 0, 0x10000}},
+        Row{"EditMediaTimeMinusOne", "", "edits=1" + kAnswers + traced(1200, -1, 1), {1200, 0xFFFFFFFF, 0x10000}},
+        Row{"EditDoubleRate", "", "edits=1" + kAnswers + traced(1200, 0, 2), {1200, 0, 0x20000}},
+        Row{"EditShorterThanTheTrack", "", "edits=1" + kAnswers + traced(600, 0, 1), {600, 0, 0x10000}},
+        Row{"TwoEdits",
+            "",
+            "edits=1" + kAnswers + " {Num of 'elst' entries are 2}",
+            {600, 0, 0x10000, 600, 600, 0x10000}},
+        Row{"EmptyEditList", "trak/edts/elst cut 8; trak/edts/elst word 4 0", "edits=0" + kAnswers, {1200, 0, 0x10000}},
+        Row{"EdtsWithoutElst", "trak/edts/elst type xlst", "edits=0" + kAnswers, {1200, 0, 0x10000}},
+        Row{"ElstEntryMissing", "trak/edts/elst cut 8", "edits=1" + kAnswers, {1200, 0, 0x10000}},
+        Row{"ElstWithoutCount", "trak/edts/elst cut 2", "edits=1" + kAnswers, {1200, 0, 0x10000}},
         Row{"NegativeElstCountWithoutEntry",
-            [](Atom &m) {
-                m.find("trak")->add(
-                    Atom("edts", std::vector<Atom>{Atom("elst", ByteWriter().be32(0).be32(0xFFFFFFFF).data())}));
-            },
-            "edits=1" + kHandler + kRefs},
+            "trak/edts/elst cut 8; trak/edts/elst word 4 -1",
+            "edits=1" + kAnswers,
+            {1200, 0, 0x10000}},
         // A negative count compares entry 0.
-        Row{"NegativeElstCountIdentity",
-            [](Atom &m) {
-                edit(m, {1200, 0, 0x10000});
-                at(m, "edts/elst").body()[4] = 0x80;
-            },
-            "edits=0" + kHandler + kRefs},
+        Row{"NegativeElstCountIdentity", "trak/edts/elst byte 4 128", "edits=0" + kAnswers, {1200, 0, 0x10000}},
         Row{"NegativeElstCountMediaTimeOne",
-            [](Atom &m) {
-                edit(m, {1200, 1, 0x10000});
-                at(m, "edts/elst").body()[4] = 0x80;
-            },
-            "edits=1" + kHandler + kRefs +
-                " {'elst' entr[0]} {trackDuration 1200} {mediaTime     1} {mediaRate     0x00010000}"},
+            "trak/edts/elst byte 4 128",
+            "edits=1" + kAnswers + traced(1200, 1, 1),
+            {1200, 1, 0x10000}},
         Row{"EditWithoutTrackHeader",
-            [](Atom &m) {
-                edit(m, {1200, 0, 0x10000});
-                at(m, "tkhd").setType("xkhd");
-            },
-            "edits=1" + kHandler + kRefs +
-                " {'elst' entr[0]} {trackDuration 1200} {mediaTime     0} {mediaRate     0x00010000}"},
+            "trak/tkhd type xkhd",
+            "edits=1" + kAnswers + traced(1200, 0, 1),
+            {1200, 0, 0x10000}},
         // Handler names: cut at the atom's end; none without room; no subtype refused.
-        Row{"HandlerNameAndManufacturer",
-            [](Atom &m) { at(m, "mdia/hdlr") = qt::hdlr("mhlr", "soun", "Sound Handler", "orvx"); },
-            "edits=0 handler=soun/orvx/Sound Handler scale=600 duration=1200 video=-2008:-1/-1/-1 tables=1 ctts=0 "
-            "refs=1 [url  a1] [E24]"},
-        Row{"HandlerNameTooLong", [](Atom &m) { at(m, "mdia/hdlr").body()[24] = 200; },
-            "edits=0" + kHandler + kRefs},
-        Row{"HandlerWithoutName", [](Atom &m) { at(m, "mdia/hdlr").body().resize(24); },
+        Row{"HandlerSubtypeAndManufacturer", "trak/mdia/hdlr word 8 1936684398; trak/mdia/hdlr word 12 1869772408",
+            "edits=0 handler=soun/orvx/MediaHandler scale=600 duration=1200 video=-2008:-1/-1/-1" + kRefs},
+        Row{"HandlerNameTooLong", "trak/mdia/hdlr byte 24 200", "edits=0" + kAnswers},
+        Row{"HandlerWithoutName", "trak/mdia/hdlr cut 24",
             "edits=0 handler=vide/appl/ scale=600 duration=1200 video=0:600/1200/300" + kRefs},
-        Row{"HandlerWithoutSubtype", [](Atom &m) { at(m, "mdia/hdlr").body().resize(10); },
+        Row{"HandlerWithoutSubtype", "trak/mdia/hdlr cut 10",
             "edits=0 handler=E28 scale=600 duration=1200 video=E28" + kRefs},
-        Row{"ZeroTimeScale", [](Atom &m) { at(m, "mdia/mdhd") = qt::mdhd(0, 5); },
-            "edits=0 handler=vide/appl/MediaHandler scale=E16 duration=5 video=E16" + kRefs},
-        Row{"NegativeTimeScale", [](Atom &m) { at(m, "mdia/mdhd") = qt::mdhd(-5, 5); },
-            "edits=0 handler=vide/appl/MediaHandler scale=E16 duration=5 video=E16" + kRefs},
-        Row{"NegativeDuration", [](Atom &m) { at(m, "mdia/mdhd") = qt::mdhd(30000, int32_t(0x80000000)); },
-            "edits=0 handler=vide/appl/MediaHandler scale=30000 duration=E17 video=E17" + kRefs},
-        Row{"ShortMediaHeader", [](Atom &m) { at(m, "mdia/mdhd").body().resize(14); },
+        Row{"ZeroTimeScale", "trak/mdia/mdhd word 12 0",
+            "edits=0 handler=vide/appl/MediaHandler scale=E16 duration=1200 video=E16" + kRefs},
+        Row{"NegativeTimeScale", "trak/mdia/mdhd word 12 -5",
+            "edits=0 handler=vide/appl/MediaHandler scale=E16 duration=1200 video=E16" + kRefs},
+        Row{"NegativeDuration", "trak/mdia/mdhd word 16 2147483648",
+            "edits=0 handler=vide/appl/MediaHandler scale=600 duration=E17 video=E17" + kRefs},
+        Row{"ShortMediaHeader", "trak/mdia/mdhd cut 14",
             "edits=0 handler=vide/appl/MediaHandler scale=E28 duration=E28 video=E28" + kRefs},
         // Data references: flags in the low 24 bits, data after 12 bytes.
         Row{"TwoDataReferences",
-            [](Atom &m) {
-                at(m, "mdia/minf/dinf/dref") = qt::dref(
-                    {qt::dataReference("url ", 0x00000001), qt::dataReference("alis", 0xFF000000, Bytes{9, 8, 7})});
-            },
-            "edits=0" + kHandler + " tables=1 ctts=0 refs=2 [url  a1] [alis a0 9 8 7] [E24]"},
-        Row{"DataReferenceCountLow16Bits", [](Atom &m) { at(m, "mdia/minf/dinf/dref").body()[5] = 7; },
-            "edits=0" + kHandler + kRefs},
-        Row{"DataReferenceOvercounted", [](Atom &m) { at(m, "mdia/minf/dinf/dref").body()[7] = 2; },
+            kDref + " drop",
+            "edits=0" + kHandler + " tables=1 ctts=0 refs=2 [url  a1] [alis a0 9 8 7] [E24]",
+            {},
+            [](Atom &t) {
+                t.find("mdia/minf/dinf")
+                    ->add(qt::dref(
+                        {qt::dataReference("url ", 1), qt::dataReference("alis", 0xFF000000, Bytes{9, 8, 7})}));
+            }},
+        Row{"DataReferenceCountLow16Bits", kDref + " byte 5 7", "edits=0" + kAnswers},
+        Row{"DataReferenceOvercounted", kDref + " byte 7 2",
             "edits=0" + kHandler + " tables=1 ctts=0 refs=2 [url  a1] [E28] [E24]"},
-        Row{"NoDataReferences", [](Atom &m) { at(m, "mdia/minf/dinf/dref").setType("xref"); },
-            "edits=0" + kHandler + " tables=1 ctts=0 refs=E9 [E9]"},
-        Row{"DataReferencesCut", [](Atom &m) { at(m, "mdia/minf/dinf/dref") = Atom("dref", Bytes(4, 0)); },
+        Row{"NoDataReferences", kDref + " type xref", "edits=0" + kHandler + " tables=1 ctts=0 refs=E9 [E9]"},
+        Row{"DataReferencesCut", kDref + " cut 4; " + kDref + "/* drop",
             "edits=0" + kHandler + " tables=1 ctts=0 refs=E28 [E28]"},
         // Entries below 12 bytes keep their header and have no data; past the 'dref': refused.
-        Row{"DataReferenceOf0Bytes", [](Atom &m) { at(m, "mdia/minf/dinf/dref").children()[0].setSize(0); },
-            "edits=0" + kHandler + kRefs},
-        Row{"DataReferenceOf11Bytes", [](Atom &m) { at(m, "mdia/minf/dinf/dref").children()[0].setSize(11); },
-            "edits=0" + kHandler + kRefs},
-        Row{"DataReferencePastTheDref", [](Atom &m) { at(m, "mdia/minf/dinf/dref").children()[0].setSize(100); },
+        Row{"DataReferenceOf0Bytes", kDref + "/* size 0", "edits=0" + kAnswers},
+        Row{"DataReferenceOf11Bytes", kDref + "/* size 11", "edits=0" + kAnswers},
+        Row{"DataReferencePastTheDref", kDref + "/* size 100",
             "edits=0" + kHandler + " tables=1 ctts=0 refs=1 [E28] [E24]"}),
     [](const auto &info) { return std::string(info.param.name); });
 

@@ -142,43 +142,42 @@ TEST(MovieLoading, DamageRefusesOnlyWhatWouldBeReadOutsideAnAtom)
     const VideoInput video = testVideo();
     const size_t samples = video.samples.size();
     const size_t firstNonSync = size_t(std::find(video.sync.begin(), video.sync.end(), false) - video.sync.begin());
-    const Atom colr("colr", ByteWriter().fourcc("nclc").be16(1).be16(1).be16(1).data());
-    const auto raiseCount = [](Atom &table, size_t at) { ++table.body()[at]; };
-    const auto negativeElst = [](Atom &m, uint32_t duration, int32_t mediaTime) {
-        Atom edts = qt::edts({duration, uint32_t(mediaTime), 0x10000});
-        edts.children()[0].body()[4] = 0xFF; // count 0xFF000001
-        m.find("trak")->add(std::move(edts));
+    const auto negativeElst = [](uint32_t duration, uint32_t mediaTime) {
+        return [=](Atom &trak) {
+            trak.add(qt::edts({duration, mediaTime, 0x10000}).edit("elst byte 4 255")); // count 0xFF000001
+        };
     };
     struct Row {
         const char *name;
-        std::function<void(Atom &moov)> damage;
+        std::string changes; // Atom::edit
         size_t entries;      // of the video index; 0 with a refused movie
         int colourPrimaries; // -1: not looked at
+        std::function<void(Atom &trak)> add = [](Atom &) {};
     };
+    const std::string stbl = "trak/mdia/minf/stbl/";
     const std::vector<Row> rows = {
-        {"none", [](Atom &) {}, samples, 2},
-        {"stsz count one larger", [&](Atom &m) { raiseCount(*m.find("trak/mdia/minf/stbl/stsz"), 11); }, samples, -1},
-        {"stts count one larger", [&](Atom &m) { raiseCount(*m.find("trak/mdia/minf/stbl/stts"), 7); }, samples, -1},
+        {"none", "", samples, 2},
+        {"stsz count one larger", stbl + "stsz word 8 " + std::to_string(samples + 1), samples, -1},
+        {"stts count one larger", stbl + "stts word 4 2", samples, -1},
         // The sync samples are found; the first other sample's lookup leaves the table.
-        {"stss count one larger", [&](Atom &m) { raiseCount(*m.find("trak/mdia/minf/stbl/stss"), 7); }, firstNonSync,
-         -1},
-        {"negative elst count, identity entry 0",
-         [&](Atom &m) { negativeElst(m, MyQTReadBE32(m.find("trak/tkhd")->body().data() + 20), 0); }, samples, -1},
-        {"negative elst count, media time 1", [&](Atom &m) { negativeElst(m, 1, 1); }, 0, -1},
-        {"dref entry of 8 bytes", [](Atom &m) { m.find("trak/mdia/minf/dinf/dref")->children()[0].setSize(8); },
-         samples, -1},
-        {"colr after an atom of 4 bytes",
-         [&](Atom &m) {
-             *m.find("trak/mdia/minf/stbl/stsd") = qt::stsd({qt::imageDescription(
-                 "avc1", video.width, video.height,
-                 {qt::avcC(video.sps, video.pps), Atom::raw(ByteWriter().be32(4).data()), colr})});
-         },
-         samples, 1},
+        {"stss count one larger", stbl + "stss word 4 3", firstNonSync, -1},
+        {"negative elst count, identity entry 0", "", samples, -1, negativeElst(samples * 40, 0)},
+        {"negative elst count, media time 1", "", 0, -1, negativeElst(1, 1)},
+        {"dref entry of 8 bytes", "trak/mdia/minf/dinf/dref/* size 8", samples, -1},
+        {"colr after an atom of 4 bytes", "", samples, 1,
+         [&](Atom &trak) {
+             trak.find("mdia/minf/stbl/stsd/avc1")->body() =
+                 qt::imageDescription("avc1", video.width, video.height,
+                                      {qt::avcC(video.sps, video.pps), Atom::raw(ByteWriter().be32(4).data()),
+                                       Atom("colr", ByteWriter().fourcc("nclc").be16(1).be16(1).be16(1).data())})
+                     .body();
+         }},
     };
     ScratchFolder dir;
     for (const Row &row : rows) {
         WrittenMovie written = writeMovie(video, nullptr);
-        row.damage(written.moov);
+        written.moov.edit(row.changes);
+        row.add(*written.moov.find("trak"));
         Bytes file(written.file.begin(), written.file.begin() + long(written.moovOffset));
         written.moov.writeTo(file);
         CMyMovieStreams streams;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <sstream>
+#include <stdexcept>
 
 namespace orvex::test {
 
@@ -22,17 +23,44 @@ Atom Atom::raw(Bytes bytes)
 
 Atom *Atom::find(const std::string &path)
 {
-    size_t slash = path.find('/');
-    std::string step = path.substr(0, slash);
-    size_t wanted = 0;
-    if (size_t bracket = step.find('['); bracket != std::string::npos) {
-        wanted = std::stoul(step.substr(bracket + 1));
-        step = step.substr(0, bracket);
+    Atom *atom = this;
+    std::istringstream steps(path);
+    for (std::string step; atom && std::getline(steps, step, '/');) {
+        size_t wanted = 0;
+        if (size_t bracket = step.find('['); bracket != std::string::npos) {
+            wanted = std::stoul(step.substr(bracket + 1));
+            step.resize(bracket);
+        }
+        Atom *parent = atom;
+        atom = nullptr;
+        for (auto &child : parent->m_children)
+            if ((step == "*" || child.m_type == step) && wanted-- == 0 && !atom) atom = &child;
     }
-    for (auto &child : m_children)
-        if (child.m_type == step && wanted-- == 0)
-            return slash == std::string::npos ? &child : child.find(path.substr(slash + 1));
-    return nullptr;
+    return atom;
+}
+
+Atom &Atom::edit(const std::string &changes)
+{
+    std::istringstream all(changes);
+    for (std::string one; std::getline(all, one, ';');) {
+        std::istringstream in(one);
+        std::string path, what, type;
+        long long at = 0, value = 0;
+        in >> path >> what;
+        const size_t slash = path.rfind('/');
+        Atom *parent = slash == std::string::npos ? this : find(path.substr(0, slash));
+        Atom *atom = find(path);
+        if (!atom || !parent) throw std::runtime_error("no atom at " + path);
+        if (what == "type") in >> type, atom->m_type = type;
+        in >> at >> value;
+        if (what == "size") atom->setSize(uint32_t(at));
+        if (what == "cut") atom->m_body.resize(size_t(at));
+        if (what == "byte") atom->m_body.at(size_t(at)) = uint8_t(value);
+        for (int k = 0; what == "word" && k < 4; ++k)
+            atom->m_body.at(size_t(at) + k) = uint8_t(uint32_t(value) >> (24 - 8 * k));
+        if (what == "drop") parent->m_children.erase(parent->m_children.begin() + (atom - parent->m_children.data()));
+    }
+    return *this;
 }
 
 size_t Atom::length() const
@@ -219,14 +247,9 @@ Atom avcC(const Bytes &sps, const Bytes &pps)
     return Atom("avcC", w.data());
 }
 
-Atom cameraTag()
-{
-    return Atom("ORVX", ByteWriter().bytes("OrvexAVC0001", 12).data());
-}
-
 Atom udtaCameraTag()
 {
-    return Atom("udta", std::vector<Atom>{cameraTag()});
+    return Atom("udta", std::vector<Atom>{Atom("ORVX", ByteWriter().bytes("OrvexAVC0001", 12).data())});
 }
 
 Atom trak(const TrackAtoms &track)

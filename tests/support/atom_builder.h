@@ -56,8 +56,14 @@ public:
     std::vector<Atom> &children() { return m_children; }
 
     // The first descendant along a path of types, e.g. "trak/mdia/minf/stbl/stsz";
-    // "trak[1]" takes the second 'trak' at that level. Null if there is none.
+    // "trak[1]" takes the second 'trak' at that level, "*" any type. Null if there is none.
     Atom *find(const std::string &path);
+    // Changes written as text, ';'-separated, each a path and what to do with
+    // that atom: "type T" renames it, "size N" writes N into its size field,
+    // "word I N" and "byte I N" write N at offset I of its body, "cut N" keeps
+    // N body bytes, "drop" removes it. Throws std::runtime_error for a path
+    // that leads nowhere.
+    Atom &edit(const std::string &changes);
 
     // Size of the written atom (the real length, whatever the size field says).
     size_t length() const;
@@ -110,8 +116,7 @@ Atom soundDescription(const std::string &format, uint16_t channels, uint16_t bit
 // An 'avcC' record with one SPS and one PPS.
 Atom avcC(const Bytes &sps, const Bytes &pps);
 
-// The camera tag atom (size 20, 'ORVX', "OrvexAVC0001"), and user data with it as first child.
-Atom cameraTag();
+// User data with the camera tag atom (size 20, 'ORVX', "OrvexAVC0001") as first child.
 Atom udtaCameraTag();
 
 // Everything of one track. The media type picks the media header ('vmhd',
