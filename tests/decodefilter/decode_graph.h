@@ -1,9 +1,8 @@
-// Graphs for the decode filter's tests, built through the graph manager:
-// file source -> parser -> decode filter -> recording sink, or a push source
-// driven by the test -> decode filter -> recording sink (tests/support's
-// DirectShow test doubles). Graphs run
-// without a clock, as fast as the filters go; every wait has a limit so a
-// hang fails the test instead of stopping the run.
+// Graphs for the decode filter's tests (tests/support's test graph and
+// DirectShow test doubles): file source -> parser -> decode filter ->
+// recording sink, or a push source driven by the test -> decode filter ->
+// recording sink. Every wait has a limit, so a hang fails the test instead of
+// stopping the run.
 #pragma once
 
 #include "H264DecodeFilter/OrvexH264DecodeFilter11.h"

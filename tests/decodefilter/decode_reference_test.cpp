@@ -84,7 +84,7 @@ TEST_P(ReferenceTest, PicturesMatchFfmpegWithTheIndexTimesAndTheProposedLayout)
             pictures[i].Timed() && pictures[i].start == reference[i].start && pictures[i].stop == reference[i].stop;
     }
     char summary[160];
-    std::snprintf(summary, sizeof summary, "%zu of %zu, %ldx%ld in %ldx%ld, %lu bytes, %zu match, %zu timed",
+    std::snprintf(summary, sizeof summary, "%zu/%zu, %ldx%ld in %ldx%ld, %lu bytes, %zu match, %zu timed",
                   pictures.size(), reference.size(), long(target.right), long(target.bottom),
                   long(vih.bmiHeader.biWidth), long(vih.bmiHeader.biHeight), (unsigned long)vih.bmiHeader.biSizeImage,
                   matching, timed);
@@ -98,41 +98,28 @@ const GUID *const kYV12 = &MEDIASUBTYPE_YV12, *const kIYUV = &MEDIASUBTYPE_IYUV,
 
 INSTANTIATE_TEST_SUITE_P(
     Movies, ReferenceTest,
-    testing::Values(
-        ReferenceCase{"baseline_sowt.mov", kYV12, 0, 0, "30 of 30, 0x0 in 160x120, 28800 bytes, 30 match, 30 timed"},
-        ReferenceCase{"baseline_sowt.mov", kIYUV, 0, 0, "30 of 30, 0x0 in 160x120, 28800 bytes, 30 match, 30 timed"},
-        ReferenceCase{"main_aac_faststart.mov", kYV12, 0, 0,
-                      "60 of 60, 0x0 in 160x120, 28800 bytes, 60 match, 60 timed"},
-        ReferenceCase{"main_aac_faststart.mov", kIYUV, 0, 0,
-                      "60 of 60, 0x0 in 160x120, 28800 bytes, 60 match, 60 timed"},
-        ReferenceCase{"odd_size_sowt_3000.mov", kYV12, 0, 0,
-                      "30 of 30, 162x98 in 164x98, 24108 bytes, 30 match, 30 timed"},
-        ReferenceCase{"odd_size_sowt_3000.mov", kIYUV, 0, 0,
-                      "30 of 30, 162x98 in 164x98, 24108 bytes, 30 match, 30 timed"},
-        ReferenceCase{"sowt_one_second_chunks.mov", kYV12, 0, 0,
-                      "38 of 38, 0x0 in 176x144, 38016 bytes, 38 match, 38 timed"},
-        ReferenceCase{"video_only_faststart.mov", kIYUV, 0, 0,
-                      "15 of 15, 0x0 in 176x144, 38016 bytes, 15 match, 15 timed"},
+    testing::ValuesIn(std::vector<ReferenceCase>{
+        {"baseline_sowt.mov", kYV12, 0, 0, "30/30, 0x0 in 160x120, 28800 bytes, 30 match, 30 timed"},
+        {"baseline_sowt.mov", kIYUV, 0, 0, "30/30, 0x0 in 160x120, 28800 bytes, 30 match, 30 timed"},
+        {"main_aac_faststart.mov", kYV12, 0, 0, "60/60, 0x0 in 160x120, 28800 bytes, 60 match, 60 timed"},
+        {"main_aac_faststart.mov", kIYUV, 0, 0, "60/60, 0x0 in 160x120, 28800 bytes, 60 match, 60 timed"},
+        {"odd_size_sowt_3000.mov", kYV12, 0, 0, "30/30, 162x98 in 164x98, 24108 bytes, 30 match, 30 timed"},
+        {"odd_size_sowt_3000.mov", kIYUV, 0, 0, "30/30, 162x98 in 164x98, 24108 bytes, 30 match, 30 timed"},
+        {"sowt_one_second_chunks.mov", kYV12, 0, 0, "38/38, 0x0 in 176x144, 38016 bytes, 38 match, 38 timed"},
+        {"video_only_faststart.mov", kIYUV, 0, 0, "15/15, 0x0 in 176x144, 38016 bytes, 15 match, 15 timed"},
         // Descriptions larger and smaller than the picture the SPS gives.
-        ReferenceCase{"description_320x256_sps_320x240.mov", kYV12, 0, 0,
-                      "15 of 15, 0x0 in 320x240, 115200 bytes, 15 match, 15 timed"},
-        ReferenceCase{"description_322x242_sps_336x256.mov", kIYUV, 0, 0,
-                      "15 of 15, 322x242 in 324x242, 117612 bytes, 15 match, 15 timed"},
+        {"description_320x256_sps_320x240.mov", kYV12, 0, 0, "15/15, 0x0 in 320x240, 115200 bytes, 15 match, 15 timed"},
+        {"description_322x242_sps_336x256.mov", kIYUV, 0, 0,
+         "15/15, 322x242 in 324x242, 117612 bytes, 15 match, 15 timed"},
         // Odd scaled sizes: padded strides, the picture in the rectangles.
-        ReferenceCase{"odd_half_322x242.mov", kYV12, 1, 0,
-                      "15 of 15, 161x121 in 164x122, 30012 bytes, 15 match, 15 timed"},
-        ReferenceCase{"odd_half_322x242.mov", kIYUV, 1, 0,
-                      "15 of 15, 161x121 in 164x122, 30012 bytes, 15 match, 15 timed"},
-        ReferenceCase{"odd_half_322x242.mov", kYV12, 2, 0, "15 of 15, 0x0 in 80x60, 7200 bytes, 15 match, 15 timed"},
-        ReferenceCase{"video_only_faststart.mov", kYV12, 2, 0,
-                      "15 of 15, 0x0 in 44x36, 2376 bytes, 15 match, 15 timed"},
+        {"odd_half_322x242.mov", kYV12, 1, 0, "15/15, 161x121 in 164x122, 30012 bytes, 15 match, 15 timed"},
+        {"odd_half_322x242.mov", kIYUV, 1, 0, "15/15, 161x121 in 164x122, 30012 bytes, 15 match, 15 timed"},
+        {"odd_half_322x242.mov", kYV12, 2, 0, "15/15, 0x0 in 80x60, 7200 bytes, 15 match, 15 timed"},
+        {"video_only_faststart.mov", kYV12, 2, 0, "15/15, 0x0 in 44x36, 2376 bytes, 15 match, 15 timed"},
         // 162 pixels wide: RGB24 rows are padded from 486 to 488 bytes.
-        ReferenceCase{"odd_size_sowt_3000.mov", kRGB24, 0, 0,
-                      "30 of 30, 0x0 in 162x-98, 47824 bytes, 30 match, 30 timed"},
-        ReferenceCase{"odd_size_sowt_3000.mov", kRGB32, 0, 0,
-                      "30 of 30, 0x0 in 162x-98, 63504 bytes, 30 match, 30 timed"},
+        {"odd_size_sowt_3000.mov", kRGB24, 0, 0, "30/30, 0x0 in 162x-98, 47824 bytes, 30 match, 30 timed"},
+        {"odd_size_sowt_3000.mov", kRGB32, 0, 0, "30/30, 0x0 in 162x-98, 63504 bytes, 30 match, 30 timed"},
         // Skipping the deblocking filter changes the pictures.
-        ReferenceCase{"video_only_faststart.mov", kYV12, 0, 1,
-                      "15 of 15, 0x0 in 176x144, 38016 bytes, 0 match, 15 timed"}));
+        {"video_only_faststart.mov", kYV12, 0, 1, "15/15, 0x0 in 176x144, 38016 bytes, 0 match, 15 timed"}}));
 
 } // namespace

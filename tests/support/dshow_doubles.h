@@ -2,8 +2,9 @@
 // recording input pins and pushing output pins. With outputs only it is a
 // push source (a delivery thread per pin, IMediaSeeking over sample
 // indexes), with inputs only a recording sink that completes as a renderer,
-// with both a converter or splitter for graph building. Also a filter graph
-// stand-in that collects events and a clock whose time the test sets.
+// with both a converter or splitter for graph building. Also a graph of the
+// platform's filter graph manager to put them in, a filter graph stand-in
+// that collects events and a clock whose time the test sets.
 #pragma once
 
 #include <amvideo.h>
