@@ -10,6 +10,7 @@
 #include <wrl/client.h>
 
 #include "H264DecodeFilter/IOrvexH264DecoderParameter2.h"
+#include "H264DecodeFilter/OrvexH264DecodeFilterResource.h"
 #include "common/OrvexGuids.h"
 
 #include <algorithm>
@@ -493,6 +494,103 @@ TEST_F(WineGraphTest, MapperFindsBothFiltersAtTheirMerit)
     ASSERT_EQ(1u, decoders.count(Text(CLSID_OrvexH264DecodeFilter11)));
     EXPECT_EQ(kMerit, decoders.at(Text(CLSID_OrvexH264DecodeFilter11)));
     EXPECT_EQ(0u, parsers.count(Text(CLSID_OrvexH264DecodeFilter11)));
+}
+
+// A property frame's part: the page's site, which records status changes.
+class PageSite : public IPropertyPageSite {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
+    {
+        *ppv = riid == IID_IUnknown || riid == IID_IPropertyPageSite ? this : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP OnStatusChange(DWORD flags) override { return m_status |= flags, S_OK; }
+    STDMETHODIMP GetLocaleID(LCID *locale) override { return *locale = LOCALE_USER_DEFAULT, S_OK; }
+    STDMETHODIMP GetPageContainer(IUnknown **container) override { return *container = nullptr, E_NOTIMPL; }
+    STDMETHODIMP TranslateAccelerator(MSG *) override { return S_FALSE; }
+    DWORD m_status = 0;
+};
+
+// Each radio button of the page: its text and 1 when checked.
+std::string Buttons(HWND dialog)
+{
+    std::string text;
+    for (int id : {IDC_DEBLOCKING_NOT_SKIP, IDC_DEBLOCKING_SKIP_ALL, IDC_DEBLOCKING_SKIP_NON_REF, IDC_SCALING_ORIGINAL,
+                   IDC_SCALING_HALF, IDC_SCALING_QUARTER}) {
+        char label[64] = "";
+        GetDlgItemTextA(dialog, id, label, sizeof(label));
+        text += std::string(label) + "=" + (IsDlgButtonChecked(dialog, id) == BST_CHECKED ? "1" : "0") + ";";
+    }
+    return text;
+}
+
+// The decode filter's page in a window of the test (under Xvfb): it shows
+// the filter's settings, a click marks it dirty, Apply hands the new
+// setting to the filter.
+class WinePropertyPageTest : public WineGraphTest {};
+
+TEST_F(WinePropertyPageTest, PageShowsAndAppliesTheFiltersSettings)
+{
+    ComPtr<IBaseFilter> decoder;
+    ASSERT_HRESULT_SUCCEEDED(
+        CoCreateInstance(CLSID_OrvexH264DecodeFilter11, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&decoder)));
+    ComPtr<IOrvexH264DecoderParameter2> parameters;
+    ASSERT_HRESULT_SUCCEEDED(
+        decoder->QueryInterface(IID_IOrvexH264DecoderParameter2, reinterpret_cast<void **>(parameters.GetAddressOf())));
+    ASSERT_HRESULT_SUCCEEDED(parameters->SetDeblockingSkipMode(2));
+    ASSERT_HRESULT_SUCCEEDED(parameters->SetOutputScalingMode(1));
+    ComPtr<ISpecifyPropertyPages> specify;
+    ASSERT_HRESULT_SUCCEEDED(decoder.As(&specify));
+    CAUUID pages{};
+    ASSERT_HRESULT_SUCCEEDED(specify->GetPages(&pages));
+    ASSERT_EQ(1u, pages.cElems);
+    const CLSID pageClass = pages.pElems[0];
+    CoTaskMemFree(pages.pElems);
+    ComPtr<IPropertyPage> page;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(pageClass, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&page)));
+    PageSite site;
+    ASSERT_HRESULT_SUCCEEDED(page->SetPageSite(&site));
+    IUnknown *objects[] = {decoder.Get()};
+    ASSERT_HRESULT_SUCCEEDED(page->SetObjects(1, objects));
+    PROPPAGEINFO info{};
+    ASSERT_HRESULT_SUCCEEDED(page->GetPageInfo(&info));
+    EXPECT_STREQ(L"Decode Parameters", info.pszTitle);
+    CoTaskMemFree(info.pszTitle);
+    CoTaskMemFree(info.pszDocString);
+    CoTaskMemFree(info.pszHelpFile);
+
+    std::unique_ptr<HWND__, decltype(&DestroyWindow)> frame(
+        CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr,
+                        GetModuleHandleW(nullptr), nullptr),
+        &DestroyWindow);
+    ASSERT_TRUE(frame);
+    RECT area{0, 0, info.size.cx, info.size.cy};
+    ASSERT_HRESULT_SUCCEEDED(page->Activate(frame.get(), &area, FALSE));
+    ASSERT_HRESULT_SUCCEEDED(page->Show(SW_SHOW));
+    const HWND dialog = GetWindow(frame.get(), GW_CHILD);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ("Not Skip=0;Skip All Pictures=0;Skip Non-Ref Pictures only=1;"
+              "Original size=0;Half size=1;Quarter size=0;",
+              Buttons(dialog));
+    EXPECT_EQ(S_FALSE, page->IsPageDirty());
+
+    SendMessageW(GetDlgItem(dialog, IDC_SCALING_QUARTER), BM_CLICK, 0, 0);
+    EXPECT_EQ("Not Skip=0;Skip All Pictures=0;Skip Non-Ref Pictures only=1;"
+              "Original size=0;Half size=0;Quarter size=1;",
+              Buttons(dialog));
+    EXPECT_EQ(S_OK, page->IsPageDirty());
+    EXPECT_TRUE(site.m_status & PROPPAGESTATUS_DIRTY);
+    EXPECT_EQ(1, parameters->GetOutputScalingMode());
+    EXPECT_HRESULT_SUCCEEDED(page->Apply());
+    EXPECT_EQ(2, parameters->GetOutputScalingMode());
+    EXPECT_EQ(2, parameters->GetDeblockingSkipMode());
+    EXPECT_EQ(S_FALSE, page->IsPageDirty());
+
+    EXPECT_HRESULT_SUCCEEDED(page->Deactivate());
+    EXPECT_HRESULT_SUCCEEDED(page->SetObjects(0, nullptr));
+    EXPECT_HRESULT_SUCCEEDED(page->SetPageSite(nullptr));
 }
 
 } // namespace
