@@ -123,6 +123,38 @@ const std::vector<char> &referencePictureTypes(const std::string &path)
     return cache.emplace(path, std::move(types)).first->second;
 }
 
+std::string md5Hex(const std::vector<uint8_t> &bytes)
+{
+    uint8_t digest[16];
+    av_md5_sum(digest, bytes.data(), bytes.size());
+    char hex[33];
+    for (int i = 0; i < 16; ++i)
+        std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
+    return std::string(hex, 32);
+}
+
+double packedPsnr(const std::vector<uint8_t> &a, size_t aBytesPerPixel, const std::vector<uint8_t> &b,
+                  size_t bBytesPerPixel, size_t channels)
+{
+    const size_t pixels = a.size() / aBytesPerPixel;
+    if (pixels == 0 || pixels != b.size() / bBytesPerPixel) return -1.0;
+    double sum = 0;
+    for (size_t i = 0; i < pixels; ++i)
+        for (size_t c = 0; c < channels; ++c) {
+            const double d = double(a[i * aBytesPerPixel + c]) - double(b[i * bBytesPerPixel + c]);
+            sum += d * d;
+        }
+    if (sum == 0) return std::numeric_limits<double>::infinity();
+    const double mse = sum / double(pixels * channels);
+    return 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+double psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b)
+{
+    if (a.size() != b.size()) return -1.0;
+    return packedPsnr(a, 1, b, 1, 1);
+}
+
 const ReferenceStream &referenceStream(const std::string &path, const std::string &selector)
 {
     static std::map<std::string, ReferenceStream> cache;
@@ -154,38 +186,6 @@ const ReferenceStream &referenceStream(const std::string &path, const std::strin
         p.stop = 10000000LL * p.stop * num / den;
     }
     return cache.emplace(key, std::move(stream)).first->second;
-}
-
-std::string md5Hex(const std::vector<uint8_t> &bytes)
-{
-    uint8_t digest[16];
-    av_md5_sum(digest, bytes.data(), bytes.size());
-    char hex[33];
-    for (int i = 0; i < 16; ++i)
-        std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
-    return std::string(hex, 32);
-}
-
-double packedPsnr(const std::vector<uint8_t> &a, size_t aBytesPerPixel, const std::vector<uint8_t> &b,
-                  size_t bBytesPerPixel, size_t channels)
-{
-    const size_t pixels = a.size() / aBytesPerPixel;
-    if (pixels == 0 || pixels != b.size() / bBytesPerPixel) return -1.0;
-    double sum = 0;
-    for (size_t i = 0; i < pixels; ++i)
-        for (size_t c = 0; c < channels; ++c) {
-            const double d = double(a[i * aBytesPerPixel + c]) - double(b[i * bBytesPerPixel + c]);
-            sum += d * d;
-        }
-    if (sum == 0) return std::numeric_limits<double>::infinity();
-    const double mse = sum / double(pixels * channels);
-    return 10.0 * std::log10(255.0 * 255.0 / mse);
-}
-
-double psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b)
-{
-    if (a.size() != b.size()) return -1.0;
-    return packedPsnr(a, 1, b, 1, 1);
 }
 
 } // namespace orvex::test

@@ -25,6 +25,15 @@ const std::vector<std::vector<uint8_t>> &referenceFrames(const std::string &path
 // output order.
 const std::vector<char> &referencePictureTypes(const std::string &path);
 
+std::string md5Hex(const std::vector<uint8_t> &bytes);
+
+// PSNR in dB over the first `channels` bytes of each pixel of two packed
+// pictures of the same pixel count; infinity when they are equal.
+double packedPsnr(const std::vector<uint8_t> &a, size_t aBytesPerPixel, const std::vector<uint8_t> &b,
+                  size_t bBytesPerPixel, size_t channels);
+// PSNR in dB of two byte arrays of the same length.
+double psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b);
+
 // "ffprobe -select_streams SELECTOR -show_entries
 // stream=width,height,time_base:packet=pts,duration": a stream's picture
 // size (0 for sound) and the times of its packets in file order, in 100-ns
@@ -39,14 +48,5 @@ struct ReferenceStream {
     std::vector<Packet> packets;
 };
 const ReferenceStream &referenceStream(const std::string &path, const std::string &selector);
-
-std::string md5Hex(const std::vector<uint8_t> &bytes);
-
-// PSNR in dB over the first `channels` bytes of each pixel of two packed
-// pictures of the same pixel count; infinity when they are equal.
-double packedPsnr(const std::vector<uint8_t> &a, size_t aBytesPerPixel, const std::vector<uint8_t> &b,
-                  size_t bBytesPerPixel, size_t channels);
-// PSNR in dB of two byte arrays of the same length.
-double psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b);
 
 } // namespace orvex::test
