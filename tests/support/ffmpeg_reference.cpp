@@ -97,8 +97,9 @@ const std::vector<std::vector<uint8_t>> &referenceFrames(const std::string &path
     std::lock_guard<std::mutex> lock(g_cacheLock);
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
-    const std::vector<uint8_t> all = readFileBytes(ffmpeg(path, (filter.empty() ? "" : "-vf " + quote(filter) + " ") +
-                                                                    "-f rawvideo -pix_fmt " + pixFmt + " {out}"));
+    const std::vector<uint8_t> all =
+        readFileBytes(ffmpeg(path, (filter.empty() ? "" : "-vf " + quote(filter) + " ") +
+                                       "-fps_mode passthrough -f rawvideo -pix_fmt " + pixFmt + " {out}"));
     std::vector<std::vector<uint8_t>> frames;
     for (size_t at = 0; frameBytes > 0 && at + frameBytes <= all.size(); at += frameBytes)
         frames.emplace_back(all.begin() + static_cast<std::ptrdiff_t>(at),
@@ -136,6 +137,39 @@ double psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b)
 {
     if (a.size() != b.size()) return -1.0;
     return packedPsnr(a, 1, b, 1, 1);
+}
+
+const ReferenceStream &referenceStream(const std::string &path, const std::string &selector)
+{
+    static std::map<std::string, ReferenceStream> cache;
+    const std::string key = path + "|" + selector;
+    std::lock_guard<std::mutex> lock(g_cacheLock);
+    auto it = cache.find(key);
+    if (it != cache.end()) return it->second;
+    std::ifstream in(
+        referenceOutput("ffprobe -v error", path,
+                        "-select_streams " + selector +
+                            " -show_entries stream=width,height,time_base:packet=pts,duration -of csv=p=0 " +
+                            quote(path) + " > {out}"));
+    // Packet lines "pts,duration", then the stream's line: "width,height,num/den"
+    // for pictures, "num/den" for sound.
+    ReferenceStream stream;
+    long long num = 1, den = 1;
+    std::string line;
+    while (std::getline(in, line)) {
+        long long pts = 0, duration = 0;
+        if (line.find('/') == std::string::npos) {
+            if (std::sscanf(line.c_str(), "%lld,%lld", &pts, &duration) == 2)
+                stream.packets.push_back({pts, pts + duration});
+        } else if (std::sscanf(line.c_str(), "%d,%d,%lld/%lld", &stream.width, &stream.height, &num, &den) != 4) {
+            std::sscanf(line.c_str(), "%lld/%lld", &num, &den);
+        }
+    }
+    for (ReferenceStream::Packet &p : stream.packets) {
+        p.start = 10000000LL * p.start * num / den;
+        p.stop = 10000000LL * p.stop * num / den;
+    }
+    return cache.emplace(key, std::move(stream)).first->second;
 }
 
 } // namespace orvex::test

@@ -15,8 +15,9 @@ namespace orvex::test {
 // to limited range. Throws std::runtime_error when ffmpeg fails.
 const std::vector<std::string> &referenceMd5s(const std::string &path, const std::string &pixFmt = "yuv420p");
 
-// "ffmpeg -i FILE [-vf FILTER] -f rawvideo -pix_fmt PIXFMT": the frames cut
-// into pieces of frameBytes.
+// "ffmpeg -i FILE [-vf FILTER] -fps_mode passthrough -f rawvideo -pix_fmt
+// PIXFMT": each decoded picture once (no frame-rate padding), cut into pieces
+// of frameBytes.
 const std::vector<std::vector<uint8_t>> &referenceFrames(const std::string &path, const std::string &pixFmt,
                                                          size_t frameBytes, const std::string &filter = "");
 
@@ -28,5 +29,20 @@ double packedPsnr(const std::vector<uint8_t> &a, size_t aBytesPerPixel, const st
                   size_t bBytesPerPixel, size_t channels);
 // PSNR in dB of two byte arrays of the same length.
 double psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b);
+
+// "ffprobe -select_streams SELECTOR -show_entries
+// stream=width,height,time_base:packet=pts,duration": a stream's picture
+// size (0 for sound) and the times of its packets in file order, in 100-ns
+// units; no packets when the file has no such stream ("v:0", "a:0").
+struct ReferenceStream {
+    struct Packet {
+        int64_t start = 0;
+        int64_t stop = 0;
+    };
+    int width = 0;
+    int height = 0;
+    std::vector<Packet> packets;
+};
+const ReferenceStream &referenceStream(const std::string &path, const std::string &selector);
 
 } // namespace orvex::test
