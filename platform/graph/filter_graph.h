@@ -157,6 +157,7 @@ private:
     HRESULT stopLocked();
     void chooseClockLocked();
     void restartPlaybackLocked();
+    std::vector<void *> renderersLocked();
     REFERENCE_TIME clockTime();
 
     // graph_seeking.cpp

@@ -72,13 +72,18 @@ STDMETHODIMP CFilterGraph::GetSyncSource(IReferenceClock **pClock)
     return S_OK;
 }
 
-void CFilterGraph::restartPlaybackLocked()
+std::vector<void *> CFilterGraph::renderersLocked()
 {
     std::vector<void *> renderers;
     for (IBaseFilter *f : filterList()) {
         if (IsRenderer(f)) renderers.push_back(f);
     }
-    m_events.StartPlayback(renderers);
+    return renderers;
+}
+
+void CFilterGraph::restartPlaybackLocked()
+{
+    m_events.StartPlayback(renderersLocked());
     m_streamTimeRestarts = true;
 }
 
