@@ -63,7 +63,6 @@ TEST(BitReader, ReadsFieldsAndRefusesWhatRunsPastItsBytes)
     } rows[] = {
         {{0xA5, 0x3C, 0xFF, 0x01}, "u1 u1 u3 u7 left u20 left", "1 0 4 83 20 851713 0 "},
         {{0x7F, 0xFF, 0xFF, 0xFF, 0x80}, "u1 u32 u7", "0 4294967295 0 "},
-        {{0xFF}, "u0 left u8 u1", "0 8 255 short "},
         {{0b10100110, 0b01000010, 0b10000000}, "ue ue ue ue ue", "0 1 2 3 4 "},
         {BitWriter().ue(1).ue(2).ue(3).ue(4).bytes(), "se se se se", "1 -1 2 -2 "},
         {BitWriter().zeros(31).bits(1, 1).bits(0x7FFFFFFF, 31).bytes(), "ue", "4294967294 "},
@@ -72,8 +71,6 @@ TEST(BitReader, ReadsFieldsAndRefusesWhatRunsPastItsBytes)
         {Bytes(8), "u33 left", "count 64 "},
         // A field longer than what is left is refused without consuming it.
         {{0xAB, 0xCD}, "u4 u13 left u12", "10 short 12 3021 "},
-        {{0x00, 0x03}, "ue", "short "},
-        {{}, "left u1", "0 short "},
     };
     for (const auto &row : rows)
         EXPECT_EQ(readOps(row.bytes, row.ops), row.expected) << row.ops;
@@ -99,11 +96,6 @@ TEST(Rbsp, RemovesOnlyTheInsertedBytes)
         out.resize(MyRemoveEmulationPrevention(row.escaped.data(), static_cast<DWORD>(row.escaped.size()), out.data()));
         EXPECT_EQ(out, row.rbsp);
     }
-    // The NAL header byte is not part of the payload.
-    const BYTE nal[] = {0x67, 0x42, 0x00, 0x00, 0x03, 0x01};
-    const CMyRbsp rbsp(nal, sizeof nal);
-    EXPECT_EQ(Bytes(rbsp.Data(), rbsp.Data() + rbsp.Size()), (Bytes{0x42, 0x00, 0x00, 0x01}));
-    EXPECT_EQ(CMyRbsp(nal, 1).Size() + CMyRbsp(nullptr, 10).Size(), 0u);
 }
 
 // The refusal text and trace lines of a parse, or "" with no trace.
@@ -128,27 +120,22 @@ std::string spsSummary(const Bytes &nal)
     RECT r{};
     sps->GetPictureRect(&width, &height, &cropping, &r);
     std::ostringstream s;
-    s << "p" << int(sps->m_profile_idc) << ' ' << int(sps->m_constraint_set0_flag) << int(sps->m_constraint_set1_flag)
-      << int(sps->m_constraint_set2_flag) << int(sps->m_constraint_set3_flag) << " l" << int(sps->m_level_idc) << " id"
-      << sps->m_seq_parameter_set_id << " fn" << sps->m_log2_max_frame_num_minus4 << " poc" << sps->m_pic_order_cnt_type
-      << " ref" << sps->m_num_ref_frames << " gaps" << int(sps->m_gaps_in_frame_num_value_allowed_flag) << " mbs"
-      << sps->m_pic_width_in_mbs_minus1 << 'x' << sps->m_pic_height_in_map_units_minus1 << " d8x8 "
-      << int(sps->m_direct_8x8_inference_flag) << " crop" << int(sps->m_frame_cropping_flag) << ' '
-      << sps->m_frame_crop_left_offset << ',' << sps->m_frame_crop_right_offset << ',' << sps->m_frame_crop_top_offset
-      << ',' << sps->m_frame_crop_bottom_offset << " | " << width << 'x' << height << ' ' << cropping << " [" << r.left
-      << ' ' << r.right << ' ' << r.top << ' ' << r.bottom << "] | vui";
+    s << "p" << int(sps->m_profile_idc) << " id" << sps->m_seq_parameter_set_id << " fn"
+      << sps->m_log2_max_frame_num_minus4 << " poc" << sps->m_pic_order_cnt_type << " ref" << sps->m_num_ref_frames
+      << " mbs" << sps->m_pic_width_in_mbs_minus1 << 'x' << sps->m_pic_height_in_map_units_minus1 << " crop"
+      << int(sps->m_frame_cropping_flag) << ' ' << sps->m_frame_crop_left_offset << ','
+      << sps->m_frame_crop_right_offset << ',' << sps->m_frame_crop_top_offset << ',' << sps->m_frame_crop_bottom_offset
+      << " | " << width << 'x' << height << ' ' << cropping << " [" << r.left << ' ' << r.right << ' ' << r.top << ' '
+      << r.bottom << "] | vui";
     if (const CMyH264VUI *v = sps->GetVUI())
         s << " ar" << int(v->m_aspect_ratio_info_present_flag) << '/' << int(v->m_aspect_ratio_idc) << ' '
-          << v->m_sar_width << ':' << v->m_sar_height << " os" << int(v->m_overscan_info_present_flag) << '/'
-          << int(v->m_overscan_appropriate_flag) << " sig" << int(v->m_video_signal_type_present_flag) << ' '
+          << v->m_sar_width << ':' << v->m_sar_height << " sig" << int(v->m_video_signal_type_present_flag) << ' '
           << int(v->m_video_format) << '/' << int(v->m_video_full_range_flag) << '/'
           << int(v->m_colour_description_present_flag) << ' ' << int(v->m_colour_primaries) << ','
           << int(v->m_transfer_characteristics) << ',' << int(v->m_matrix_coefficients) << " loc"
           << int(v->m_chroma_loc_info_present_flag) << ' ' << v->m_chroma_sample_loc_type_top_field << '/'
           << v->m_chroma_sample_loc_type_bottom_field << " tim" << int(v->m_timing_info_present_flag) << ' '
-          << v->m_num_units_in_tick << '/' << v->m_time_scale << '/' << int(v->m_fixed_frame_rate_flag) << " rest"
-          << int(v->m_nal_hrd_parameters_present_flag) << int(v->m_vcl_hrd_parameters_present_flag)
-          << int(v->m_pic_struct_present_flag) << int(v->m_bitstream_restriction_flag);
+          << v->m_num_units_in_tick << '/' << v->m_time_scale;
     else
         s << " -";
     if (Bytes(sps->m_pData.get(), sps->m_pData.get() + sps->m_size) != nal) s << " | copy differs";
@@ -160,12 +147,8 @@ TEST(Sps, FieldsPictureRectVuiAndRefusals)
     // A row's text is found in the summary; "$" ends a whole refusal.
     BitWriter longCycle; // pic_order_cnt_type 1 with a cycle longer than the set
     longCycle.bits(0x42C01E, 24).ue(0).ue(0).ue(1).flag(false).se(0).se(0).ue(0x7FFFFFFF).se(1).trailingBits();
-    const VuiFields sar{.aspect_ratio_info_present_flag = true,
-                        .aspect_ratio_idc = 255,
-                        .sar_width = 0x8001,
-                        .sar_height = 0x00FF,
-                        .overscan_info_present_flag = true,
-                        .overscan_appropriate_flag = true};
+    const VuiFields sar{
+        .aspect_ratio_info_present_flag = true, .aspect_ratio_idc = 255, .sar_width = 0x8001, .sar_height = 0x00FF};
     const VuiFields signal{.video_signal_type_present_flag = true,
                            .video_format = 3,
                            .video_full_range_flag = true,
@@ -179,31 +162,24 @@ TEST(Sps, FieldsPictureRectVuiAndRefusals)
     // 00 00 00 01 and 00 00 03 00 carry emulation-prevention bytes.
     const VuiFields timing{.timing_info_present_flag = true, .time_scale = 0x300, .fixed_frame_rate_flag = true};
     const SpsFields every{.profile_idc = 77,
-                          .constraint_set0_flag = false,
-                          .constraint_set2_flag = true,
-                          .level_idc = 41,
                           .seq_parameter_set_id = 7,
                           .log2_max_frame_num_minus4 = 5,
                           .num_ref_frames = 4,
-                          .gaps_in_frame_num_value_allowed_flag = true,
                           .pic_width_in_mbs_minus1 = 79,
-                          .pic_height_in_map_units_minus1 = 44,
-                          .direct_8x8_inference_flag = false};
+                          .pic_height_in_map_units_minus1 = 44};
     const struct {
         std::string summary;
         const char *expected;
     } rows[] = {
-        {spsSummary(buildSps({})),
-         "p66 1100 l30 id0 fn0 poc2 ref1 gaps0 mbs10x8 d8x8 1 crop0 0,0,0,0 | 176x144 0 [0 176 0 144] | vui -$"},
+        {spsSummary(buildSps({})), "p66 id0 fn0 poc2 ref1 mbs10x8 crop0 0,0,0,0 | 176x144 0 [0 176 0 144] | vui -$"},
         {spsSummary(buildSps(every)),
-         "p77 0110 l41 id7 fn5 poc2 ref4 gaps1 mbs79x44 d8x8 0 crop0 0,0,0,0 | 1280x720 0 [0 1280 0 720] | vui -$"},
+         "p77 id7 fn5 poc2 ref4 mbs79x44 crop0 0,0,0,0 | 1280x720 0 [0 1280 0 720] | vui -$"},
         {spsSummary({0x67, 100}), "m_profile_idc is neither Baseline nor Main profile | m_profile_idc is 100. \n$"},
-        {spsSummary(buildSps({.seq_parameter_set_id = 31})), " id31 "},
         {spsSummary(buildSps({.seq_parameter_set_id = 32})), "31 < seq_parameter_set_id$"},
         {spsSummary(buildSps({.log2_max_frame_num_minus4 = 13})), "12 < m_log2_max_frame_num_minus4$"},
         // Type 1 consumes the whole cycle.
         {spsSummary(buildSps({.pic_order_cnt_type = 1, .offset_for_ref_frame = {2, -7, 1000}, .num_ref_frames = 2})),
-         " poc1 ref2 gaps0 mbs10x8 "},
+         " poc1 ref2 mbs10x8 "},
         {spsSummary(makeNalUnit(0x67, longCycle.bytes())), "H.264 syntax ends before its fields$"},
         // Interlaced is read whole, then refused.
         {spsSummary(buildSps({.frame_mbs_only_flag = false, .mb_adaptive_frame_field_flag = true, .vui = sar})),
@@ -220,9 +196,6 @@ TEST(Sps, FieldsPictureRectVuiAndRefusals)
                               .frame_crop_top_offset = 5,
                               .frame_crop_bottom_offset = 7})),
          "crop1 1,3,5,7 | 176x144 1 [2 170 10 130]"},
-        {spsSummary(
-             buildSps({.frame_cropping_flag = true, .frame_crop_left_offset = 44, .frame_crop_right_offset = 44})),
-         "frame cropping leaves no picture$"},
         {spsSummary(buildSps(
              {.frame_cropping_flag = true, .frame_crop_top_offset = 0xFFFFFFF0, .frame_crop_bottom_offset = 0x20})),
          "frame cropping leaves no picture$"},
@@ -232,15 +205,13 @@ TEST(Sps, FieldsPictureRectVuiAndRefusals)
         {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 1054, .pic_height_in_map_units_minus1 = 132})),
          "picture larger than any H.264 level allows$"},
         {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 0x10000000})), "picture larger than any H.264 level allows$"},
-        {spsSummary({0x67}), "H.264 syntax ends before its fields$"},
         {spsSummary({}), "parameter set has no payload$"},
         // The VUI groups are read only when present.
-        {spsSummary(buildSps({.vui = sar})),
-         "vui ar1/255 32769:255 os1/1 sig0 5/0/0 2,2,2 loc0 0/0 tim0 0/0/0 rest0000$"},
-        {spsSummary(buildSps({.vui = signal})), "sig1 3/1/1 9,14,255 loc1 2/5 tim0 0/0/0 rest0000$"},
-        {spsSummary(buildSps({.vui = timing})), "vui ar0/0 0:0 os0/0 sig0 5/0/0 2,2,2 loc0 0/0 tim1 1/768/1 rest0000$"},
+        {spsSummary(buildSps({.vui = sar})), "vui ar1/255 32769:255 sig0 5/0/0 2,2,2 loc0 0/0 tim0 0/0$"},
+        {spsSummary(buildSps({.vui = signal})), "sig1 3/1/1 9,14,255 loc1 2/5 tim0 0/0$"},
+        {spsSummary(buildSps({.vui = timing})), "vui ar0/0 0:0 sig0 5/0/0 2,2,2 loc0 0/0 tim1 1/768$"},
         // The set may end right behind timing_info_present_flag.
-        {spsSummary(buildSps({.vui = VuiFields{.write_tail = false}, .trailing_bits = false})), " tim0 0/0/0 "},
+        {spsSummary(buildSps({.vui = VuiFields{.write_tail = false}, .trailing_bits = false})), " tim0 0/0$"},
     };
     for (const auto &row : rows)
         EXPECT_NE((row.summary + "$").find(row.expected), std::string::npos)
@@ -263,11 +234,6 @@ TEST(Sps, FieldsPictureRectVuiAndRefusals)
     const BYTE header[] = {0x67};
     EXPECT_EQ(refusalOf([&] { CMyH264SPS(0, header); }), MyH264Refusal::kEmptyNalUnit);
     EXPECT_EQ(refusalOf([] { CMyH264SPS(5, nullptr); }), MyH264Refusal::kEmptyNalUnit);
-
-    // Setting a new VUI replaces the old one.
-    CMyH264SPS sps(WORD(nal.size()), nal.data());
-    sps.SetVUI(nullptr);
-    EXPECT_EQ(sps.GetVUI(), nullptr);
 }
 
 std::string ppsSummary(const Bytes &nal)
