@@ -53,16 +53,6 @@ Bytes makeMediaAtom(const MediaFields &fields)
     return Atom("mdia", {qt::mdhd(600, 600), qt::hdlr("mhlr", "vide"), Atom("minf", {stbl})}).bytes();
 }
 
-Bytes makeAtom(const std::string &type, const Bytes &body)
-{
-    return Atom(type, body).bytes();
-}
-
-AvcCFields oneOfEach()
-{
-    return {.sps = {buildSps({})}, .pps = {buildPps({})}};
-}
-
 // A record of the given header fields with one SPS and one PPS.
 Bytes one(AvcCFields f)
 {
@@ -102,7 +92,7 @@ std::string recordSummary(const Bytes &atom)
 
 TEST(AvcConfiguration, HeaderChecksListsAndBounds)
 {
-    const Bytes good = buildAvcC(oneOfEach());
+    const Bytes good = one({});
     const size_t spsEnd = 14 + 2 + buildSps({}).size();
     Bytes pastTheBuffer = good; // the SPS length claims more than is there
     pastTheBuffer[14] = 0xFF;
@@ -152,13 +142,6 @@ TEST(AvcConfiguration, HeaderChecksListsAndBounds)
     EXPECT_EQ(recordSummary(nullptr, 100), MyH264Refusal::kRecordTruncated);
 }
 
-// Holds the media atom bytes and the media built over them.
-struct Media {
-    explicit Media(const MediaFields &fields) : bytes(makeMediaAtom(fields)), media(bytes.data(), nullptr) {}
-    Bytes bytes;
-    CMyQTMedia media;
-};
-
 MediaFields withDescription(const Bytes &description)
 {
     MediaFields f;
@@ -169,12 +152,13 @@ MediaFields withDescription(const Bytes &description)
 // Both entry points over one media, with the trace lines: "served sps0" or "none".
 std::string entryOutcome(const MediaFields &fields)
 {
-    Media m(fields);
+    const Bytes mdia = makeMediaAtom(fields);
+    CMyQTMedia media(mdia.data(), nullptr);
     DebugCapture capture;
-    const auto record = CreateAVCConfiguration(&m.media);
-    const Bytes held = buildAvcC(oneOfEach()); // the out parameter is emptied first
+    const auto record = CreateAVCConfiguration(&media);
+    const Bytes held = one({}); // the out parameter is emptied first
     auto out = std::make_unique<CMyAVCConfiguration>(held.data(), DWORD(held.size()));
-    const bool checked = CheckAVCSampleEntry(&m.media, &out);
+    const bool checked = CheckAVCSampleEntry(&media, &out);
     std::string text = record ? "served sps" + std::to_string(record->GetSPS().m_seq_parameter_set_id) : "none";
     if (checked != (record != nullptr) || (out != nullptr) != checked) text += " (check differs)";
     for (const auto &line : capture.messages())
@@ -185,7 +169,7 @@ std::string entryOutcome(const MediaFields &fields)
 TEST(AvcSampleEntry, WhichDescriptionsAreServed)
 {
     const Bytes avcC = qt::avcC(buildSps({.seq_parameter_set_id = 2}), buildPps({.seq_parameter_set_id = 2})).bytes();
-    const Bytes pasp = makeAtom("pasp", {0, 0, 0, 1, 0, 0, 0, 1});
+    const Bytes pasp = Atom("pasp", Bytes{0, 0, 0, 1, 0, 0, 0, 1}).bytes();
     const auto description = [](const Bytes &extensions) {
         return withDescription(makeImageDescription("avc1", extensions));
     };
@@ -200,7 +184,7 @@ TEST(AvcSampleEntry, WhichDescriptionsAreServed)
         const char *expected;
     } rows[] = {
         {"avc1 with a record", description(avcC), "served sps2"},
-        {"record behind other extensions", description(concat({pasp, makeAtom("colr", Bytes(10)), avcC})),
+        {"record behind other extensions", description(concat({pasp, Atom("colr", Bytes(10)).bytes(), avcC})),
          "served sps2"},
         {"ctts", MediaFields{.descriptions = {makeImageDescription("avc1", avcC)}, .hasCtts = true},
          "none | Has 'ctts' atom \n | Has 'ctts' atom \n"},
@@ -278,7 +262,7 @@ TEST(VideoSignal, VuiFirstThenColrAndGamaThenDefaults)
         {"colr matrix 0x0102", std::nullopt, colr(18, 9, 14, 0x0102), "5 0 9 14 258"},
         // Atoms too short for their values change nothing.
         {"short colr and gama", std::nullopt, concat({colr(17, 9, 9, 9), gama(0x00023333, 11)}), "5 0 2 2 2"},
-        {"colr cut by the description end", std::nullopt, makeAtom("colr", {'n', 'c', 'l', 'c', 0, 9, 0, 9}),
+        {"colr cut by the description end", std::nullopt, Atom("colr", Bytes{'n', 'c', 'l', 'c', 0, 9, 0, 9}).bytes(),
          "5 0 2 2 2"},
     };
     for (const auto &row : rows) {

@@ -108,10 +108,21 @@ template <class Parse> std::string outcome(Parse parse)
     return text;
 }
 
-// The fields of an accepted SPS, its picture rectangle and its VUI ("copy
-// differs" when the unit is not kept as given), or the refusal.
-std::string spsSummary(const Bytes &nal)
+// The fields of an accepted PPS, or of an SPS with its picture rectangle and
+// its VUI ("copy differs" when the unit is not kept as given), or the refusal.
+std::string summary(const Bytes &nal)
 {
+    if (!nal.empty() && (nal[0] & 0x1F) == 8) {
+        std::unique_ptr<CMyH264PPS> pps;
+        std::string refused = outcome([&] { pps = std::make_unique<CMyH264PPS>(WORD(nal.size()), nal.data()); });
+        if (!pps) return refused;
+        std::ostringstream s;
+        s << "pps" << pps->m_pic_parameter_set_id << " sps" << pps->m_seq_parameter_set_id << " cabac"
+          << int(pps->m_entropy_coding_mode_flag) << " poc" << int(pps->m_pic_order_present_flag) << " groups"
+          << pps->m_num_slice_groups_minus1;
+        if (Bytes(pps->m_pData.get(), pps->m_pData.get() + pps->m_size) != nal) s << " | copy differs";
+        return s.str();
+    }
     std::unique_ptr<CMyH264SPS> sps;
     std::string refused = outcome([&] { sps = std::make_unique<CMyH264SPS>(WORD(nal.size()), nal.data()); });
     if (!sps) return refused;
@@ -142,9 +153,9 @@ std::string spsSummary(const Bytes &nal)
     return s.str();
 }
 
-TEST(Sps, FieldsPictureRectVuiAndRefusals)
+TEST(ParameterSets, FieldsPictureRectVuiAndRefusals)
 {
-    // A row's text is found in the summary; "$" ends a whole refusal.
+    // A row's text is found in the summary; "$" marks its end.
     BitWriter longCycle; // pic_order_cnt_type 1 with a cycle longer than the set
     longCycle.bits(0x42C01E, 24).ue(0).ue(0).ue(1).flag(false).se(0).se(0).ue(0x7FFFFFFF).se(1).trailingBits();
     const VuiFields sar{
@@ -161,57 +172,62 @@ TEST(Sps, FieldsPictureRectVuiAndRefusals)
                            .chroma_sample_loc_type_bottom_field = 5};
     // 00 00 00 01 and 00 00 03 00 carry emulation-prevention bytes.
     const VuiFields timing{.timing_info_present_flag = true, .time_scale = 0x300, .fixed_frame_rate_flag = true};
-    const SpsFields every{.profile_idc = 77,
-                          .seq_parameter_set_id = 7,
-                          .log2_max_frame_num_minus4 = 5,
-                          .num_ref_frames = 4,
-                          .pic_width_in_mbs_minus1 = 79,
-                          .pic_height_in_map_units_minus1 = 44};
+    // Only the fields the PPS parser reads, to a whole byte.
+    const Bytes bare = makeNalUnit(0x68, BitWriter().ue(100).ue(20).flag(false).flag(false).ue(7).bytes());
     const struct {
         std::string summary;
         const char *expected;
     } rows[] = {
-        {spsSummary(buildSps({})), "p66 id0 fn0 poc2 ref1 mbs10x8 crop0 0,0,0,0 | 176x144 0 [0 176 0 144] | vui -$"},
-        {spsSummary(buildSps(every)),
-         "p77 id7 fn5 poc2 ref4 mbs79x44 crop0 0,0,0,0 | 1280x720 0 [0 1280 0 720] | vui -$"},
-        {spsSummary({0x67, 100}), "m_profile_idc is neither Baseline nor Main profile | m_profile_idc is 100. \n$"},
-        {spsSummary(buildSps({.seq_parameter_set_id = 32})), "31 < seq_parameter_set_id$"},
-        {spsSummary(buildSps({.log2_max_frame_num_minus4 = 13})), "12 < m_log2_max_frame_num_minus4$"},
+        {summary(buildSps({})), "p66 id0 fn0 poc2 ref1 mbs10x8 crop0 0,0,0,0 | 176x144 0 [0 176 0 144] | vui -$"},
+        {summary({0x67, 100}), "m_profile_idc is neither Baseline nor Main profile | m_profile_idc is 100. \n$"},
+        {summary(buildSps({.seq_parameter_set_id = 32})), "31 < seq_parameter_set_id$"},
+        {summary(buildSps({.log2_max_frame_num_minus4 = 13})), "12 < m_log2_max_frame_num_minus4$"},
         // Type 1 consumes the whole cycle.
-        {spsSummary(buildSps({.pic_order_cnt_type = 1, .offset_for_ref_frame = {2, -7, 1000}, .num_ref_frames = 2})),
+        {summary(buildSps({.pic_order_cnt_type = 1, .offset_for_ref_frame = {2, -7, 1000}, .num_ref_frames = 2})),
          " poc1 ref2 mbs10x8 "},
-        {spsSummary(makeNalUnit(0x67, longCycle.bytes())), "H.264 syntax ends before its fields$"},
+        {summary(makeNalUnit(0x67, longCycle.bytes())), "H.264 syntax ends before its fields$"},
         // Interlaced is read whole, then refused.
-        {spsSummary(buildSps({.frame_mbs_only_flag = false, .mb_adaptive_frame_field_flag = true, .vui = sar})),
+        {summary(buildSps({.frame_mbs_only_flag = false, .mb_adaptive_frame_field_flag = true, .vui = sar})),
          "!m_frame_mbs_only_flag | m_frame_mbs_only_flag is false. \n$"},
-        {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 119,
-                              .pic_height_in_map_units_minus1 = 67,
-                              .frame_cropping_flag = true,
-                              .frame_crop_bottom_offset = 4})),
+        {summary(buildSps({.pic_width_in_mbs_minus1 = 119,
+                           .pic_height_in_map_units_minus1 = 67,
+                           .frame_cropping_flag = true,
+                           .frame_crop_bottom_offset = 4})),
          "crop1 0,0,0,4 | 1920x1088 1 [0 1920 0 1080]"},
         // Two pixels an offset on every side.
-        {spsSummary(buildSps({.frame_cropping_flag = true,
-                              .frame_crop_left_offset = 1,
-                              .frame_crop_right_offset = 3,
-                              .frame_crop_top_offset = 5,
-                              .frame_crop_bottom_offset = 7})),
+        {summary(buildSps({.frame_cropping_flag = true,
+                           .frame_crop_left_offset = 1,
+                           .frame_crop_right_offset = 3,
+                           .frame_crop_top_offset = 5,
+                           .frame_crop_bottom_offset = 7})),
          "crop1 1,3,5,7 | 176x144 1 [2 170 10 130]"},
-        {spsSummary(buildSps(
+        {summary(buildSps(
              {.frame_cropping_flag = true, .frame_crop_top_offset = 0xFFFFFFF0, .frame_crop_bottom_offset = 0x20})),
          "frame cropping leaves no picture$"},
         // The largest picture of level 6.2 and one macroblock more; a width that would wrap.
-        {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 1054, .pic_height_in_map_units_minus1 = 131})),
-         " mbs1054x131 "},
-        {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 1054, .pic_height_in_map_units_minus1 = 132})),
+        {summary(buildSps({.pic_width_in_mbs_minus1 = 1054, .pic_height_in_map_units_minus1 = 131})), " mbs1054x131 "},
+        {summary(buildSps({.pic_width_in_mbs_minus1 = 1054, .pic_height_in_map_units_minus1 = 132})),
          "picture larger than any H.264 level allows$"},
-        {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 0x10000000})), "picture larger than any H.264 level allows$"},
-        {spsSummary({}), "parameter set has no payload$"},
+        {summary(buildSps({.pic_width_in_mbs_minus1 = 0x10000000})), "picture larger than any H.264 level allows$"},
+        {summary({}), "parameter set has no payload$"},
         // The VUI groups are read only when present.
-        {spsSummary(buildSps({.vui = sar})), "vui ar1/255 32769:255 sig0 5/0/0 2,2,2 loc0 0/0 tim0 0/0$"},
-        {spsSummary(buildSps({.vui = signal})), "sig1 3/1/1 9,14,255 loc1 2/5 tim0 0/0$"},
-        {spsSummary(buildSps({.vui = timing})), "vui ar0/0 0:0 sig0 5/0/0 2,2,2 loc0 0/0 tim1 1/768$"},
+        {summary(buildSps({.vui = sar})), "vui ar1/255 32769:255 sig0 5/0/0 2,2,2 loc0 0/0 tim0 0/0$"},
+        {summary(buildSps({.vui = signal})), "sig1 3/1/1 9,14,255 loc1 2/5 tim0 0/0$"},
+        {summary(buildSps({.vui = timing})), "vui ar0/0 0:0 sig0 5/0/0 2,2,2 loc0 0/0 tim1 1/768$"},
         // The set may end right behind timing_info_present_flag.
-        {spsSummary(buildSps({.vui = VuiFields{.write_tail = false}, .trailing_bits = false})), " tim0 0/0$"},
+        {summary(buildSps({.vui = VuiFields{.write_tail = false}, .trailing_bits = false})), " tim0 0/0$"},
+        {summary(buildPps({.seq_parameter_set_id = 30, .pic_order_present_flag = true, .num_slice_groups_minus1 = 3})),
+         "pps0 sps30 cabac0 poc1 groups3$"},
+        {summary(buildPps({.pic_parameter_set_id = 255, .seq_parameter_set_id = 31})),
+         "pps255 sps31 cabac0 poc0 groups0$"},
+        {summary(buildPps({.pic_parameter_set_id = 256})), "255 < m_pic_parameter_set_id$"},
+        {summary(buildPps({.seq_parameter_set_id = 32})), "31 < m_seq_parameter_set_id$"},
+        {summary(buildPps({.pic_parameter_set_id = 256, .seq_parameter_set_id = 32})), "255 < m_pic_parameter_set_id$"},
+        {summary(buildPps({.entropy_coding_mode_flag = true})),
+         "m_entropy_coding_mode_flag CABAC | m_entropy_coding_mode_flag is CABAC. \n$"},
+        // CABAC, cut before num_slice_groups_minus1: short, without the CABAC trace.
+        {summary({0x68, 0b11100000}), "H.264 syntax ends before its fields$"},
+        {summary(bare), "pps100 sps20 cabac0 poc0 groups7$"},
     };
     for (const auto &row : rows)
         EXPECT_NE((row.summary + "$").find(row.expected), std::string::npos)
@@ -227,53 +243,15 @@ TEST(Sps, FieldsPictureRectVuiAndRefusals)
                                 .frame_crop_right_offset = 2,
                                 .vui = all,
                                 .trailing_bits = false});
-    ASSERT_EQ(spsSummary(nal).find("copy differs"), std::string::npos);
+    ASSERT_EQ(summary(nal).find("copy differs"), std::string::npos);
     for (size_t length = 1; length < nal.size(); ++length)
-        EXPECT_EQ(spsSummary(Bytes(nal.begin(), nal.begin() + std::ptrdiff_t(length))), MyH264Refusal::kOutOfData)
+        EXPECT_EQ(summary(Bytes(nal.begin(), nal.begin() + std::ptrdiff_t(length))), MyH264Refusal::kOutOfData)
             << length;
+    for (size_t length = 1; length < bare.size(); ++length)
+        EXPECT_EQ(summary(Bytes(bare.begin(), bare.begin() + std::ptrdiff_t(length))), MyH264Refusal::kOutOfData);
     const BYTE header[] = {0x67};
     EXPECT_EQ(refusalOf([&] { CMyH264SPS(0, header); }), MyH264Refusal::kEmptyNalUnit);
     EXPECT_EQ(refusalOf([] { CMyH264SPS(5, nullptr); }), MyH264Refusal::kEmptyNalUnit);
-}
-
-std::string ppsSummary(const Bytes &nal)
-{
-    std::unique_ptr<CMyH264PPS> pps;
-    std::string refused = outcome([&] { pps = std::make_unique<CMyH264PPS>(WORD(nal.size()), nal.data()); });
-    if (!pps) return refused;
-    std::ostringstream s;
-    s << "pps" << pps->m_pic_parameter_set_id << " sps" << pps->m_seq_parameter_set_id << " cabac"
-      << int(pps->m_entropy_coding_mode_flag) << " poc" << int(pps->m_pic_order_present_flag) << " groups"
-      << pps->m_num_slice_groups_minus1;
-    if (Bytes(pps->m_pData.get(), pps->m_pData.get() + pps->m_size) != nal) s << " | copy differs";
-    return s.str();
-}
-
-TEST(Pps, FieldsAndRefusals)
-{
-    // Only the fields the parser reads, to a whole byte.
-    const Bytes bare = makeNalUnit(0x68, BitWriter().ue(100).ue(20).flag(false).flag(false).ue(7).bytes());
-    const struct {
-        Bytes nal;
-        const char *expected;
-    } rows[] = {
-        {buildPps({.seq_parameter_set_id = 30, .pic_order_present_flag = true, .num_slice_groups_minus1 = 3}),
-         "pps0 sps30 cabac0 poc1 groups3"},
-        {buildPps({.pic_parameter_set_id = 255, .seq_parameter_set_id = 31}), "pps255 sps31 cabac0 poc0 groups0"},
-        {buildPps({.pic_parameter_set_id = 256}), "255 < m_pic_parameter_set_id"},
-        {buildPps({.seq_parameter_set_id = 32}), "31 < m_seq_parameter_set_id"},
-        {buildPps({.pic_parameter_set_id = 256, .seq_parameter_set_id = 32}), "255 < m_pic_parameter_set_id"},
-        {buildPps({.entropy_coding_mode_flag = true}),
-         "m_entropy_coding_mode_flag CABAC | m_entropy_coding_mode_flag is CABAC. \n"},
-        // CABAC, cut before num_slice_groups_minus1: short, without the CABAC trace.
-        {{0x68, 0b11100000}, MyH264Refusal::kOutOfData},
-        {bare, "pps100 sps20 cabac0 poc0 groups7"},
-        {{}, MyH264Refusal::kEmptyNalUnit},
-    };
-    for (const auto &row : rows)
-        EXPECT_EQ(ppsSummary(row.nal), row.expected);
-    for (size_t length = 1; length < bare.size(); ++length)
-        EXPECT_EQ(ppsSummary(Bytes(bare.begin(), bare.begin() + std::ptrdiff_t(length))), MyH264Refusal::kOutOfData);
 }
 
 } // namespace
