@@ -1,12 +1,23 @@
-// The H.264 syntax readers: the bit reader, emulation-prevention removal, the
-// SPS with its VUI and the PPS. Each row builds its unit with the syntax
-// writer and finds its text in a one-line field summary, or the refusal text
-// and trace lines.
+// The H.264 syntax layer: the bit reader, emulation-prevention removal, the
+// SPS with its VUI and the PPS, the 'avcC' record, the sample entry over a
+// media built in memory, and the video signal from the VUI or the
+// 'colr'/'gama' extensions. Units are built with the syntax writer and found
+// in a one-line field summary, or as the refusal text and trace lines.
+#include "MyH264/MyAVCConfiguration.h"
+#include "MyH264/MyAVCSampleEntry.h"
 #include "MyH264/MyBitReader.h"
 #include "MyH264/MyH264PPS.h"
 #include "MyH264/MyH264Refusals.h"
 #include "MyH264/MyH264SPS.h"
 #include "MyH264/MyRbsp.h"
+#include "MyH264/MyVideoSignalInfo.h"
+#include "MyQuickTimeAPIs/MyQTAPI.h"
+#include "MyQuickTimeAPIs/MyQTAtom.h"
+#include "MyQuickTimeAPIs/MyQTHandle.h"
+#include "MyQuickTimeAPIs/MyQTMedia.h"
+#include "MyQuickTimeAPIs/MyQTSampleDescriptions.h"
+#include "MyQuickTimeAPIs/MySampleDescription.h"
+#include "support/atom_builder.h"
 #include "support/debug_capture.h"
 #include "support/h264_writer.h"
 #include "support/refusal.h"
@@ -14,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <sstream>
 
 using namespace orvex::test;
@@ -98,6 +110,14 @@ TEST(Rbsp, RemovesOnlyTheInsertedBytes)
     }
 }
 
+// A record of the given header fields with one SPS and one PPS.
+Bytes one(AvcCFields f)
+{
+    f.sps = {buildSps({})};
+    f.pps = {buildPps({})};
+    return buildAvcC(f);
+}
+
 // The refusal text and trace lines of a parse, or "" with no trace.
 template <class Parse> std::string outcome(Parse parse)
 {
@@ -108,10 +128,23 @@ template <class Parse> std::string outcome(Parse parse)
     return text;
 }
 
-// The fields of an accepted PPS, or of an SPS with its picture rectangle and
-// its VUI ("copy differs" when the unit is not kept as given), or the refusal.
+// The fields of an accepted 'avcC' record (by its leading size byte 0), PPS,
+// or SPS with its picture rectangle and its VUI ("copy differs" when the unit
+// is not kept as given), or the refusal.
 std::string summary(const Bytes &nal)
 {
+    if (nal.size() >= 8 && nal[0] == 0) {
+        std::unique_ptr<CMyAVCConfiguration> r;
+        std::string refused =
+            outcome([&] { r = std::make_unique<CMyAVCConfiguration>(nal.data(), DWORD(nal.size())); });
+        if (!r) return refused;
+        std::ostringstream s;
+        s << int(r->m_AVCProfileIndication) << '/' << int(r->m_profile_compatibility) << '/'
+          << int(r->m_AVCLevelIndication) << " len" << int(r->m_lengthSizeMinusOne) << " sets"
+          << int(r->m_numOfSequenceParameterSets) << '/' << int(r->m_numOfPictureParameterSets) << " sps"
+          << r->GetSPS().m_seq_parameter_set_id << " pps" << r->GetPPS().m_pic_parameter_set_id;
+        return s.str();
+    }
     if (!nal.empty() && (nal[0] & 0x1F) == 8) {
         std::unique_ptr<CMyH264PPS> pps;
         std::string refused = outcome([&] { pps = std::make_unique<CMyH264PPS>(WORD(nal.size()), nal.data()); });
@@ -158,22 +191,30 @@ TEST(ParameterSets, FieldsPictureRectVuiAndRefusals)
     // A row's text is found in the summary; "$" marks its end.
     BitWriter longCycle; // pic_order_cnt_type 1 with a cycle longer than the set
     longCycle.bits(0x42C01E, 24).ue(0).ue(0).ue(1).flag(false).se(0).se(0).ue(0x7FFFFFFF).se(1).trailingBits();
-    const VuiFields sar{
-        .aspect_ratio_info_present_flag = true, .aspect_ratio_idc = 255, .sar_width = 0x8001, .sar_height = 0x00FF};
-    const VuiFields signal{.video_signal_type_present_flag = true,
-                           .video_format = 3,
-                           .video_full_range_flag = true,
-                           .colour_description_present_flag = true,
-                           .colour_primaries = 9,
-                           .transfer_characteristics = 14,
-                           .matrix_coefficients = 255,
-                           .chroma_loc_info_present_flag = true,
-                           .chroma_sample_loc_type_top_field = 2,
-                           .chroma_sample_loc_type_bottom_field = 5};
-    // 00 00 00 01 and 00 00 03 00 carry emulation-prevention bytes.
-    const VuiFields timing{.timing_info_present_flag = true, .time_scale = 0x300, .fixed_frame_rate_flag = true};
+    // Every group the parser reads, an extended SAR among them.
+    const VuiFields every{.aspect_ratio_info_present_flag = true,
+                          .aspect_ratio_idc = 255,
+                          .sar_width = 0x8001,
+                          .sar_height = 0x00FF,
+                          .video_signal_type_present_flag = true,
+                          .video_format = 3,
+                          .video_full_range_flag = true,
+                          .colour_description_present_flag = true,
+                          .colour_primaries = 9,
+                          .transfer_characteristics = 14,
+                          .matrix_coefficients = 255,
+                          .chroma_loc_info_present_flag = true,
+                          .chroma_sample_loc_type_top_field = 2,
+                          .chroma_sample_loc_type_bottom_field = 5,
+                          .timing_info_present_flag = true,
+                          .time_scale = 0x300,
+                          .write_tail = false};
     // Only the fields the PPS parser reads, to a whole byte.
     const Bytes bare = makeNalUnit(0x68, BitWriter().ue(100).ue(20).flag(false).flag(false).ue(7).bytes());
+    const Bytes good = one({});
+    Bytes pastTheBuffer = good; // the SPS length claims more than is there
+    pastTheBuffer[14] = 0xFF;
+    pastTheBuffer[15] = 0xF0;
     const struct {
         std::string summary;
         const char *expected;
@@ -187,14 +228,9 @@ TEST(ParameterSets, FieldsPictureRectVuiAndRefusals)
          " poc1 ref2 mbs10x8 "},
         {summary(makeNalUnit(0x67, longCycle.bytes())), "H.264 syntax ends before its fields$"},
         // Interlaced is read whole, then refused.
-        {summary(buildSps({.frame_mbs_only_flag = false, .mb_adaptive_frame_field_flag = true, .vui = sar})),
+        {summary(buildSps({.frame_mbs_only_flag = false, .mb_adaptive_frame_field_flag = true, .vui = every})),
          "!m_frame_mbs_only_flag | m_frame_mbs_only_flag is false. \n$"},
-        {summary(buildSps({.pic_width_in_mbs_minus1 = 119,
-                           .pic_height_in_map_units_minus1 = 67,
-                           .frame_cropping_flag = true,
-                           .frame_crop_bottom_offset = 4})),
-         "crop1 0,0,0,4 | 1920x1088 1 [0 1920 0 1080]"},
-        // Two pixels an offset on every side.
+        // Two pixels an offset on every side (4:2:0).
         {summary(buildSps({.frame_cropping_flag = true,
                            .frame_crop_left_offset = 1,
                            .frame_crop_right_offset = 3,
@@ -210,38 +246,60 @@ TEST(ParameterSets, FieldsPictureRectVuiAndRefusals)
          "picture larger than any H.264 level allows$"},
         {summary(buildSps({.pic_width_in_mbs_minus1 = 0x10000000})), "picture larger than any H.264 level allows$"},
         {summary({}), "parameter set has no payload$"},
-        // The VUI groups are read only when present.
-        {summary(buildSps({.vui = sar})), "vui ar1/255 32769:255 sig0 5/0/0 2,2,2 loc0 0/0 tim0 0/0$"},
-        {summary(buildSps({.vui = signal})), "sig1 3/1/1 9,14,255 loc1 2/5 tim0 0/0$"},
-        {summary(buildSps({.vui = timing})), "vui ar0/0 0:0 sig0 5/0/0 2,2,2 loc0 0/0 tim1 1/768$"},
-        // The set may end right behind timing_info_present_flag.
-        {summary(buildSps({.vui = VuiFields{.write_tail = false}, .trailing_bits = false})), " tim0 0/0$"},
+        // The VUI groups are read only when present; the set may end right
+        // behind timing_info_present_flag.
+        {summary(buildSps({.vui = every})), "vui ar1/255 32769:255 sig1 3/1/1 9,14,255 loc1 2/5 tim1 1/768$"},
+        {summary(buildSps({.vui = VuiFields{.write_tail = false}, .trailing_bits = false})),
+         "vui ar0/0 0:0 sig0 5/0/0 2,2,2 loc0 0/0 tim0 0/0$"},
         {summary(buildPps({.seq_parameter_set_id = 30, .pic_order_present_flag = true, .num_slice_groups_minus1 = 3})),
          "pps0 sps30 cabac0 poc1 groups3$"},
         {summary(buildPps({.pic_parameter_set_id = 255, .seq_parameter_set_id = 31})),
          "pps255 sps31 cabac0 poc0 groups0$"},
         {summary(buildPps({.pic_parameter_set_id = 256})), "255 < m_pic_parameter_set_id$"},
         {summary(buildPps({.seq_parameter_set_id = 32})), "31 < m_seq_parameter_set_id$"},
-        {summary(buildPps({.pic_parameter_set_id = 256, .seq_parameter_set_id = 32})), "255 < m_pic_parameter_set_id$"},
         {summary(buildPps({.entropy_coding_mode_flag = true})),
          "m_entropy_coding_mode_flag CABAC | m_entropy_coding_mode_flag is CABAC. \n$"},
         // CABAC, cut before num_slice_groups_minus1: short, without the CABAC trace.
         {summary({0x68, 0b11100000}), "H.264 syntax ends before its fields$"},
         {summary(bare), "pps100 sps20 cabac0 poc0 groups7$"},
+        {summary(buildAvcC({.AVCProfileIndication = 77,
+                            .profile_compatibility = 0x40,
+                            .AVCLevelIndication = 31,
+                            .byte12 = 0xFD,
+                            .sps = {buildSps({.profile_idc = 77, .seq_parameter_set_id = 3})},
+                            .pps = {buildPps({.pic_parameter_set_id = 9, .seq_parameter_set_id = 3})}})),
+         "77/64/31 len1 sets1/1 sps3 pps9$"},
+        {summary(good), "66/192/30 len3 sets1/1 sps0 pps0$"}, // reserved bits all set
+        {summary(one({.atomFormat = 0x61766331})), MyH264Refusal::kAtomFormat},
+        {summary(one({.atomSize = 14})), MyH264Refusal::kAtomSize},
+        {summary(one({.configurationVersion = 0})), MyH264Refusal::kVersion},
+        {summary(one({.byte12 = 0xFB})), MyH264Refusal::kLengthSizeReserved},
+        {summary(one({.byte13_reserved = 0})), MyH264Refusal::kSpsCountReserved},
+        {summary(buildAvcC({.pps = {buildPps({})}})), MyH264Refusal::kSpsCount},
+        {summary(buildAvcC({.sps = {buildSps({})}})), MyH264Refusal::kPpsCount},
+        {summary(buildAvcC({.sps = {buildSps({})}, .pps = {buildPps({.seq_parameter_set_id = 1})}})),
+         MyH264Refusal::kSpsIdMismatch},
+        {summary(qt::avcC(buildSps({.profile_idc = 77}), buildPps({.entropy_coding_mode_flag = true})).bytes()),
+         "m_entropy_coding_mode_flag CABAC | m_entropy_coding_mode_flag is CABAC. \n"},
+        // A second SPS refused after the first was built: the first is freed.
+        {summary(
+             buildAvcC({.sps = {buildSps({}), buildSps({.log2_max_frame_num_minus4 = 13})}, .pps = {buildPps({})}})),
+         MyH264Refusal::kLog2MaxFrameNum},
+        {summary(pastTheBuffer), MyH264Refusal::kRecordTruncated},
+        {summary(
+             Bytes(good.begin(), good.begin() + 16 + std::ptrdiff_t(buildSps({}).size()))), // cut before the PPS count
+         MyH264Refusal::kRecordTruncated},
     };
     for (const auto &row : rows)
         EXPECT_NE((row.summary + "$").find(row.expected), std::string::npos)
             << row.summary << "\nlacks: " << row.expected;
 
     // Every shorter prefix of a set with every group is refused as short.
-    VuiFields all = signal;
-    all.aspect_ratio_info_present_flag = all.timing_info_present_flag = true;
-    all.write_tail = false;
     const Bytes nal = buildSps({.pic_order_cnt_type = 1,
                                 .offset_for_ref_frame = {4, -4},
                                 .frame_cropping_flag = true,
                                 .frame_crop_right_offset = 2,
-                                .vui = all,
+                                .vui = every,
                                 .trailing_bits = false});
     ASSERT_EQ(summary(nal).find("copy differs"), std::string::npos);
     for (size_t length = 1; length < nal.size(); ++length)
@@ -249,9 +307,186 @@ TEST(ParameterSets, FieldsPictureRectVuiAndRefusals)
             << length;
     for (size_t length = 1; length < bare.size(); ++length)
         EXPECT_EQ(summary(Bytes(bare.begin(), bare.begin() + std::ptrdiff_t(length))), MyH264Refusal::kOutOfData);
+    // A record in a buffer of exactly each shorter length, so the sanitizer
+    // sees any read behind it.
+    for (size_t length = 0; length < good.size(); ++length) {
+        std::unique_ptr<BYTE[]> copy(new BYTE[length ? length : 1]);
+        std::copy(good.begin(), good.begin() + std::ptrdiff_t(length), copy.get());
+        EXPECT_FALSE(refusalOf([&] { CMyAVCConfiguration(copy.get(), DWORD(length)); }).empty()) << length;
+    }
+    EXPECT_EQ(refusalOf([] { CMyAVCConfiguration(nullptr, 100); }), MyH264Refusal::kRecordTruncated);
     const BYTE header[] = {0x67};
     EXPECT_EQ(refusalOf([&] { CMyH264SPS(0, header); }), MyH264Refusal::kEmptyNalUnit);
     EXPECT_EQ(refusalOf([] { CMyH264SPS(5, nullptr); }), MyH264Refusal::kEmptyNalUnit);
+}
+
+// An image description entry with raw extension bytes; sizeField overrides
+// its size when non-zero.
+Bytes makeImageDescription(const std::string &dataFormat, const Bytes &extensions, uint32_t sizeField = 0)
+{
+    Atom entry = qt::imageDescription(dataFormat, 176, 144, {Atom::raw(extensions)});
+    if (sizeField) entry.setSize(sizeField);
+    return entry.bytes();
+}
+
+struct MediaFields {
+    std::vector<Bytes> descriptions{};
+    bool hasStsd = true;
+    bool hasCtts = false;
+};
+
+// A video track's 'mdia' atom with those descriptions and optionally a 'ctts'.
+Bytes makeMediaAtom(const MediaFields &fields)
+{
+    Atom stbl("stbl", std::vector<Atom>{});
+    std::vector<Atom> entries;
+    for (const auto &d : fields.descriptions)
+        entries.push_back(Atom::raw(d));
+    if (fields.hasStsd) stbl.add(qt::stsd(entries));
+    if (fields.hasCtts) stbl.add(qt::table("ctts", {1, 0}, 1));
+    return Atom("mdia", {qt::mdhd(600, 600), qt::hdlr("mhlr", "vide"), Atom("minf", {stbl})}).bytes();
+}
+
+Bytes concat(std::initializer_list<Bytes> parts)
+{
+    Bytes out;
+    for (const auto &p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+MediaFields withDescription(const Bytes &description)
+{
+    MediaFields f;
+    f.descriptions.push_back(description);
+    return f;
+}
+
+// Both entry points over one media, with the trace lines: "served sps0" or "none".
+std::string entryOutcome(const MediaFields &fields)
+{
+    const Bytes mdia = makeMediaAtom(fields);
+    CMyQTMedia media(mdia.data(), nullptr);
+    DebugCapture capture;
+    const auto record = CreateAVCConfiguration(&media);
+    const Bytes held = one({}); // the out parameter is emptied first
+    auto out = std::make_unique<CMyAVCConfiguration>(held.data(), DWORD(held.size()));
+    const bool checked = CheckAVCSampleEntry(&media, &out);
+    std::string text = record ? "served sps" + std::to_string(record->GetSPS().m_seq_parameter_set_id) : "none";
+    if (checked != (record != nullptr) || (out != nullptr) != checked) text += " (check differs)";
+    for (const auto &line : capture.messages())
+        text += " | " + line;
+    return text;
+}
+
+TEST(AvcSampleEntry, WhichDescriptionsAreServed)
+{
+    const Bytes avcC = qt::avcC(buildSps({.seq_parameter_set_id = 2}), buildPps({.seq_parameter_set_id = 2})).bytes();
+    const Bytes pasp = Atom("pasp", Bytes{0, 0, 0, 1, 0, 0, 0, 1}).bytes();
+    const auto description = [](const Bytes &extensions) {
+        return withDescription(makeImageDescription("avc1", extensions));
+    };
+    Bytes shortEntry = makeImageDescription("avc1", {}); // shorter than an image description
+    shortEntry.resize(40);
+    shortEntry[3] = 40;
+    Bytes longPasp = pasp; // runs past the description
+    longPasp[3] = 0x40;
+    const struct {
+        const char *name;
+        MediaFields media;
+        const char *expected;
+    } rows[] = {
+        {"avc1 with a record", description(avcC), "served sps2"},
+        {"record behind other extensions", description(concat({pasp, Atom("colr", Bytes(10)).bytes(), avcC})),
+         "served sps2"},
+        {"ctts", MediaFields{.descriptions = {makeImageDescription("avc1", avcC)}, .hasCtts = true},
+         "none | Has 'ctts' atom \n | Has 'ctts' atom \n"},
+        {"not avc1", withDescription(makeImageDescription("mp4v", avcC)), "none"},
+        {"shorter than an image description", withDescription(shortEntry), "none"},
+        {"two descriptions",
+         MediaFields{.descriptions = {makeImageDescription("avc1", avcC), makeImageDescription("avc1", avcC)}}, "none"},
+        {"no stsd", MediaFields{.hasStsd = false}, "none"},
+        {"size zero before the record", description(concat({{0, 0, 0, 0, 'f', 'r', 'e', 'e'}, avcC})), "none"},
+        {"extension past the description", description(concat({longPasp, avcC})), "none"},
+        {"cabac record",
+         description(qt::avcC(buildSps({.profile_idc = 77}), buildPps({.entropy_coding_mode_flag = true})).bytes()),
+         "none | m_entropy_coding_mode_flag is CABAC. \n | m_entropy_coding_mode_flag is CABAC. \n"},
+        // The record's last byte lies beyond the description's size, though
+        // still inside the movie atom.
+        {"record cut by the description end",
+         withDescription(makeImageDescription("avc1", avcC, uint32_t(86 + avcC.size() - 1))), "none"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(entryOutcome(row.media), row.expected) << row.name;
+}
+
+Bytes colr(uint32_t size, uint16_t primaries, uint16_t transfer, uint16_t matrix)
+{
+    return ByteWriter().be32(size).fourcc("colr").fourcc("nclc").be16(primaries).be16(transfer).be16(matrix).data();
+}
+
+Bytes gama(uint32_t gamma, uint32_t size = 12)
+{
+    return ByteWriter().be32(size).fourcc("gama").be32(gamma).data();
+}
+
+// An image description as the reading layer copies it out of a movie.
+std::unique_ptr<CMyImageDescription> description(const Bytes &extensions)
+{
+    const Bytes mdia = makeMediaAtom(withDescription(makeImageDescription("avc1", extensions)));
+    CMyQTMedia media(mdia.data(), nullptr);
+    CMyQTHandlePtr handle(NewHandle(0));
+    GetMediaSampleDescription(&media, 1, handle.get());
+    return std::make_unique<CMyImageDescription>(handle->GetData(), GetHandleSize(handle.get()));
+}
+
+std::string signal(const CMyVideoSignalInfo &i)
+{
+    std::ostringstream s;
+    s << i.m_video_format << ' ' << i.m_video_full_range_flag << ' ' << i.m_colour_primaries << ' '
+      << i.m_transfer_characteristics << ' ' << i.m_matrix_coefficients;
+    return s.str();
+}
+
+TEST(VideoSignal, VuiFirstThenColrAndGamaThenDefaults)
+{
+    const VuiFields full{.video_signal_type_present_flag = true,
+                         .video_format = 1,
+                         .video_full_range_flag = true,
+                         .colour_description_present_flag = true,
+                         .colour_primaries = 9,
+                         .transfer_characteristics = 16,
+                         .matrix_coefficients = 10};
+    VuiFields noColour = full;
+    noColour.colour_description_present_flag = false;
+    const Bytes colrGama22 = concat({colr(18, 5, 6, 5), gama(0x00023333)});
+    const struct {
+        const char *name;
+        std::optional<SpsFields> sps;
+        std::optional<Bytes> extensions; // none: no description
+        const char *expected;
+    } rows[] = {
+        {"neither", std::nullopt, std::nullopt, "5 0 2 2 2"},
+        {"full vui wins", SpsFields{.vui = full}, colrGama22, "1 1 9 16 10"},
+        {"vui without colours", SpsFields{.vui = noColour}, colrGama22, "1 1 5 4 5"},
+        {"no vui", SpsFields{}, colrGama22, "5 0 5 4 5"},
+        {"gamma 2.8", std::nullopt, concat({colr(18, 5, 6, 5), gama(0x0002CCCD)}), "5 0 5 6 5"},
+        {"gamma just above 2.2", std::nullopt, concat({colr(18, 6, 6, 6), gama(0x00023334)}), "5 0 6 6 6"},
+        {"colr matrix 0x0102", std::nullopt, colr(18, 9, 14, 0x0102), "5 0 9 14 258"},
+        // Atoms too short for their values change nothing.
+        {"short colr and gama", std::nullopt, concat({colr(17, 9, 9, 9), gama(0x00023333, 11)}), "5 0 2 2 2"},
+        {"colr cut by the description end", std::nullopt, Atom("colr", Bytes{'n', 'c', 'l', 'c', 0, 9, 0, 9}).bytes(),
+         "5 0 2 2 2"},
+    };
+    for (const auto &row : rows) {
+        std::unique_ptr<CMyH264SPS> sps;
+        if (row.sps) {
+            const Bytes nal = buildSps(*row.sps);
+            sps = std::make_unique<CMyH264SPS>(WORD(nal.size()), nal.data());
+        }
+        const auto d = row.extensions ? description(*row.extensions) : nullptr;
+        EXPECT_EQ(signal(GetVideoSignalInfo(sps.get(), d.get())), row.expected) << row.name;
+    }
 }
 
 } // namespace
