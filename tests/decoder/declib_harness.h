@@ -94,7 +94,6 @@ struct Picture {
 class PictureSink : public OrvexIPP::AbstractWriter {
 public:
     explicit PictureSink(bool packed) : m_packed(packed) {}
-    void SetPacked(bool packed) { m_packed = packed; }
 
     int32_t WriteData(const uint8_t *data, uint32_t size) override;
     int32_t SetStatus(const OrvexIPP::WriterStatus *info) override;
@@ -138,9 +137,7 @@ public:
     explicit Harness(const Settings &settings = Settings{});
 
     OrvexIPP::AVCDecoder &Decoder() { return *m_decoder; }
-    QueueReader &Reader() { return m_reader; }
     const QueueReader &Reader() const { return m_reader; }
-    PictureSink &Sink() { return m_sink; }
     const PictureSink &Sink() const { return m_sink; }
     bool Ready() const { return m_ready; }
 
