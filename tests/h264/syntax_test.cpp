@@ -355,13 +355,6 @@ Bytes concat(std::initializer_list<Bytes> parts)
     return out;
 }
 
-MediaFields withDescription(const Bytes &description)
-{
-    MediaFields f;
-    f.descriptions.push_back(description);
-    return f;
-}
-
 // Both entry points over one media, with the trace lines: "served sps0" or "none".
 std::string entryOutcome(const MediaFields &fields)
 {
@@ -384,7 +377,7 @@ TEST(AvcSampleEntry, WhichDescriptionsAreServed)
     const Bytes avcC = qt::avcC(buildSps({.seq_parameter_set_id = 2}), buildPps({.seq_parameter_set_id = 2})).bytes();
     const Bytes pasp = Atom("pasp", Bytes{0, 0, 0, 1, 0, 0, 0, 1}).bytes();
     const auto description = [](const Bytes &extensions) {
-        return withDescription(makeImageDescription("avc1", extensions));
+        return MediaFields{{makeImageDescription("avc1", extensions)}};
     };
     Bytes shortEntry = makeImageDescription("avc1", {}); // shorter than an image description
     shortEntry.resize(40);
@@ -401,8 +394,8 @@ TEST(AvcSampleEntry, WhichDescriptionsAreServed)
          "served sps2"},
         {"ctts", MediaFields{.descriptions = {makeImageDescription("avc1", avcC)}, .hasCtts = true},
          "none | Has 'ctts' atom \n | Has 'ctts' atom \n"},
-        {"not avc1", withDescription(makeImageDescription("mp4v", avcC)), "none"},
-        {"shorter than an image description", withDescription(shortEntry), "none"},
+        {"not avc1", MediaFields{{makeImageDescription("mp4v", avcC)}}, "none"},
+        {"shorter than an image description", MediaFields{{shortEntry}}, "none"},
         {"two descriptions",
          MediaFields{.descriptions = {makeImageDescription("avc1", avcC), makeImageDescription("avc1", avcC)}}, "none"},
         {"no stsd", MediaFields{.hasStsd = false}, "none"},
@@ -414,7 +407,7 @@ TEST(AvcSampleEntry, WhichDescriptionsAreServed)
         // The record's last byte lies beyond the description's size, though
         // still inside the movie atom.
         {"record cut by the description end",
-         withDescription(makeImageDescription("avc1", avcC, uint32_t(86 + avcC.size() - 1))), "none"},
+         MediaFields{{makeImageDescription("avc1", avcC, uint32_t(86 + avcC.size() - 1))}}, "none"},
     };
     for (const auto &row : rows)
         EXPECT_EQ(entryOutcome(row.media), row.expected) << row.name;
@@ -433,7 +426,7 @@ Bytes gama(uint32_t gamma, uint32_t size = 12)
 // An image description as the reading layer copies it out of a movie.
 std::unique_ptr<CMyImageDescription> description(const Bytes &extensions)
 {
-    const Bytes mdia = makeMediaAtom(withDescription(makeImageDescription("avc1", extensions)));
+    const Bytes mdia = makeMediaAtom(MediaFields{{makeImageDescription("avc1", extensions)}});
     CMyQTMedia media(mdia.data(), nullptr);
     CMyQTHandlePtr handle(NewHandle(0));
     GetMediaSampleDescription(&media, 1, handle.get());
