@@ -51,10 +51,6 @@ int32_t QueueReader::GetDataSize(uint32_t *size, int32_t *status)
 {
     ++m_getDataSizeCalls;
     while (!m_held) {
-        if (m_aborted) {
-            *status = AVCD_READER_STATUS_NO_MORE_INPUT;
-            return 0;
-        }
         if (m_queue.empty()) {
             // The real reader would wait here, on the thread that queues.
             m_overRead = true;
@@ -86,7 +82,6 @@ int32_t QueueReader::ReadData(uint8_t *buffer, uint32_t size, int32_t flags)
     // Never past the unit: a request beyond it gets what there is.
     const size_t copied = std::min<size_t>(size, bytes.size());
     if (copied > 0) std::memcpy(buffer, bytes.data(), copied);
-    ++m_unitsRead;
     if (++m_next == m_held->units.size()) m_held.reset();
     return static_cast<int32_t>(copied);
 }

@@ -1,7 +1,8 @@
 // Drives the decoder library the way the decode filter and its decoder
 // wrapper do: samples are queued as records of NAL units, a reader hands them
 // out unit by unit, a decode step runs once enough records wait, and the
-// writer's pictures are collected for inspection.
+// writer's pictures are collected for inspection. The benchmark loads its
+// movie with LoadAnnexB.
 #ifndef ORVEX_TESTS_DECODER_DECLIB_HARNESS_H
 #define ORVEX_TESTS_DECODER_DECLIB_HARNESS_H
 
@@ -65,11 +66,7 @@ public:
         m_queue.clear();
         m_held.reset();
     }
-    // While aborted, a reader that needs a new record reports "no more input".
-    void SetAborted(bool aborted) { m_aborted = aborted; }
-
     bool OverRead() const { return m_overRead; }
-    size_t UnitsRead() const { return m_unitsRead; }
     size_t GetDataSizeCalls() const { return m_getDataSizeCalls; }
 
     int32_t GetDataSize(uint32_t *size, int32_t *status) override;
@@ -79,9 +76,7 @@ private:
     std::deque<Record> m_queue;
     std::optional<Record> m_held;
     size_t m_next = 0;
-    bool m_aborted = false;
     bool m_overRead = false;
-    size_t m_unitsRead = 0;
     size_t m_getDataSizeCalls = 0;
 };
 
@@ -99,7 +94,6 @@ struct Picture {
 class PictureSink : public OrvexIPP::AbstractWriter {
 public:
     explicit PictureSink(bool packed) : m_packed(packed) {}
-    void SetPacked(bool packed) { m_packed = packed; }
 
     int32_t WriteData(const uint8_t *data, uint32_t size) override;
     int32_t SetStatus(const OrvexIPP::WriterStatus *info) override;
@@ -143,9 +137,7 @@ public:
     explicit Harness(const Settings &settings = Settings{});
 
     OrvexIPP::AVCDecoder &Decoder() { return *m_decoder; }
-    QueueReader &Reader() { return m_reader; }
     const QueueReader &Reader() const { return m_reader; }
-    PictureSink &Sink() { return m_sink; }
     const PictureSink &Sink() const { return m_sink; }
     bool Ready() const { return m_ready; }
 

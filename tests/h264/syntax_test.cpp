@@ -1,12 +1,23 @@
-// The H.264 syntax readers: the bit reader, emulation-prevention removal, the
-// SPS with its VUI and the PPS. Each row builds its unit with the syntax
-// writer and finds its text in a one-line field summary, or the refusal text
-// and trace lines.
+// The H.264 syntax layer: the bit reader, emulation-prevention removal, the
+// SPS with its VUI and the PPS, the 'avcC' record, the sample entry over a
+// media built in memory, and the video signal from the VUI or the
+// 'colr'/'gama' extensions. Units are built with the syntax writer and found
+// in a one-line field summary, or as the refusal text and trace lines.
+#include "MyH264/MyAVCConfiguration.h"
+#include "MyH264/MyAVCSampleEntry.h"
 #include "MyH264/MyBitReader.h"
 #include "MyH264/MyH264PPS.h"
 #include "MyH264/MyH264Refusals.h"
 #include "MyH264/MyH264SPS.h"
 #include "MyH264/MyRbsp.h"
+#include "MyH264/MyVideoSignalInfo.h"
+#include "MyQuickTimeAPIs/MyQTAPI.h"
+#include "MyQuickTimeAPIs/MyQTAtom.h"
+#include "MyQuickTimeAPIs/MyQTHandle.h"
+#include "MyQuickTimeAPIs/MyQTMedia.h"
+#include "MyQuickTimeAPIs/MyQTSampleDescriptions.h"
+#include "MyQuickTimeAPIs/MySampleDescription.h"
+#include "support/atom_builder.h"
 #include "support/debug_capture.h"
 #include "support/h264_writer.h"
 #include "support/refusal.h"
@@ -14,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <sstream>
 
 using namespace orvex::test;
@@ -63,7 +75,6 @@ TEST(BitReader, ReadsFieldsAndRefusesWhatRunsPastItsBytes)
     } rows[] = {
         {{0xA5, 0x3C, 0xFF, 0x01}, "u1 u1 u3 u7 left u20 left", "1 0 4 83 20 851713 0 "},
         {{0x7F, 0xFF, 0xFF, 0xFF, 0x80}, "u1 u32 u7", "0 4294967295 0 "},
-        {{0xFF}, "u0 left u8 u1", "0 8 255 short "},
         {{0b10100110, 0b01000010, 0b10000000}, "ue ue ue ue ue", "0 1 2 3 4 "},
         {BitWriter().ue(1).ue(2).ue(3).ue(4).bytes(), "se se se se", "1 -1 2 -2 "},
         {BitWriter().zeros(31).bits(1, 1).bits(0x7FFFFFFF, 31).bytes(), "ue", "4294967294 "},
@@ -72,8 +83,6 @@ TEST(BitReader, ReadsFieldsAndRefusesWhatRunsPastItsBytes)
         {Bytes(8), "u33 left", "count 64 "},
         // A field longer than what is left is refused without consuming it.
         {{0xAB, 0xCD}, "u4 u13 left u12", "10 short 12 3021 "},
-        {{0x00, 0x03}, "ue", "short "},
-        {{}, "left u1", "0 short "},
     };
     for (const auto &row : rows)
         EXPECT_EQ(readOps(row.bytes, row.ops), row.expected) << row.ops;
@@ -99,11 +108,14 @@ TEST(Rbsp, RemovesOnlyTheInsertedBytes)
         out.resize(MyRemoveEmulationPrevention(row.escaped.data(), static_cast<DWORD>(row.escaped.size()), out.data()));
         EXPECT_EQ(out, row.rbsp);
     }
-    // The NAL header byte is not part of the payload.
-    const BYTE nal[] = {0x67, 0x42, 0x00, 0x00, 0x03, 0x01};
-    const CMyRbsp rbsp(nal, sizeof nal);
-    EXPECT_EQ(Bytes(rbsp.Data(), rbsp.Data() + rbsp.Size()), (Bytes{0x42, 0x00, 0x00, 0x01}));
-    EXPECT_EQ(CMyRbsp(nal, 1).Size() + CMyRbsp(nullptr, 10).Size(), 0u);
+}
+
+// A record of the given header fields with one SPS and one PPS.
+Bytes one(AvcCFields f)
+{
+    f.sps = {buildSps({})};
+    f.pps = {buildPps({})};
+    return buildAvcC(f);
 }
 
 // The refusal text and trace lines of a parse, or "" with no trace.
@@ -116,10 +128,34 @@ template <class Parse> std::string outcome(Parse parse)
     return text;
 }
 
-// The fields of an accepted SPS, its picture rectangle and its VUI ("copy
-// differs" when the unit is not kept as given), or the refusal.
-std::string spsSummary(const Bytes &nal)
+// The fields of an accepted 'avcC' record (by its leading size byte 0), PPS,
+// or SPS with its picture rectangle and its VUI ("copy differs" when the unit
+// is not kept as given), or the refusal.
+std::string summary(const Bytes &nal)
 {
+    if (nal.size() >= 8 && nal[0] == 0) {
+        std::unique_ptr<CMyAVCConfiguration> r;
+        std::string refused =
+            outcome([&] { r = std::make_unique<CMyAVCConfiguration>(nal.data(), DWORD(nal.size())); });
+        if (!r) return refused;
+        std::ostringstream s;
+        s << int(r->m_AVCProfileIndication) << '/' << int(r->m_profile_compatibility) << '/'
+          << int(r->m_AVCLevelIndication) << " len" << int(r->m_lengthSizeMinusOne) << " sets"
+          << int(r->m_numOfSequenceParameterSets) << '/' << int(r->m_numOfPictureParameterSets) << " sps"
+          << r->GetSPS().m_seq_parameter_set_id << " pps" << r->GetPPS().m_pic_parameter_set_id;
+        return s.str();
+    }
+    if (!nal.empty() && (nal[0] & 0x1F) == 8) {
+        std::unique_ptr<CMyH264PPS> pps;
+        std::string refused = outcome([&] { pps = std::make_unique<CMyH264PPS>(WORD(nal.size()), nal.data()); });
+        if (!pps) return refused;
+        std::ostringstream s;
+        s << "pps" << pps->m_pic_parameter_set_id << " sps" << pps->m_seq_parameter_set_id << " cabac"
+          << int(pps->m_entropy_coding_mode_flag) << " poc" << int(pps->m_pic_order_present_flag) << " groups"
+          << pps->m_num_slice_groups_minus1;
+        if (Bytes(pps->m_pData.get(), pps->m_pData.get() + pps->m_size) != nal) s << " | copy differs";
+        return s.str();
+    }
     std::unique_ptr<CMyH264SPS> sps;
     std::string refused = outcome([&] { sps = std::make_unique<CMyH264SPS>(WORD(nal.size()), nal.data()); });
     if (!sps) return refused;
@@ -128,186 +164,322 @@ std::string spsSummary(const Bytes &nal)
     RECT r{};
     sps->GetPictureRect(&width, &height, &cropping, &r);
     std::ostringstream s;
-    s << "p" << int(sps->m_profile_idc) << ' ' << int(sps->m_constraint_set0_flag) << int(sps->m_constraint_set1_flag)
-      << int(sps->m_constraint_set2_flag) << int(sps->m_constraint_set3_flag) << " l" << int(sps->m_level_idc) << " id"
-      << sps->m_seq_parameter_set_id << " fn" << sps->m_log2_max_frame_num_minus4 << " poc" << sps->m_pic_order_cnt_type
-      << " ref" << sps->m_num_ref_frames << " gaps" << int(sps->m_gaps_in_frame_num_value_allowed_flag) << " mbs"
-      << sps->m_pic_width_in_mbs_minus1 << 'x' << sps->m_pic_height_in_map_units_minus1 << " d8x8 "
-      << int(sps->m_direct_8x8_inference_flag) << " crop" << int(sps->m_frame_cropping_flag) << ' '
-      << sps->m_frame_crop_left_offset << ',' << sps->m_frame_crop_right_offset << ',' << sps->m_frame_crop_top_offset
-      << ',' << sps->m_frame_crop_bottom_offset << " | " << width << 'x' << height << ' ' << cropping << " [" << r.left
-      << ' ' << r.right << ' ' << r.top << ' ' << r.bottom << "] | vui";
+    s << "p" << int(sps->m_profile_idc) << " id" << sps->m_seq_parameter_set_id << " fn"
+      << sps->m_log2_max_frame_num_minus4 << " poc" << sps->m_pic_order_cnt_type << " ref" << sps->m_num_ref_frames
+      << " mbs" << sps->m_pic_width_in_mbs_minus1 << 'x' << sps->m_pic_height_in_map_units_minus1 << " crop"
+      << int(sps->m_frame_cropping_flag) << ' ' << sps->m_frame_crop_left_offset << ','
+      << sps->m_frame_crop_right_offset << ',' << sps->m_frame_crop_top_offset << ',' << sps->m_frame_crop_bottom_offset
+      << " | " << width << 'x' << height << ' ' << cropping << " [" << r.left << ' ' << r.right << ' ' << r.top << ' '
+      << r.bottom << "] | vui";
     if (const CMyH264VUI *v = sps->GetVUI())
         s << " ar" << int(v->m_aspect_ratio_info_present_flag) << '/' << int(v->m_aspect_ratio_idc) << ' '
-          << v->m_sar_width << ':' << v->m_sar_height << " os" << int(v->m_overscan_info_present_flag) << '/'
-          << int(v->m_overscan_appropriate_flag) << " sig" << int(v->m_video_signal_type_present_flag) << ' '
+          << v->m_sar_width << ':' << v->m_sar_height << " sig" << int(v->m_video_signal_type_present_flag) << ' '
           << int(v->m_video_format) << '/' << int(v->m_video_full_range_flag) << '/'
           << int(v->m_colour_description_present_flag) << ' ' << int(v->m_colour_primaries) << ','
           << int(v->m_transfer_characteristics) << ',' << int(v->m_matrix_coefficients) << " loc"
           << int(v->m_chroma_loc_info_present_flag) << ' ' << v->m_chroma_sample_loc_type_top_field << '/'
           << v->m_chroma_sample_loc_type_bottom_field << " tim" << int(v->m_timing_info_present_flag) << ' '
-          << v->m_num_units_in_tick << '/' << v->m_time_scale << '/' << int(v->m_fixed_frame_rate_flag) << " rest"
-          << int(v->m_nal_hrd_parameters_present_flag) << int(v->m_vcl_hrd_parameters_present_flag)
-          << int(v->m_pic_struct_present_flag) << int(v->m_bitstream_restriction_flag);
+          << v->m_num_units_in_tick << '/' << v->m_time_scale;
     else
         s << " -";
     if (Bytes(sps->m_pData.get(), sps->m_pData.get() + sps->m_size) != nal) s << " | copy differs";
     return s.str();
 }
 
-TEST(Sps, FieldsPictureRectVuiAndRefusals)
+TEST(ParameterSets, FieldsPictureRectVuiAndRefusals)
 {
-    // A row's text is found in the summary; "$" ends a whole refusal.
+    // A row's text is found in the summary; "$" marks its end.
     BitWriter longCycle; // pic_order_cnt_type 1 with a cycle longer than the set
     longCycle.bits(0x42C01E, 24).ue(0).ue(0).ue(1).flag(false).se(0).se(0).ue(0x7FFFFFFF).se(1).trailingBits();
-    const VuiFields sar{.aspect_ratio_info_present_flag = true,
-                        .aspect_ratio_idc = 255,
-                        .sar_width = 0x8001,
-                        .sar_height = 0x00FF,
-                        .overscan_info_present_flag = true,
-                        .overscan_appropriate_flag = true};
-    const VuiFields signal{.video_signal_type_present_flag = true,
-                           .video_format = 3,
-                           .video_full_range_flag = true,
-                           .colour_description_present_flag = true,
-                           .colour_primaries = 9,
-                           .transfer_characteristics = 14,
-                           .matrix_coefficients = 255,
-                           .chroma_loc_info_present_flag = true,
-                           .chroma_sample_loc_type_top_field = 2,
-                           .chroma_sample_loc_type_bottom_field = 5};
-    // 00 00 00 01 and 00 00 03 00 carry emulation-prevention bytes.
-    const VuiFields timing{.timing_info_present_flag = true, .time_scale = 0x300, .fixed_frame_rate_flag = true};
-    const SpsFields every{.profile_idc = 77,
-                          .constraint_set0_flag = false,
-                          .constraint_set2_flag = true,
-                          .level_idc = 41,
-                          .seq_parameter_set_id = 7,
-                          .log2_max_frame_num_minus4 = 5,
-                          .num_ref_frames = 4,
-                          .gaps_in_frame_num_value_allowed_flag = true,
-                          .pic_width_in_mbs_minus1 = 79,
-                          .pic_height_in_map_units_minus1 = 44,
-                          .direct_8x8_inference_flag = false};
+    // Every group the parser reads, an extended SAR among them.
+    const VuiFields every{.aspect_ratio_info_present_flag = true,
+                          .aspect_ratio_idc = 255,
+                          .sar_width = 0x8001,
+                          .sar_height = 0x00FF,
+                          .video_signal_type_present_flag = true,
+                          .video_format = 3,
+                          .video_full_range_flag = true,
+                          .colour_description_present_flag = true,
+                          .colour_primaries = 9,
+                          .transfer_characteristics = 14,
+                          .matrix_coefficients = 255,
+                          .chroma_loc_info_present_flag = true,
+                          .chroma_sample_loc_type_top_field = 2,
+                          .chroma_sample_loc_type_bottom_field = 5,
+                          .timing_info_present_flag = true,
+                          .time_scale = 0x300,
+                          .write_tail = false};
+    // Only the fields the PPS parser reads, to a whole byte.
+    const Bytes bare = makeNalUnit(0x68, BitWriter().ue(100).ue(20).flag(false).flag(false).ue(7).bytes());
+    const Bytes good = one({});
+    Bytes pastTheBuffer = good; // the SPS length claims more than is there
+    pastTheBuffer[14] = 0xFF;
+    pastTheBuffer[15] = 0xF0;
     const struct {
         std::string summary;
         const char *expected;
     } rows[] = {
-        {spsSummary(buildSps({})),
-         "p66 1100 l30 id0 fn0 poc2 ref1 gaps0 mbs10x8 d8x8 1 crop0 0,0,0,0 | 176x144 0 [0 176 0 144] | vui -$"},
-        {spsSummary(buildSps(every)),
-         "p77 0110 l41 id7 fn5 poc2 ref4 gaps1 mbs79x44 d8x8 0 crop0 0,0,0,0 | 1280x720 0 [0 1280 0 720] | vui -$"},
-        {spsSummary({0x67, 100}), "m_profile_idc is neither Baseline nor Main profile | m_profile_idc is 100. \n$"},
-        {spsSummary(buildSps({.seq_parameter_set_id = 31})), " id31 "},
-        {spsSummary(buildSps({.seq_parameter_set_id = 32})), "31 < seq_parameter_set_id$"},
-        {spsSummary(buildSps({.log2_max_frame_num_minus4 = 13})), "12 < m_log2_max_frame_num_minus4$"},
+        {summary(buildSps({})), "p66 id0 fn0 poc2 ref1 mbs10x8 crop0 0,0,0,0 | 176x144 0 [0 176 0 144] | vui -$"},
+        {summary({0x67, 100}), "m_profile_idc is neither Baseline nor Main profile | m_profile_idc is 100. \n$"},
+        {summary(buildSps({.seq_parameter_set_id = 32})), "31 < seq_parameter_set_id$"},
+        {summary(buildSps({.log2_max_frame_num_minus4 = 13})), "12 < m_log2_max_frame_num_minus4$"},
         // Type 1 consumes the whole cycle.
-        {spsSummary(buildSps({.pic_order_cnt_type = 1, .offset_for_ref_frame = {2, -7, 1000}, .num_ref_frames = 2})),
-         " poc1 ref2 gaps0 mbs10x8 "},
-        {spsSummary(makeNalUnit(0x67, longCycle.bytes())), "H.264 syntax ends before its fields$"},
+        {summary(buildSps({.pic_order_cnt_type = 1, .offset_for_ref_frame = {2, -7, 1000}, .num_ref_frames = 2})),
+         " poc1 ref2 mbs10x8 "},
+        {summary(makeNalUnit(0x67, longCycle.bytes())), "H.264 syntax ends before its fields$"},
         // Interlaced is read whole, then refused.
-        {spsSummary(buildSps({.frame_mbs_only_flag = false, .mb_adaptive_frame_field_flag = true, .vui = sar})),
+        {summary(buildSps({.frame_mbs_only_flag = false, .mb_adaptive_frame_field_flag = true, .vui = every})),
          "!m_frame_mbs_only_flag | m_frame_mbs_only_flag is false. \n$"},
-        {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 119,
-                              .pic_height_in_map_units_minus1 = 67,
-                              .frame_cropping_flag = true,
-                              .frame_crop_bottom_offset = 4})),
-         "crop1 0,0,0,4 | 1920x1088 1 [0 1920 0 1080]"},
-        // Two pixels an offset on every side.
-        {spsSummary(buildSps({.frame_cropping_flag = true,
-                              .frame_crop_left_offset = 1,
-                              .frame_crop_right_offset = 3,
-                              .frame_crop_top_offset = 5,
-                              .frame_crop_bottom_offset = 7})),
+        // Two pixels an offset on every side (4:2:0).
+        {summary(buildSps({.frame_cropping_flag = true,
+                           .frame_crop_left_offset = 1,
+                           .frame_crop_right_offset = 3,
+                           .frame_crop_top_offset = 5,
+                           .frame_crop_bottom_offset = 7})),
          "crop1 1,3,5,7 | 176x144 1 [2 170 10 130]"},
-        {spsSummary(
-             buildSps({.frame_cropping_flag = true, .frame_crop_left_offset = 44, .frame_crop_right_offset = 44})),
-         "frame cropping leaves no picture$"},
-        {spsSummary(buildSps(
+        {summary(buildSps(
              {.frame_cropping_flag = true, .frame_crop_top_offset = 0xFFFFFFF0, .frame_crop_bottom_offset = 0x20})),
          "frame cropping leaves no picture$"},
         // The largest picture of level 6.2 and one macroblock more; a width that would wrap.
-        {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 1054, .pic_height_in_map_units_minus1 = 131})),
-         " mbs1054x131 "},
-        {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 1054, .pic_height_in_map_units_minus1 = 132})),
+        {summary(buildSps({.pic_width_in_mbs_minus1 = 1054, .pic_height_in_map_units_minus1 = 131})), " mbs1054x131 "},
+        {summary(buildSps({.pic_width_in_mbs_minus1 = 1054, .pic_height_in_map_units_minus1 = 132})),
          "picture larger than any H.264 level allows$"},
-        {spsSummary(buildSps({.pic_width_in_mbs_minus1 = 0x10000000})), "picture larger than any H.264 level allows$"},
-        {spsSummary({0x67}), "H.264 syntax ends before its fields$"},
-        {spsSummary({}), "parameter set has no payload$"},
-        // The VUI groups are read only when present.
-        {spsSummary(buildSps({.vui = sar})),
-         "vui ar1/255 32769:255 os1/1 sig0 5/0/0 2,2,2 loc0 0/0 tim0 0/0/0 rest0000$"},
-        {spsSummary(buildSps({.vui = signal})), "sig1 3/1/1 9,14,255 loc1 2/5 tim0 0/0/0 rest0000$"},
-        {spsSummary(buildSps({.vui = timing})), "vui ar0/0 0:0 os0/0 sig0 5/0/0 2,2,2 loc0 0/0 tim1 1/768/1 rest0000$"},
-        // The set may end right behind timing_info_present_flag.
-        {spsSummary(buildSps({.vui = VuiFields{.write_tail = false}, .trailing_bits = false})), " tim0 0/0/0 "},
+        {summary(buildSps({.pic_width_in_mbs_minus1 = 0x10000000})), "picture larger than any H.264 level allows$"},
+        {summary({}), "parameter set has no payload$"},
+        // The VUI groups are read only when present; the set may end right
+        // behind timing_info_present_flag.
+        {summary(buildSps({.vui = every})), "vui ar1/255 32769:255 sig1 3/1/1 9,14,255 loc1 2/5 tim1 1/768$"},
+        {summary(buildSps({.vui = VuiFields{.write_tail = false}, .trailing_bits = false})),
+         "vui ar0/0 0:0 sig0 5/0/0 2,2,2 loc0 0/0 tim0 0/0$"},
+        {summary(buildPps({.seq_parameter_set_id = 30, .pic_order_present_flag = true, .num_slice_groups_minus1 = 3})),
+         "pps0 sps30 cabac0 poc1 groups3$"},
+        {summary(buildPps({.pic_parameter_set_id = 255, .seq_parameter_set_id = 31})),
+         "pps255 sps31 cabac0 poc0 groups0$"},
+        {summary(buildPps({.pic_parameter_set_id = 256})), "255 < m_pic_parameter_set_id$"},
+        {summary(buildPps({.seq_parameter_set_id = 32})), "31 < m_seq_parameter_set_id$"},
+        {summary(buildPps({.entropy_coding_mode_flag = true})),
+         "m_entropy_coding_mode_flag CABAC | m_entropy_coding_mode_flag is CABAC. \n$"},
+        // CABAC, cut before num_slice_groups_minus1: short, without the CABAC trace.
+        {summary({0x68, 0b11100000}), "H.264 syntax ends before its fields$"},
+        {summary(bare), "pps100 sps20 cabac0 poc0 groups7$"},
+        {summary(buildAvcC({.AVCProfileIndication = 77,
+                            .profile_compatibility = 0x40,
+                            .AVCLevelIndication = 31,
+                            .byte12 = 0xFD,
+                            .sps = {buildSps({.profile_idc = 77, .seq_parameter_set_id = 3})},
+                            .pps = {buildPps({.pic_parameter_set_id = 9, .seq_parameter_set_id = 3})}})),
+         "77/64/31 len1 sets1/1 sps3 pps9$"},
+        {summary(good), "66/192/30 len3 sets1/1 sps0 pps0$"}, // reserved bits all set
+        {summary(one({.atomFormat = 0x61766331})), MyH264Refusal::kAtomFormat},
+        {summary(one({.atomSize = 14})), MyH264Refusal::kAtomSize},
+        {summary(one({.configurationVersion = 0})), MyH264Refusal::kVersion},
+        {summary(one({.byte12 = 0xFB})), MyH264Refusal::kLengthSizeReserved},
+        {summary(one({.byte13_reserved = 0})), MyH264Refusal::kSpsCountReserved},
+        {summary(buildAvcC({.pps = {buildPps({})}})), MyH264Refusal::kSpsCount},
+        {summary(buildAvcC({.sps = {buildSps({})}})), MyH264Refusal::kPpsCount},
+        {summary(buildAvcC({.sps = {buildSps({})}, .pps = {buildPps({.seq_parameter_set_id = 1})}})),
+         MyH264Refusal::kSpsIdMismatch},
+        {summary(qt::avcC(buildSps({.profile_idc = 77}), buildPps({.entropy_coding_mode_flag = true})).bytes()),
+         "m_entropy_coding_mode_flag CABAC | m_entropy_coding_mode_flag is CABAC. \n"},
+        // A second SPS refused after the first was built: the first is freed.
+        {summary(
+             buildAvcC({.sps = {buildSps({}), buildSps({.log2_max_frame_num_minus4 = 13})}, .pps = {buildPps({})}})),
+         MyH264Refusal::kLog2MaxFrameNum},
+        {summary(pastTheBuffer), MyH264Refusal::kRecordTruncated},
+        {summary(
+             Bytes(good.begin(), good.begin() + 16 + std::ptrdiff_t(buildSps({}).size()))), // cut before the PPS count
+         MyH264Refusal::kRecordTruncated},
     };
     for (const auto &row : rows)
         EXPECT_NE((row.summary + "$").find(row.expected), std::string::npos)
             << row.summary << "\nlacks: " << row.expected;
 
     // Every shorter prefix of a set with every group is refused as short.
-    VuiFields all = signal;
-    all.aspect_ratio_info_present_flag = all.timing_info_present_flag = true;
-    all.write_tail = false;
     const Bytes nal = buildSps({.pic_order_cnt_type = 1,
                                 .offset_for_ref_frame = {4, -4},
                                 .frame_cropping_flag = true,
                                 .frame_crop_right_offset = 2,
-                                .vui = all,
+                                .vui = every,
                                 .trailing_bits = false});
-    ASSERT_EQ(spsSummary(nal).find("copy differs"), std::string::npos);
+    ASSERT_EQ(summary(nal).find("copy differs"), std::string::npos);
     for (size_t length = 1; length < nal.size(); ++length)
-        EXPECT_EQ(spsSummary(Bytes(nal.begin(), nal.begin() + std::ptrdiff_t(length))), MyH264Refusal::kOutOfData)
+        EXPECT_EQ(summary(Bytes(nal.begin(), nal.begin() + std::ptrdiff_t(length))), MyH264Refusal::kOutOfData)
             << length;
+    for (size_t length = 1; length < bare.size(); ++length)
+        EXPECT_EQ(summary(Bytes(bare.begin(), bare.begin() + std::ptrdiff_t(length))), MyH264Refusal::kOutOfData);
+    // A record in a buffer of exactly each shorter length, so the sanitizer
+    // sees any read behind it.
+    for (size_t length = 0; length < good.size(); ++length) {
+        std::unique_ptr<BYTE[]> copy(new BYTE[length ? length : 1]);
+        std::copy(good.begin(), good.begin() + std::ptrdiff_t(length), copy.get());
+        EXPECT_FALSE(refusalOf([&] { CMyAVCConfiguration(copy.get(), DWORD(length)); }).empty()) << length;
+    }
+    EXPECT_EQ(refusalOf([] { CMyAVCConfiguration(nullptr, 100); }), MyH264Refusal::kRecordTruncated);
     const BYTE header[] = {0x67};
     EXPECT_EQ(refusalOf([&] { CMyH264SPS(0, header); }), MyH264Refusal::kEmptyNalUnit);
     EXPECT_EQ(refusalOf([] { CMyH264SPS(5, nullptr); }), MyH264Refusal::kEmptyNalUnit);
-
-    // Setting a new VUI replaces the old one.
-    CMyH264SPS sps(WORD(nal.size()), nal.data());
-    sps.SetVUI(nullptr);
-    EXPECT_EQ(sps.GetVUI(), nullptr);
 }
 
-std::string ppsSummary(const Bytes &nal)
+// An image description entry with raw extension bytes; sizeField overrides
+// its size when non-zero.
+Bytes makeImageDescription(const std::string &dataFormat, const Bytes &extensions, uint32_t sizeField = 0)
 {
-    std::unique_ptr<CMyH264PPS> pps;
-    std::string refused = outcome([&] { pps = std::make_unique<CMyH264PPS>(WORD(nal.size()), nal.data()); });
-    if (!pps) return refused;
+    Atom entry = qt::imageDescription(dataFormat, 176, 144, {Atom::raw(extensions)});
+    if (sizeField) entry.setSize(sizeField);
+    return entry.bytes();
+}
+
+struct MediaFields {
+    std::vector<Bytes> descriptions{};
+    bool hasStsd = true;
+    bool hasCtts = false;
+};
+
+// A video track's 'mdia' atom with those descriptions and optionally a 'ctts'.
+Bytes makeMediaAtom(const MediaFields &fields)
+{
+    Atom stbl("stbl", std::vector<Atom>{});
+    std::vector<Atom> entries;
+    for (const auto &d : fields.descriptions)
+        entries.push_back(Atom::raw(d));
+    if (fields.hasStsd) stbl.add(qt::stsd(entries));
+    if (fields.hasCtts) stbl.add(qt::table("ctts", {1, 0}, 1));
+    return Atom("mdia", {qt::mdhd(600, 600), qt::hdlr("mhlr", "vide"), Atom("minf", {stbl})}).bytes();
+}
+
+Bytes concat(std::initializer_list<Bytes> parts)
+{
+    Bytes out;
+    for (const auto &p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// Both entry points over one media, with the trace lines: "served sps0" or "none".
+std::string entryOutcome(const MediaFields &fields)
+{
+    const Bytes mdia = makeMediaAtom(fields);
+    CMyQTMedia media(mdia.data(), nullptr);
+    DebugCapture capture;
+    const auto record = CreateAVCConfiguration(&media);
+    const Bytes held = one({}); // the out parameter is emptied first
+    auto out = std::make_unique<CMyAVCConfiguration>(held.data(), DWORD(held.size()));
+    const bool checked = CheckAVCSampleEntry(&media, &out);
+    std::string text = record ? "served sps" + std::to_string(record->GetSPS().m_seq_parameter_set_id) : "none";
+    if (checked != (record != nullptr) || (out != nullptr) != checked) text += " (check differs)";
+    for (const auto &line : capture.messages())
+        text += " | " + line;
+    return text;
+}
+
+TEST(AvcSampleEntry, WhichDescriptionsAreServed)
+{
+    const Bytes avcC = qt::avcC(buildSps({.seq_parameter_set_id = 2}), buildPps({.seq_parameter_set_id = 2})).bytes();
+    const Bytes pasp = Atom("pasp", Bytes{0, 0, 0, 1, 0, 0, 0, 1}).bytes();
+    const auto description = [](const Bytes &extensions) {
+        return MediaFields{{makeImageDescription("avc1", extensions)}};
+    };
+    Bytes shortEntry = makeImageDescription("avc1", {}); // shorter than an image description
+    shortEntry.resize(40);
+    shortEntry[3] = 40;
+    Bytes longPasp = pasp; // runs past the description
+    longPasp[3] = 0x40;
+    const struct {
+        const char *name;
+        MediaFields media;
+        const char *expected;
+    } rows[] = {
+        {"avc1 with a record", description(avcC), "served sps2"},
+        {"record behind other extensions", description(concat({pasp, Atom("colr", Bytes(10)).bytes(), avcC})),
+         "served sps2"},
+        {"ctts", MediaFields{.descriptions = {makeImageDescription("avc1", avcC)}, .hasCtts = true},
+         "none | Has 'ctts' atom \n | Has 'ctts' atom \n"},
+        {"not avc1", MediaFields{{makeImageDescription("mp4v", avcC)}}, "none"},
+        {"shorter than an image description", MediaFields{{shortEntry}}, "none"},
+        {"two descriptions",
+         MediaFields{.descriptions = {makeImageDescription("avc1", avcC), makeImageDescription("avc1", avcC)}}, "none"},
+        {"no stsd", MediaFields{.hasStsd = false}, "none"},
+        {"size zero before the record", description(concat({{0, 0, 0, 0, 'f', 'r', 'e', 'e'}, avcC})), "none"},
+        {"extension past the description", description(concat({longPasp, avcC})), "none"},
+        {"cabac record",
+         description(qt::avcC(buildSps({.profile_idc = 77}), buildPps({.entropy_coding_mode_flag = true})).bytes()),
+         "none | m_entropy_coding_mode_flag is CABAC. \n | m_entropy_coding_mode_flag is CABAC. \n"},
+        // The record's last byte lies beyond the description's size, though
+        // still inside the movie atom.
+        {"record cut by the description end",
+         MediaFields{{makeImageDescription("avc1", avcC, uint32_t(86 + avcC.size() - 1))}}, "none"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(entryOutcome(row.media), row.expected) << row.name;
+}
+
+Bytes colr(uint32_t size, uint16_t primaries, uint16_t transfer, uint16_t matrix)
+{
+    return ByteWriter().be32(size).fourcc("colr").fourcc("nclc").be16(primaries).be16(transfer).be16(matrix).data();
+}
+
+Bytes gama(uint32_t gamma, uint32_t size = 12)
+{
+    return ByteWriter().be32(size).fourcc("gama").be32(gamma).data();
+}
+
+// An image description as the reading layer copies it out of a movie.
+std::unique_ptr<CMyImageDescription> description(const Bytes &extensions)
+{
+    const Bytes mdia = makeMediaAtom(MediaFields{{makeImageDescription("avc1", extensions)}});
+    CMyQTMedia media(mdia.data(), nullptr);
+    CMyQTHandlePtr handle(NewHandle(0));
+    GetMediaSampleDescription(&media, 1, handle.get());
+    return std::make_unique<CMyImageDescription>(handle->GetData(), GetHandleSize(handle.get()));
+}
+
+std::string signal(const CMyVideoSignalInfo &i)
+{
     std::ostringstream s;
-    s << "pps" << pps->m_pic_parameter_set_id << " sps" << pps->m_seq_parameter_set_id << " cabac"
-      << int(pps->m_entropy_coding_mode_flag) << " poc" << int(pps->m_pic_order_present_flag) << " groups"
-      << pps->m_num_slice_groups_minus1;
-    if (Bytes(pps->m_pData.get(), pps->m_pData.get() + pps->m_size) != nal) s << " | copy differs";
+    s << i.m_video_format << ' ' << i.m_video_full_range_flag << ' ' << i.m_colour_primaries << ' '
+      << i.m_transfer_characteristics << ' ' << i.m_matrix_coefficients;
     return s.str();
 }
 
-TEST(Pps, FieldsAndRefusals)
+TEST(VideoSignal, VuiFirstThenColrAndGamaThenDefaults)
 {
-    // Only the fields the parser reads, to a whole byte.
-    const Bytes bare = makeNalUnit(0x68, BitWriter().ue(100).ue(20).flag(false).flag(false).ue(7).bytes());
+    const VuiFields full{.video_signal_type_present_flag = true,
+                         .video_format = 1,
+                         .video_full_range_flag = true,
+                         .colour_description_present_flag = true,
+                         .colour_primaries = 9,
+                         .transfer_characteristics = 16,
+                         .matrix_coefficients = 10};
+    VuiFields noColour = full;
+    noColour.colour_description_present_flag = false;
+    const Bytes colrGama22 = concat({colr(18, 5, 6, 5), gama(0x00023333)});
     const struct {
-        Bytes nal;
+        const char *name;
+        std::optional<SpsFields> sps;
+        std::optional<Bytes> extensions; // none: no description
         const char *expected;
     } rows[] = {
-        {buildPps({.seq_parameter_set_id = 30, .pic_order_present_flag = true, .num_slice_groups_minus1 = 3}),
-         "pps0 sps30 cabac0 poc1 groups3"},
-        {buildPps({.pic_parameter_set_id = 255, .seq_parameter_set_id = 31}), "pps255 sps31 cabac0 poc0 groups0"},
-        {buildPps({.pic_parameter_set_id = 256}), "255 < m_pic_parameter_set_id"},
-        {buildPps({.seq_parameter_set_id = 32}), "31 < m_seq_parameter_set_id"},
-        {buildPps({.pic_parameter_set_id = 256, .seq_parameter_set_id = 32}), "255 < m_pic_parameter_set_id"},
-        {buildPps({.entropy_coding_mode_flag = true}),
-         "m_entropy_coding_mode_flag CABAC | m_entropy_coding_mode_flag is CABAC. \n"},
-        // CABAC, cut before num_slice_groups_minus1: short, without the CABAC trace.
-        {{0x68, 0b11100000}, MyH264Refusal::kOutOfData},
-        {bare, "pps100 sps20 cabac0 poc0 groups7"},
-        {{}, MyH264Refusal::kEmptyNalUnit},
+        {"neither", std::nullopt, std::nullopt, "5 0 2 2 2"},
+        {"full vui wins", SpsFields{.vui = full}, colrGama22, "1 1 9 16 10"},
+        {"vui without colours", SpsFields{.vui = noColour}, colrGama22, "1 1 5 4 5"},
+        {"no vui", SpsFields{}, colrGama22, "5 0 5 4 5"},
+        {"gamma 2.8", std::nullopt, concat({colr(18, 5, 6, 5), gama(0x0002CCCD)}), "5 0 5 6 5"},
+        {"gamma just above 2.2", std::nullopt, concat({colr(18, 6, 6, 6), gama(0x00023334)}), "5 0 6 6 6"},
+        {"colr matrix 0x0102", std::nullopt, colr(18, 9, 14, 0x0102), "5 0 9 14 258"},
+        // Atoms too short for their values change nothing.
+        {"short colr and gama", std::nullopt, concat({colr(17, 9, 9, 9), gama(0x00023333, 11)}), "5 0 2 2 2"},
+        {"colr cut by the description end", std::nullopt, Atom("colr", Bytes{'n', 'c', 'l', 'c', 0, 9, 0, 9}).bytes(),
+         "5 0 2 2 2"},
     };
-    for (const auto &row : rows)
-        EXPECT_EQ(ppsSummary(row.nal), row.expected);
-    for (size_t length = 1; length < bare.size(); ++length)
-        EXPECT_EQ(ppsSummary(Bytes(bare.begin(), bare.begin() + std::ptrdiff_t(length))), MyH264Refusal::kOutOfData);
+    for (const auto &row : rows) {
+        std::unique_ptr<CMyH264SPS> sps;
+        if (row.sps) {
+            const Bytes nal = buildSps(*row.sps);
+            sps = std::make_unique<CMyH264SPS>(WORD(nal.size()), nal.data());
+        }
+        const auto d = row.extensions ? description(*row.extensions) : nullptr;
+        EXPECT_EQ(signal(GetVideoSignalInfo(sps.get(), d.get())), row.expected) << row.name;
+    }
 }
 
 } // namespace
