@@ -1,6 +1,7 @@
 // The module file as a host meets it: loaded by path, its five exports, its
 // class objects, and its registration with the filter mapper.
 #include <dshow.h>
+#include <wrl/client.h>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include "support/scratch.h"
 
 namespace {
+
+using Microsoft::WRL::ComPtr;
 
 const std::string kModulePath = std::string(ORVEX_BINARY_DIR) + "/bin/OrvexH264Filter.ax";
 DEFINE_GUID(kSubtypeAvc1, 0x31637661, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71);
@@ -35,25 +38,22 @@ using PlainFn = HRESULT(STDAPICALLTYPE *)();
 // "name@merit" of every registered filter taking major/minor at merit or above, one a line.
 std::string Find(const GUID &major, const GUID &minor, DWORD merit)
 {
-    IFilterMapper2 *mapper = nullptr;
+    ComPtr<IFilterMapper2> mapper;
     CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                     reinterpret_cast<void **>(&mapper));
+                     reinterpret_cast<void **>(mapper.GetAddressOf()));
     const GUID in[2] = {major, minor};
-    IEnumMoniker *monikers = nullptr;
-    mapper->EnumMatchingFilters(&monikers, 0, FALSE, merit, TRUE, 1, in, nullptr, nullptr, FALSE, FALSE, 0, nullptr,
-                                nullptr, nullptr);
-    mapper->Release();
+    ComPtr<IEnumMoniker> monikers;
+    mapper->EnumMatchingFilters(monikers.GetAddressOf(), 0, FALSE, merit, TRUE, 1, in, nullptr, nullptr, FALSE, FALSE,
+                                0, nullptr, nullptr, nullptr);
     std::string names;
-    for (IMoniker *moniker = nullptr; monikers && monikers->Next(1, &moniker, nullptr) == S_OK; moniker->Release()) {
-        IPropertyBag *bag = nullptr;
+    for (ComPtr<IMoniker> moniker; monikers && monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK;) {
+        ComPtr<IPropertyBag> bag;
         VARIANT v{};
-        moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void **>(&bag));
+        moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void **>(bag.GetAddressOf()));
         if (bag && SUCCEEDED(bag->Read(L"FriendlyName", &v, nullptr)))
             names += std::string(v.bstrVal, v.bstrVal + wcslen(v.bstrVal)) + "\n";
         VariantClear(&v);
-        if (bag) bag->Release();
     }
-    if (monikers) monikers->Release();
     return names;
 }
 
@@ -69,21 +69,25 @@ TEST(Module, ExportsFiveEntryPointsAndMakesItsThreeClassesOnly)
     const auto getClassObject = Entry<GetClassObjectFn>("DllGetClassObject");
     const auto canUnloadNow = Entry<PlainFn>("DllCanUnloadNow");
     ASSERT_TRUE(getClassObject && canUnloadNow);
-    IClassFactory *factory = nullptr;
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
-              getClassObject(IID_IOrvexH264DecoderParameter2, IID_IClassFactory, reinterpret_cast<void **>(&factory)));
+    ComPtr<IClassFactory> factory;
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, getClassObject(IID_IOrvexH264DecoderParameter2, IID_IClassFactory,
+                                                        reinterpret_cast<void **>(factory.GetAddressOf())));
     for (const CLSID *clsid : kClasses) {
-        IUnknown *object = nullptr;
-        EXPECT_EQ(E_NOINTERFACE, getClassObject(*clsid, IID_IBaseFilter, reinterpret_cast<void **>(&object)));
-        ASSERT_EQ(S_OK, getClassObject(*clsid, IID_IClassFactory, reinterpret_cast<void **>(&factory)));
-        ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void **>(&object)));
+        ComPtr<IUnknown> object;
+        EXPECT_EQ(E_NOINTERFACE,
+                  getClassObject(*clsid, IID_IBaseFilter, reinterpret_cast<void **>(object.GetAddressOf())));
+        ASSERT_EQ(S_OK, getClassObject(*clsid, IID_IClassFactory,
+                                       reinterpret_cast<void **>(factory.ReleaseAndGetAddressOf())));
+        ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown,
+                                                reinterpret_cast<void **>(object.ReleaseAndGetAddressOf())));
         factory->LockServer(TRUE);
-        factory->Release();
-        object->Release();
+        factory.Reset();
+        object.Reset();
         EXPECT_EQ(S_FALSE, canUnloadNow()) << "a locked server stays";
-        ASSERT_EQ(S_OK, getClassObject(*clsid, IID_IClassFactory, reinterpret_cast<void **>(&factory)));
+        ASSERT_EQ(S_OK, getClassObject(*clsid, IID_IClassFactory,
+                                       reinterpret_cast<void **>(factory.ReleaseAndGetAddressOf())));
         factory->LockServer(FALSE);
-        factory->Release();
+        factory.Reset();
         EXPECT_EQ(S_OK, canUnloadNow());
     }
 }
