@@ -264,22 +264,5 @@ TEST(Model, TracksAreNumberedInFileOrder)
     EXPECT_QT_ERROR(GetMovieIndTrack(movie.get(), 4), kBadArgument);
 }
 
-TEST(Handles, GrowKeepingTheirContentsAndShrinkKeepingTheirBlock)
-{
-    CMyQTHandlePtr handle(NewHandle(4));
-    EXPECT_EQ(Bytes(handle->GetData(), handle->GetData() + 4), Bytes(4, 0));
-    handle->GetData()[0] = 7;
-    SetHandleSize(handle.get(), 100);
-    EXPECT_EQ(handle->GetData()[0], 7);
-    BYTE *block = handle->GetData();
-    SetHandleSize(handle.get(), 2);
-    EXPECT_EQ(GetHandleSize(handle.get()), 2u);
-    EXPECT_EQ(handle->GetData(), block);
-    EXPECT_EQ(handle->GetCapacity(), 100u);
-    CMyQTHandlePtr empty(NewHandle(0));
-    EXPECT_NE(empty->GetData(), nullptr);
-    DisposeHandle(nullptr);
-}
-
 } // namespace
 } // namespace orvex::test

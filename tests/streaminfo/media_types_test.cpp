@@ -220,7 +220,7 @@ TEST(VideoStreamInfo, KeepsTheMediaFiguresAndTheConfiguration)
               "15000 5000 5 176");
     ASSERT_NE(info.GetAVCConfiguration(), nullptr);
     const CMyH264SPS &sps = info.GetAVCConfiguration()->GetSPS();
-    EXPECT_EQ(Bytes(sps.m_pData.get(), sps.m_pData.get() + sps.m_size), testSps());
+    EXPECT_EQ(Bytes(sps.m_pData.get(), sps.m_pData.get() + sps.m_size), testStream().sps);
     EXPECT_EQ(GetAVCConfiguration(&info), info.GetAVCConfiguration());
     // A refused configuration record leaves none, and the index.
     auto track = videoTrack(600, 500, evenVideoTables(5, 100, 10, 100));

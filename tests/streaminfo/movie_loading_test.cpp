@@ -22,9 +22,15 @@
 namespace orvex::test {
 namespace {
 
+// A movie file: an 'mdat' of mdatBody bytes (its body from file offset 8), then the movie atom.
+Bytes movieFileBytes(const Atom &moov, const Bytes &mdatBody)
+{
+    return fileBytes({Atom("mdat", mdatBody), moov});
+}
+
 VideoInput testVideo()
 {
-    return videoFromStream(parseAnnexB(readFileBytes(dataPath("movies/stream_176x144_15fps.h264"))), 176, 144);
+    return videoFromStream(testStream(), 176, 144);
 }
 
 // What loading gives: the result, the kinds of stream infos and the pin names,
@@ -52,11 +58,11 @@ std::string load(const std::string &path)
 TEST(MovieLoading, FilesThatAreNoServableMovieAreRefused)
 {
     ScratchFolder dir;
-    const Atom moov = movieAtomWith({videoTrack(15000, 5000, evenVideoTables(5, 1000, 10, kMdatBodyOffset))});
+    const Atom moov = movieAtomWith({videoTrack(15000, 5000, evenVideoTables(5, 1000, 10, 8))});
     Atom trakFirst = moov;
     std::swap(trakFirst.children()[0], trakFirst.children()[1]);
-    const Atom soundOnly = movieAtomWith({soundTrack(
-        "sowt", 1, 16, 8000, 16, "stts 16 1; stsc 1 16 1; stsz =1 #16; stco " + std::to_string(kMdatBodyOffset))});
+    const Atom soundOnly = movieAtomWith(
+        {soundTrack("sowt", 1, 16, 8000, 16, "stts 16 1; stsc 1 16 1; stsz =1 #16; stco " + std::to_string(8))});
     const std::string path = dir.path("huge.mov");
     std::filesystem::resize_file(dir.write("huge.mov", {}), 0x100000000ULL); // sparse: takes no room
     struct Row {

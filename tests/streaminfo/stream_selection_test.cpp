@@ -75,7 +75,7 @@ TEST_P(StreamSelection, Chooses)
         EXPECT_NE(std::find(messages.begin(), messages.end(), line), messages.end()) << line;
 }
 
-const Atom kAvc1 = qt::imageDescription("avc1", 176, 144, {qt::avcC(testSps(), testPps())});
+const Atom kAvc1 = qt::imageDescription("avc1", 176, 144, {qt::avcC(testStream().sps, testStream().pps)});
 const std::string kSoundDref = "trak[1]/mdia/minf/dinf/dref";
 
 INSTANTIATE_TEST_SUITE_P(
