@@ -212,20 +212,5 @@ TEST(AtomIterator, VisitsTheWellFormedChildrenInOrder)
     EXPECT_EQ(childTypes(moov({Atom("aaaa")}), 8), ""); // a first child before the parent's body
 }
 
-TEST(Model, TracksAreNumberedInFileOrder)
-{
-    std::vector<qt::TrackAtoms> tracks(3);
-    for (uint32_t i = 0; i < 3; ++i)
-        tracks[i].trackId = 10 + i;
-    auto movie = movieFrom(movieAtomWith(tracks));
-    std::string ids;
-    for (LONG i = 1; i <= GetMovieTrackCount(movie.get()); ++i)
-        ids += std::to_string(MyQTReadBE32(GetMovieIndTrack(movie.get(), i)->GetTrackHeader() + 20)) + " ";
-    EXPECT_EQ(ids, "10 11 12 ");
-    EXPECT_EQ(mediaOf(movie, 2)->GetTrack()->GetMovie(), movie.get());
-    EXPECT_QT_ERROR(GetMovieIndTrack(movie.get(), 0), kBadArgument);
-    EXPECT_QT_ERROR(GetMovieIndTrack(movie.get(), 4), kBadArgument);
-}
-
 } // namespace
 } // namespace orvex::test

@@ -113,31 +113,6 @@ INSTANTIATE_TEST_SUITE_P(
         CopyRow{"CountBeyondTheEntries", "vide", kOneImage, 2, "E28 0", kStsd + " byte 7 2"}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(DescriptionCopy, ReusedHandleAndExtensions)
-{
-    Atom avcc = qt::avcC(Bytes{0x67, 0x42, 0xC0, 0x1E, 0xAA}, Bytes{0x68, 0xCE});
-    auto movie = describedMovie("vide", qt::stsd({qt::imageDescription("avc1", 1, 1, {avcc}), Atom("avc1", Bytes(4))}));
-    CMyQTHandlePtr handle(NewHandle(0));
-    GetMediaSampleDescription(mediaOf(movie), 1, handle.get());
-    // Extensions stay big-endian.
-    EXPECT_EQ(Bytes(handle->GetData() + 86, handle->GetData() + GetHandleSize(handle.get())), avcc.bytes());
-    EXPECT_EQ(copySummary(mediaOf(movie), 2, handle.get()), "ok 12");
-    EXPECT_EQ(Bytes(handle->GetData() + 12, handle->GetData() + handle->GetCapacity()),
-              Bytes(handle->GetCapacity() - 12, 0));
-}
-
-TEST(DescriptionCount, IsCheckedAndNeedsTheAtom)
-{
-    EXPECT_QT_ERROR(GetMediaSampleDescriptionCount(mediaOf(describedMovie("vide", kOneImage, kStsd + " byte 4 128"))),
-                    kBadSampleDescriptionCount);
-    EXPECT_EQ(GetMediaSampleDescriptionCount(mediaOf(describedMovie("soun", kSounds))), 3);
-    auto movie = describedMovie("vide", kOneImage, kStsd + " type xxxx");
-    CMyQTHandlePtr handle(NewHandle(0));
-    EXPECT_QT_ERROR(GetMediaSampleDescriptionCount(mediaOf(movie)), kNoSampleDescriptions);
-    EXPECT_QT_ERROR(GetMediaSampleDescription(mediaOf(movie), 1, handle.get()), kNoSampleDescriptions);
-    EXPECT_QT_ERROR(GetMediaSampleDescriptionCount(nullptr), kMissingAtom);
-}
-
 // Where FindExtension finds 'avcC' (offset from the description's start, -1
 // for none) in a host-order image description copy with those extensions, the
 // size field set to sizeField (0: as copied) and only length bytes given (0: all).
