@@ -19,9 +19,9 @@ Atom udta(Atom tag)
 {
     return Atom("udta", std::vector<Atom>{std::move(tag)});
 }
-Atom tag(const std::string &text)
+Atom tag(const std::string &text, const std::string &type = "ORVX")
 {
-    return Atom("ORVX", Bytes(text.begin(), text.end()));
+    return Atom(type, Bytes(text.begin(), text.end()));
 }
 
 // The movie atom's children; "camera", "plain" or the outcome text of a refusal.
@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"ThreeTracks", {mvhd(), trak(), trak(), trak(), qt::udtaCameraTag()}, "plain"},
         LayoutCase{"TagOfSize21", {mvhd(), trak(), trak(), udta(Atom("ORVX", Bytes(13, '1')).setSize(21))}, "plain"},
         LayoutCase{"TagTextDiffersAtTheEnd", {mvhd(), trak(), trak(), udta(tag("OrvexAVC0002"))}, "plain"},
-        LayoutCase{"TagOfAnotherType", {mvhd(), trak(), trak(), udta(tag("OrvexAVC0001").setType("ORVY"))}, "plain"},
+        LayoutCase{"TagOfAnotherType", {mvhd(), trak(), trak(), udta(tag("OrvexAVC0001", "ORVY"))}, "plain"},
         LayoutCase{"TagNotFirstInUserData",
                    {mvhd(), trak(), trak(), Atom("udta", std::vector<Atom>{Atom("name"), tag("OrvexAVC0001")})},
                    "plain"},

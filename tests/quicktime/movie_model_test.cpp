@@ -25,7 +25,7 @@ std::string fourcc(DWORD code)
 std::string ask(const std::function<std::string()> &question)
 {
     std::string answer;
-    const std::string how = outcome([&] { answer = question(); }, true);
+    const std::string how = outcome([&] { answer = question(); });
     return how == "ok" ? answer : how;
 }
 

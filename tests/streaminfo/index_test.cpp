@@ -25,17 +25,15 @@ template <typename Info> Build index(const qt::TrackAtoms &track, ULONGLONG last
         auto movie = movieFrom(movieAtomWith({track}));
         DebugCapture capture;
         std::string summary;
-        std::string how = outcome(
-            [&] {
-                if constexpr (std::is_constructible_v<Info, const CMyQTMedia *, ULONGLONG>) {
-                    summary = indexSummary(Info(mediaOf(movie), lastMediaByte));
-                } else {
-                    Info info;
-                    info.BuildSampleIndex(mediaOf(movie), lastMediaByte);
-                    summary = indexSummary(info);
-                }
-            },
-            true);
+        std::string how = outcome([&] {
+            if constexpr (std::is_constructible_v<Info, const CMyQTMedia *, ULONGLONG>) {
+                summary = indexSummary(Info(mediaOf(movie), lastMediaByte));
+            } else {
+                Info info;
+                info.BuildSampleIndex(mediaOf(movie), lastMediaByte);
+                summary = indexSummary(info);
+            }
+        });
         for (const std::string &line : capture.messages())
             how += " {" + line + "}";
         return how == "ok" ? summary : how;

@@ -77,17 +77,15 @@ template <typename Info> Build type(const qt::TrackAtoms &track)
     return [track] {
         auto movie = movieFrom(movieAtomWith({track}));
         std::string summary;
-        std::string how = outcome(
-            [&] {
-                if constexpr (std::is_constructible_v<Info, const CMyQTMedia *, ULONGLONG>) {
-                    summary = typeSummary(Info(mediaOf(movie), 0xFFFFFFFF).GetMediaType());
-                } else {
-                    Info info;
-                    info.BuildMediaType(mediaOf(movie));
-                    summary = typeSummary(info.GetMediaType());
-                }
-            },
-            true);
+        std::string how = outcome([&] {
+            if constexpr (std::is_constructible_v<Info, const CMyQTMedia *, ULONGLONG>) {
+                summary = typeSummary(Info(mediaOf(movie), 0xFFFFFFFF).GetMediaType());
+            } else {
+                Info info;
+                info.BuildMediaType(mediaOf(movie));
+                summary = typeSummary(info.GetMediaType());
+            }
+        });
         return how == "ok" ? summary : how;
     };
 }

@@ -40,7 +40,7 @@ std::string choice(const Atom &moov)
     auto movie = movieFrom(moov);
     CMyQTMedia *video = nullptr, *sound = nullptr;
     HRESULT hr = E_FAIL;
-    const std::string thrown = outcome([&] { hr = selectStreams(movie.get(), &video, &sound); }, true);
+    const std::string thrown = outcome([&] { hr = selectStreams(movie.get(), &video, &sound); });
     if (thrown != "ok") return thrown;
     auto number = [&](const CMyQTMedia *media) {
         for (LONG k = 1; k <= GetMovieTrackCount(movie.get()); ++k)
