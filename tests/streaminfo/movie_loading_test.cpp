@@ -34,7 +34,7 @@ VideoInput testVideo()
 }
 
 // What loading gives: the result, the kinds of stream infos and the pin names,
-// then each index in short. A refused load must leave the streams empty.
+// then each index's totals and first entry. A refused load must leave the streams empty.
 std::string load(const std::string &path)
 {
     CMyMovieStreams s;
@@ -51,8 +51,12 @@ std::string load(const std::string &path)
     text += dynamic_cast<COrvexCameraPCMSoundMediaStreamInfo *>(s.sound.get()) ? " CameraPCM"
             : dynamic_cast<CPCMSoundMediaStreamInfo *>(s.sound.get())          ? " PCM"
                                                                                : "";
-    text += " last " + std::to_string(s.lastMediaByte) + "; " + indexSummary(*s.video);
-    return s.sound ? text + "; " + indexSummary(*s.sound) : text;
+    const auto brief = [](const CQuickTimeMediaStreamInfo &info) { // the totals and the first entry
+        const std::string summary = indexSummary(info);
+        return summary.substr(0, summary.find(" |", summary.find(" |") + 1));
+    };
+    text += " last " + std::to_string(s.lastMediaByte) + "; " + brief(*s.video);
+    return s.sound ? text + "; " + brief(*s.sound) : text;
 }
 
 TEST(MovieLoading, FilesThatAreNoServableMovieAreRefused)
@@ -84,9 +88,8 @@ TEST(MovieLoading, FilesThatAreNoServableMovieAreRefused)
           // The last sample ends one byte past the media data.
           Row{dir.write("short.mov", movieFileBytes(moov, Bytes(49))), "E_INVALIDARG", "ChunkOffset Error  \n"},
           Row{dir.write("fits.mov", movieFileBytes(moov, Bytes(50))),
-              "S_OK plain Video(H.264) Out none H264 last 57; 5 entries, 50 bytes, largest 10, duration 3333333, "
-              "sync all | 0-666666 10@8 x1 | 666666-1333333 10@18 x1 | 1333333-2000000 10@28 x1 ... | "
-              "2666666-3333333 10@48 x1",
+              "S_OK plain Video(H.264) Out none H264 last 57; 5 entries, 50 bytes, largest 10, duration 3333333, sync "
+              "all | 0-666666 10@8 x1",
               nullptr}}) {
         DebugCapture capture;
         EXPECT_EQ(load(row.path), row.expected) << row.path;
@@ -113,24 +116,19 @@ TEST(MovieLoading, WrittenMoviesTakeThePlainOrTheCameraPath)
     for (const Row &row :
          {Row{"plain", writeMovie(video, &sound),
               "S_OK plain Video(H.264) Out Audio(PCM) Out H264 PCM last 118151; 30 entries, 38124 bytes, largest 4068, "
-              "duration 20000000, sync 0,15 | 0-666666 3536@32028 x1 | 666666-1333333 1261@35564 x1 | 1333333-2000000 "
-              "1444@36825 x1 ... | 19333333-20000000 1037@101115 x1; 3 entries, 80000 bytes, largest 32000, duration "
-              "25000000, sync all | 0-10000000 32000@28 x8000 | 10000000-20000000 32000@51964 x8000 | "
-              "20000000-25000000 16000@102152 x4000",
+              "duration 20000000, sync 0,15 | 0-666666 3536@32028 x1; 3 entries, 80000 bytes, largest 32000, duration "
+              "25000000, sync all | 0-10000000 32000@28 x8000",
               1},
           // The camera index: a sync entry every 15 (the stream's IDR distance), whole seconds of sound.
           Row{"camera", writeMovie(video, &sound, {MovieLayout::kCamera}),
               "S_OK camera Video(Orvex H.264) Out Audio(PCM) Out CameraH264 CameraPCM last 118151; 30 entries, 38124 "
-              "bytes, largest 4068, duration 20000000, sync 0,15 | 0-666666 3536@32028 x1 | 666666-1333333 1261@35564 "
-              "x1 | 1333333-2000000 1444@36825 x1 ... | 19333333-20000000 1037@101115 x1; 3 entries, 80000 bytes, "
-              "largest 32000, duration 25000000, sync all | 0-10000000 32000@28 x8000 | 10000000-20000000 32000@51964 "
-              "x8000 | 20000000-25000000 16000@102152 x4000",
+              "bytes, largest 4068, duration 20000000, sync 0,15 | 0-666666 3536@32028 x1; 3 entries, 80000 bytes, "
+              "largest 32000, duration 25000000, sync all | 0-10000000 32000@28 x8000",
               0},
           // Without a second 'trak' the movie atom does not have the camera layout.
           Row{"camera-video", writeMovie(video, nullptr, {MovieLayout::kCamera, true}),
               "S_OK plain Video(H.264) Out none H264 last 39096; 30 entries, 38124 bytes, largest 4068, duration "
-              "20000000, sync 0,15 | 0-666666 3536@973 x1 | 666666-1333333 1261@4509 x1 | 1333333-2000000 1444@5770 x1 "
-              "... | 19333333-20000000 1037@38060 x1",
+              "20000000, sync 0,15 | 0-666666 3536@973 x1",
               1},
           // Its only chunk holds less than a second, which the camera index cannot tell.
           Row{"camera-short", writeMovie(video, &halfSecond, {MovieLayout::kCamera}), "E_INVALIDARG", 0}}) {
