@@ -131,9 +131,6 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"CameraVideo", cameraVideo(cameraTables(60, "1 16 31 46")),
             "60 entries, 600 bytes, largest 10, duration 40000000, sync 0,15,30,45 | 0-666666 10@100 x1 | "
             "666666-1333333 10@110 x1 | 1333333-2000000 10@120 x1 ... | 39333333-40000000 10@690 x1"},
-        Row{"CameraVideoGop12", cameraVideo(cameraTables(40, "1 13 14 15")),
-            "40 entries, 400 bytes, largest 10, duration 26666666, sync 0,12,24,36 | 0-666666 10@100 x1 | "
-            "666666-1333333 10@110 x1 | 1333333-2000000 10@120 x1 ... | 26000000-26666666 10@490 x1"},
         // Later durations and 'stsc' are not read.
         Row{"CameraVideoFirstDuration",
             cameraVideo("stts 1 1000 3 5000; stsc 1 1 1; stsz 4@10+0; stco 4@100+10; stss 1 3"),
