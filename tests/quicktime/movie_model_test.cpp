@@ -25,7 +25,7 @@ std::string fourcc(DWORD code)
 std::string ask(const std::function<std::string()> &question)
 {
     std::string answer;
-    const std::string how = outcome([&] { answer = question(); }, true);
+    const std::string how = outcome([&] { answer = question(); });
     return how == "ok" ? answer : how;
 }
 
@@ -136,32 +136,18 @@ INSTANTIATE_TEST_SUITE_P(
                 for (Atom &table : qt::tables("ctts 1 0; stsz =10 #5"))
                     t.find("mdia/minf/stbl")->add(table);
             }},
-        Row{"LaterMdia",
-            "",
-            "edits=0 handler=soun/appl/ scale=1000 duration=5 video=-2008:-1/-1/-1 tables=0 ctts=0 refs=E9 [E9]",
-            {},
-            [](Atom &t) {
-                t.add(Atom("mdia", std::vector<Atom>{qt::mdhd(1000, 5), qt::hdlr("mhlr", "soun")}));
-            }},
         Row{"NoStsd", "trak/mdia/minf/stbl/stsd type zzzz", "edits=0" + kNoTables},
         Row{"NoStsz", "trak/mdia/minf/stbl/stsz type zzzz",
             "edits=0 handler=vide/appl/MediaHandler scale=600 duration=1200 video=E15 tables=0 ctts=0 refs=1 [url  a1] "
             "[E24]"},
-        Row{"NoStsc", "trak/mdia/minf/stbl/stsc type zzzz", "edits=0" + kNoTables},
-        Row{"NoStco", "trak/mdia/minf/stbl/stco type zzzz", "edits=0" + kNoTables},
         // Edit lists: only the identity edit is none; unreadable ones count as edits.
         Row{"IdentityEdit", "", "edits=0" + kAnswers, {1200, 0, 0x10000}},
         Row{"EditMediaTimeMinusOne", "", "edits=1" + kAnswers + traced(1200, -1, 1), {1200, 0xFFFFFFFF, 0x10000}},
-        Row{"EditDoubleRate", "", "edits=1" + kAnswers + traced(1200, 0, 2), {1200, 0, 0x20000}},
-        Row{"EditShorterThanTheTrack", "", "edits=1" + kAnswers + traced(600, 0, 1), {600, 0, 0x10000}},
         Row{"TwoEdits",
             "",
             "edits=1" + kAnswers + " {Num of 'elst' entries are 2}",
             {600, 0, 0x10000, 600, 600, 0x10000}},
-        Row{"EmptyEditList", "trak/edts/elst cut 8; trak/edts/elst word 4 0", "edits=0" + kAnswers, {1200, 0, 0x10000}},
-        Row{"EdtsWithoutElst", "trak/edts/elst type xlst", "edits=0" + kAnswers, {1200, 0, 0x10000}},
         Row{"ElstEntryMissing", "trak/edts/elst cut 8", "edits=1" + kAnswers, {1200, 0, 0x10000}},
-        Row{"ElstWithoutCount", "trak/edts/elst cut 2", "edits=1" + kAnswers, {1200, 0, 0x10000}},
         Row{"NegativeElstCountWithoutEntry",
             "trak/edts/elst cut 8; trak/edts/elst word 4 -1",
             "edits=1" + kAnswers,
@@ -172,21 +158,9 @@ INSTANTIATE_TEST_SUITE_P(
             "trak/edts/elst byte 4 128",
             "edits=1" + kAnswers + traced(1200, 1, 1),
             {1200, 1, 0x10000}},
-        Row{"EditWithoutTrackHeader",
-            "trak/tkhd type xkhd",
-            "edits=1" + kAnswers + traced(1200, 0, 1),
-            {1200, 0, 0x10000}},
-        // Handler names: cut at the atom's end; none without room; no subtype refused.
-        Row{"HandlerSubtypeAndManufacturer", "trak/mdia/hdlr word 8 1936684398; trak/mdia/hdlr word 12 1869772408",
-            "edits=0 handler=soun/orvx/MediaHandler scale=600 duration=1200 video=-2008:-1/-1/-1" + kRefs},
-        Row{"HandlerNameTooLong", "trak/mdia/hdlr byte 24 200", "edits=0" + kAnswers},
-        Row{"HandlerWithoutName", "trak/mdia/hdlr cut 24",
-            "edits=0 handler=vide/appl/ scale=600 duration=1200 video=0:600/1200/300" + kRefs},
         Row{"HandlerWithoutSubtype", "trak/mdia/hdlr cut 10",
             "edits=0 handler=E28 scale=600 duration=1200 video=E28" + kRefs},
         Row{"ZeroTimeScale", "trak/mdia/mdhd word 12 0",
-            "edits=0 handler=vide/appl/MediaHandler scale=E16 duration=1200 video=E16" + kRefs},
-        Row{"NegativeTimeScale", "trak/mdia/mdhd word 12 -5",
             "edits=0 handler=vide/appl/MediaHandler scale=E16 duration=1200 video=E16" + kRefs},
         Row{"NegativeDuration", "trak/mdia/mdhd word 16 2147483648",
             "edits=0 handler=vide/appl/MediaHandler scale=600 duration=E17 video=E17" + kRefs},
@@ -202,7 +176,6 @@ INSTANTIATE_TEST_SUITE_P(
                     ->add(qt::dref(
                         {qt::dataReference("url ", 1), qt::dataReference("alis", 0xFF000000, Bytes{9, 8, 7})}));
             }},
-        Row{"DataReferenceCountLow16Bits", kDref + " byte 5 7", "edits=0" + kAnswers},
         Row{"DataReferenceOvercounted", kDref + " byte 7 2",
             "edits=0" + kHandler + " tables=1 ctts=0 refs=2 [url  a1] [E28] [E24]"},
         Row{"NoDataReferences", kDref + " type xref", "edits=0" + kHandler + " tables=1 ctts=0 refs=E9 [E9]"},
@@ -237,48 +210,6 @@ TEST(AtomIterator, VisitsTheWellFormedChildrenInOrder)
     EXPECT_EQ(childTypes(moov({Atom("aaaa").setSize(0xFFFFFFFF)})), "");
     EXPECT_EQ(childTypes(moov({Atom("aaaa"), Atom::raw(Bytes{0, 0, 0, 9})})), "aaaa ");
     EXPECT_EQ(childTypes(moov({Atom("aaaa")}), 8), ""); // a first child before the parent's body
-}
-
-TEST(AtomReads, AreBoundedByTheAtomsSize)
-{
-    Bytes atom = Atom("test", Bytes{1, 2, 3, 4}).bytes();
-    EXPECT_EQ(MyQTAtomReadBE32(atom.data(), 8), 0x01020304u);
-    EXPECT_EQ(MyQTAtomReadBE16(atom.data(), 10), 0x0304u);
-    EXPECT_QT_ERROR(MyQTAtomReadBE32(atom.data(), 9), kOutsideAtom);
-    EXPECT_QT_ERROR(MyQTAtomRead8(atom.data(), 12), kOutsideAtom);
-    EXPECT_QT_ERROR(MyQTAtomReadBE32(atom.data(), 0xFFFFFFFE), kOutsideAtom);
-}
-
-TEST(Model, TracksAreNumberedInFileOrder)
-{
-    std::vector<qt::TrackAtoms> tracks(3);
-    for (uint32_t i = 0; i < 3; ++i)
-        tracks[i].trackId = 10 + i;
-    auto movie = movieFrom(movieAtomWith(tracks));
-    std::string ids;
-    for (LONG i = 1; i <= GetMovieTrackCount(movie.get()); ++i)
-        ids += std::to_string(MyQTReadBE32(GetMovieIndTrack(movie.get(), i)->GetTrackHeader() + 20)) + " ";
-    EXPECT_EQ(ids, "10 11 12 ");
-    EXPECT_EQ(mediaOf(movie, 2)->GetTrack()->GetMovie(), movie.get());
-    EXPECT_QT_ERROR(GetMovieIndTrack(movie.get(), 0), kBadArgument);
-    EXPECT_QT_ERROR(GetMovieIndTrack(movie.get(), 4), kBadArgument);
-}
-
-TEST(Handles, GrowKeepingTheirContentsAndShrinkKeepingTheirBlock)
-{
-    CMyQTHandlePtr handle(NewHandle(4));
-    EXPECT_EQ(Bytes(handle->GetData(), handle->GetData() + 4), Bytes(4, 0));
-    handle->GetData()[0] = 7;
-    SetHandleSize(handle.get(), 100);
-    EXPECT_EQ(handle->GetData()[0], 7);
-    BYTE *block = handle->GetData();
-    SetHandleSize(handle.get(), 2);
-    EXPECT_EQ(GetHandleSize(handle.get()), 2u);
-    EXPECT_EQ(handle->GetData(), block);
-    EXPECT_EQ(handle->GetCapacity(), 100u);
-    CMyQTHandlePtr empty(NewHandle(0));
-    EXPECT_NE(empty->GetData(), nullptr);
-    DisposeHandle(nullptr);
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 // and the answers to a list of questions, as one line of text.
 #include "MyQuickTimeAPIs/MyQTAPI.h"
 #include "MyQuickTimeAPIs/MyQTSampleTables.h"
-#include "MyQuickTimeAPIs/MyQTTable.h"
 #include "support/qt_movie.h"
 
 #include <gtest/gtest.h>
@@ -25,35 +24,33 @@ std::string answers(const CMyQTMedia *media, const std::string &questions)
     std::string q, out;
     while (in >> q) {
         std::ostringstream answer;
-        const std::string how = outcome(
-            [&] {
-                if (q == "c") {
-                    answer << GetMediaSampleCount(media);
-                } else if (q[0] == 's') {
-                    answer << GetMediaSampleSize(media, std::stoi(q.substr(1)));
-                } else if (q[0] == 'd') {
-                    CMyQTHandlePtr copy(NewHandle(0));
-                    GetMediaSampleReference(media, nullptr, nullptr, std::stoi(q.substr(1)), nullptr, nullptr,
-                                            copy.get(), nullptr, 1, nullptr, nullptr);
-                    DWORD format = 0; // in host order
-                    std::memcpy(&format, copy->GetData() + 4, 4);
-                    for (int shift = 24; shift >= 0; shift -= 8)
-                        answer << char(format >> shift);
-                } else {
-                    const size_t slash = q.find('/');
-                    DWORD offset = 0, size = 0;
-                    LONG sampleTime = -1, duration = -1, description = -1, count = -1;
-                    WORD flags = 0xFFFF;
-                    GetMediaSampleReference(
-                        media, &offset, &size, std::stoi(q), &sampleTime, &duration, nullptr, &description,
-                        slash == std::string::npos ? 1 : std::stoi(q.substr(slash + 1)), &count, &flags);
-                    answer << offset << "+" << size << "@" << sampleTime << "/" << duration;
-                    if (description != 1) answer << " d" << description;
-                    if (count != 1) answer << " n" << count;
-                    if (flags) answer << " f" << flags;
-                }
-            },
-            true);
+        const std::string how = outcome([&] {
+            if (q == "c") {
+                answer << GetMediaSampleCount(media);
+            } else if (q[0] == 's') {
+                answer << GetMediaSampleSize(media, std::stoi(q.substr(1)));
+            } else if (q[0] == 'd') {
+                CMyQTHandlePtr copy(NewHandle(0));
+                GetMediaSampleReference(media, nullptr, nullptr, std::stoi(q.substr(1)), nullptr, nullptr, copy.get(),
+                                        nullptr, 1, nullptr, nullptr);
+                DWORD format = 0; // in host order
+                std::memcpy(&format, copy->GetData() + 4, 4);
+                for (int shift = 24; shift >= 0; shift -= 8)
+                    answer << char(format >> shift);
+            } else {
+                const size_t slash = q.find('/');
+                DWORD offset = 0, size = 0;
+                LONG sampleTime = -1, duration = -1, description = -1, count = -1;
+                WORD flags = 0xFFFF;
+                GetMediaSampleReference(media, &offset, &size, std::stoi(q), &sampleTime, &duration, nullptr,
+                                        &description, slash == std::string::npos ? 1 : std::stoi(q.substr(slash + 1)),
+                                        &count, &flags);
+                answer << offset << "+" << size << "@" << sampleTime << "/" << duration;
+                if (description != 1) answer << " d" << description;
+                if (count != 1) answer << " n" << count;
+                if (flags) answer << " f" << flags;
+            }
+        });
         out += (out.empty() ? "" : " | ") + (how == "ok" ? answer.str() : how);
     }
     return out;
@@ -131,8 +128,6 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"SoundFrames", kFrames, 10, "s0 s9 7/0", "4 | 4 | 2008+12@7/1 n3", "soun", soundStsd()},
         Row{"VideoCommonSizeOne", kFrames, 10, "s3 7/0", "1 | 2002+3@7/1 n3"},
         Row{"SoundVersion1", kFrames, 10, "s0", "6", "soun", soundStsd(2, 1)},
-        Row{"SoundCommonSizeThree", "stts 10 1; stsc 1 5 1; stsz =3 #10; stco 1000 2000", 10, "s0", "3", "soun",
-            soundStsd()},
         Row{"SoundVersion2", kFrames, 10, "s0 0", "B26 | B26", "soun", soundStsd(2, 2)},
         Row{"SoundVersion3", kFrames, 10, "s0", "E23", "soun", soundStsd(2, 3)},
         Row{"SoundDescriptionMissing", "stts 10 1; stsc 1 5 2; stsz =1 #10; stco 1000 2000", 10, "s0", "E24", "soun",
@@ -142,16 +137,13 @@ INSTANTIATE_TEST_SUITE_P(
         // 65535 channels read as -1: no size.
         Row{"SoundNegativeFrameSize", kFrames, 10, "s0", "E29", "soun", soundStsd(0xFFFF)},
         Row{"SizeIndexes", plain(3), 3, "s2 s3 s-1", "102 | E28 | E28"},
-        Row{"CommonSizeIndexes", "stts 3 1; stsc 1 1 1; stsz =9 #3; stco 3@1000+1000", 3, "s2 s3", "9 | E28"},
         Row{"SampleCount", "stsz 7@100+1", 0, "c", "7"},
-        Row{"LargestSampleCount", "stsz =4 #2147483647", 0, "c", "2147483647"},
         Row{"NegativeSampleCount", "stsz =4 #2147483648", 0, "c", "E19"},
         // The count is the file's; only reading the missing size is refused.
         Row{"OvercountedStsz", "stsz #3 100 101", 0, "c s1 s2", "3 | 101 | E28"}, Row{"NoStsz", "", 0, "c", "E15"},
         Row{"NoStts", "none 3 1; stsc 1 1 1; stsz 3@100+1; stco 3@1000+1000", 3, "1", "E11"},
         Row{"NoStsc", "stts 3 1; none 1 1 1; stsz 3@100+1; stco 3@1000+1000", 3, "1", "E13"},
         Row{"NoStco", "stts 3 1; stsc 1 1 1; stsz 3@100+1; none 3@1000+1000", 3, "1", "E14"},
-        Row{"NoStszLookup", "stts 3 1; stsc 1 1 1; none 3@100+1; stco 3@1000+1000", 3, "1", "E15"},
         // Only an unusable entry the walk reaches matters.
         Row{"ZeroSampleDuration", "stts 2 0; stsc 1 1 1; stsz 100 101; stco 1000 2000", 10, "0", "E29"},
         Row{"LaterZeroSampleDuration", "stts 2 5 1 0; stsc 1 1 1; stsz 3@100+1; stco 3@1000+1000", 20, "9 10",
@@ -184,25 +176,6 @@ INSTANTIATE_TEST_SUITE_P(
             "0+2147483648@0/1 | E28"},
         Row{"ListedSizesBeyond4GiB", "stts 3 1; stsc 1 3 1; stsz 3@2147483648+0; stco 0", 3, "0/0", "E28"}),
     [](const auto &info) { return std::string(info.param.name); });
-
-TEST(Tables, ReadersCheckEveryRead)
-{
-    Bytes stco = qt::table("stco", {5, 6, 7}, 3).bytes();
-    CMyQTTable table(stco.data(), 4);
-    EXPECT_EQ(table.Get(2), 7u);
-    EXPECT_QT_ERROR(table.Get(3), kOutsideAtom);
-    EXPECT_QT_ERROR(table.Get(-1), kOutsideAtom);
-    EXPECT_QT_ERROR(table.Get(0, 1), kOutsideAtom); // a field beyond the entry
-    // A count beyond the atom, or a negative one, is the file's; reads stay inside.
-    stco[15] = 4;
-    CMyQTTable overlong(stco.data(), 4);
-    EXPECT_EQ(overlong.GetCount() * 10 + overlong.GetReadableCount(), 43);
-    EXPECT_QT_ERROR(overlong.Get(3), kOutsideAtom);
-    stco[12] = 0x80;
-    EXPECT_QT_ERROR(CMyQTTable(stco.data(), 4).Get(0), kOutsideAtom);
-    Bytes tiny = Atom("stco", Bytes(2, 0)).bytes();
-    EXPECT_QT_ERROR(CMyQTTable(tiny.data(), 4), kOutsideAtom);
-}
 
 } // namespace
 } // namespace orvex::test

@@ -25,17 +25,15 @@ template <typename Info> Build index(const qt::TrackAtoms &track, ULONGLONG last
         auto movie = movieFrom(movieAtomWith({track}));
         DebugCapture capture;
         std::string summary;
-        std::string how = outcome(
-            [&] {
-                if constexpr (std::is_constructible_v<Info, const CMyQTMedia *, ULONGLONG>) {
-                    summary = indexSummary(Info(mediaOf(movie), lastMediaByte));
-                } else {
-                    Info info;
-                    info.BuildSampleIndex(mediaOf(movie), lastMediaByte);
-                    summary = indexSummary(info);
-                }
-            },
-            true);
+        std::string how = outcome([&] {
+            if constexpr (std::is_constructible_v<Info, const CMyQTMedia *, ULONGLONG>) {
+                summary = indexSummary(Info(mediaOf(movie), lastMediaByte));
+            } else {
+                Info info;
+                info.BuildSampleIndex(mediaOf(movie), lastMediaByte);
+                summary = indexSummary(info);
+            }
+        });
         for (const std::string &line : capture.messages())
             how += " {" + line + "}";
         return how == "ok" ? summary : how;
@@ -110,10 +108,6 @@ INSTANTIATE_TEST_SUITE_P(
             plainVideo("stts 6 10; stsc 1 2 1 2 3 1 3 1 1; stsz 1 2 3 4 5 6; stco 100 200 300", 600, 60),
             "6 entries, 21 bytes, largest 6, duration 1000000, sync all | 0-166666 1@100 x1 | 166666-333333 2@101 x1 | "
             "333333-500000 3@200 x1 ... | 833333-1000000 6@300 x1"},
-        // The walk ends at the first failing lookup, at a duration of 0, at a zero-duration entry.
-        Row{"PlainVideoMdhdLonger", plainVideo(evenVideoTables(10, 100, 10, 100), 600, 5000),
-            "10 entries, 100 bytes, largest 10, duration 16666666, sync all | 0-1666666 10@100 x1 | 1666666-3333333 "
-            "10@110 x1 | 3333333-5000000 10@120 x1 ... | 15000000-16666666 10@190 x1"},
         Row{"PlainVideoSttsShort", plainVideo("stts 10 100; stsc 1 1 1; stsz 12@10+0; stco 12@100+10", 600, 2000),
             "10 entries, 100 bytes, largest 10, duration 16666666, sync all | 0-1666666 10@100 x1 | 1666666-3333333 "
             "10@110 x1 | 3333333-5000000 10@120 x1 ... | 15000000-16666666 10@190 x1"},
@@ -137,9 +131,6 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"CameraVideo", cameraVideo(cameraTables(60, "1 16 31 46")),
             "60 entries, 600 bytes, largest 10, duration 40000000, sync 0,15,30,45 | 0-666666 10@100 x1 | "
             "666666-1333333 10@110 x1 | 1333333-2000000 10@120 x1 ... | 39333333-40000000 10@690 x1"},
-        Row{"CameraVideoGop12", cameraVideo(cameraTables(40, "1 13 14 15")),
-            "40 entries, 400 bytes, largest 10, duration 26666666, sync 0,12,24,36 | 0-666666 10@100 x1 | "
-            "666666-1333333 10@110 x1 | 1333333-2000000 10@120 x1 ... | 26000000-26666666 10@490 x1"},
         // Later durations and 'stsc' are not read.
         Row{"CameraVideoFirstDuration",
             cameraVideo("stts 1 1000 3 5000; stsc 1 1 1; stsz 4@10+0; stco 4@100+10; stss 1 3"),
@@ -191,9 +182,6 @@ INSTANTIATE_TEST_SUITE_P(
             "10 entries, 1776000 bytes, largest 192000, duration 92496000, sync all | 0-10000000 192000@1000 x48000 | "
             "10000000-20000000 192000@201000 x48000 | 20000000-30000000 192000@401000 x48000 ... | 90000000-92496000 "
             "48000@1801000 x12000"},
-        Row{"CameraSoundOneStscEntry", cameraSound(cameraSoundTrack(3, "1 8000 1", 1, 16, 8000)),
-            "3 entries, 48000 bytes, largest 16000, duration 30000000, sync all | 0-10000000 16000@1000 x8000 | "
-            "10000000-20000000 16000@201000 x8000 | 20000000-30000000 16000@401000 x8000"},
         // Times come from chunk numbers, not from the media.
         Row{"CameraSoundTimesFromChunks",
             cameraSound(described(soundTrack("sowt", 1, 16, 8000, 16000,

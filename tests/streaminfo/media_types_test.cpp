@@ -77,17 +77,15 @@ template <typename Info> Build type(const qt::TrackAtoms &track)
     return [track] {
         auto movie = movieFrom(movieAtomWith({track}));
         std::string summary;
-        std::string how = outcome(
-            [&] {
-                if constexpr (std::is_constructible_v<Info, const CMyQTMedia *, ULONGLONG>) {
-                    summary = typeSummary(Info(mediaOf(movie), 0xFFFFFFFF).GetMediaType());
-                } else {
-                    Info info;
-                    info.BuildMediaType(mediaOf(movie));
-                    summary = typeSummary(info.GetMediaType());
-                }
-            },
-            true);
+        std::string how = outcome([&] {
+            if constexpr (std::is_constructible_v<Info, const CMyQTMedia *, ULONGLONG>) {
+                summary = typeSummary(Info(mediaOf(movie), 0xFFFFFFFF).GetMediaType());
+            } else {
+                Info info;
+                info.BuildMediaType(mediaOf(movie));
+                summary = typeSummary(info.GetMediaType());
+            }
+        });
         return how == "ok" ? summary : how;
     };
 }
@@ -201,27 +199,19 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"AACNoRoomForExtensions", aac(Atom("mp4a", Bytes(28, 0))), kNotAAC},
         // The walk over extension atoms ends inside the description.
         Row{"AACAtomLargerThanWhatRemains", aac(mp4a({junk(4000), esds(5)})), kNotAAC},
-        Row{"AACEsdsLargerThanWhatRemains", aac(mp4a({esds(5).setSize(4000)})), kNotAAC},
         Row{"AACAtomBelowAHeader", aac(mp4a({junk(4), esds(5)})), kNotAAC},
-        Row{"AACAtomSizeZero", aac(mp4a({junk(0)})), kNotAAC},
         Row{"AACEsdsWithoutVersion", aac(mp4a({Atom("esds", Bytes(2))})), kNotAAC},
-        Row{"AACLessThanAHeaderLeft", aac(mp4a({Atom::raw(Bytes{0, 0, 0, 4})})), kNotAAC},
         Row{"AACWaveLargerThanWhatRemains", aac(mp4a({wave({esds(5)}).setSize(200)})), kNotAAC},
         Row{"AACWaveChildPastIt", aac(mp4a({wave({Atom("junk", Bytes(4)).setSize(100)}), Atom("free", Bytes(100))})),
             kNotAAC}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(VideoStreamInfo, KeepsTheMediaFiguresAndTheConfiguration)
+TEST(VideoStreamInfo, KeepsTheConfigurationOrNoneAndTheIndex)
 {
     auto movie = movieFrom(movieAtomWith({videoTrack(15000, 5000, evenVideoTables(5, 1000, 10, 100))}));
     CH264MediaStreamInfo info(mediaOf(movie), 0xFFFFFFFF);
-    EXPECT_EQ(std::to_string(info.GetMediaTimeScale()) + " " + std::to_string(info.GetMediaDuration()) + " " +
-                  std::to_string(info.GetSampleCount()) + " " + std::to_string(info.GetImageDescription()->GetWidth()),
-              "15000 5000 5 176");
-    ASSERT_NE(info.GetAVCConfiguration(), nullptr);
     const CMyH264SPS &sps = info.GetAVCConfiguration()->GetSPS();
-    EXPECT_EQ(Bytes(sps.m_pData.get(), sps.m_pData.get() + sps.m_size), testSps());
-    EXPECT_EQ(GetAVCConfiguration(&info), info.GetAVCConfiguration());
+    EXPECT_EQ(Bytes(sps.m_pData.get(), sps.m_pData.get() + sps.m_size), testStream().sps);
     // A refused configuration record leaves none, and the index.
     auto track = videoTrack(600, 500, evenVideoTables(5, 100, 10, 100));
     track.sampleDescriptions = qt::stsd({qt::imageDescription("avc1", 176, 144, {Atom("avcC", Bytes{1, 2, 3})})});
@@ -229,8 +219,6 @@ TEST(VideoStreamInfo, KeepsTheMediaFiguresAndTheConfiguration)
     CH264MediaStreamInfo without(mediaOf(refused), 0xFFFFFFFF);
     EXPECT_EQ(without.GetAVCConfiguration(), nullptr);
     EXPECT_EQ(without.GetEntryCount(), 5u);
-    CVideoMediaStreamInfo base(mediaOf(movie), 0xFFFFFFFF);
-    EXPECT_EQ(GetAVCConfiguration(&base), nullptr);
 }
 
 } // namespace

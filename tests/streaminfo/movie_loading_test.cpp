@@ -6,8 +6,6 @@
 #include "MovFileParserFilter/OrvexCameraH264MediaStreamInfo.h"
 #include "MovFileParserFilter/OrvexCameraPCMSoundMediaStreamInfo.h"
 #include "MovFileParserFilter/PCMSoundMediaStreamInfo.h"
-#include "MyH264/MyAVCConfiguration.h"
-#include "MyH264/MyVideoSignalInfo.h"
 #include "MyQuickTimeAPIs/MyQTAtom.h"
 #include "streaminfo/streaminfo_fixtures.h"
 #include "support/annexb.h"
@@ -22,13 +20,19 @@
 namespace orvex::test {
 namespace {
 
+// A movie file: an 'mdat' of mdatBody bytes (its body from file offset 8), then the movie atom.
+Bytes movieFileBytes(const Atom &moov, const Bytes &mdatBody)
+{
+    return fileBytes({Atom("mdat", mdatBody), moov});
+}
+
 VideoInput testVideo()
 {
-    return videoFromStream(parseAnnexB(readFileBytes(dataPath("movies/stream_176x144_15fps.h264"))), 176, 144);
+    return videoFromStream(testStream(), 176, 144);
 }
 
 // What loading gives: the result, the kinds of stream infos and the pin names,
-// then each index in short. A refused load must leave the streams empty.
+// then each index's totals and first entry. A refused load must leave the streams empty.
 std::string load(const std::string &path)
 {
     CMyMovieStreams s;
@@ -45,18 +49,22 @@ std::string load(const std::string &path)
     text += dynamic_cast<COrvexCameraPCMSoundMediaStreamInfo *>(s.sound.get()) ? " CameraPCM"
             : dynamic_cast<CPCMSoundMediaStreamInfo *>(s.sound.get())          ? " PCM"
                                                                                : "";
-    text += " last " + std::to_string(s.lastMediaByte) + "; " + indexSummary(*s.video);
-    return s.sound ? text + "; " + indexSummary(*s.sound) : text;
+    const auto brief = [](const CQuickTimeMediaStreamInfo &info) { // the totals and the first entry
+        const std::string summary = indexSummary(info);
+        return summary.substr(0, summary.find(" |", summary.find(" |") + 1));
+    };
+    text += " last " + std::to_string(s.lastMediaByte) + "; " + brief(*s.video);
+    return s.sound ? text + "; " + brief(*s.sound) : text;
 }
 
 TEST(MovieLoading, FilesThatAreNoServableMovieAreRefused)
 {
     ScratchFolder dir;
-    const Atom moov = movieAtomWith({videoTrack(15000, 5000, evenVideoTables(5, 1000, 10, kMdatBodyOffset))});
+    const Atom moov = movieAtomWith({videoTrack(15000, 5000, evenVideoTables(5, 1000, 10, 8))});
     Atom trakFirst = moov;
     std::swap(trakFirst.children()[0], trakFirst.children()[1]);
-    const Atom soundOnly = movieAtomWith({soundTrack(
-        "sowt", 1, 16, 8000, 16, "stts 16 1; stsc 1 16 1; stsz =1 #16; stco " + std::to_string(kMdatBodyOffset))});
+    const Atom soundOnly = movieAtomWith(
+        {soundTrack("sowt", 1, 16, 8000, 16, "stts 16 1; stsc 1 16 1; stsz =1 #16; stco " + std::to_string(8))});
     const std::string path = dir.path("huge.mov");
     std::filesystem::resize_file(dir.write("huge.mov", {}), 0x100000000ULL); // sparse: takes no room
     struct Row {
@@ -78,9 +86,8 @@ TEST(MovieLoading, FilesThatAreNoServableMovieAreRefused)
           // The last sample ends one byte past the media data.
           Row{dir.write("short.mov", movieFileBytes(moov, Bytes(49))), "E_INVALIDARG", "ChunkOffset Error  \n"},
           Row{dir.write("fits.mov", movieFileBytes(moov, Bytes(50))),
-              "S_OK plain Video(H.264) Out none H264 last 57; 5 entries, 50 bytes, largest 10, duration 3333333, "
-              "sync all | 0-666666 10@8 x1 | 666666-1333333 10@18 x1 | 1333333-2000000 10@28 x1 ... | "
-              "2666666-3333333 10@48 x1",
+              "S_OK plain Video(H.264) Out none H264 last 57; 5 entries, 50 bytes, largest 10, duration 3333333, sync "
+              "all | 0-666666 10@8 x1",
               nullptr}}) {
         DebugCapture capture;
         EXPECT_EQ(load(row.path), row.expected) << row.path;
@@ -107,24 +114,19 @@ TEST(MovieLoading, WrittenMoviesTakeThePlainOrTheCameraPath)
     for (const Row &row :
          {Row{"plain", writeMovie(video, &sound),
               "S_OK plain Video(H.264) Out Audio(PCM) Out H264 PCM last 118151; 30 entries, 38124 bytes, largest 4068, "
-              "duration 20000000, sync 0,15 | 0-666666 3536@32028 x1 | 666666-1333333 1261@35564 x1 | 1333333-2000000 "
-              "1444@36825 x1 ... | 19333333-20000000 1037@101115 x1; 3 entries, 80000 bytes, largest 32000, duration "
-              "25000000, sync all | 0-10000000 32000@28 x8000 | 10000000-20000000 32000@51964 x8000 | "
-              "20000000-25000000 16000@102152 x4000",
+              "duration 20000000, sync 0,15 | 0-666666 3536@32028 x1; 3 entries, 80000 bytes, largest 32000, duration "
+              "25000000, sync all | 0-10000000 32000@28 x8000",
               1},
           // The camera index: a sync entry every 15 (the stream's IDR distance), whole seconds of sound.
           Row{"camera", writeMovie(video, &sound, {MovieLayout::kCamera}),
               "S_OK camera Video(Orvex H.264) Out Audio(PCM) Out CameraH264 CameraPCM last 118151; 30 entries, 38124 "
-              "bytes, largest 4068, duration 20000000, sync 0,15 | 0-666666 3536@32028 x1 | 666666-1333333 1261@35564 "
-              "x1 | 1333333-2000000 1444@36825 x1 ... | 19333333-20000000 1037@101115 x1; 3 entries, 80000 bytes, "
-              "largest 32000, duration 25000000, sync all | 0-10000000 32000@28 x8000 | 10000000-20000000 32000@51964 "
-              "x8000 | 20000000-25000000 16000@102152 x4000",
+              "bytes, largest 4068, duration 20000000, sync 0,15 | 0-666666 3536@32028 x1; 3 entries, 80000 bytes, "
+              "largest 32000, duration 25000000, sync all | 0-10000000 32000@28 x8000",
               0},
           // Without a second 'trak' the movie atom does not have the camera layout.
           Row{"camera-video", writeMovie(video, nullptr, {MovieLayout::kCamera, true}),
               "S_OK plain Video(H.264) Out none H264 last 39096; 30 entries, 38124 bytes, largest 4068, duration "
-              "20000000, sync 0,15 | 0-666666 3536@973 x1 | 666666-1333333 1261@4509 x1 | 1333333-2000000 1444@5770 x1 "
-              "... | 19333333-20000000 1037@38060 x1",
+              "20000000, sync 0,15 | 0-666666 3536@973 x1",
               1},
           // Its only chunk holds less than a second, which the camera index cannot tell.
           Row{"camera-short", writeMovie(video, &halfSecond, {MovieLayout::kCamera}), "E_INVALIDARG", 0}}) {
@@ -151,27 +153,18 @@ TEST(MovieLoading, DamageRefusesOnlyWhatWouldBeReadOutsideAnAtom)
         const char *name;
         std::string changes; // Atom::edit
         size_t entries;      // of the video index; 0 with a refused movie
-        int colourPrimaries; // -1: not looked at
         std::function<void(Atom &trak)> add = [](Atom &) {};
     };
     const std::string stbl = "trak/mdia/minf/stbl/";
     const std::vector<Row> rows = {
-        {"none", "", samples, 2},
-        {"stsz count one larger", stbl + "stsz word 8 " + std::to_string(samples + 1), samples, -1},
-        {"stts count one larger", stbl + "stts word 4 2", samples, -1},
+        {"none", "", samples},
+        {"stsz count one larger", stbl + "stsz word 8 " + std::to_string(samples + 1), samples},
+        {"stts count one larger", stbl + "stts word 4 2", samples},
         // The sync samples are found; the first other sample's lookup leaves the table.
-        {"stss count one larger", stbl + "stss word 4 3", firstNonSync, -1},
-        {"negative elst count, identity entry 0", "", samples, -1, negativeElst(samples * 40, 0)},
-        {"negative elst count, media time 1", "", 0, -1, negativeElst(1, 1)},
-        {"dref entry of 8 bytes", "trak/mdia/minf/dinf/dref/* size 8", samples, -1},
-        {"colr after an atom of 4 bytes", "", samples, 1,
-         [&](Atom &trak) {
-             trak.find("mdia/minf/stbl/stsd/avc1")->body() =
-                 qt::imageDescription("avc1", video.width, video.height,
-                                      {qt::avcC(video.sps, video.pps), Atom::raw(ByteWriter().be32(4).data()),
-                                       Atom("colr", ByteWriter().fourcc("nclc").be16(1).be16(1).be16(1).data())})
-                     .body();
-         }},
+        {"stss count one larger", stbl + "stss word 4 3", firstNonSync},
+        {"negative elst count, identity entry 0", "", samples, negativeElst(samples * 40, 0)},
+        {"negative elst count, media time 1", "", 0, negativeElst(1, 1)},
+        {"dref entry of 8 bytes", "trak/mdia/minf/dinf/dref/* size 8", samples},
     };
     ScratchFolder dir;
     for (const Row &row : rows) {
@@ -185,11 +178,6 @@ TEST(MovieLoading, DamageRefusesOnlyWhatWouldBeReadOutsideAnAtom)
         ASSERT_EQ(hr, row.entries ? S_OK : E_INVALIDARG) << row.name;
         if (!row.entries) continue;
         EXPECT_EQ(streams.video->GetEntryCount(), row.entries) << row.name;
-        if (row.colourPrimaries < 0) continue;
-        const auto *h264 = dynamic_cast<const CH264MediaStreamInfo *>(streams.video.get());
-        const CMyVideoSignalInfo signal =
-            GetVideoSignalInfo(&h264->GetAVCConfiguration()->GetSPS(), h264->GetImageDescription());
-        EXPECT_EQ(signal.m_colour_primaries, row.colourPrimaries) << row.name;
     }
 }
 

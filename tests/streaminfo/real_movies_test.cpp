@@ -3,69 +3,76 @@
 // size, key flag, decode time) and the sound entries cover exactly the bytes
 // of the sound packets, in order.
 #include "MovFileParserFilter/MovieStreamLoader.h"
-#include "quicktime/ffprobe_packets.h"
 #include "streaminfo/streaminfo_fixtures.h"
+#include "support/scratch.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 
 namespace orvex::test {
 namespace {
 
-// Byte ranges "begin-end" in order, runs that touch merged.
-class Ranges {
-public:
-    void add(uint64_t begin, uint64_t size)
-    {
-        if (size && begin == m_end) return void(m_end += size);
-        flush();
-        m_begin = begin;
-        m_end = begin + size;
+// ffprobe's packets of one stream, each its fields by name.
+std::vector<std::map<std::string, std::string>> probePackets(const std::string &path, const std::string &stream)
+{
+    const ProgramRun run = Run({"ffprobe", "-v", "error", "-select_streams", stream, "-show_entries",
+                                "packet=dts,duration,size,pos,flags", "-of", "compact=p=0", path});
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::map<std::string, std::string>> packets;
+    std::istringstream lines(run.out);
+    for (std::string line, field; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        for (auto &packet = packets.emplace_back(); std::getline(fields, field, '|');)
+            packet[field.substr(0, field.find('='))] = field.substr(field.find('=') + 1);
     }
-    std::string text()
-    {
-        flush();
-        return m_text;
-    }
+    return packets;
+}
 
-private:
-    void flush()
-    {
-        if (m_end > m_begin) m_text += std::to_string(m_begin) + "-" + std::to_string(m_end) + " ";
-        m_begin = m_end = 0;
+// Byte ranges "begin-end " in order, pieces that touch merged.
+std::string ranges(const std::vector<std::pair<uint64_t, uint64_t>> &pieces)
+{
+    std::string text;
+    uint64_t begin = 0, end = 0;
+    for (auto [at, size] : pieces) {
+        if (at != end || !size) {
+            if (end > begin) text += std::to_string(begin) + "-" + std::to_string(end) + " ";
+            begin = at;
+        }
+        end = at + size;
     }
-    uint64_t m_begin = 0, m_end = 0;
-    std::string m_text;
-};
+    return end > begin ? text + std::to_string(begin) + "-" + std::to_string(end) + " " : text;
+}
 
 class RealMovie : public testing::TestWithParam<const char *> {};
 
 TEST_P(RealMovie, IndexesAgreeWithFfprobe)
 {
-    if (findOnPath("ffprobe").empty()) GTEST_SKIP() << "ffprobe is not installed (scripts/setup installs ffmpeg)";
     const std::string path = dataPath(std::string("movies/") + GetParam());
     CMyMovieStreams streams;
     ASSERT_EQ(LoadMovieStreams(widen(path).c_str(), &streams), S_OK);
     const LONGLONG scale = streams.video->GetMediaTimeScale();
     std::ostringstream probed;
     size_t i = 0;
-    for (const auto &p : probePackets(path, "v:0"))
-        probed << "video\t" << i++ << '\t' << p.dts * 10000000 / scale << '\t'
-               << (p.dts + p.duration) * 10000000 / scale << '\t' << p.size << '\t' << p.pos << '\t' << p.key
-               << "\t1\n";
-    EXPECT_EQ(indexTsv(*streams.video, "video"), probed.str());
-
-    Ranges fromProbe, fromIndex;
-    if (streams.sound) {
-        for (const auto &p : probePackets(path, "a:0"))
-            fromProbe.add(uint64_t(p.pos), uint64_t(p.size));
-        for (const auto &entry : streams.sound->GetSampleIndex())
-            fromIndex.add(entry.offset, entry.size);
-    } else {
-        EXPECT_THROW(probePackets(path, "a:0"), std::runtime_error); // no sound there either
+    for (auto &p : probePackets(path, "v:0")) {
+        const LONGLONG dts = std::stoll(p["dts"]), end = dts + std::stoll(p["duration"]);
+        probed << "video\t" << i++ << '\t' << dts * 10000000 / scale << '\t' << end * 10000000 / scale << '\t'
+               << p["size"] << '\t' << p["pos"] << '\t' << (p["flags"].find('K') != std::string::npos) << "\t1\n";
     }
-    EXPECT_EQ(fromIndex.text(), fromProbe.text());
+    std::ostringstream indexed; // as `orvex index` prints it
+    i = 0;
+    for (const auto &e : streams.video->GetSampleIndex())
+        indexed << "video\t" << i++ << '\t' << e.start << '\t' << e.stop << '\t' << e.size << '\t' << e.offset << '\t'
+                << e.sync << '\t' << e.sampleCount << '\n';
+    EXPECT_EQ(indexed.str(), probed.str());
+
+    std::vector<std::pair<uint64_t, uint64_t>> fromProbe, fromIndex;
+    for (auto &p : probePackets(path, "a:0"))
+        fromProbe.emplace_back(std::stoull(p["pos"]), std::stoull(p["size"]));
+    for (const auto &entry : streams.sound ? streams.sound->GetSampleIndex() : std::vector<MediaSampleRef>{})
+        fromIndex.emplace_back(entry.offset, entry.size);
+    EXPECT_EQ(ranges(fromIndex), ranges(fromProbe));
 }
 
 INSTANTIATE_TEST_SUITE_P(Movies, RealMovie,

@@ -1,29 +1,13 @@
 #include "streaminfo/streaminfo_fixtures.h"
 
-#include "support/annexb.h"
-
 #include <sstream>
 
 namespace orvex::test {
-
-namespace {
 
 const H264Stream &testStream()
 {
     static const H264Stream stream = parseAnnexB(readFileBytes(dataPath("movies/stream_176x144_15fps.h264")));
     return stream;
-}
-
-} // namespace
-
-const Bytes &testSps()
-{
-    return testStream().sps;
-}
-
-const Bytes &testPps()
-{
-    return testStream().pps;
 }
 
 qt::TrackAtoms videoTrack(int32_t timeScale, int32_t duration, const std::string &tables, int16_t width, int16_t height)
@@ -32,7 +16,7 @@ qt::TrackAtoms videoTrack(int32_t timeScale, int32_t duration, const std::string
     track.timeScale = timeScale;
     track.duration = duration;
     track.sampleDescriptions =
-        qt::stsd({qt::imageDescription("avc1", width, height, {qt::avcC(testSps(), testPps())})});
+        qt::stsd({qt::imageDescription("avc1", width, height, {qt::avcC(testStream().sps, testStream().pps)})});
     track.tables = qt::tables(tables);
     return track;
 }
@@ -55,21 +39,6 @@ std::string evenVideoTables(uint32_t n, uint32_t duration, uint32_t size, uint32
     const std::string count = std::to_string(n);
     return "stts " + count + " " + std::to_string(duration) + "; stsc 1 1 1; stsz " + count + "@" +
            std::to_string(size) + "+0; stco " + count + "@" + std::to_string(firstOffset) + "+" + std::to_string(size);
-}
-
-Bytes movieFileBytes(const Atom &moov, const Bytes &mdatBody)
-{
-    return fileBytes({Atom("mdat", mdatBody), moov});
-}
-
-std::string indexTsv(const CQuickTimeMediaStreamInfo &info, const std::string &stream)
-{
-    std::ostringstream out;
-    const auto &index = info.GetSampleIndex();
-    for (size_t i = 0; i < index.size(); ++i)
-        out << stream << '\t' << i << '\t' << index[i].start << '\t' << index[i].stop << '\t' << index[i].size << '\t'
-            << index[i].offset << '\t' << index[i].sync << '\t' << index[i].sampleCount << '\n';
-    return out.str();
 }
 
 std::string indexSummary(const CQuickTimeMediaStreamInfo &info)

@@ -1,18 +1,17 @@
-// Helpers of the stream info tests: tracks built from sample tables, a movie
-// file over them, and an index as text.
+// Helpers of the stream info tests: tracks built from sample tables, and an
+// index in short.
 #pragma once
 
 #include "MovFileParserFilter/QuickTimeMediaStreamInfo.h"
+#include "support/annexb.h"
 #include "support/qt_movie.h"
 
 #include <string>
-#include <vector>
 
 namespace orvex::test {
 
-// The SPS and PPS of tests/data/movies/stream_176x144_15fps.h264.
-const Bytes &testSps();
-const Bytes &testPps();
+// tests/data/movies/stream_176x144_15fps.h264, parsed.
+const H264Stream &testStream();
 
 // A video track: one 'avc1' description (176x144 unless given) with the test
 // stream's 'avcC', the given time scale and duration, and the tables as
@@ -27,14 +26,6 @@ qt::TrackAtoms soundTrack(const std::string &format, uint16_t channels, uint16_t
 // all lasting `duration`.
 std::string evenVideoTables(uint32_t n, uint32_t duration, uint32_t size, uint32_t firstOffset);
 
-// A movie file: an 'mdat' of mdatBody bytes (its body from file offset 8)
-// followed by the movie atom.
-Bytes movieFileBytes(const Atom &moov, const Bytes &mdatBody);
-constexpr uint32_t kMdatBodyOffset = 8;
-
-// The index as `orvex index` prints it, without the header: "stream entry
-// start stop size offset sync samples", tab-separated, a line an entry.
-std::string indexTsv(const CQuickTimeMediaStreamInfo &info, const std::string &stream);
 // The index in short: "N entries, B bytes, largest L, duration D, sync S" (S:
 // "all", "none" or the entries), then the first three entries and the last as
 // "start-stop size@offset xSAMPLES".

@@ -48,7 +48,6 @@ public:
     static Atom raw(Bytes bytes);
 
     const std::string &type() const { return m_type; }
-    Atom &setType(const std::string &type) { return m_type = type, *this; }
     // Writes this value into the size field instead of the computed size.
     Atom &setSize(uint32_t size) { return m_size = size, m_sizeOverridden = true, *this; }
     Atom &add(Atom child) { return m_children.push_back(std::move(child)), *this; }

@@ -27,20 +27,15 @@ CMyQTMedia *mediaOf(const std::unique_ptr<CMyQTMovie> &movie, LONG k)
     return GetTrackMedia(GetMovieIndTrack(movie.get(), k));
 }
 
-std::string qtError(CMyQTException::EExceptionType code)
-{
-    return "CMyQTException " + std::to_string(int(code));
-}
-
-std::string outcome(const std::function<void()> &call, bool brief)
+std::string outcome(const std::function<void()> &call)
 {
     try {
         call();
         return "ok";
     } catch (const CMyQTException &e) {
-        return (brief ? "E" : "CMyQTException ") + std::to_string(int(e.GetType()));
+        return "E" + std::to_string(int(e.GetType()));
     } catch (CMyQTException::EExceptionType code) {
-        return (brief ? "B" : "bare code ") + std::to_string(int(code));
+        return "B" + std::to_string(int(code));
     } catch (const char *text) {
         return std::string("text: ") + text;
     } catch (const std::exception &e) {

@@ -1,6 +1,6 @@
 // The QuickTime reading layer over built atoms: a movie over a copy of a
-// movie atom's bytes, and what a call did as text ("ok", "CMyQTException 24",
-// "bare code 26", "text: ..."), so that a table row can say what happened.
+// movie atom's bytes, and what a call did as text, so that a table row can say
+// what happened.
 #pragma once
 
 #include "MyQuickTimeAPIs/MyQTException.h"
@@ -20,11 +20,8 @@ Atom movieAtomWith(const std::vector<qt::TrackAtoms> &tracks);
 // The media of track k (1-based).
 CMyQTMedia *mediaOf(const std::unique_ptr<CMyQTMovie> &movie, LONG k = 1);
 
-// brief: "E24", "B26" for a CMyQTException or a bare code.
-std::string outcome(const std::function<void()> &call, bool brief = false);
-std::string qtError(CMyQTException::EExceptionType code);
-#define EXPECT_OUTCOME(statement, expected) EXPECT_EQ(::orvex::test::outcome([&] { statement; }), expected)
-#define EXPECT_QT_ERROR(statement, code) EXPECT_OUTCOME(statement, ::orvex::test::qtError(CMyQTException::code))
+// What a call did: "ok", "E24" for a CMyQTException, "B26" for a bare code, "text: ..." for a message.
+std::string outcome(const std::function<void()> &call);
 
 std::wstring widen(const std::string &text);
 // The path of a file under tests/data.
