@@ -149,18 +149,18 @@ const ReferenceStream &referenceStream(const std::string &path, const std::strin
     std::ifstream in(
         referenceOutput("ffprobe -v error", path,
                         "-select_streams " + selector +
-                            " -show_entries stream=width,height,time_base:packet=pts,duration -of csv=p=0 " +
+                            " -show_entries stream=width,height,time_base:packet=pts,duration,size,pos -of csv=p=0 " +
                             quote(path) + " > {out}"));
-    // Packet lines "pts,duration", then the stream's line: "width,height,num/den"
-    // for pictures, "num/den" for sound.
+    // Packet lines "pts,duration,size,pos" (ffprobe's order), then the stream's
+    // line: "width,height,num/den" for pictures, "num/den" for sound.
     ReferenceStream stream;
     long long num = 1, den = 1;
     std::string line;
     while (std::getline(in, line)) {
-        long long pts = 0, duration = 0;
+        long long pts = 0, duration = 0, size = 0, pos = -1;
         if (line.find('/') == std::string::npos) {
-            if (std::sscanf(line.c_str(), "%lld,%lld", &pts, &duration) == 2)
-                stream.packets.push_back({pts, pts + duration});
+            if (std::sscanf(line.c_str(), "%lld,%lld,%lld,%lld", &pts, &duration, &size, &pos) >= 2)
+                stream.packets.push_back({pts, pts + duration, size, pos});
         } else if (std::sscanf(line.c_str(), "%d,%d,%lld/%lld", &stream.width, &stream.height, &num, &den) != 4) {
             std::sscanf(line.c_str(), "%lld/%lld", &num, &den);
         }

@@ -38,6 +38,8 @@ struct ReferenceStream {
     struct Packet {
         int64_t start = 0;
         int64_t stop = 0;
+        int64_t size = 0;
+        int64_t pos = -1; // file offset
     };
     int width = 0;
     int height = 0;

@@ -5,7 +5,6 @@
 // NAME.times: "start stop" per picture (100-ns units); NAME.yuv420p and
 // NAME.bgr24: the pictures as ffmpeg's raw yuv420p and bgr24; with a sound
 // track, NAME.sound: each packet's size a line, NAME.soundbytes: its bytes.
-#include "quicktime/ffprobe_packets.h"
 #include "support/annexb.h"
 #include "support/ffmpeg_reference.h"
 
@@ -41,11 +40,12 @@ void WriteReferences(const std::filesystem::path &dir, const std::string &movie)
         times << p.start << ' ' << p.stop << '\n';
     WriteFrames(dir / (name + ".yuv420p"), yuv);
     WriteFrames(dir / (name + ".bgr24"), referenceFrames(movie, "bgr24", width * height * 3));
-    if (referenceStream(movie, "a:0").packets.empty()) return;
+    const ReferenceStream &sound = referenceStream(movie, "a:0");
+    if (sound.packets.empty()) return;
     const Bytes file = readFileBytes(movie);
     std::ofstream sizes(dir / (name + ".sound"));
     std::ofstream bytes(dir / (name + ".soundbytes"), std::ios::binary);
-    for (const ProbePacket &packet : probePackets(movie, "a:0")) {
+    for (const ReferenceStream::Packet &packet : sound.packets) {
         if (packet.pos < 0 || size_t(packet.pos + packet.size) > file.size())
             throw std::runtime_error("a sound packet outside " + movie);
         sizes << packet.size << '\n';
