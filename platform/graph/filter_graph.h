@@ -157,7 +157,6 @@ private:
     HRESULT stopLocked();
     void chooseClockLocked();
     void restartPlaybackLocked();
-    std::vector<void *> renderersLocked();
     REFERENCE_TIME clockTime();
 
     // graph_seeking.cpp

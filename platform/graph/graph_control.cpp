@@ -72,18 +72,13 @@ STDMETHODIMP CFilterGraph::GetSyncSource(IReferenceClock **pClock)
     return S_OK;
 }
 
-std::vector<void *> CFilterGraph::renderersLocked()
+void CFilterGraph::restartPlaybackLocked()
 {
     std::vector<void *> renderers;
     for (IBaseFilter *f : filterList()) {
         if (IsRenderer(f)) renderers.push_back(f);
     }
-    return renderers;
-}
-
-void CFilterGraph::restartPlaybackLocked()
-{
-    m_events.StartPlayback(renderersLocked());
+    m_events.StartPlayback(renderers);
     m_streamTimeRestarts = true;
 }
 

@@ -33,11 +33,6 @@ void GraphEvents::pushLocked(const GraphEvent &event)
 void GraphEvents::StartPlayback(const std::vector<void *> &renderers)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    startPlaybackLocked(renderers);
-}
-
-void GraphEvents::startPlaybackLocked(const std::vector<void *> &renderers)
-{
     m_active = true;
     m_rendererIds = renderers;
     m_renderers = renderers.size();
@@ -52,23 +47,6 @@ void GraphEvents::startPlaybackLocked(const std::vector<void *> &renderers)
         m_completeSent = true;
         pushLocked({EC_COMPLETE, S_OK, 0});
     }
-}
-
-void GraphEvents::BeginSeek()
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_seeking = true;
-}
-
-void GraphEvents::EndSeek(bool restarted, const std::vector<void *> &renderers)
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_seeking = false;
-    if (restarted) startPlaybackLocked(renderers);
-    std::vector<GraphEvent> held;
-    held.swap(m_heldCompletions);
-    for (const GraphEvent &e : held)
-        countCompletionLocked(e.param1, e.param2);
 }
 
 void GraphEvents::Stopped()
@@ -88,25 +66,16 @@ void GraphEvents::Notify(LONG code, LONG_PTR param1, LONG_PTR param2)
         pushLocked({code, param1, param2});
         return;
     }
-    if (m_seeking) {
-        m_heldCompletions.push_back({code, param1, param2});
-        return;
-    }
-    countCompletionLocked(param1, param2);
-}
-
-void GraphEvents::countCompletionLocked(LONG_PTR status, LONG_PTR senderId)
-{
     // A renderer's completion: late ones of a stopped playback are dropped.
     if (!m_active || m_completeSent) return;
-    void *sender = reinterpret_cast<void *>(senderId);
+    void *sender = reinterpret_cast<void *>(param2);
     if (sender && std::find(m_rendererIds.begin(), m_rendererIds.end(), sender) != m_rendererIds.end()) {
         m_completed.insert(sender);
     } else {
         ++m_anonymousCompletions;
     }
-    if (FAILED(static_cast<HRESULT>(status)) && SUCCEEDED(m_completionStatus))
-        m_completionStatus = static_cast<HRESULT>(status);
+    if (FAILED(static_cast<HRESULT>(param1)) && SUCCEEDED(m_completionStatus))
+        m_completionStatus = static_cast<HRESULT>(param1);
     if (m_completed.size() + m_anonymousCompletions >= m_renderers) {
         m_completeSent = true;
         pushLocked({EC_COMPLETE, m_completionStatus, 0});

@@ -35,11 +35,6 @@ public:
     // A playback (re)starts with these renderers: completion is counted
     // afresh. With no renderer the playback is complete at once.
     void StartPlayback(const std::vector<void *> &renderers);
-    // A seek is under way: a stream it restarts may end before it returns, so
-    // completions that arrive meanwhile are held. EndSeek counts them into the
-    // new playback when the seek restarted the streams, else into the current.
-    void BeginSeek();
-    void EndSeek(bool restarted, const std::vector<void *> &renderers);
     // The graph stopped: completions of that playback are dropped and
     // WaitForCompletion gives up.
     void Stopped();
@@ -61,8 +56,6 @@ public:
 
 private:
     void pushLocked(const GraphEvent &event);
-    void startPlaybackLocked(const std::vector<void *> &renderers);
-    void countCompletionLocked(LONG_PTR status, LONG_PTR sender);
     static bool endsPlayback(LONG code);
 
     std::mutex m_lock;
@@ -77,8 +70,6 @@ private:
     HRESULT m_completionStatus = S_OK;
     bool m_completeSent = false;
     bool m_defaultComplete = true;
-    bool m_seeking = false;
-    std::vector<GraphEvent> m_heldCompletions; // during a seek
     LONG m_notifyFlags = 0;
     unsigned m_generation = 0; // changes with every stop, to end the waits of that playback
 };

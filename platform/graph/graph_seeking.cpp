@@ -219,8 +219,6 @@ STDMETHODIMP CFilterGraph::SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags
         if (FAILED(hr)) return hr;
     }
 
-    const bool playing = m_state != State_Stopped;
-    if (playing) m_events.BeginSeek();
     HRESULT result = E_NOTIMPL;
     bool done = false;
     for (IMediaSeeking *seeker : s.list()) {
@@ -243,11 +241,7 @@ STDMETHODIMP CFilterGraph::SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags
     if (done && currentPositioning != AM_SEEKING_NoPositioning) {
         m_segmentStart = currentPositioning == AM_SEEKING_AbsolutePositioning ? requested : position + requested;
     }
-    if (playing) {
-        // The streams start over from here.
-        m_events.EndSeek(done, renderersLocked());
-        if (done) m_streamTimeRestarts = true;
-    }
+    if (done && m_state != State_Stopped) restartPlaybackLocked(); // the streams start over from here
     if (wasRunning) {
         HRESULT hr = runLocked(false, 0);
         if (FAILED(hr)) return hr;
