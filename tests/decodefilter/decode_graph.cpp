@@ -139,10 +139,10 @@ void DecodeGraphTest::SetUp()
 void DecodeGraphTest::BuildMovieInput(const std::string &path)
 {
     HRESULT hr = S_OK;
-    Held<IBaseFilter> parser;
-    COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(IID_IBaseFilter, parser.put());
-    ASSERT_EQ(S_OK, m_graph.AddFile(path, parser.get()));
-    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser.get(), PINDIR_OUTPUT), DecodeIn(), nullptr)); // video first
+    ComPtr<IBaseFilter> parser;
+    COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(IID_IBaseFilter, &parser);
+    ASSERT_EQ(S_OK, m_graph.AddFile(path, parser.Get()));
+    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser.Get(), PINDIR_OUTPUT), DecodeIn(), nullptr)); // video first
 }
 
 HRESULT DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)

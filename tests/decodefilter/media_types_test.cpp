@@ -17,8 +17,8 @@ VIDEOINFOHEADER &VideoInfo(CMediaType &type)
 std::vector<CMediaType> Proposals(IPin *pin)
 {
     std::vector<CMediaType> types;
-    Held<IEnumMediaTypes> all;
-    if (FAILED(pin->EnumMediaTypes(reinterpret_cast<IEnumMediaTypes **>(all.put())))) return types;
+    ComPtr<IEnumMediaTypes> all;
+    if (FAILED(pin->EnumMediaTypes(&all))) return types;
     for (AM_MEDIA_TYPE *pmt = nullptr; all->Next(1, &pmt, nullptr) == S_OK; DeleteMediaType(pmt))
         types.emplace_back(*pmt);
     return types;

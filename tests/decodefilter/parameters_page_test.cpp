@@ -63,12 +63,12 @@ protected:
         m_pPage = static_cast<COrvexH264DecodeFilterPropertyPage *>(
             COrvexH264DecodeFilterPropertyPage::CreateInstance(nullptr, &hr));
         ASSERT_NE(nullptr, m_pPage);
-        ASSERT_EQ(S_OK, m_pPage->NonDelegatingQueryInterface(IID_IPropertyPage, m_pProp.put()));
+        ASSERT_EQ(S_OK, m_pPage->NonDelegatingQueryInterface(IID_IPropertyPage, &m_pProp));
         ASSERT_EQ(S_OK, m_pProp->SetPageSite(&m_site));
     }
     void TearDown() override
     {
-        m_pProp = Held<IPropertyPage>();
+        m_pProp.Reset();
         EXPECT_EQ(0, OrvexDialogWindowCount());
     }
     void Show()
@@ -91,7 +91,7 @@ protected:
     }
 
     COrvexH264DecodeFilterPropertyPage *m_pPage = nullptr;
-    Held<IPropertyPage> m_pProp;
+    ComPtr<IPropertyPage> m_pProp;
     CountingSite m_site;
 };
 
@@ -123,8 +123,8 @@ TEST_F(PropertyPageTest, ShowsTheFilterModesAndAppliesTheChosenOnes)
     EXPECT_STREQ(L"Decode Parameters", info.pszTitle);
     CoTaskMemFree(info.pszTitle);
     EXPECT_EQ(S_OK, m_pProp->SetObjects(0, nullptr));
-    Held<CTestFilter> other(CTestFilter::Sink());
-    IUnknown *object = static_cast<IBaseFilter *>(other.get());
+    ComPtr<CTestFilter> other(CTestFilter::Sink());
+    IUnknown *object = static_cast<IBaseFilter *>(other.Get());
     EXPECT_EQ(E_NOINTERFACE, m_pProp->SetObjects(1, &object));
 }
 

@@ -267,9 +267,8 @@ TEST_F(DecodeGraphTest, WithTwoUpstreamBuffersAndOneHeldUpstreamEverySampleIsDec
     ASSERT_EQ(S_OK, m_graph.Run());
     ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(0, StartOf(4), 1.0));
     ASSERT_EQ(S_OK, m_push->PushParameterSets());
-    Held<IMediaSample> held;
-    ASSERT_EQ(S_OK, m_push->Out()->Allocator()->GetBuffer(reinterpret_cast<IMediaSample **>(held.put()), nullptr,
-                                                          nullptr, 0));
+    ComPtr<IMediaSample> held;
+    ASSERT_EQ(S_OK, m_push->Out()->Allocator()->GetBuffer(&held, nullptr, nullptr, 0));
     orvex::test::expectReturns("pushing with one of two buffers held", [&] {
         for (size_t i = 0; i < 4; ++i)
             EXPECT_EQ(S_OK, m_push->Push(stream.samples[i], AM_STREAM_MEDIA, StartOf(i), StartOf(i + 1)));
@@ -344,7 +343,7 @@ INSTANTIATE_TEST_SUITE_P(Surfaces, TypeChangeTest,
 TEST_F(StreamingTest, OnlyTheLastFloodMessageGoesUpstream)
 {
     Start();
-    Held<IQualityControl> quality = QueryHeld<IQualityControl>(DecodeOut(), IID_IQualityControl);
+    ComPtr<IQualityControl> quality = QueryHeld<IQualityControl>(DecodeOut(), IID_IQualityControl);
     quality->Notify(nullptr, Quality{Famine, 900, 10, 0});
     quality->Notify(nullptr, Quality{Flood, 1100, -10, 1});
     quality->Notify(nullptr, Quality{Flood, 1200, -20, 2});

@@ -39,10 +39,10 @@ CMyParserOutputPin *parserPin(IPin *pin)
     return dynamic_cast<CMyParserOutputPin *>(static_cast<CBasePin *>(pin));
 }
 
-Held<IPin> findPin(IBaseFilter *filter, const wchar_t *name)
+ComPtr<IPin> findPin(IBaseFilter *filter, const wchar_t *name)
 {
-    Held<IPin> pin;
-    filter->FindPin(name, reinterpret_cast<IPin **>(pin.put()));
+    ComPtr<IPin> pin;
+    filter->FindPin(name, &pin);
     return pin;
 }
 
@@ -50,7 +50,7 @@ int pinCount(IBaseFilter *filter)
 {
     IEnumPins *pins = nullptr;
     filter->EnumPins(&pins);
-    Held<IEnumPins> held = Held<IEnumPins>::Adopt(pins);
+    ComPtr<IEnumPins> held = Adopt(pins);
     int n = 0;
     for (IPin *pin = nullptr; pins->Next(1, &pin, nullptr) == S_OK; pin->Release())
         ++n;
@@ -63,16 +63,15 @@ ParserGraph::ParserGraph(const std::string &path)
     // it; keep any such read away from the user's file.
     setenv("ORVEX_REGISTRY", "/nonexistent/orvex-parser-tests/registry", 1);
     HRESULT hr = S_OK;
-    COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)
-        ->NonDelegatingQueryInterface(IID_IBaseFilter, m_parser.put());
-    m_connect = AddFile(path, m_parser.get());
+    COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(IID_IBaseFilter, &m_parser);
+    m_connect = AddFile(path, m_parser.Get());
 }
 
 IPin *ParserGraph::pin(const wchar_t *name)
 {
-    Held<IPin> p = findPin(m_parser.get(), name);
-    IPin *raw = p.get();
-    if (raw) m_held.push_back(Held<IUnknown>(raw));
+    ComPtr<IPin> p = findPin(m_parser.Get(), name);
+    IPin *raw = p.Get();
+    if (raw) m_held.push_back(ComPtr<IUnknown>(raw));
     return raw;
 }
 
@@ -84,9 +83,9 @@ IPin *ParserGraph::videoPin()
 
 IMediaSeeking *ParserGraph::seeking(IPin *pin)
 {
-    Held<IMediaSeeking> s = QueryHeld<IMediaSeeking>(pin, IID_IMediaSeeking);
-    IMediaSeeking *raw = s.get();
-    if (raw) m_held.push_back(Held<IUnknown>(raw));
+    ComPtr<IMediaSeeking> s = QueryHeld<IMediaSeeking>(pin, IID_IMediaSeeking);
+    IMediaSeeking *raw = s.Get();
+    if (raw) m_held.push_back(ComPtr<IUnknown>(raw));
     return raw;
 }
 

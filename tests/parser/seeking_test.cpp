@@ -283,7 +283,7 @@ TEST(ParserStop, ADownstreamFirstStopEndsDeliveryAndKeepsThePosition)
     ASSERT_TRUE(between.wait());
     PIN_INFO info{};
     sink->QueryPinInfo(&info);
-    ASSERT_EQ(S_OK, Held<IBaseFilter>::Adopt(info.pFilter)->Stop()); // the graph's stop, downstream first, begins
+    ASSERT_EQ(S_OK, Adopt(info.pFilter)->Stop()); // the graph's stop, downstream first, begins
     ASSERT_TRUE(waiting.wait());
     EXPECT_EQ(after(sink->Events(), "inactive"), std::vector<std::string>{});
     const LONGLONG lastDelivered = sink->Received().back().start;
@@ -301,7 +301,7 @@ TEST(ParserDisconnect, BothEndsDisconnectingAtOnceEnd)
     IPin *video = nullptr;
     graph.parser()->FindPin(L"Video(H.264) Out", &video);
     CTestInputPin *sink = graph.Record(video);
-    Held<IPin> in = findPin(graph.parser(), L"XForm In");
+    ComPtr<IPin> in = findPin(graph.parser(), L"XForm In");
     EXPECT_EQ(video->Release(), 2u); // the filter's reference and the sink's are left
     sink->HoldNextDisconnect();
     std::thread downstream([&] { sink->Disconnect(); });

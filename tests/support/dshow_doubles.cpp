@@ -48,12 +48,12 @@ IPin *FirstPin(IBaseFilter *filter, PIN_DIRECTION direction, int skip)
 
 TestGraph::TestGraph()
 {
-    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_graph.put())))
+    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, &m_graph)))
         throw std::runtime_error("no filter graph");
-    m_control = QueryHeld<IMediaControl>(m_graph.get(), IID_IMediaControl);
-    m_events = QueryHeld<IMediaEventEx>(m_graph.get(), IID_IMediaEventEx);
-    m_seeking = QueryHeld<IMediaSeeking>(m_graph.get(), IID_IMediaSeeking);
-    QueryHeld<IMediaFilter>(m_graph.get(), IID_IMediaFilter)->SetSyncSource(nullptr);
+    m_control = QueryHeld<IMediaControl>(m_graph.Get(), IID_IMediaControl);
+    m_events = QueryHeld<IMediaEventEx>(m_graph.Get(), IID_IMediaEventEx);
+    m_seeking = QueryHeld<IMediaSeeking>(m_graph.Get(), IID_IMediaSeeking);
+    QueryHeld<IMediaFilter>(m_graph.Get(), IID_IMediaFilter)->SetSyncSource(nullptr);
 }
 
 TestGraph::~TestGraph()
@@ -75,14 +75,14 @@ HRESULT TestGraph::Add(IBaseFilter *filter, LPCWSTR name)
 
 HRESULT TestGraph::AddFile(const std::string &path, IBaseFilter *reader)
 {
-    HRESULT hr = CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_source.put());
-    if (SUCCEEDED(hr)) hr = Add(m_source.get(), L"Source");
+    HRESULT hr = CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &m_source);
+    if (SUCCEEDED(hr)) hr = Add(m_source.Get(), L"Source");
     if (SUCCEEDED(hr)) hr = Add(reader, L"Reader");
     const std::wstring wide(path.begin(), path.end());
     if (SUCCEEDED(hr))
-        hr = QueryHeld<IFileSourceFilter>(m_source.get(), IID_IFileSourceFilter)->Load(wide.c_str(), nullptr);
+        hr = QueryHeld<IFileSourceFilter>(m_source.Get(), IID_IFileSourceFilter)->Load(wide.c_str(), nullptr);
     if (SUCCEEDED(hr))
-        hr = m_graph->ConnectDirect(FirstPin(m_source.get(), PINDIR_OUTPUT), FirstPin(reader, PINDIR_INPUT), nullptr);
+        hr = m_graph->ConnectDirect(FirstPin(m_source.Get(), PINDIR_OUTPUT), FirstPin(reader, PINDIR_INPUT), nullptr);
     return hr;
 }
 
@@ -120,7 +120,7 @@ HRESULT CTestOutputPin::CheckMediaType(const CMediaType *pmt)
 {
     if (!m_types.empty()) return std::find(m_types.begin(), m_types.end(), *pmt) != m_types.end() ? S_OK : S_FALSE;
     if (*pmt->Type() != MEDIATYPE_Test) return S_FALSE;
-    return contains(m_offered, *pmt->Subtype()) || contains(m_alsoAccepted, *pmt->Subtype()) ? S_OK : S_FALSE;
+    return contains(m_offered, *pmt->Subtype()) ? S_OK : S_FALSE;
 }
 
 HRESULT CTestOutputPin::GetMediaType(int iPosition, CMediaType *pmt)
@@ -142,9 +142,10 @@ HRESULT CTestOutputPin::DecideBufferSize(IMemAllocator *pAlloc, ALLOCATOR_PROPER
     ALLOCATOR_PROPERTIES want = *pProps;
     want.cBuffers = std::max(want.cBuffers, m_minBuffers);
     want.cbBuffer = std::max<LONG>(want.cbBuffer, m_bufferSize);
-    HRESULT hr = pAlloc->SetProperties(&want, &m_granted);
+    ALLOCATOR_PROPERTIES granted{};
+    HRESULT hr = pAlloc->SetProperties(&want, &granted);
     if (FAILED(hr)) return hr;
-    return m_granted.cbBuffer < m_bufferSize ? E_FAIL : S_OK;
+    return granted.cbBuffer < m_bufferSize ? E_FAIL : S_OK;
 }
 
 HRESULT CTestOutputPin::Active()
@@ -178,7 +179,7 @@ void CTestOutputPin::stopThread()
 namespace {
 void SetStreamId(IMediaSample *sample, DWORD streamId)
 {
-    Held<IMediaSample2> sample2 = QueryHeld<IMediaSample2>(sample, IID_IMediaSample2);
+    ComPtr<IMediaSample2> sample2 = QueryHeld<IMediaSample2>(sample, IID_IMediaSample2);
     AM_SAMPLE2_PROPERTIES props{};
     sample2->GetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
     props.dwStreamId = streamId;
@@ -192,7 +193,7 @@ HRESULT CTestOutputPin::Push(const std::vector<BYTE> &bytes, DWORD streamId, REF
     IMediaSample *got = nullptr;
     HRESULT hr = GetDeliveryBuffer(&got, nullptr, nullptr, 0);
     if (FAILED(hr)) return hr;
-    Held<IMediaSample> sample = Held<IMediaSample>::Adopt(got);
+    ComPtr<IMediaSample> sample = Adopt(got);
     if (static_cast<LONG>(bytes.size()) > sample->GetSize()) return VFW_E_BUFFER_OVERFLOW;
     BYTE *p = nullptr;
     sample->GetPointer(&p);
@@ -200,8 +201,8 @@ HRESULT CTestOutputPin::Push(const std::vector<BYTE> &bytes, DWORD streamId, REF
     sample->SetActualDataLength(static_cast<LONG>(bytes.size()));
     if (start >= 0) sample->SetTime(&start, &stop);
     sample->SetDiscontinuity(discontinuity);
-    if (streamId != AM_STREAM_MEDIA) SetStreamId(sample.get(), streamId);
-    return Deliver(sample.get());
+    if (streamId != AM_STREAM_MEDIA) SetStreamId(sample.Get(), streamId);
+    return Deliver(sample.Get());
 }
 
 HRESULT CTestOutputPin::DeliverOne(int index, DWORD streamId)
@@ -423,12 +424,9 @@ HRESULT CTestInputPin::CheckMediaType(const CMediaType *pmt)
     return *pmt->Type() == m_majorType && contains(m_accepted, *pmt->Subtype()) ? S_OK : S_FALSE;
 }
 
-HRESULT CTestInputPin::GetMediaType(int iPosition, CMediaType *pmt)
+HRESULT CTestInputPin::GetMediaType(int iPosition, CMediaType *)
 {
-    if (iPosition < 0) return E_INVALIDARG;
-    if (iPosition >= static_cast<int>(m_offered.size())) return VFW_S_NO_MORE_ITEMS;
-    *pmt = TestType(m_offered[iPosition]);
-    return S_OK;
+    return iPosition < 0 ? E_INVALIDARG : VFW_S_NO_MORE_ITEMS;
 }
 
 void CTestInputPin::note(std::string event)
@@ -495,7 +493,7 @@ STDMETHODIMP CTestInputPin::EndOfStream()
     }
     if (ask) {
         LONGLONG stop = -1;
-        if (Held<IMediaSeeking> seeking = QueryHeld<IMediaSeeking>(GetConnected(), IID_IMediaSeeking); seeking.get())
+        if (ComPtr<IMediaSeeking> seeking = QueryHeld<IMediaSeeking>(GetConnected(), IID_IMediaSeeking); seeking.Get())
             seeking->GetStopPosition(&stop);
         std::lock_guard<std::mutex> guard(m_recordLock);
         note("stop " + std::to_string(stop));
@@ -810,7 +808,7 @@ STDMETHODIMP CTestFilter::Run(REFERENCE_TIME tStart)
     return hr;
 }
 
-// ---- graph and clock -----------------------------------------------------------------
+// ---- graph -----------------------------------------------------------------
 
 STDMETHODIMP CTestGraph::QueryInterface(REFIID riid, void **ppv)
 {
@@ -831,15 +829,4 @@ STDMETHODIMP CTestGraph::Notify(LONG code, LONG_PTR p1, LONG_PTR p2)
     std::lock_guard<std::mutex> guard(m_lock);
     m_events.push_back({code, p1, p2});
     return S_OK;
-}
-
-STDMETHODIMP CTestClock::QueryInterface(REFIID riid, void **ppv)
-{
-    if (riid == IID_IUnknown || riid == IID_IReferenceClock) {
-        *ppv = static_cast<IReferenceClock *>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
 }

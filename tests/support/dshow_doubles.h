@@ -2,9 +2,9 @@
 // recording input pins and pushing output pins. With outputs only it is a
 // push source (a delivery thread per pin, IMediaSeeking over sample
 // indexes), with inputs only a recording sink that completes as a renderer,
-// with both a converter or splitter for graph building. Also a graph of the
-// platform's filter graph manager to put them in, a filter graph stand-in
-// that collects events and a clock whose time the test sets.
+// with both a converter for graph building. Also a graph of the platform's
+// filter graph manager to put them in and a filter graph stand-in that
+// collects events.
 #pragma once
 
 #include <amvideo.h>
@@ -24,6 +24,8 @@
 #include <utility>
 #include <vector>
 
+#include <wrl/client.h>
+
 #include "amfilter.h"
 
 // The test family of media types: major type Test, subtypes A, B and C.
@@ -34,53 +36,26 @@ DEFINE_GUID(MEDIASUBTYPE_TestC, 0x7e57a000, 0x1111, 0x4a4a, 0x80, 0x00, 0x00, 0x
 
 DEFINE_GUID(CLSID_TestFilter, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01);
 DEFINE_GUID(CLSID_TestSinkLow, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02);
-DEFINE_GUID(CLSID_TestSinkHigh, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03);
 DEFINE_GUID(CLSID_TestConverter, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x04);
-DEFINE_GUID(CLSID_TestSplitter, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x05);
 
 // A Test type with a VIDEOINFOHEADER of the given width.
 CMediaType TestType(const GUID &subtype, LONG width = 16);
 
-// One reference on a COM object for the lifetime of the holder.
-template <class T> class Held {
-public:
-    explicit Held(T *p = nullptr) : m_p(p)
-    {
-        if (m_p) m_p->AddRef();
-    }
-    // Takes over a reference the caller holds (from CoCreateInstance, QueryInterface, FindPin).
-    static Held Adopt(T *p)
-    {
-        Held h;
-        h.m_p = p;
-        return h;
-    }
-    Held(Held &&o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
-    Held &operator=(Held &&o) noexcept
-    {
-        std::swap(m_p, o.m_p);
-        return *this;
-    }
-    ~Held()
-    {
-        if (m_p) m_p->Release();
-    }
-    Held(const Held &) = delete;
-    Held &operator=(const Held &) = delete;
-    T *operator->() const { return m_p; }
-    T *get() const { return m_p; }
-    // For an out parameter: the holder must be empty.
-    void **put() { return reinterpret_cast<void **>(&m_p); }
+using Microsoft::WRL::ComPtr;
 
-private:
-    T *m_p;
-};
+// Takes over a reference the caller holds (from QueryFilterInfo, FindPin).
+template <class T> ComPtr<T> Adopt(T *p)
+{
+    ComPtr<T> held;
+    held.Attach(p);
+    return held;
+}
 
 // The object's interface iid, held (empty when it has none).
-template <class T> Held<T> QueryHeld(IUnknown *object, REFIID iid)
+template <class T> ComPtr<T> QueryHeld(IUnknown *object, REFIID iid)
 {
-    Held<T> held;
-    if (object) object->QueryInterface(iid, held.put());
+    ComPtr<T> held;
+    if (object) object->QueryInterface(iid, &held);
     return held;
 }
 
@@ -100,11 +75,11 @@ public:
     TestGraph(const TestGraph &) = delete;
     TestGraph &operator=(const TestGraph &) = delete;
 
-    IGraphBuilder *operator->() const { return m_graph.get(); }
-    IGraphBuilder *Graph() const { return m_graph.get(); }
-    IMediaControl *Control() const { return m_control.get(); }
-    IMediaEventEx *Events() const { return m_events.get(); }
-    IMediaSeeking *Seeking() const { return m_seeking.get(); }
+    IGraphBuilder *operator->() const { return m_graph.Get(); }
+    IGraphBuilder *Graph() const { return m_graph.Get(); }
+    IMediaControl *Control() const { return m_control.Get(); }
+    IMediaEventEx *Events() const { return m_events.Get(); }
+    IMediaSeeking *Seeking() const { return m_seeking.Get(); }
     HRESULT Run() { return m_control->Run(); }
     HRESULT Pause() { return m_control->Pause(); }
     HRESULT Stop() { return m_control->Stop(); }
@@ -115,21 +90,19 @@ public:
     // The file source on path, connected to the first input pin of reader;
     // both added. The load's or the connection's result.
     HRESULT AddFile(const std::string &path, IBaseFilter *reader);
-    IBaseFilter *Source() const { return m_source.get(); }
+    IBaseFilter *Source() const { return m_source.Get(); }
     // sink (by default one taking any type at the buffer sizes proposed)
     // added and its first input connected to out.
     CTestInputPin *Record(IPin *out, CTestFilter *sink = nullptr);
 
 private:
-    Held<IGraphBuilder> m_graph;
-    Held<IMediaControl> m_control;
-    Held<IMediaEventEx> m_events;
-    Held<IMediaSeeking> m_seeking;
-    Held<IBaseFilter> m_source;
-    std::vector<Held<IBaseFilter>> m_filters;
+    ComPtr<IGraphBuilder> m_graph;
+    ComPtr<IMediaControl> m_control;
+    ComPtr<IMediaEventEx> m_events;
+    ComPtr<IMediaSeeking> m_seeking;
+    ComPtr<IBaseFilter> m_source;
+    std::vector<ComPtr<IBaseFilter>> m_filters;
 };
-
-class CTestFilter;
 
 struct SeekCall {
     LONGLONG current;
@@ -185,9 +158,8 @@ public:
 
     // Settings, before the pin connects or goes active.
     std::vector<GUID> m_offered;
-    std::vector<CMediaType> m_types;  // whole types offered instead of Test ones when set
-    std::vector<GUID> m_alsoAccepted; // taken when the peer offers them
-    int m_sampleCount = 0;            // delivered by a thread of the pin's own while active
+    std::vector<CMediaType> m_types; // whole types offered instead of Test ones when set
+    int m_sampleCount = 0;           // delivered by a thread of the pin's own while active
     REFERENCE_TIME m_sampleDuration = 10000;
     REFERENCE_TIME m_timeOffset = 0;
     DWORD m_streamId = AM_STREAM_MEDIA;
@@ -197,7 +169,6 @@ public:
 
     // Records
     ALLOCATOR_PROPERTIES m_request{}; // what the peer asked for
-    ALLOCATOR_PROPERTIES m_granted{}; // what the allocator gave
     std::vector<SeekCall> SeekCalls();
     std::vector<Quality> QualityMessages();
     int Delivered() const { return m_delivered; }
@@ -262,7 +233,6 @@ public:
     // Settings
     GUID m_majorType = MEDIATYPE_Test;
     std::vector<GUID> m_accepted{MEDIASUBTYPE_TestA}; // subtypes of m_majorType; empty: any type
-    std::vector<GUID> m_offered;
     bool m_refuseAllocator = false;
     bool m_holdSamples = false;     // keep every received sample until released
     bool m_blockUntilFlush = false; // wait in Receive until BeginFlush
@@ -378,22 +348,4 @@ public:
     STDMETHODIMP Disconnect(IPin *) override { return E_NOTIMPL; }
     STDMETHODIMP SetDefaultSyncSource() override { return E_NOTIMPL; }
     STDMETHODIMP Notify(LONG code, LONG_PTR p1, LONG_PTR p2) override;
-};
-
-// A reference clock whose time the test sets.
-class CTestClock : public IReferenceClock {
-public:
-    std::atomic<REFERENCE_TIME> m_now{0};
-    LONG m_cRef = 1;
-    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_cRef); }
-    STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&m_cRef); }
-    STDMETHODIMP GetTime(REFERENCE_TIME *pTime) override
-    {
-        *pTime = m_now;
-        return S_OK;
-    }
-    STDMETHODIMP AdviseTime(REFERENCE_TIME, REFERENCE_TIME, HEVENT, DWORD_PTR *) override { return E_NOTIMPL; }
-    STDMETHODIMP AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR *) override { return E_NOTIMPL; }
-    STDMETHODIMP Unadvise(DWORD_PTR) override { return E_NOTIMPL; }
 };
