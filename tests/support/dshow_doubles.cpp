@@ -233,7 +233,6 @@ void CTestOutputPin::deliverLoop(int first)
             m_deliveryEnded.Set();
             return;
         }
-        ++m_delivered;
         m_position = i + 1;
     }
     if (!m_stop) DeliverEndOfStream();

@@ -171,7 +171,6 @@ public:
     ALLOCATOR_PROPERTIES m_request{}; // what the peer asked for
     std::vector<SeekCall> SeekCalls();
     std::vector<Quality> QualityMessages();
-    int Delivered() const { return m_delivered; }
     HRESULT LastDeliverResult() const { return m_lastResult; }
     CAMEvent m_deliveryEnded{TRUE};   // the thread has sent its end of stream or given up
     CAMEvent m_deliveryStarted{TRUE}; // the first sample is about to go downstream
@@ -183,7 +182,6 @@ private:
 
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
-    std::atomic<int> m_delivered{0};
     std::atomic<HRESULT> m_lastResult{S_OK};
     std::atomic<int> m_position{0}; // next sample index
     std::mutex m_recordLock;
