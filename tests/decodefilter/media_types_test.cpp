@@ -104,17 +104,6 @@ TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
     EXPECT_EQ(0u, trace.count("COrvexH264DecodeFilter11::output : Format Mismatch \n"));
 }
 
-// A container that gives the coded size of a cropped stream: every proposal
-// has the visible size of the stream's own cropping, planar types in their
-// rectangles at a padded stride and height.
-TEST_F(DecodeGraphTest, ProposalsHaveTheCroppedSizeOfTheStream)
-{
-    ASSERT_EQ(S_OK, BuildPushInput(LoadPushStream("decoder/baseline_cropped_202x118.h264", 208, 128).config));
-    EXPECT_EQ("YV12 12 204x118 36108 [202,118] yes\nRGB 32 202x-118 95344 [0,0] yes\n"
-              "RGB 24 202x-118 71744 [0,0] yes\n",
-              Describe(DecodeOut(), Proposals(DecodeOut())));
-}
-
 // The media figures the parser's accessor gives make the frame duration and
 // the bit rate (here of 176 x 144 RGB32 pictures, 101376 bytes); input from
 // anything but the parser, or with parameter sets the decoder refuses, is

@@ -340,17 +340,4 @@ INSTANTIATE_TEST_SUITE_P(Surfaces, TypeChangeTest,
                                          TypeChange{&MEDIASUBTYPE_YV12, 256, false, 30, 0},
                                          TypeChange{&MEDIASUBTYPE_RGB24, 176, false, 1, 1}));
 
-TEST_F(StreamingTest, OnlyTheLastFloodMessageGoesUpstream)
-{
-    Start();
-    ComPtr<IQualityControl> quality = QueryHeld<IQualityControl>(DecodeOut(), IID_IQualityControl);
-    quality->Notify(nullptr, Quality{Famine, 900, 10, 0});
-    quality->Notify(nullptr, Quality{Flood, 1100, -10, 1});
-    quality->Notify(nullptr, Quality{Flood, 1200, -20, 2});
-    ASSERT_EQ(S_OK, PushRange(0, 1));
-    const std::vector<Quality> passed = m_push->Out()->QualityMessages();
-    ASSERT_EQ(1u, passed.size());
-    EXPECT_EQ(1200, passed[0].Proportion);
-}
-
 } // namespace

@@ -11,13 +11,6 @@
 
 namespace orvex::test {
 
-namespace {
-std::wstring wide(const std::string &text)
-{
-    return std::wstring(text.begin(), text.end());
-}
-} // namespace
-
 DeliveryHook::DeliveryHook(Function at) : m_at(std::move(at))
 {
     CMyParserOutputPin::SetDeliveryHook(&DeliveryHook::call, this);
@@ -92,7 +85,7 @@ IMediaSeeking *ParserGraph::seeking(IPin *pin)
 CMyMovieStreams loadStreams(const std::string &path)
 {
     CMyMovieStreams streams;
-    EXPECT_EQ(S_OK, LoadMovieStreams(wide(path).c_str(), &streams));
+    EXPECT_EQ(S_OK, LoadMovieStreams(std::wstring(path.begin(), path.end()).c_str(), &streams));
     return streams;
 }
 
