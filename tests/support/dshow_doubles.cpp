@@ -258,56 +258,16 @@ std::vector<Quality> CTestOutputPin::QualityMessages()
     return m_quality;
 }
 
-namespace {
-const DWORD kSeekCaps = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanGetDuration;
-}
-
 STDMETHODIMP CTestOutputPin::GetCapabilities(DWORD *pCapabilities)
 {
-    *pCapabilities = kSeekCaps;
+    *pCapabilities = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanGetDuration;
     return S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::CheckCapabilities(DWORD *pCapabilities)
-{
-    return (*pCapabilities & ~kSeekCaps) ? S_FALSE : S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::IsFormatSupported(const GUID *pFormat)
-{
-    return *pFormat == TIME_FORMAT_MEDIA_TIME ? S_OK : S_FALSE;
-}
-
-STDMETHODIMP CTestOutputPin::QueryPreferredFormat(GUID *pFormat)
-{
-    *pFormat = TIME_FORMAT_MEDIA_TIME;
-    return S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::GetTimeFormat(GUID *pFormat)
-{
-    return QueryPreferredFormat(pFormat);
-}
-
-STDMETHODIMP CTestOutputPin::IsUsingTimeFormat(const GUID *pFormat)
-{
-    return IsFormatSupported(pFormat);
-}
-
-STDMETHODIMP CTestOutputPin::SetTimeFormat(const GUID *pFormat)
-{
-    return *pFormat == TIME_FORMAT_MEDIA_TIME ? S_OK : E_INVALIDARG;
 }
 
 STDMETHODIMP CTestOutputPin::GetDuration(LONGLONG *pDuration)
 {
     *pDuration = m_sampleCount * m_sampleDuration;
     return S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::GetStopPosition(LONGLONG *pStop)
-{
-    return GetDuration(pStop);
 }
 
 STDMETHODIMP CTestOutputPin::GetCurrentPosition(LONGLONG *pCurrent)
@@ -341,23 +301,10 @@ STDMETHODIMP CTestOutputPin::SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFla
     return S_OK;
 }
 
-STDMETHODIMP CTestOutputPin::GetPositions(LONGLONG *pCurrent, LONGLONG *pStop)
-{
-    if (pCurrent) GetCurrentPosition(pCurrent);
-    if (pStop) GetStopPosition(pStop);
-    return S_OK;
-}
-
 STDMETHODIMP CTestOutputPin::GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest)
 {
     if (pEarliest) *pEarliest = 0;
     if (pLatest) GetDuration(pLatest);
-    return S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::GetRate(double *pdRate)
-{
-    *pdRate = 1.0;
     return S_OK;
 }
 

@@ -126,23 +126,24 @@ public:
     HRESULT Inactive() override;
     STDMETHODIMP Notify(IBaseFilter *pSender, Quality q) override;
 
-    // IMediaSeeking: positions are sample indexes times the sample duration.
+    // IMediaSeeking: positions are sample indexes times the sample duration,
+    // in media time only; what the graph and the pass-through ask.
     STDMETHODIMP GetCapabilities(DWORD *pCapabilities) override;
-    STDMETHODIMP CheckCapabilities(DWORD *pCapabilities) override;
-    STDMETHODIMP IsFormatSupported(const GUID *pFormat) override;
-    STDMETHODIMP QueryPreferredFormat(GUID *pFormat) override;
-    STDMETHODIMP GetTimeFormat(GUID *pFormat) override;
-    STDMETHODIMP IsUsingTimeFormat(const GUID *pFormat) override;
-    STDMETHODIMP SetTimeFormat(const GUID *pFormat) override;
     STDMETHODIMP GetDuration(LONGLONG *pDuration) override;
-    STDMETHODIMP GetStopPosition(LONGLONG *pStop) override;
+    STDMETHODIMP GetStopPosition(LONGLONG *pStop) override { return GetDuration(pStop); }
     STDMETHODIMP GetCurrentPosition(LONGLONG *pCurrent) override;
-    STDMETHODIMP ConvertTimeFormat(LONGLONG *, const GUID *, LONGLONG, const GUID *) override { return E_NOTIMPL; }
     STDMETHODIMP SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags, LONGLONG *pStop, DWORD dwStopFlags) override;
-    STDMETHODIMP GetPositions(LONGLONG *pCurrent, LONGLONG *pStop) override;
     STDMETHODIMP GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest) override;
+    STDMETHODIMP CheckCapabilities(DWORD *) override { return E_NOTIMPL; }
+    STDMETHODIMP IsFormatSupported(const GUID *) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryPreferredFormat(GUID *) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTimeFormat(GUID *) override { return E_NOTIMPL; }
+    STDMETHODIMP IsUsingTimeFormat(const GUID *) override { return E_NOTIMPL; }
+    STDMETHODIMP SetTimeFormat(const GUID *) override { return E_NOTIMPL; }
+    STDMETHODIMP ConvertTimeFormat(LONGLONG *, const GUID *, LONGLONG, const GUID *) override { return E_NOTIMPL; }
+    STDMETHODIMP GetPositions(LONGLONG *, LONGLONG *) override { return E_NOTIMPL; }
     STDMETHODIMP SetRate(double) override { return E_NOTIMPL; }
-    STDMETHODIMP GetRate(double *pdRate) override;
+    STDMETHODIMP GetRate(double *) override { return E_NOTIMPL; }
     STDMETHODIMP GetPreroll(LONGLONG *) override { return E_NOTIMPL; }
 
     // One sample numbered index, on the calling thread: its first byte is
