@@ -87,7 +87,7 @@ TEST_F(SeekingTest, ASeekWhileRunningStartsAtThePictureOfTheNewStart)
 // are the right ones at the right times.
 TEST_F(SeekingTest, FiveHundredRandomSeeksEachFollowedByTheRightPicturesAtTheRightTimes)
 {
-    m_sink->HoldWhilePaused();
+    m_sink->m_holdWhilePaused = true;
     ComPtr<IMediaSeeking> outputSeeking = QueryHeld<IMediaSeeking>(DecodeOut(), IID_IMediaSeeking);
     IMediaSeeking *const seekers[] = {m_graph.Seeking(), outputSeeking.Get()};
     constexpr size_t kChecked = 3; // pictures checked after each seek

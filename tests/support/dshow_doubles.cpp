@@ -176,19 +176,8 @@ void CTestOutputPin::stopThread()
     if (m_thread.joinable()) m_thread.join();
 }
 
-namespace {
-void SetStreamId(IMediaSample *sample, DWORD streamId)
-{
-    ComPtr<IMediaSample2> sample2 = QueryHeld<IMediaSample2>(sample, IID_IMediaSample2);
-    AM_SAMPLE2_PROPERTIES props{};
-    sample2->GetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
-    props.dwStreamId = streamId;
-    sample2->SetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
-}
-} // namespace
-
 HRESULT CTestOutputPin::Push(const std::vector<BYTE> &bytes, DWORD streamId, REFERENCE_TIME start, REFERENCE_TIME stop,
-                             bool discontinuity)
+                             bool discontinuity, bool syncPoint)
 {
     IMediaSample *got = nullptr;
     HRESULT hr = GetDeliveryBuffer(&got, nullptr, nullptr, 0);
@@ -201,27 +190,24 @@ HRESULT CTestOutputPin::Push(const std::vector<BYTE> &bytes, DWORD streamId, REF
     sample->SetActualDataLength(static_cast<LONG>(bytes.size()));
     if (start >= 0) sample->SetTime(&start, &stop);
     sample->SetDiscontinuity(discontinuity);
-    if (streamId != AM_STREAM_MEDIA) SetStreamId(sample.Get(), streamId);
+    sample->SetSyncPoint(syncPoint);
+    if (streamId != AM_STREAM_MEDIA) {
+        ComPtr<IMediaSample2> sample2 = QueryHeld<IMediaSample2>(sample.Get(), IID_IMediaSample2);
+        AM_SAMPLE2_PROPERTIES props{};
+        sample2->GetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
+        props.dwStreamId = streamId;
+        sample2->SetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
+    }
+    m_deliveryStarted.Set();
     return Deliver(sample.Get());
 }
 
 HRESULT CTestOutputPin::DeliverOne(int index, DWORD streamId)
 {
-    IMediaSample *sample = nullptr;
-    HRESULT hr = GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
-    if (FAILED(hr)) return hr;
-    BYTE *p = nullptr;
-    sample->GetPointer(&p);
-    p[0] = static_cast<BYTE>(index);
-    sample->SetActualDataLength(16);
-    REFERENCE_TIME start = m_timeOffset + index * m_sampleDuration, stop = start + m_sampleDuration;
-    sample->SetTime(&start, &stop);
-    sample->SetSyncPoint(index % 2 == 0);
-    if (streamId != AM_STREAM_MEDIA) SetStreamId(sample, streamId);
-    m_deliveryStarted.Set();
-    hr = Deliver(sample);
-    sample->Release();
-    return hr;
+    std::vector<BYTE> bytes(16);
+    bytes[0] = static_cast<BYTE>(index);
+    const REFERENCE_TIME start = m_timeOffset + index * m_sampleDuration;
+    return Push(bytes, streamId, start, start + m_sampleDuration, false, index % 2 == 0);
 }
 
 void CTestOutputPin::deliverLoop(int first)
@@ -429,12 +415,11 @@ HRESULT CTestInputPin::waitInReceive(std::unique_lock<std::mutex> &lock)
 
 STDMETHODIMP CTestInputPin::EndOfStream()
 {
-    bool ask = false;
+    const bool ask = m_askStop.exchange(false);
     {
         std::unique_lock<std::mutex> lock(m_recordLock);
         ++m_eos;
         note("eos");
-        std::swap(ask, m_askStop);
         if (ask) m_recorded.wait_for(lock, std::chrono::seconds(20), [this] { return m_flushingNow; });
     }
     if (ask) {
@@ -444,8 +429,16 @@ STDMETHODIMP CTestInputPin::EndOfStream()
         std::lock_guard<std::mutex> guard(m_recordLock);
         note("stop " + std::to_string(stop));
     }
-    // A renderer tells the graph; not after a refusal or while flushing.
-    if (!m_pOwner->HasOutputs() && CheckStreaming() == S_OK) m_pOwner->SendEvent(EC_COMPLETE, S_OK, 0);
+    // A renderer tells the graph, not after a refusal or while flushing; while
+    // paused only once it runs, so a seek's pause does not lose it.
+    if (m_pOwner->HasOutputs() || CheckStreaming() != S_OK) return S_OK;
+    bool running = false;
+    {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        running = m_state == State_Running;
+        m_completePending = !running;
+    }
+    if (running) m_pOwner->SendEvent(EC_COMPLETE, S_OK, 0);
     return S_OK;
 }
 
@@ -456,6 +449,7 @@ STDMETHODIMP CTestInputPin::BeginFlush()
     {
         std::lock_guard<std::mutex> guard(m_recordLock);
         m_flushingNow = true;
+        m_completePending = false;
         note("flush");
     }
     ReleaseHeld();
@@ -527,9 +521,15 @@ STDMETHODIMP CTestInputPin::Disconnect()
 
 void CTestInputPin::StateChanged(const char *event, FILTER_STATE state)
 {
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_state = state;
-    note(event);
+    bool complete = false;
+    {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        m_state = state;
+        note(event);
+        complete = m_completePending && state == State_Running;
+        m_completePending = m_completePending && state == State_Paused;
+    }
+    if (complete) m_pOwner->SendEvent(EC_COMPLETE, S_OK, 0);
 }
 
 STDMETHODIMP CTestInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES *pProps)
@@ -579,24 +579,6 @@ void CTestInputPin::FailFrom(size_t number, HRESULT hr)
     std::lock_guard<std::mutex> guard(m_recordLock);
     m_failFrom = number;
     m_failure = hr;
-}
-
-void CTestInputPin::HoldWhilePaused()
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_holdWhilePaused = true;
-}
-
-void CTestInputPin::HoldNextDisconnect()
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_holdDisconnect = true;
-}
-
-void CTestInputPin::AskStopPositionAtEndOfStream()
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_askStop = true;
 }
 
 std::vector<ReceivedSample> CTestInputPin::Received()

@@ -153,7 +153,7 @@ public:
     // bytes as one sample on the calling thread, timed when start >= 0; the
     // result of the downstream Receive.
     HRESULT Push(const std::vector<BYTE> &bytes, DWORD streamId = AM_STREAM_MEDIA, REFERENCE_TIME start = -1,
-                 REFERENCE_TIME stop = -1, bool discontinuity = false);
+                 REFERENCE_TIME stop = -1, bool discontinuity = false, bool syncPoint = false);
     IMemAllocator *Allocator() { return m_pAllocator; }
     IMemInputPin *PeerInput() { return m_pInputPin; }
 
@@ -174,7 +174,7 @@ public:
     std::vector<Quality> QualityMessages();
     HRESULT LastDeliverResult() const { return m_lastResult; }
     CAMEvent m_deliveryEnded{TRUE};   // the thread has sent its end of stream or given up
-    CAMEvent m_deliveryStarted{TRUE}; // the first sample is about to go downstream
+    CAMEvent m_deliveryStarted{TRUE}; // a sample is about to go downstream
 
 private:
     void startThread();
@@ -242,11 +242,11 @@ public:
     void Unblock();
     void FailFrom(size_t number, HRESULT hr); // Receive answers hr from that sample (from 1) on
     // As a renderer: a sample that comes while paused records "held" and waits for Run, a flush or a stop.
-    void HoldWhilePaused();
+    std::atomic<bool> m_holdWhilePaused{false};
     // The next Disconnect waits, holding the pin lock, until a second Disconnect call comes in.
-    void HoldNextDisconnect();
+    std::atomic<bool> m_holdDisconnect{false};
     // At the next end of stream, waits for a flush, then records "stop POSITION" of the upstream IMediaSeeking.
-    void AskStopPositionAtEndOfStream();
+    std::atomic<bool> m_askStop{false};
     // The next sample the pin's allocator hands out carries this type, as a renderer changes its surface.
     void AttachToNextSample(const CMediaType &type);
 
@@ -279,8 +279,8 @@ private:
     CAMEvent m_flushing{TRUE};
     size_t m_blockAt = 0, m_failFrom = SIZE_MAX;
     HRESULT m_failure = S_OK;
-    bool m_unblocked = false, m_holdWhilePaused = false, m_holdDisconnect = false, m_askStop = false;
-    bool m_flushingNow = false, m_active = false;
+    bool m_unblocked = false;
+    bool m_flushingNow = false, m_active = false, m_completePending = false;
     FILTER_STATE m_state = State_Stopped;
     size_t m_disconnects = 0;
     std::shared_ptr<struct PendingType> m_pending;
