@@ -61,8 +61,8 @@ STDMETHODIMP CPushSource::NonDelegatingQueryInterface(REFIID riid, void **ppv)
 
 HRESULT CPushSource::PushParameterSets()
 {
-    HRESULT hr = Push(LengthPrefixed(m_config.sps), kSequenceParameterSetStreamId);
-    return FAILED(hr) ? hr : Push(LengthPrefixed(m_config.pps), kPictureParameterSetStreamId);
+    HRESULT hr = Out()->Push(LengthPrefixed(m_config.sps), kSequenceParameterSetStreamId);
+    return FAILED(hr) ? hr : Out()->Push(LengthPrefixed(m_config.pps), kPictureParameterSetStreamId);
 }
 
 STDMETHODIMP CPushSource::GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS)

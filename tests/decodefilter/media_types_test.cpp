@@ -97,7 +97,7 @@ TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
     ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(0, 10000000, 1.0));
     ASSERT_EQ(S_OK, m_push->PushParameterSets());
     for (const std::vector<BYTE> &sample : stream.samples)
-        ASSERT_EQ(S_OK, m_push->Push(sample));
+        ASSERT_EQ(S_OK, m_push->Out()->Push(sample));
     ASSERT_EQ(S_OK, m_push->Out()->DeliverEndOfStream());
     ASSERT_TRUE(m_sink->WaitFor("eos"));
     EXPECT_EQ(stream.samples.size(), m_sink->Received().size());
