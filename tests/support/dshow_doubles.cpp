@@ -418,7 +418,6 @@ STDMETHODIMP CTestInputPin::EndOfStream()
     const bool ask = m_askStop.exchange(false);
     {
         std::unique_lock<std::mutex> lock(m_recordLock);
-        ++m_eos;
         note("eos");
         if (ask) m_recorded.wait_for(lock, std::chrono::seconds(20), [this] { return m_flushingNow; });
     }
@@ -618,14 +617,7 @@ void CTestInputPin::Forget()
     m_received.clear();
     m_events.clear();
     m_count = 0;
-    m_eos = 0;
     m_failFrom = SIZE_MAX;
-}
-
-int CTestInputPin::EndOfStreams()
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    return m_eos;
 }
 
 void CTestInputPin::ReleaseHeld()

@@ -253,7 +253,6 @@ public:
     // Records
     std::vector<ReceivedSample> Received();
     bool WaitReceived(size_t count); // false when count never arrives
-    int EndOfStreams();
     void ReleaseHeld();
     CAMEvent m_entered{TRUE}; // a blocking Receive has started waiting
     // In order: "sample STREAMID START", "segment START STOP", "flush", "endflush", "eos", "blocked", "held",
@@ -275,7 +274,6 @@ private:
     std::vector<std::string> m_events;
     size_t m_count = 0; // samples received, Forget or not
     std::vector<IMediaSample *> m_held;
-    int m_eos = 0;
     CAMEvent m_flushing{TRUE};
     size_t m_blockAt = 0, m_failFrom = SIZE_MAX;
     HRESULT m_failure = S_OK;
