@@ -61,8 +61,8 @@ STDMETHODIMP CPushSource::NonDelegatingQueryInterface(REFIID riid, void **ppv)
 
 HRESULT CPushSource::PushParameterSets()
 {
-    HRESULT hr = Push(LengthPrefixed(m_config.sps), kSequenceParameterSetStreamId);
-    return FAILED(hr) ? hr : Push(LengthPrefixed(m_config.pps), kPictureParameterSetStreamId);
+    HRESULT hr = Out()->Push(LengthPrefixed(m_config.sps), kSequenceParameterSetStreamId);
+    return FAILED(hr) ? hr : Out()->Push(LengthPrefixed(m_config.pps), kPictureParameterSetStreamId);
 }
 
 STDMETHODIMP CPushSource::GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS)
@@ -139,10 +139,10 @@ void DecodeGraphTest::SetUp()
 void DecodeGraphTest::BuildMovieInput(const std::string &path)
 {
     HRESULT hr = S_OK;
-    Held<IBaseFilter> parser;
-    COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(IID_IBaseFilter, parser.put());
-    ASSERT_EQ(S_OK, m_graph.AddFile(path, parser.get()));
-    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser.get(), PINDIR_OUTPUT), DecodeIn(), nullptr)); // video first
+    ComPtr<IBaseFilter> parser;
+    COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(IID_IBaseFilter, &parser);
+    ASSERT_EQ(S_OK, m_graph.AddFile(path, parser.Get()));
+    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser.Get(), PINDIR_OUTPUT), DecodeIn(), nullptr)); // video first
 }
 
 HRESULT DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)

@@ -36,11 +36,6 @@ public:
     STDMETHODIMP GetMediaInfo(LONG *plTimeScale, LONG *plDuration, LONG *plSampleCount) override;
     STDMETHODIMP_(CMyImageDescription *) GetImageDescription() override;
 
-    HRESULT Push(const std::vector<BYTE> &bytes, DWORD streamId = AM_STREAM_MEDIA, REFERENCE_TIME start = -1,
-                 REFERENCE_TIME stop = -1, bool discontinuity = false)
-    {
-        return Out()->Push(bytes, streamId, start, stop, discontinuity);
-    }
     // The SPS and PPS with their length prefixes, as the parser sends them.
     HRESULT PushParameterSets();
 

@@ -87,9 +87,9 @@ TEST_F(SeekingTest, ASeekWhileRunningStartsAtThePictureOfTheNewStart)
 // are the right ones at the right times.
 TEST_F(SeekingTest, FiveHundredRandomSeeksEachFollowedByTheRightPicturesAtTheRightTimes)
 {
-    m_sink->HoldWhilePaused();
-    Held<IMediaSeeking> outputSeeking = QueryHeld<IMediaSeeking>(DecodeOut(), IID_IMediaSeeking);
-    IMediaSeeking *const seekers[] = {m_graph.Seeking(), outputSeeking.get()};
+    m_sink->m_holdWhilePaused = true;
+    ComPtr<IMediaSeeking> outputSeeking = QueryHeld<IMediaSeeking>(DecodeOut(), IID_IMediaSeeking);
+    IMediaSeeking *const seekers[] = {m_graph.Seeking(), outputSeeking.Get()};
     constexpr size_t kChecked = 3; // pictures checked after each seek
     std::mt19937 random(16);
     std::uniform_int_distribution<LONGLONG> anyTime(0, m_reference.back().stop - 1);

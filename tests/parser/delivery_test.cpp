@@ -84,7 +84,7 @@ TEST_P(Delivery, ParameterSetsThenEveryEntryWithItsIndexTimesAndFileBytes)
     ASSERT_TRUE(graph.Completes()); // every sink had its end of stream
 
     // The accessor hands out the units the segment opens with.
-    Held<IOrvexMovParserH264Accessor> accessor =
+    ComPtr<IOrvexMovParserH264Accessor> accessor =
         QueryHeld<IOrvexMovParserH264Accessor>(graph.parser(), IID_IOrvexMovParserH264Accessor);
     BYTE *sps = nullptr, *pps = nullptr;
     DWORD spsLength = 0, ppsLength = 0;
@@ -123,18 +123,18 @@ TEST(ParserConnection, RefusedSourcesGiveNoPinsAndAConnectionCanBeRemade)
     EXPECT_EQ(VFW_E_NO_ACCEPTABLE_TYPES, refused.connectResult());
     auto *parser = static_cast<COrvexMovFileParserFilter *>(refused.parser());
     EXPECT_EQ(E_INVALIDARG, parser->setSource(std::wstring(notMovie.begin(), notMovie.end()).c_str()));
-    Held<IBaseFilter> empty; // a source that names no file
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, empty.put()));
+    ComPtr<IBaseFilter> empty; // a source that names no file
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &empty));
     CMediaType stream;
     stream.SetType(&MEDIATYPE_Stream);
     EXPECT_EQ(E_UNEXPECTED,
-              findPin(parser, L"XForm In")->ReceiveConnection(findPin(empty.get(), L"Output").get(), &stream));
+              findPin(parser, L"XForm In")->ReceiveConnection(findPin(empty.Get(), L"Output").Get(), &stream));
     EXPECT_EQ(pinCount(parser), 1);
 
     ParserGraph graph(dataMovie("baseline_sowt.mov"));
-    Held<IPin> out = findPin(graph.Source(), L"Output"), in = findPin(graph.parser(), L"XForm In");
-    Held<IPin> oldVideo = findPin(graph.parser(), L"Video(H.264) Out");
-    CTestInputPin *sink = graph.Record(oldVideo.get());
+    ComPtr<IPin> out = findPin(graph.Source(), L"Output"), in = findPin(graph.parser(), L"XForm In");
+    ComPtr<IPin> oldVideo = findPin(graph.parser(), L"Video(H.264) Out");
+    CTestInputPin *sink = graph.Record(oldVideo.Get());
     ASSERT_EQ(S_OK, graph.Run());
     EXPECT_EQ(VFW_E_NOT_STOPPED, in->Disconnect()); // the threads read through it
     ASSERT_EQ(S_OK, graph.Stop());
@@ -142,7 +142,7 @@ TEST(ParserConnection, RefusedSourcesGiveNoPinsAndAConnectionCanBeRemade)
     EXPECT_EQ(pinCount(graph.parser()), 1);
     EXPECT_FALSE(sink->IsConnected()); // and downstream let go
     EXPECT_EQ(S_OK, out->Disconnect());
-    ASSERT_EQ(S_OK, graph.Graph()->ConnectDirect(out.get(), in.get(), nullptr));
+    ASSERT_EQ(S_OK, graph.Graph()->ConnectDirect(out.Get(), in.Get(), nullptr));
     EXPECT_EQ(pinCount(graph.parser()), 3);
     CTestInputPin *again = graph.Record(graph.videoPin());
     ASSERT_EQ(S_OK, graph.Run());
@@ -156,8 +156,8 @@ TEST(ParserPins, APinHeldOutsideKeepsTheFilterUntilItsLastRelease)
     auto *filter = static_cast<COrvexMovFileParserFilter *>(COrvexMovFileParserFilter::CreateInstance(nullptr, &hr));
     filter->NonDelegatingAddRef();
     {
-        Held<IOrvexMovParserH264Accessor> accessor;
-        ASSERT_EQ(S_OK, filter->NonDelegatingQueryInterface(IID_IOrvexMovParserH264Accessor, accessor.put()));
+        ComPtr<IOrvexMovParserH264Accessor> accessor;
+        ASSERT_EQ(S_OK, filter->NonDelegatingQueryInterface(IID_IOrvexMovParserH264Accessor, &accessor));
         BYTE *sps = nullptr, *pps = nullptr;
         DWORD spsLength = 0, ppsLength = 0;
         EXPECT_TRUE(FAILED(accessor->GetParameterSets(&sps, &spsLength, &pps, &ppsLength))); // no movie yet
@@ -173,7 +173,7 @@ TEST(ParserPins, APinHeldOutsideKeepsTheFilterUntilItsLastRelease)
     filter->NonDelegatingRelease(); // the application lets the filter go; the pin keeps it
     PIN_INFO info{};
     ASSERT_EQ(S_OK, sound->QueryPinInfo(&info));
-    EXPECT_EQ(static_cast<IBaseFilter *>(filter), Held<IBaseFilter>::Adopt(info.pFilter).get());
+    EXPECT_EQ(static_cast<IBaseFilter *>(filter), Adopt(info.pFilter).Get());
     sound->Release(); // the last outside reference: the filter goes, and the pin with it
     EXPECT_EQ(CBaseObject::ObjectsActive(), objectsBefore);
 }

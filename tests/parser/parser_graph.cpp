@@ -11,13 +11,6 @@
 
 namespace orvex::test {
 
-namespace {
-std::wstring wide(const std::string &text)
-{
-    return std::wstring(text.begin(), text.end());
-}
-} // namespace
-
 DeliveryHook::DeliveryHook(Function at) : m_at(std::move(at))
 {
     CMyParserOutputPin::SetDeliveryHook(&DeliveryHook::call, this);
@@ -39,10 +32,10 @@ CMyParserOutputPin *parserPin(IPin *pin)
     return dynamic_cast<CMyParserOutputPin *>(static_cast<CBasePin *>(pin));
 }
 
-Held<IPin> findPin(IBaseFilter *filter, const wchar_t *name)
+ComPtr<IPin> findPin(IBaseFilter *filter, const wchar_t *name)
 {
-    Held<IPin> pin;
-    filter->FindPin(name, reinterpret_cast<IPin **>(pin.put()));
+    ComPtr<IPin> pin;
+    filter->FindPin(name, &pin);
     return pin;
 }
 
@@ -50,7 +43,7 @@ int pinCount(IBaseFilter *filter)
 {
     IEnumPins *pins = nullptr;
     filter->EnumPins(&pins);
-    Held<IEnumPins> held = Held<IEnumPins>::Adopt(pins);
+    ComPtr<IEnumPins> held = Adopt(pins);
     int n = 0;
     for (IPin *pin = nullptr; pins->Next(1, &pin, nullptr) == S_OK; pin->Release())
         ++n;
@@ -63,16 +56,15 @@ ParserGraph::ParserGraph(const std::string &path)
     // it; keep any such read away from the user's file.
     setenv("ORVEX_REGISTRY", "/nonexistent/orvex-parser-tests/registry", 1);
     HRESULT hr = S_OK;
-    COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)
-        ->NonDelegatingQueryInterface(IID_IBaseFilter, m_parser.put());
-    m_connect = AddFile(path, m_parser.get());
+    COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(IID_IBaseFilter, &m_parser);
+    m_connect = AddFile(path, m_parser.Get());
 }
 
 IPin *ParserGraph::pin(const wchar_t *name)
 {
-    Held<IPin> p = findPin(m_parser.get(), name);
-    IPin *raw = p.get();
-    if (raw) m_held.push_back(Held<IUnknown>(raw));
+    ComPtr<IPin> p = findPin(m_parser.Get(), name);
+    IPin *raw = p.Get();
+    if (raw) m_held.push_back(ComPtr<IUnknown>(raw));
     return raw;
 }
 
@@ -84,16 +76,16 @@ IPin *ParserGraph::videoPin()
 
 IMediaSeeking *ParserGraph::seeking(IPin *pin)
 {
-    Held<IMediaSeeking> s = QueryHeld<IMediaSeeking>(pin, IID_IMediaSeeking);
-    IMediaSeeking *raw = s.get();
-    if (raw) m_held.push_back(Held<IUnknown>(raw));
+    ComPtr<IMediaSeeking> s = QueryHeld<IMediaSeeking>(pin, IID_IMediaSeeking);
+    IMediaSeeking *raw = s.Get();
+    if (raw) m_held.push_back(ComPtr<IUnknown>(raw));
     return raw;
 }
 
 CMyMovieStreams loadStreams(const std::string &path)
 {
     CMyMovieStreams streams;
-    EXPECT_EQ(S_OK, LoadMovieStreams(wide(path).c_str(), &streams));
+    EXPECT_EQ(S_OK, LoadMovieStreams(std::wstring(path.begin(), path.end()).c_str(), &streams));
     return streams;
 }
 

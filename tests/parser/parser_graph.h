@@ -21,15 +21,15 @@ class ParserGraph : public TestGraph {
 public:
     explicit ParserGraph(const std::string &path);
     HRESULT connectResult() const { return m_connect; }
-    IBaseFilter *parser() const { return m_parser.get(); }
+    IBaseFilter *parser() const { return m_parser.Get(); }
     IPin *pin(const wchar_t *name); // an output pin, or null
     IPin *videoPin();               // whichever video pin the movie has
     IMediaSeeking *seeking(IPin *pin);
 
 private:
-    Held<IBaseFilter> m_parser;
+    ComPtr<IBaseFilter> m_parser;
     HRESULT m_connect = E_FAIL;
-    std::vector<Held<IUnknown>> m_held;
+    std::vector<ComPtr<IUnknown>> m_held;
 };
 
 // While alive, the parser's delivery threads call at() at each point of
@@ -51,7 +51,7 @@ private:
 // The parser's pin object behind an IPin of it.
 CMyParserOutputPin *parserPin(IPin *pin);
 
-Held<IPin> findPin(IBaseFilter *filter, const wchar_t *name);
+ComPtr<IPin> findPin(IBaseFilter *filter, const wchar_t *name);
 int pinCount(IBaseFilter *filter);
 
 // The stream infos the parser makes of a file, for the expected index.

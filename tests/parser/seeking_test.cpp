@@ -215,7 +215,7 @@ TEST_P(NoFlushSeek, EndsWhileDownstreamHoldsASampleAndTheStreamGoesOnFromTheNewS
     ParserGraph graph(dataMovie("baseline_sowt.mov"));
     IPin *video = graph.videoPin();
     CTestInputPin *sink = graph.Record(video);
-    sink->HoldWhilePaused();
+    sink->m_holdWhilePaused = true;
     CMyParserOutputPin *const pin = parserPin(video);
     Flag delivering;
     int samples = 0;
@@ -252,7 +252,7 @@ TEST(ParserSeekRaces, APositionQueryAtTheEndOfTheStreamDoesNotWaitForAFlushingSe
     ParserGraph graph(dataMovie("video_only_faststart.mov"));
     IPin *video = graph.videoPin();
     CTestInputPin *sink = graph.Record(video);
-    sink->AskStopPositionAtEndOfStream(); // once the seek is flushing
+    sink->m_askStop = true; // once the seek is flushing
     ASSERT_EQ(S_OK, graph.Run());
     ASSERT_TRUE(sink->WaitFor("eos"));
     LONGLONG start = kSecond / 2;
@@ -283,7 +283,7 @@ TEST(ParserStop, ADownstreamFirstStopEndsDeliveryAndKeepsThePosition)
     ASSERT_TRUE(between.wait());
     PIN_INFO info{};
     sink->QueryPinInfo(&info);
-    ASSERT_EQ(S_OK, Held<IBaseFilter>::Adopt(info.pFilter)->Stop()); // the graph's stop, downstream first, begins
+    ASSERT_EQ(S_OK, Adopt(info.pFilter)->Stop()); // the graph's stop, downstream first, begins
     ASSERT_TRUE(waiting.wait());
     EXPECT_EQ(after(sink->Events(), "inactive"), std::vector<std::string>{});
     const LONGLONG lastDelivered = sink->Received().back().start;
@@ -301,9 +301,9 @@ TEST(ParserDisconnect, BothEndsDisconnectingAtOnceEnd)
     IPin *video = nullptr;
     graph.parser()->FindPin(L"Video(H.264) Out", &video);
     CTestInputPin *sink = graph.Record(video);
-    Held<IPin> in = findPin(graph.parser(), L"XForm In");
+    ComPtr<IPin> in = findPin(graph.parser(), L"XForm In");
     EXPECT_EQ(video->Release(), 2u); // the filter's reference and the sink's are left
-    sink->HoldNextDisconnect();
+    sink->m_holdDisconnect = true;
     std::thread downstream([&] { sink->Disconnect(); });
     ASSERT_TRUE(sink->WaitFor("disconnect held"));
     expectReturns("the disconnections", [&] {
@@ -329,8 +329,8 @@ TEST(ParserStress, FiveHundredRandomSeeksRunningAndPausedEachFollowedByTheRightS
     ParserGraph graph(folder.path("camera.mov"));
     IPin *video = graph.videoPin();
     CTestInputPin *videoSink = graph.Record(video);
-    graph.Record(graph.pin(L"Audio(PCM) Out"))->HoldWhilePaused();
-    videoSink->HoldWhilePaused();
+    graph.Record(graph.pin(L"Audio(PCM) Out"))->m_holdWhilePaused = true;
+    videoSink->m_holdWhilePaused = true;
     IMediaSeeking *const seekers[] = {graph.seeking(video), graph.Seeking()};
 
     std::mt19937 random(16);

@@ -48,12 +48,12 @@ IPin *FirstPin(IBaseFilter *filter, PIN_DIRECTION direction, int skip)
 
 TestGraph::TestGraph()
 {
-    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_graph.put())))
+    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, &m_graph)))
         throw std::runtime_error("no filter graph");
-    m_control = QueryHeld<IMediaControl>(m_graph.get(), IID_IMediaControl);
-    m_events = QueryHeld<IMediaEventEx>(m_graph.get(), IID_IMediaEventEx);
-    m_seeking = QueryHeld<IMediaSeeking>(m_graph.get(), IID_IMediaSeeking);
-    QueryHeld<IMediaFilter>(m_graph.get(), IID_IMediaFilter)->SetSyncSource(nullptr);
+    m_control = QueryHeld<IMediaControl>(m_graph.Get(), IID_IMediaControl);
+    m_events = QueryHeld<IMediaEventEx>(m_graph.Get(), IID_IMediaEventEx);
+    m_seeking = QueryHeld<IMediaSeeking>(m_graph.Get(), IID_IMediaSeeking);
+    QueryHeld<IMediaFilter>(m_graph.Get(), IID_IMediaFilter)->SetSyncSource(nullptr);
 }
 
 TestGraph::~TestGraph()
@@ -75,14 +75,14 @@ HRESULT TestGraph::Add(IBaseFilter *filter, LPCWSTR name)
 
 HRESULT TestGraph::AddFile(const std::string &path, IBaseFilter *reader)
 {
-    HRESULT hr = CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_source.put());
-    if (SUCCEEDED(hr)) hr = Add(m_source.get(), L"Source");
+    HRESULT hr = CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &m_source);
+    if (SUCCEEDED(hr)) hr = Add(m_source.Get(), L"Source");
     if (SUCCEEDED(hr)) hr = Add(reader, L"Reader");
     const std::wstring wide(path.begin(), path.end());
     if (SUCCEEDED(hr))
-        hr = QueryHeld<IFileSourceFilter>(m_source.get(), IID_IFileSourceFilter)->Load(wide.c_str(), nullptr);
+        hr = QueryHeld<IFileSourceFilter>(m_source.Get(), IID_IFileSourceFilter)->Load(wide.c_str(), nullptr);
     if (SUCCEEDED(hr))
-        hr = m_graph->ConnectDirect(FirstPin(m_source.get(), PINDIR_OUTPUT), FirstPin(reader, PINDIR_INPUT), nullptr);
+        hr = m_graph->ConnectDirect(FirstPin(m_source.Get(), PINDIR_OUTPUT), FirstPin(reader, PINDIR_INPUT), nullptr);
     return hr;
 }
 
@@ -120,7 +120,7 @@ HRESULT CTestOutputPin::CheckMediaType(const CMediaType *pmt)
 {
     if (!m_types.empty()) return std::find(m_types.begin(), m_types.end(), *pmt) != m_types.end() ? S_OK : S_FALSE;
     if (*pmt->Type() != MEDIATYPE_Test) return S_FALSE;
-    return contains(m_offered, *pmt->Subtype()) || contains(m_alsoAccepted, *pmt->Subtype()) ? S_OK : S_FALSE;
+    return contains(m_offered, *pmt->Subtype()) ? S_OK : S_FALSE;
 }
 
 HRESULT CTestOutputPin::GetMediaType(int iPosition, CMediaType *pmt)
@@ -142,9 +142,10 @@ HRESULT CTestOutputPin::DecideBufferSize(IMemAllocator *pAlloc, ALLOCATOR_PROPER
     ALLOCATOR_PROPERTIES want = *pProps;
     want.cBuffers = std::max(want.cBuffers, m_minBuffers);
     want.cbBuffer = std::max<LONG>(want.cbBuffer, m_bufferSize);
-    HRESULT hr = pAlloc->SetProperties(&want, &m_granted);
+    ALLOCATOR_PROPERTIES granted{};
+    HRESULT hr = pAlloc->SetProperties(&want, &granted);
     if (FAILED(hr)) return hr;
-    return m_granted.cbBuffer < m_bufferSize ? E_FAIL : S_OK;
+    return granted.cbBuffer < m_bufferSize ? E_FAIL : S_OK;
 }
 
 HRESULT CTestOutputPin::Active()
@@ -175,24 +176,13 @@ void CTestOutputPin::stopThread()
     if (m_thread.joinable()) m_thread.join();
 }
 
-namespace {
-void SetStreamId(IMediaSample *sample, DWORD streamId)
-{
-    Held<IMediaSample2> sample2 = QueryHeld<IMediaSample2>(sample, IID_IMediaSample2);
-    AM_SAMPLE2_PROPERTIES props{};
-    sample2->GetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
-    props.dwStreamId = streamId;
-    sample2->SetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
-}
-} // namespace
-
 HRESULT CTestOutputPin::Push(const std::vector<BYTE> &bytes, DWORD streamId, REFERENCE_TIME start, REFERENCE_TIME stop,
-                             bool discontinuity)
+                             bool discontinuity, bool syncPoint)
 {
     IMediaSample *got = nullptr;
     HRESULT hr = GetDeliveryBuffer(&got, nullptr, nullptr, 0);
     if (FAILED(hr)) return hr;
-    Held<IMediaSample> sample = Held<IMediaSample>::Adopt(got);
+    ComPtr<IMediaSample> sample = Adopt(got);
     if (static_cast<LONG>(bytes.size()) > sample->GetSize()) return VFW_E_BUFFER_OVERFLOW;
     BYTE *p = nullptr;
     sample->GetPointer(&p);
@@ -200,27 +190,24 @@ HRESULT CTestOutputPin::Push(const std::vector<BYTE> &bytes, DWORD streamId, REF
     sample->SetActualDataLength(static_cast<LONG>(bytes.size()));
     if (start >= 0) sample->SetTime(&start, &stop);
     sample->SetDiscontinuity(discontinuity);
-    if (streamId != AM_STREAM_MEDIA) SetStreamId(sample.get(), streamId);
-    return Deliver(sample.get());
+    sample->SetSyncPoint(syncPoint);
+    if (streamId != AM_STREAM_MEDIA) {
+        ComPtr<IMediaSample2> sample2 = QueryHeld<IMediaSample2>(sample.Get(), IID_IMediaSample2);
+        AM_SAMPLE2_PROPERTIES props{};
+        sample2->GetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
+        props.dwStreamId = streamId;
+        sample2->SetProperties(sizeof(props), reinterpret_cast<BYTE *>(&props));
+    }
+    m_deliveryStarted.Set();
+    return Deliver(sample.Get());
 }
 
 HRESULT CTestOutputPin::DeliverOne(int index, DWORD streamId)
 {
-    IMediaSample *sample = nullptr;
-    HRESULT hr = GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
-    if (FAILED(hr)) return hr;
-    BYTE *p = nullptr;
-    sample->GetPointer(&p);
-    p[0] = static_cast<BYTE>(index);
-    sample->SetActualDataLength(16);
-    REFERENCE_TIME start = m_timeOffset + index * m_sampleDuration, stop = start + m_sampleDuration;
-    sample->SetTime(&start, &stop);
-    sample->SetSyncPoint(index % 2 == 0);
-    if (streamId != AM_STREAM_MEDIA) SetStreamId(sample, streamId);
-    m_deliveryStarted.Set();
-    hr = Deliver(sample);
-    sample->Release();
-    return hr;
+    std::vector<BYTE> bytes(16);
+    bytes[0] = static_cast<BYTE>(index);
+    const REFERENCE_TIME start = m_timeOffset + index * m_sampleDuration;
+    return Push(bytes, streamId, start, start + m_sampleDuration, false, index % 2 == 0);
 }
 
 void CTestOutputPin::deliverLoop(int first)
@@ -232,7 +219,6 @@ void CTestOutputPin::deliverLoop(int first)
             m_deliveryEnded.Set();
             return;
         }
-        ++m_delivered;
         m_position = i + 1;
     }
     if (!m_stop) DeliverEndOfStream();
@@ -258,56 +244,16 @@ std::vector<Quality> CTestOutputPin::QualityMessages()
     return m_quality;
 }
 
-namespace {
-const DWORD kSeekCaps = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanGetDuration;
-}
-
 STDMETHODIMP CTestOutputPin::GetCapabilities(DWORD *pCapabilities)
 {
-    *pCapabilities = kSeekCaps;
+    *pCapabilities = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanGetDuration;
     return S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::CheckCapabilities(DWORD *pCapabilities)
-{
-    return (*pCapabilities & ~kSeekCaps) ? S_FALSE : S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::IsFormatSupported(const GUID *pFormat)
-{
-    return *pFormat == TIME_FORMAT_MEDIA_TIME ? S_OK : S_FALSE;
-}
-
-STDMETHODIMP CTestOutputPin::QueryPreferredFormat(GUID *pFormat)
-{
-    *pFormat = TIME_FORMAT_MEDIA_TIME;
-    return S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::GetTimeFormat(GUID *pFormat)
-{
-    return QueryPreferredFormat(pFormat);
-}
-
-STDMETHODIMP CTestOutputPin::IsUsingTimeFormat(const GUID *pFormat)
-{
-    return IsFormatSupported(pFormat);
-}
-
-STDMETHODIMP CTestOutputPin::SetTimeFormat(const GUID *pFormat)
-{
-    return *pFormat == TIME_FORMAT_MEDIA_TIME ? S_OK : E_INVALIDARG;
 }
 
 STDMETHODIMP CTestOutputPin::GetDuration(LONGLONG *pDuration)
 {
     *pDuration = m_sampleCount * m_sampleDuration;
     return S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::GetStopPosition(LONGLONG *pStop)
-{
-    return GetDuration(pStop);
 }
 
 STDMETHODIMP CTestOutputPin::GetCurrentPosition(LONGLONG *pCurrent)
@@ -341,23 +287,10 @@ STDMETHODIMP CTestOutputPin::SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFla
     return S_OK;
 }
 
-STDMETHODIMP CTestOutputPin::GetPositions(LONGLONG *pCurrent, LONGLONG *pStop)
-{
-    if (pCurrent) GetCurrentPosition(pCurrent);
-    if (pStop) GetStopPosition(pStop);
-    return S_OK;
-}
-
 STDMETHODIMP CTestOutputPin::GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest)
 {
     if (pEarliest) *pEarliest = 0;
     if (pLatest) GetDuration(pLatest);
-    return S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::GetRate(double *pdRate)
-{
-    *pdRate = 1.0;
     return S_OK;
 }
 
@@ -423,12 +356,9 @@ HRESULT CTestInputPin::CheckMediaType(const CMediaType *pmt)
     return *pmt->Type() == m_majorType && contains(m_accepted, *pmt->Subtype()) ? S_OK : S_FALSE;
 }
 
-HRESULT CTestInputPin::GetMediaType(int iPosition, CMediaType *pmt)
+HRESULT CTestInputPin::GetMediaType(int iPosition, CMediaType *)
 {
-    if (iPosition < 0) return E_INVALIDARG;
-    if (iPosition >= static_cast<int>(m_offered.size())) return VFW_S_NO_MORE_ITEMS;
-    *pmt = TestType(m_offered[iPosition]);
-    return S_OK;
+    return iPosition < 0 ? E_INVALIDARG : VFW_S_NO_MORE_ITEMS;
 }
 
 void CTestInputPin::note(std::string event)
@@ -485,23 +415,29 @@ HRESULT CTestInputPin::waitInReceive(std::unique_lock<std::mutex> &lock)
 
 STDMETHODIMP CTestInputPin::EndOfStream()
 {
-    bool ask = false;
+    const bool ask = m_askStop.exchange(false);
     {
         std::unique_lock<std::mutex> lock(m_recordLock);
-        ++m_eos;
         note("eos");
-        std::swap(ask, m_askStop);
         if (ask) m_recorded.wait_for(lock, std::chrono::seconds(20), [this] { return m_flushingNow; });
     }
     if (ask) {
         LONGLONG stop = -1;
-        if (Held<IMediaSeeking> seeking = QueryHeld<IMediaSeeking>(GetConnected(), IID_IMediaSeeking); seeking.get())
+        if (ComPtr<IMediaSeeking> seeking = QueryHeld<IMediaSeeking>(GetConnected(), IID_IMediaSeeking); seeking.Get())
             seeking->GetStopPosition(&stop);
         std::lock_guard<std::mutex> guard(m_recordLock);
         note("stop " + std::to_string(stop));
     }
-    // A renderer tells the graph; not after a refusal or while flushing.
-    if (!m_pOwner->HasOutputs() && CheckStreaming() == S_OK) m_pOwner->SendEvent(EC_COMPLETE, S_OK, 0);
+    // A renderer tells the graph, not after a refusal or while flushing; while
+    // paused only once it runs, so a seek's pause does not lose it.
+    if (m_pOwner->HasOutputs() || CheckStreaming() != S_OK) return S_OK;
+    bool running = false;
+    {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        running = m_state == State_Running;
+        m_completePending = !running;
+    }
+    if (running) m_pOwner->SendEvent(EC_COMPLETE, S_OK, 0);
     return S_OK;
 }
 
@@ -512,6 +448,7 @@ STDMETHODIMP CTestInputPin::BeginFlush()
     {
         std::lock_guard<std::mutex> guard(m_recordLock);
         m_flushingNow = true;
+        m_completePending = false;
         note("flush");
     }
     ReleaseHeld();
@@ -583,9 +520,15 @@ STDMETHODIMP CTestInputPin::Disconnect()
 
 void CTestInputPin::StateChanged(const char *event, FILTER_STATE state)
 {
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_state = state;
-    note(event);
+    bool complete = false;
+    {
+        std::lock_guard<std::mutex> guard(m_recordLock);
+        m_state = state;
+        note(event);
+        complete = m_completePending && state == State_Running;
+        m_completePending = m_completePending && state == State_Paused;
+    }
+    if (complete) m_pOwner->SendEvent(EC_COMPLETE, S_OK, 0);
 }
 
 STDMETHODIMP CTestInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES *pProps)
@@ -637,24 +580,6 @@ void CTestInputPin::FailFrom(size_t number, HRESULT hr)
     m_failure = hr;
 }
 
-void CTestInputPin::HoldWhilePaused()
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_holdWhilePaused = true;
-}
-
-void CTestInputPin::HoldNextDisconnect()
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_holdDisconnect = true;
-}
-
-void CTestInputPin::AskStopPositionAtEndOfStream()
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_askStop = true;
-}
-
 std::vector<ReceivedSample> CTestInputPin::Received()
 {
     std::lock_guard<std::mutex> guard(m_recordLock);
@@ -692,14 +617,7 @@ void CTestInputPin::Forget()
     m_received.clear();
     m_events.clear();
     m_count = 0;
-    m_eos = 0;
     m_failFrom = SIZE_MAX;
-}
-
-int CTestInputPin::EndOfStreams()
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    return m_eos;
 }
 
 void CTestInputPin::ReleaseHeld()
@@ -810,7 +728,7 @@ STDMETHODIMP CTestFilter::Run(REFERENCE_TIME tStart)
     return hr;
 }
 
-// ---- graph and clock -----------------------------------------------------------------
+// ---- graph -----------------------------------------------------------------
 
 STDMETHODIMP CTestGraph::QueryInterface(REFIID riid, void **ppv)
 {
@@ -831,15 +749,4 @@ STDMETHODIMP CTestGraph::Notify(LONG code, LONG_PTR p1, LONG_PTR p2)
     std::lock_guard<std::mutex> guard(m_lock);
     m_events.push_back({code, p1, p2});
     return S_OK;
-}
-
-STDMETHODIMP CTestClock::QueryInterface(REFIID riid, void **ppv)
-{
-    if (riid == IID_IUnknown || riid == IID_IReferenceClock) {
-        *ppv = static_cast<IReferenceClock *>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
 }

@@ -2,9 +2,9 @@
 // recording input pins and pushing output pins. With outputs only it is a
 // push source (a delivery thread per pin, IMediaSeeking over sample
 // indexes), with inputs only a recording sink that completes as a renderer,
-// with both a converter or splitter for graph building. Also a graph of the
-// platform's filter graph manager to put them in, a filter graph stand-in
-// that collects events and a clock whose time the test sets.
+// with both a converter for graph building. Also a graph of the platform's
+// filter graph manager to put them in and a filter graph stand-in that
+// collects events.
 #pragma once
 
 #include <amvideo.h>
@@ -24,6 +24,8 @@
 #include <utility>
 #include <vector>
 
+#include <wrl/client.h>
+
 #include "amfilter.h"
 
 // The test family of media types: major type Test, subtypes A, B and C.
@@ -34,53 +36,26 @@ DEFINE_GUID(MEDIASUBTYPE_TestC, 0x7e57a000, 0x1111, 0x4a4a, 0x80, 0x00, 0x00, 0x
 
 DEFINE_GUID(CLSID_TestFilter, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01);
 DEFINE_GUID(CLSID_TestSinkLow, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02);
-DEFINE_GUID(CLSID_TestSinkHigh, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03);
 DEFINE_GUID(CLSID_TestConverter, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x04);
-DEFINE_GUID(CLSID_TestSplitter, 0x7e57c000, 0x2222, 0x4b4b, 0x90, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x05);
 
 // A Test type with a VIDEOINFOHEADER of the given width.
 CMediaType TestType(const GUID &subtype, LONG width = 16);
 
-// One reference on a COM object for the lifetime of the holder.
-template <class T> class Held {
-public:
-    explicit Held(T *p = nullptr) : m_p(p)
-    {
-        if (m_p) m_p->AddRef();
-    }
-    // Takes over a reference the caller holds (from CoCreateInstance, QueryInterface, FindPin).
-    static Held Adopt(T *p)
-    {
-        Held h;
-        h.m_p = p;
-        return h;
-    }
-    Held(Held &&o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
-    Held &operator=(Held &&o) noexcept
-    {
-        std::swap(m_p, o.m_p);
-        return *this;
-    }
-    ~Held()
-    {
-        if (m_p) m_p->Release();
-    }
-    Held(const Held &) = delete;
-    Held &operator=(const Held &) = delete;
-    T *operator->() const { return m_p; }
-    T *get() const { return m_p; }
-    // For an out parameter: the holder must be empty.
-    void **put() { return reinterpret_cast<void **>(&m_p); }
+using Microsoft::WRL::ComPtr;
 
-private:
-    T *m_p;
-};
+// Takes over a reference the caller holds (from QueryFilterInfo, FindPin).
+template <class T> ComPtr<T> Adopt(T *p)
+{
+    ComPtr<T> held;
+    held.Attach(p);
+    return held;
+}
 
 // The object's interface iid, held (empty when it has none).
-template <class T> Held<T> QueryHeld(IUnknown *object, REFIID iid)
+template <class T> ComPtr<T> QueryHeld(IUnknown *object, REFIID iid)
 {
-    Held<T> held;
-    if (object) object->QueryInterface(iid, held.put());
+    ComPtr<T> held;
+    if (object) object->QueryInterface(iid, &held);
     return held;
 }
 
@@ -100,11 +75,11 @@ public:
     TestGraph(const TestGraph &) = delete;
     TestGraph &operator=(const TestGraph &) = delete;
 
-    IGraphBuilder *operator->() const { return m_graph.get(); }
-    IGraphBuilder *Graph() const { return m_graph.get(); }
-    IMediaControl *Control() const { return m_control.get(); }
-    IMediaEventEx *Events() const { return m_events.get(); }
-    IMediaSeeking *Seeking() const { return m_seeking.get(); }
+    IGraphBuilder *operator->() const { return m_graph.Get(); }
+    IGraphBuilder *Graph() const { return m_graph.Get(); }
+    IMediaControl *Control() const { return m_control.Get(); }
+    IMediaEventEx *Events() const { return m_events.Get(); }
+    IMediaSeeking *Seeking() const { return m_seeking.Get(); }
     HRESULT Run() { return m_control->Run(); }
     HRESULT Pause() { return m_control->Pause(); }
     HRESULT Stop() { return m_control->Stop(); }
@@ -115,21 +90,19 @@ public:
     // The file source on path, connected to the first input pin of reader;
     // both added. The load's or the connection's result.
     HRESULT AddFile(const std::string &path, IBaseFilter *reader);
-    IBaseFilter *Source() const { return m_source.get(); }
+    IBaseFilter *Source() const { return m_source.Get(); }
     // sink (by default one taking any type at the buffer sizes proposed)
     // added and its first input connected to out.
     CTestInputPin *Record(IPin *out, CTestFilter *sink = nullptr);
 
 private:
-    Held<IGraphBuilder> m_graph;
-    Held<IMediaControl> m_control;
-    Held<IMediaEventEx> m_events;
-    Held<IMediaSeeking> m_seeking;
-    Held<IBaseFilter> m_source;
-    std::vector<Held<IBaseFilter>> m_filters;
+    ComPtr<IGraphBuilder> m_graph;
+    ComPtr<IMediaControl> m_control;
+    ComPtr<IMediaEventEx> m_events;
+    ComPtr<IMediaSeeking> m_seeking;
+    ComPtr<IBaseFilter> m_source;
+    std::vector<ComPtr<IBaseFilter>> m_filters;
 };
-
-class CTestFilter;
 
 struct SeekCall {
     LONGLONG current;
@@ -153,23 +126,24 @@ public:
     HRESULT Inactive() override;
     STDMETHODIMP Notify(IBaseFilter *pSender, Quality q) override;
 
-    // IMediaSeeking: positions are sample indexes times the sample duration.
+    // IMediaSeeking: positions are sample indexes times the sample duration,
+    // in media time only; what the graph and the pass-through ask.
     STDMETHODIMP GetCapabilities(DWORD *pCapabilities) override;
-    STDMETHODIMP CheckCapabilities(DWORD *pCapabilities) override;
-    STDMETHODIMP IsFormatSupported(const GUID *pFormat) override;
-    STDMETHODIMP QueryPreferredFormat(GUID *pFormat) override;
-    STDMETHODIMP GetTimeFormat(GUID *pFormat) override;
-    STDMETHODIMP IsUsingTimeFormat(const GUID *pFormat) override;
-    STDMETHODIMP SetTimeFormat(const GUID *pFormat) override;
     STDMETHODIMP GetDuration(LONGLONG *pDuration) override;
-    STDMETHODIMP GetStopPosition(LONGLONG *pStop) override;
+    STDMETHODIMP GetStopPosition(LONGLONG *pStop) override { return GetDuration(pStop); }
     STDMETHODIMP GetCurrentPosition(LONGLONG *pCurrent) override;
-    STDMETHODIMP ConvertTimeFormat(LONGLONG *, const GUID *, LONGLONG, const GUID *) override { return E_NOTIMPL; }
     STDMETHODIMP SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags, LONGLONG *pStop, DWORD dwStopFlags) override;
-    STDMETHODIMP GetPositions(LONGLONG *pCurrent, LONGLONG *pStop) override;
     STDMETHODIMP GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest) override;
+    STDMETHODIMP CheckCapabilities(DWORD *) override { return E_NOTIMPL; }
+    STDMETHODIMP IsFormatSupported(const GUID *) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryPreferredFormat(GUID *) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTimeFormat(GUID *) override { return E_NOTIMPL; }
+    STDMETHODIMP IsUsingTimeFormat(const GUID *) override { return E_NOTIMPL; }
+    STDMETHODIMP SetTimeFormat(const GUID *) override { return E_NOTIMPL; }
+    STDMETHODIMP ConvertTimeFormat(LONGLONG *, const GUID *, LONGLONG, const GUID *) override { return E_NOTIMPL; }
+    STDMETHODIMP GetPositions(LONGLONG *, LONGLONG *) override { return E_NOTIMPL; }
     STDMETHODIMP SetRate(double) override { return E_NOTIMPL; }
-    STDMETHODIMP GetRate(double *pdRate) override;
+    STDMETHODIMP GetRate(double *) override { return E_NOTIMPL; }
     STDMETHODIMP GetPreroll(LONGLONG *) override { return E_NOTIMPL; }
 
     // One sample numbered index, on the calling thread: its first byte is
@@ -179,15 +153,14 @@ public:
     // bytes as one sample on the calling thread, timed when start >= 0; the
     // result of the downstream Receive.
     HRESULT Push(const std::vector<BYTE> &bytes, DWORD streamId = AM_STREAM_MEDIA, REFERENCE_TIME start = -1,
-                 REFERENCE_TIME stop = -1, bool discontinuity = false);
+                 REFERENCE_TIME stop = -1, bool discontinuity = false, bool syncPoint = false);
     IMemAllocator *Allocator() { return m_pAllocator; }
     IMemInputPin *PeerInput() { return m_pInputPin; }
 
     // Settings, before the pin connects or goes active.
     std::vector<GUID> m_offered;
-    std::vector<CMediaType> m_types;  // whole types offered instead of Test ones when set
-    std::vector<GUID> m_alsoAccepted; // taken when the peer offers them
-    int m_sampleCount = 0;            // delivered by a thread of the pin's own while active
+    std::vector<CMediaType> m_types; // whole types offered instead of Test ones when set
+    int m_sampleCount = 0;           // delivered by a thread of the pin's own while active
     REFERENCE_TIME m_sampleDuration = 10000;
     REFERENCE_TIME m_timeOffset = 0;
     DWORD m_streamId = AM_STREAM_MEDIA;
@@ -197,13 +170,11 @@ public:
 
     // Records
     ALLOCATOR_PROPERTIES m_request{}; // what the peer asked for
-    ALLOCATOR_PROPERTIES m_granted{}; // what the allocator gave
     std::vector<SeekCall> SeekCalls();
     std::vector<Quality> QualityMessages();
-    int Delivered() const { return m_delivered; }
     HRESULT LastDeliverResult() const { return m_lastResult; }
     CAMEvent m_deliveryEnded{TRUE};   // the thread has sent its end of stream or given up
-    CAMEvent m_deliveryStarted{TRUE}; // the first sample is about to go downstream
+    CAMEvent m_deliveryStarted{TRUE}; // a sample is about to go downstream
 
 private:
     void startThread();
@@ -212,7 +183,6 @@ private:
 
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
-    std::atomic<int> m_delivered{0};
     std::atomic<HRESULT> m_lastResult{S_OK};
     std::atomic<int> m_position{0}; // next sample index
     std::mutex m_recordLock;
@@ -262,7 +232,6 @@ public:
     // Settings
     GUID m_majorType = MEDIATYPE_Test;
     std::vector<GUID> m_accepted{MEDIASUBTYPE_TestA}; // subtypes of m_majorType; empty: any type
-    std::vector<GUID> m_offered;
     bool m_refuseAllocator = false;
     bool m_holdSamples = false;     // keep every received sample until released
     bool m_blockUntilFlush = false; // wait in Receive until BeginFlush
@@ -273,18 +242,17 @@ public:
     void Unblock();
     void FailFrom(size_t number, HRESULT hr); // Receive answers hr from that sample (from 1) on
     // As a renderer: a sample that comes while paused records "held" and waits for Run, a flush or a stop.
-    void HoldWhilePaused();
+    std::atomic<bool> m_holdWhilePaused{false};
     // The next Disconnect waits, holding the pin lock, until a second Disconnect call comes in.
-    void HoldNextDisconnect();
+    std::atomic<bool> m_holdDisconnect{false};
     // At the next end of stream, waits for a flush, then records "stop POSITION" of the upstream IMediaSeeking.
-    void AskStopPositionAtEndOfStream();
+    std::atomic<bool> m_askStop{false};
     // The next sample the pin's allocator hands out carries this type, as a renderer changes its surface.
     void AttachToNextSample(const CMediaType &type);
 
     // Records
     std::vector<ReceivedSample> Received();
     bool WaitReceived(size_t count); // false when count never arrives
-    int EndOfStreams();
     void ReleaseHeld();
     CAMEvent m_entered{TRUE}; // a blocking Receive has started waiting
     // In order: "sample STREAMID START", "segment START STOP", "flush", "endflush", "eos", "blocked", "held",
@@ -306,12 +274,11 @@ private:
     std::vector<std::string> m_events;
     size_t m_count = 0; // samples received, Forget or not
     std::vector<IMediaSample *> m_held;
-    int m_eos = 0;
     CAMEvent m_flushing{TRUE};
     size_t m_blockAt = 0, m_failFrom = SIZE_MAX;
     HRESULT m_failure = S_OK;
-    bool m_unblocked = false, m_holdWhilePaused = false, m_holdDisconnect = false, m_askStop = false;
-    bool m_flushingNow = false, m_active = false;
+    bool m_unblocked = false;
+    bool m_flushingNow = false, m_active = false, m_completePending = false;
     FILTER_STATE m_state = State_Stopped;
     size_t m_disconnects = 0;
     std::shared_ptr<struct PendingType> m_pending;
@@ -378,22 +345,4 @@ public:
     STDMETHODIMP Disconnect(IPin *) override { return E_NOTIMPL; }
     STDMETHODIMP SetDefaultSyncSource() override { return E_NOTIMPL; }
     STDMETHODIMP Notify(LONG code, LONG_PTR p1, LONG_PTR p2) override;
-};
-
-// A reference clock whose time the test sets.
-class CTestClock : public IReferenceClock {
-public:
-    std::atomic<REFERENCE_TIME> m_now{0};
-    LONG m_cRef = 1;
-    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_cRef); }
-    STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&m_cRef); }
-    STDMETHODIMP GetTime(REFERENCE_TIME *pTime) override
-    {
-        *pTime = m_now;
-        return S_OK;
-    }
-    STDMETHODIMP AdviseTime(REFERENCE_TIME, REFERENCE_TIME, HEVENT, DWORD_PTR *) override { return E_NOTIMPL; }
-    STDMETHODIMP AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR *) override { return E_NOTIMPL; }
-    STDMETHODIMP Unadvise(DWORD_PTR) override { return E_NOTIMPL; }
 };

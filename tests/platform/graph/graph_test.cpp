@@ -54,7 +54,7 @@ protected:
     // Adds filter, held by the fixture.
     template <class T> T *Add(T *filter, const wchar_t *name)
     {
-        m_held.emplace_back(std::make_unique<Held<IBaseFilter>>(filter));
+        m_held.emplace_back(filter);
         EXPECT_TRUE(SUCCEEDED(m_graph->AddFilter(filter, name)));
         return filter;
     }
@@ -88,7 +88,7 @@ protected:
     IMediaEventEx *m_events = nullptr;
     IMediaSeeking *m_seeking = nullptr;
     IMediaFilter *m_mediaFilter = nullptr;
-    std::vector<std::unique_ptr<Held<IBaseFilter>>> m_held;
+    std::vector<ComPtr<IBaseFilter>> m_held;
     std::vector<CTestFilter *> m_sinks;
 };
 
