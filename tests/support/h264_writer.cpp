@@ -83,9 +83,7 @@ void writeVui(BitWriter &w, const VuiFields &v)
         w.bits(v.aspect_ratio_idc, 8);
         if (v.aspect_ratio_idc == 255) w.bits(v.sar_width, 16).bits(v.sar_height, 16);
     }
-    w.flag(v.overscan_info_present_flag);
-    if (v.overscan_info_present_flag) w.flag(v.overscan_appropriate_flag);
-    w.flag(v.video_signal_type_present_flag);
+    w.flag(false).flag(v.video_signal_type_present_flag); // no overscan info
     if (v.video_signal_type_present_flag) {
         w.bits(v.video_format, 3).flag(v.video_full_range_flag).flag(v.colour_description_present_flag);
         if (v.colour_description_present_flag)
@@ -95,8 +93,7 @@ void writeVui(BitWriter &w, const VuiFields &v)
     if (v.chroma_loc_info_present_flag)
         w.ue(v.chroma_sample_loc_type_top_field).ue(v.chroma_sample_loc_type_bottom_field);
     w.flag(v.timing_info_present_flag);
-    if (v.timing_info_present_flag)
-        w.bits(v.num_units_in_tick, 32).bits(v.time_scale, 32).flag(v.fixed_frame_rate_flag);
+    if (v.timing_info_present_flag) w.bits(v.num_units_in_tick, 32).bits(v.time_scale, 32).flag(false);
     if (v.write_tail) w.bits(0xF, 4);
 }
 
@@ -110,12 +107,7 @@ bool isHighProfile(uint32_t profile)
 std::vector<uint8_t> buildSps(const SpsFields &f)
 {
     BitWriter w;
-    w.bits(f.profile_idc, 8);
-    w.flag(f.constraint_set0_flag)
-        .flag(f.constraint_set1_flag)
-        .flag(f.constraint_set2_flag)
-        .flag(f.constraint_set3_flag);
-    w.bits(0, 4).bits(f.level_idc, 8).ue(f.seq_parameter_set_id);
+    w.bits(f.profile_idc, 8).bits(0xC0, 8).bits(30, 8).ue(f.seq_parameter_set_id);
     if (isHighProfile(f.profile_idc)) {
         w.ue(f.chroma_format_idc);
         if (f.chroma_format_idc == 3) w.flag(false); // separate_colour_plane_flag
@@ -133,16 +125,16 @@ std::vector<uint8_t> buildSps(const SpsFields &f)
     if (f.pic_order_cnt_type == 0) {
         w.ue(f.log2_max_pic_order_cnt_lsb_minus4);
     } else if (f.pic_order_cnt_type == 1) {
-        w.flag(f.delta_pic_order_always_zero_flag).se(f.offset_for_non_ref_pic).se(f.offset_for_top_to_bottom_field);
+        w.flag(f.delta_pic_order_always_zero_flag).se(0).se(0); // offsets for non-reference and bottom fields
         w.ue(static_cast<uint32_t>(f.offset_for_ref_frame.size()));
         for (int32_t offset : f.offset_for_ref_frame)
             w.se(offset);
     }
-    w.ue(f.num_ref_frames).flag(f.gaps_in_frame_num_value_allowed_flag);
+    w.ue(f.num_ref_frames).flag(false); // no gaps in frame_num
     w.ue(f.pic_width_in_mbs_minus1).ue(f.pic_height_in_map_units_minus1);
     w.flag(f.frame_mbs_only_flag);
     if (!f.frame_mbs_only_flag) w.flag(f.mb_adaptive_frame_field_flag);
-    w.flag(f.direct_8x8_inference_flag).flag(f.frame_cropping_flag);
+    w.flag(true).flag(f.frame_cropping_flag); // direct_8x8_inference_flag
     if (f.frame_cropping_flag) {
         w.ue(f.frame_crop_left_offset).ue(f.frame_crop_right_offset);
         w.ue(f.frame_crop_top_offset).ue(f.frame_crop_bottom_offset);
@@ -150,7 +142,7 @@ std::vector<uint8_t> buildSps(const SpsFields &f)
     w.flag(f.vui.has_value());
     if (f.vui) writeVui(w, *f.vui);
     if (f.trailing_bits) w.trailingBits();
-    return makeNalUnit(f.nal_header, w.bytes());
+    return makeNalUnit(0x67, w.bytes());
 }
 
 std::vector<uint8_t> buildPps(const PpsFields &f)
@@ -194,7 +186,7 @@ std::vector<uint8_t> buildPps(const PpsFields &f)
     w.ue(0).ue(0).flag(false).bits(0, 2).se(0).se(0).se(0).flag(true).flag(false);
     w.flag(f.redundant_pic_cnt_present_flag);
     if (f.trailing_bits) w.trailingBits();
-    return makeNalUnit(f.nal_header, w.bytes());
+    return makeNalUnit(0x68, w.bytes());
 }
 
 std::vector<uint8_t> buildSlice(const SliceFields &f, const SpsFields &sps, const PpsFields &pps)

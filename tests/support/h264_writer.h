@@ -43,8 +43,6 @@ struct VuiFields {
     bool aspect_ratio_info_present_flag = false;
     uint32_t aspect_ratio_idc = 1;
     uint32_t sar_width = 0, sar_height = 0;
-    bool overscan_info_present_flag = false;
-    bool overscan_appropriate_flag = false;
     bool video_signal_type_present_flag = false;
     uint32_t video_format = 5;
     bool video_full_range_flag = false;
@@ -54,35 +52,26 @@ struct VuiFields {
     uint32_t chroma_sample_loc_type_top_field = 0, chroma_sample_loc_type_bottom_field = 0;
     bool timing_info_present_flag = false;
     uint32_t num_units_in_tick = 1, time_scale = 50;
-    bool fixed_frame_rate_flag = false;
-    // The HRD, pic_struct and bitstream restriction flags behind
+    // The HRD, pic_struct and bitstream restriction flags behind a clear
     // fixed_frame_rate_flag, all set; no parser here reads that far.
     bool write_tail = true;
 };
 
 struct SpsFields {
-    uint8_t nal_header = 0x67;
-    uint32_t profile_idc = 66;
-    bool constraint_set0_flag = true, constraint_set1_flag = true, constraint_set2_flag = false,
-         constraint_set3_flag = false;
-    uint32_t level_idc = 30;
+    uint32_t profile_idc = 66; // constraint_set0 and 1 set, level 3.0
     uint32_t seq_parameter_set_id = 0;
     uint32_t chroma_format_idc = 1; // High profiles only, as are the two below
     bool scaling_matrix = false;    // every list present, flat
     uint32_t log2_max_frame_num_minus4 = 0;
     uint32_t pic_order_cnt_type = 2;
     uint32_t log2_max_pic_order_cnt_lsb_minus4 = 2; // type 0
-    bool delta_pic_order_always_zero_flag = false;  // type 1, as are the three below
-    int32_t offset_for_non_ref_pic = 0;
-    int32_t offset_for_top_to_bottom_field = 0;
-    std::vector<int32_t> offset_for_ref_frame{}; // one per cycle entry
+    bool delta_pic_order_always_zero_flag = false;  // type 1, as is the one below
+    std::vector<int32_t> offset_for_ref_frame{};    // one per cycle entry
     uint32_t num_ref_frames = 1;
-    bool gaps_in_frame_num_value_allowed_flag = false;
     uint32_t pic_width_in_mbs_minus1 = 10;       // 176
     uint32_t pic_height_in_map_units_minus1 = 8; // 144
     bool frame_mbs_only_flag = true;
     bool mb_adaptive_frame_field_flag = false;
-    bool direct_8x8_inference_flag = true;
     bool frame_cropping_flag = false;
     uint32_t frame_crop_left_offset = 0, frame_crop_right_offset = 0, frame_crop_top_offset = 0,
              frame_crop_bottom_offset = 0;
@@ -91,7 +80,6 @@ struct SpsFields {
 };
 
 struct PpsFields {
-    uint8_t nal_header = 0x68;
     uint32_t pic_parameter_set_id = 0;
     uint32_t seq_parameter_set_id = 0;
     bool entropy_coding_mode_flag = false;
