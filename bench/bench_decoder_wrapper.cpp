@@ -11,7 +11,6 @@
 // The movie comes from scripts/bench:
 //   $ORVEX_BENCH_DATA/baseline_1280x720_300.mov (default: <build>/bench-data).
 #include "AVCDecoderInstance.h"
-#include "decoder/length_prefixed.h"
 #include "movie_stream.h"
 
 #include "H264DecodeFilter/MyDecoder11.h"
@@ -169,8 +168,11 @@ public:
             }
         });
 
-        Deliver(wrapper_test::LengthPrefixed({m_movie.sps}), nullptr);
-        Deliver(wrapper_test::LengthPrefixed({m_movie.pps}), nullptr);
+        for (const std::vector<uint8_t> *set : {&m_movie.sps, &m_movie.pps}) { // behind a 4-byte length
+            std::vector<uint8_t> bytes{0, 0, uint8_t(set->size() >> 8), uint8_t(set->size())};
+            bytes.insert(bytes.end(), set->begin(), set->end());
+            Deliver(bytes, nullptr);
+        }
         m_decoder.DecodeHeader();
         for (const MovieSample &sample : m_movie.samples) {
             Deliver(sample.bytes, &sample);

@@ -3,24 +3,74 @@
 // (units cut short or claiming more than there is), the reuse and clearing of
 // pixel buffers, and the decoder wrapper's reader handing out queued units
 // in order, without reading beyond one, through abort, restart and flush.
-#include "sample_pool.h"
-
 #include "H264DecodeFilter/MyDecoder11.h"
 #include "H264DecodeFilter/MyOutputDataQueue.h"
 #include "H264DecodeFilter/MyPixelBufferPool.h"
 
 #include <gtest/gtest.h>
+#include <streams.h>
+#include <wrl/client.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <sstream>
 #include <thread>
 
-using namespace wrapper_test;
-
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using Microsoft::WRL::ComPtr;
+
+// NAL units behind 4-byte big-endian lengths, as the parser delivers them.
+Bytes LengthPrefixed(const std::vector<Bytes> &units)
+{
+    Bytes bytes;
+    for (const Bytes &unit : units) {
+        const auto n = uint32_t(unit.size());
+        bytes.insert(bytes.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
+        bytes.insert(bytes.end(), unit.begin(), unit.end());
+    }
+    return bytes;
+}
+
+// Samples from a committed framework allocator of `count` buffers, filled as
+// an upstream pin fills them.
+class SamplePool {
+public:
+    SamplePool(LONG count, LONG size)
+    {
+        ALLOCATOR_PROPERTIES request{count, size, 1, 0}, actual{};
+        EXPECT_EQ(CreateMemoryAllocator(&m_allocator), S_OK);
+        EXPECT_EQ(m_allocator->SetProperties(&request, &actual), S_OK);
+        EXPECT_EQ(m_allocator->Commit(), S_OK);
+    }
+    ~SamplePool() { m_allocator->Decommit(); }
+
+    ComPtr<IMediaSample> Make(const Bytes &bytes)
+    {
+        ComPtr<IMediaSample> sample;
+        BYTE *buffer = nullptr;
+        EXPECT_EQ(m_allocator->GetBuffer(&sample, nullptr, nullptr, 0), S_OK);
+        EXPECT_EQ(sample->GetPointer(&buffer), S_OK);
+        EXPECT_LE(bytes.size(), size_t(sample->GetSize()));
+        std::copy_n(bytes.begin(), std::min(bytes.size(), size_t(sample->GetSize())), buffer);
+        sample->SetActualDataLength(LONG(bytes.size()));
+        return sample;
+    }
+    // Buffers not handed out.
+    LONG FreeCount()
+    {
+        ComPtr<IMemAllocatorCallbackTemp> callback;
+        LONG free = -1;
+        m_allocator->QueryInterface(IID_IMemAllocatorCallbackTemp, &callback);
+        callback->GetFreeCount(&free);
+        return free;
+    }
+
+private:
+    ComPtr<IMemAllocator> m_allocator;
+};
 
 std::string Hex(const BYTE *p, size_t n)
 {
@@ -49,8 +99,8 @@ TEST(InputData, FindsTheCompleteUnitsWithinTheActualData)
     };
     SamplePool pool(2, 256);
     for (const auto &row : rows) {
-        SamplePtr sample = pool.Make(row.sample);
-        CMyInputData data(sample.get());
+        const ComPtr<IMediaSample> sample = pool.Make(row.sample);
+        CMyInputData data(sample.Get());
         std::string units;
         for (DWORD i = 0; i < data.GetNALCount(); ++i) {
             const BYTE *p = data.GetNALPointer(i);
@@ -62,9 +112,9 @@ TEST(InputData, FindsTheCompleteUnitsWithinTheActualData)
         EXPECT_EQ(data.GetNALSize(0xFFFFFFFF), 0u);
     }
     // Only the actual data is scanned.
-    SamplePtr sample = pool.Make(LengthPrefixed({{0x65, 1, 2}, {0x41, 7}}));
+    const ComPtr<IMediaSample> sample = pool.Make(LengthPrefixed({{0x65, 1, 2}, {0x41, 7}}));
     sample->SetActualDataLength(7);
-    EXPECT_EQ(CMyInputData(sample.get()).GetNALCount(), 1u);
+    EXPECT_EQ(CMyInputData(sample.Get()).GetNALCount(), 1u);
 }
 
 TEST(OutputData, PixelBuffersAreReusedAndTheirUnwrittenBytesCleared)
@@ -135,7 +185,7 @@ std::string Reads(const std::vector<Bytes> &samples, const std::string &ops)
     std::ostringstream out;
     std::string op;
     const std::map<std::string, std::function<void()>> run = {
-        {"p", [&] { rig.input.PushSample(pool.Make(samples.at(next++)).get()); }}, // the queue's record holds it
+        {"p", [&] { rig.input.PushSample(pool.Make(samples.at(next++)).Get()); }}, // the queue's record holds it
         {"g",
          [&] {
              uint32_t size = 0xAAAAAAAA;
