@@ -6,11 +6,14 @@
 #include <cstring>
 
 namespace declib_test {
+namespace {
 
 std::string StreamPath(const std::string &name)
 {
     return std::string(ORVEX_TEST_DATA_DIR) + "/decoder/" + name;
 }
+
+} // namespace
 
 AnnexBStream LoadStream(const std::string &name)
 {
@@ -40,11 +43,6 @@ Record MakeRecord(const Sample &sample)
     for (const Nal &nal : sample)
         record.units.push_back(Unit{nal, std::nullopt});
     return record;
-}
-
-Record MakeRecord(const Nal &nal)
-{
-    return MakeRecord(Sample{nal});
 }
 
 int32_t QueueReader::GetDataSize(uint32_t *size, int32_t *status)
@@ -133,8 +131,6 @@ int32_t PictureSink::SetStatus(const OrvexIPP::WriterStatus *info)
                                          : p.y.size() == w * h && p.cb.size() == ((w + 1) / 2) * ((h + 1) / 2) &&
                                                p.cr.size() == p.cb.size();
         if (!sizesRight) m_errors.push_back("picture bytes do not match its size");
-        if (info->width != p.width || info->height != p.height)
-            m_errors.push_back("picture size changed within a picture");
         m_pictures.push_back(std::move(*m_current));
     }
     if (status == AVCD_WRITER_STATUS_PICTURE_DONE) m_current.reset();
@@ -142,26 +138,23 @@ int32_t PictureSink::SetStatus(const OrvexIPP::WriterStatus *info)
     return 0;
 }
 
-bool IsPacked(int32_t format)
-{
-    return format == AVCD_PARAM_OUTPUT_FORMAT_ID_RGB32 || format == AVCD_PARAM_OUTPUT_FORMAT_ID_RGB24 ||
-           format == AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24;
-}
-
 Harness::Harness(const Settings &settings)
-    : m_settings(settings), m_sink(IsPacked(settings.format)), m_decoder(CreateAVCDecInstance())
+    : m_settings(settings), m_sink(settings.format == AVCD_PARAM_OUTPUT_FORMAT_ID_RGB32 ||
+                                   settings.format == AVCD_PARAM_OUTPUT_FORMAT_ID_RGB24 ||
+                                   settings.format == AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24),
+      m_decoder(CreateAVCDecInstance())
 {
     // The wrapper's order: format, deblocking skip, scaling, then Initialize.
     m_ready = m_decoder && m_decoder->SetParam(AVCD_PARAM_OUTPUT_FORMAT, settings.format) == 1 &&
-              m_decoder->SetParam(AVCD_PARAM_DEBLOCKING_SKIP, settings.deblockingSkip) == 1 &&
+              m_decoder->SetParam(AVCD_PARAM_DEBLOCKING_SKIP, AVCD_DEBLOCKING_SKIP_NONE) == 1 &&
               m_decoder->SetParam(AVCD_PARAM_OUTPUT_SCALING, settings.scaling) == 1 &&
               m_decoder->Initialize(&m_reader, &m_sink) == 1;
 }
 
 int32_t Harness::SendHeader(const Nal &sps, const Nal &pps)
 {
-    m_reader.Push(MakeRecord(sps));
-    m_reader.Push(MakeRecord(pps));
+    m_reader.Push(MakeRecord(Sample{sps}));
+    m_reader.Push(MakeRecord(Sample{pps}));
     return m_decoder->DecodeHeader();
 }
 
@@ -209,11 +202,6 @@ void Harness::Play(const AnnexBStream &stream)
     EndOfStream();
 }
 
-size_t Harness::Count(int32_t result) const
-{
-    return static_cast<size_t>(std::count(m_results.begin(), m_results.end(), result));
-}
-
 namespace {
 
 std::string Joined(const std::vector<std::string> &tokens)
@@ -241,33 +229,28 @@ std::string Joined(const std::vector<std::string> &tokens)
 
 } // namespace
 
-std::string Outcome(const Harness &h, const std::vector<std::string> &streams)
+std::string Harness::Outcome(const std::string &stream) const
 {
     using namespace orvex::test;
     const auto frameBytes = [](size_t w, size_t ht, size_t bpp) {
         return bpp ? w * ht * bpp : w * ht + 2 * ((w + 1) / 2) * ((ht + 1) / 2);
     };
-    std::vector<std::string> sizes; // from the names, "..._WxH.h264"
-    std::vector<std::vector<uint8_t>> decoded;
-    for (const std::string &name : streams) {
-        const std::string size = name.substr(name.rfind('_') + 1, name.find('.') - name.rfind('_') - 1);
-        sizes.push_back(size);
-        const auto &more =
-            referenceFrames(StreamPath(name), name.find("fullrange") != name.npos ? "yuvj420p" : "yuv420p",
-                            frameBytes(std::stoul(size), std::stoul(size.substr(size.find('x') + 1)), 0));
-        decoded.insert(decoded.end(), more.begin(), more.end());
-    }
-    const bool fullRange = h.GetSettings().format == AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24;
+    // The stream's size from its name, "..._WxH.h264".
+    const std::string streamSize = stream.substr(stream.rfind('_') + 1, stream.find('.') - stream.rfind('_') - 1);
+    const auto &decoded =
+        referenceFrames(StreamPath(stream), stream.find("fullrange") != stream.npos ? "yuvj420p" : "yuv420p",
+                        frameBytes(std::stoul(streamSize), std::stoul(streamSize.substr(streamSize.find('x') + 1)), 0));
+    const bool fullRange = m_settings.format == AVCD_PARAM_OUTPUT_FORMAT_ID_FullRangeRGB24;
     std::vector<std::string> tokens;
     std::string size;
-    const auto &pictures = h.Sink().Pictures();
+    const auto &pictures = m_sink.Pictures();
     for (size_t i = 0; i < pictures.size(); ++i) {
         const Picture &p = pictures[i];
         const size_t w = p.width, ht = p.height;
         if (std::to_string(w) + "x" + std::to_string(ht) != size)
             tokens.push_back(size = std::to_string(w) + "x" + std::to_string(ht));
         const bool packed = !p.packed.empty() || (p.y.empty() && p.rowBytes > 0);
-        const bool scaled = std::find(sizes.begin(), sizes.end(), size) == sizes.end();
+        const bool scaled = size != streamSize;
         if (w == 0 || ht == 0) {
             tokens.push_back("-");
         } else if (!packed && !scaled) {
@@ -281,9 +264,8 @@ std::string Outcome(const Harness &h, const std::vector<std::string> &streams)
             const size_t bpp = packed ? p.rowBytes / w : 1;
             std::string f = scaled ? "scale=" + std::to_string(w) + ":" + std::to_string(ht) + ":flags=bilinear" : "";
             if (fullRange) f += f.empty() ? "scale=in_range=pc" : ":in_range=pc";
-            const auto &refs =
-                referenceFrames(StreamPath(streams[0]), packed ? (bpp == 4 ? "bgra" : "bgr24") : "yuv420p",
-                                frameBytes(w, ht, packed ? bpp : 0), f);
+            const auto &refs = referenceFrames(StreamPath(stream), packed ? (bpp == 4 ? "bgra" : "bgr24") : "yuv420p",
+                                               frameBytes(w, ht, packed ? bpp : 0), f);
             const double db = i >= refs.size() ? -1
                               : packed         ? packedPsnr(p.packed, bpp, refs[i], bpp, 3)
                                                : packedPsnr(p.I420(), 1, refs[i], 1, 1);
@@ -294,12 +276,15 @@ std::string Outcome(const Harness &h, const std::vector<std::string> &streams)
         }
     }
     std::string out = tokens.empty() ? "none" : Joined(tokens);
-    out += " | steps " + std::to_string(h.Results().size()) + " err " + std::to_string(h.Count(AVCD_DECODE_ERROR)) +
-           " end " + std::to_string(h.Count(AVCD_DECODE_END_OF_STREAM));
-    if (h.Reader().OverRead()) out += " | over-read";
-    for (const std::string &fault : h.Faults())
+    const auto count = [this](int32_t result) {
+        return std::to_string(std::count(m_results.begin(), m_results.end(), result));
+    };
+    out += " | steps " + std::to_string(m_results.size()) + " err " + count(AVCD_DECODE_ERROR) + " end " +
+           count(AVCD_DECODE_END_OF_STREAM);
+    if (m_reader.OverRead()) out += " | over-read";
+    for (const std::string &fault : m_faults)
         out += " | " + fault;
-    for (const std::string &error : h.Sink().Errors())
+    for (const std::string &error : m_sink.Errors())
         out += " | " + error;
     return out;
 }

@@ -1,8 +1,8 @@
 // Drives the decoder library the way the decode filter and its decoder
 // wrapper do: samples are queued as records of NAL units, a reader hands them
 // out unit by unit, a decode step runs once enough records wait, and the
-// writer's pictures are collected for inspection. The benchmark loads its
-// movie with LoadAnnexB.
+// writer's pictures are collected and matched against the ffmpeg program's.
+// The benchmark loads its movie with LoadAnnexB.
 #ifndef ORVEX_TESTS_DECODER_DECLIB_HARNESS_H
 #define ORVEX_TESTS_DECODER_DECLIB_HARNESS_H
 
@@ -30,8 +30,7 @@ struct AnnexBStream {
     std::vector<Sample> samples;
 };
 
-std::string StreamPath(const std::string &name);
-AnnexBStream LoadStream(const std::string &name);
+AnnexBStream LoadStream(const std::string &name); // of tests/data/decoder
 // Any Annex B file, grouped the same way.
 AnnexBStream LoadAnnexB(const std::string &path);
 
@@ -48,7 +47,6 @@ struct Record {
 };
 
 Record MakeRecord(const Sample &sample);
-Record MakeRecord(const Nal &nal);
 
 // The reader side of the decoder wrapper over a queue of records. Where the
 // wrapper would block (nothing queued), this reader notes an over-read and
@@ -122,14 +120,11 @@ using DecoderPtr = std::unique_ptr<OrvexIPP::AVCDecoder, DecoderDeleter>;
 
 struct Settings {
     int32_t format = AVCD_PARAM_OUTPUT_FORMAT_ID_I420;
-    int32_t deblockingSkip = AVCD_DEBLOCKING_SKIP_NONE;
     int32_t scaling = AVCD_OUTPUT_SCALING_ORIGINAL;
     // Records that must wait before a decode step runs (the filter uses the
     // larger of 2 and the number of processors).
     size_t threshold = 2;
 };
-
-bool IsPacked(int32_t format);
 
 // A decoder with its reader and writer, driven like the decode filter.
 class Harness {
@@ -137,8 +132,6 @@ public:
     explicit Harness(const Settings &settings = Settings{});
 
     OrvexIPP::AVCDecoder &Decoder() { return *m_decoder; }
-    const QueueReader &Reader() const { return m_reader; }
-    const PictureSink &Sink() const { return m_sink; }
     bool Ready() const { return m_ready; }
 
     // Queues the SPS and the PPS as two records and reads them.
@@ -155,11 +148,15 @@ public:
     // Header, every sample, end of stream.
     void Play(const AnnexBStream &stream);
 
-    const Settings &GetSettings() const { return m_settings; }
-    const std::vector<int32_t> &Results() const { return m_results; }
-    size_t Count(int32_t result) const;
-    // A step whose result disagrees with the pictures it wrote.
-    const std::vector<std::string> &Faults() const { return m_faults; }
+    // The run in one line: the picture size (again where it changes), each
+    // picture as the index of the ffmpeg picture of `stream` it matches
+    // ("0-11" for a run, "x" for none, "a" for RGB32 with a fourth byte set,
+    // "-" for an empty one), then the steps, errors and ends, and any fault
+    // seen (a step whose result disagrees with the pictures it wrote). Planar
+    // pictures of the stream's size must equal one of ffmpeg's; the others
+    // match the same picture as ffmpeg converts it (scaled to their size)
+    // within 45 dB (40 dB scaled).
+    std::string Outcome(const std::string &stream) const;
 
 private:
     Settings m_settings;
@@ -170,15 +167,6 @@ private:
     std::vector<int32_t> m_results;
     std::vector<std::string> m_faults;
 };
-
-// A run in one line: the picture size (again where it changes), each picture
-// as the index of the ffmpeg picture it matches ("0-11" for a run, "x" for
-// none, "a" for RGB32 with a fourth byte set, "-" for an empty one), then the
-// steps, errors and ends, and any fault the harness saw. Planar pictures of
-// the stream's size must equal one of the pictures of all `streams` in turn;
-// the others match the same picture of the first stream as ffmpeg converts
-// it (scaled to their size) within 45 dB (40 dB scaled).
-std::string Outcome(const Harness &h, const std::vector<std::string> &streams);
 
 } // namespace declib_test
 

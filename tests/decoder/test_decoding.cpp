@@ -62,7 +62,7 @@ std::string Drive(const std::string &name, const Settings &settings, const std::
             h.Receive(r);
         }
     }
-    return Outcome(h, {name});
+    return h.Outcome(name);
 }
 
 TEST(DecLibRuns, FormatsScalingAndStreamLifeAgainstFfmpeg)
