@@ -53,7 +53,7 @@ std::string Read(const Nal &bytes, const std::string &ops, size_t size)
     return out.str();
 }
 
-TEST(DecLibBitReader, ReadsFieldsAndFailsPastTheEnd)
+TEST(DecLibBits, ReaderFailsPastTheEndUnescapingRemovesOnlyInsertedBytes)
 {
     const struct {
         Nal bytes;
@@ -73,15 +73,12 @@ TEST(DecLibBitReader, ReadsFieldsAndFailsPastTheEnd)
     };
     for (const auto &row : rows)
         EXPECT_EQ(Read(row.bytes, row.ops, row.size), row.expected) << row.ops;
-}
 
-TEST(DecLibUnescape, RemovesEmulationPreventionBytes)
-{
     const struct {
         Nal in;
         size_t maxBytes;
         Nal out;
-    } rows[] = {
+    } escapes[] = {
         {{0x01, 0x02}, 64, {0x01, 0x02}},
         {{0x00, 0x00, 0x03, 0x01}, 64, {0x00, 0x00, 0x01}},
         {{0x00, 0x00, 0x03, 0x00, 0x00, 0x03}, 64, {0x00, 0x00, 0x00, 0x00}},
@@ -91,7 +88,7 @@ TEST(DecLibUnescape, RemovesEmulationPreventionBytes)
         {{}, 64, {}},
         {addEmulationPrevention({0, 0, 1, 0, 0, 2, 0, 0, 0, 3, 0x80}), 1024, {0, 0, 1, 0, 0, 2, 0, 0, 0, 3, 0x80}},
     };
-    for (const auto &row : rows) {
+    for (const auto &row : escapes) {
         Nal rbsp{0xEE}; // replaced, not appended to
         UnescapeRbsp(row.in.data(), row.in.size(), row.maxBytes, rbsp);
         EXPECT_EQ(rbsp, row.out);
@@ -142,11 +139,8 @@ TEST(DecLibParameterSets, SequenceAndPictureParameterSets)
                          .pic_width_in_mbs_minus1 = 119,
                          .pic_height_in_map_units_minus1 = 67});
     };
-    const auto header = [](uint8_t byte) {
-        Nal n = buildSps({});
-        n[0] = byte;
-        return n;
-    };
+    Nal forbidden = buildSps({});
+    forbidden[0] |= 0x80;
     const struct {
         Nal nal;
         const char *expected;
@@ -167,8 +161,8 @@ TEST(DecLibParameterSets, SequenceAndPictureParameterSets)
         {buildSps({.profile_idc = 100, .chroma_format_idc = 4}), "refused"},
         {buildSps({.pic_width_in_mbs_minus1 = 1024}), "refused"}, // wider than 16384
         {buildSps({.pic_height_in_map_units_minus1 = 512, .frame_mbs_only_flag = false}), "refused"},
-        {header(0x68), "refused"}, // a PPS
-        {header(0xE7), "refused"}, // the forbidden bit
+        {buildPps({}), "refused"},
+        {forbidden, "refused"},
     };
     for (const auto &row : rows)
         EXPECT_EQ(SpsSummary(row.nal), row.expected);
@@ -231,8 +225,21 @@ std::string Roles(const std::vector<Nal> &units, const SpsFields &spsFields = {}
     return roles;
 }
 
-TEST(DecLibSliceRules, SlicesAreGroupedIntoPictures)
+TEST(DecLibAccessUnits, SlicesAndNonPictureUnits)
 {
+    const Nal sei{0x06, 0x05, 0x01, 0x80}, aud{0x09, 0xF0}, restart{0xFF};
+    const auto slice = [](uint32_t frameNum, uint32_t mb = 0, uint32_t pps = 0) {
+        return buildSlice({.first_mb_in_slice = mb, .pic_parameter_set_id = pps, .frame_num = frameNum}, {},
+                          {.pic_parameter_set_id = pps});
+    };
+    // A slice, then a unit of each type, then a slice with the next frame_num.
+    const auto around = [&slice](std::vector<uint8_t> types) {
+        std::vector<Nal> units{slice(0)};
+        for (uint8_t type : types)
+            units.push_back({type, 0x80});
+        units.push_back(slice(1));
+        return Roles(units);
+    };
     const SpsFields poc0{.pic_order_cnt_type = 0}, poc1{.pic_order_cnt_type = 1}, fields{.frame_mbs_only_flag = false};
     const PpsFields bottom{.pic_order_present_flag = true}, redundant{.redundant_pic_cnt_present_flag = true};
     const auto slices = [](std::vector<SliceFields> list, const SpsFields &sps = {}, const PpsFields &pps = {}) {
@@ -282,50 +289,26 @@ TEST(DecLibSliceRules, SlicesAreGroupedIntoPictures)
                  Idr({.nal_ref_idc = 0}),
                  Idr({.idr_pic_id = 65536})}),
          "C C C C C C C "},
-    };
-    for (const auto &row : rows)
-        EXPECT_EQ(row.roles, row.expected);
-}
-
-TEST(DecLibSliceRules, NonPictureUnits)
-{
-    const Nal sei{0x06, 0x05, 0x01, 0x80}, aud{0x09, 0xF0}, restart{0xFF};
-    const auto slice = [](uint32_t frameNum, uint32_t mb = 0, uint32_t pps = 0) {
-        return buildSlice({.first_mb_in_slice = mb, .pic_parameter_set_id = pps, .frame_num = frameNum}, {},
-                          {.pic_parameter_set_id = pps});
-    };
-    // A slice, then a unit of each type, then a slice with the next frame_num.
-    const auto around = [&slice](std::vector<uint8_t> types) {
-        std::vector<Nal> units{slice(0)};
-        for (uint8_t type : types)
-            units.push_back({type, 0x80});
-        units.push_back(slice(1));
-        return units;
-    };
-    const struct {
-        std::vector<Nal> units;
-        const char *expected;
-    } rows[] = {
-        // Before the first picture they join it; after one they start the next
-        // access unit, and more of them stay in it.
-        {{sei, aud, slice(0), sei, sei, slice(1), aud}, "A A A+ N A A+ N "},
-        {{slice(0), buildSps({}), slice(0), buildPps({}), slice(0), {0x0E, 0x80}, slice(0), {0x12, 0x80}},
+        // Non-picture units before the first picture join it; after one they
+        // start the next access unit, and more of them stay in it.
+        {Roles({sei, aud, slice(0), sei, sei, slice(1), aud}), "A A A+ N A A+ N "},
+        {Roles({slice(0), buildSps({}), slice(0), buildPps({}), slice(0), {0x0E, 0x80}, slice(0), {0x12, 0x80}}),
          "A+ N A+ N A+ N A+ N "},
-        {{slice(0), {0x0F, 0x80}, slice(0), {0x10, 0x80}, slice(0), {0x11, 0x80}}, "A+ N A+ N A+ N "},
+        {Roles({slice(0), {0x0F, 0x80}, slice(0), {0x10, 0x80}, slice(0), {0x11, 0x80}}), "A+ N A+ N A+ N "},
         // Others stay with the picture.
         {around({0x03, 0x04, 0x0A, 0x0B, 0x0C, 0x0D, 0x13, 0x14, 0x00, 0x18, 0x1F}),
          "A+ A+ A+ A+ A+ A+ A+ A+ A+ A+ A+ A+ N+ "},
         // Empty and corrupt units leave the state alone.
-        {{slice(0), {}, slice(0)}, "A+ S+ N+ "},
-        {{slice(3), {0x85, 0x88}, {0x67, 0x42}, {0x68}, {0x41}, {0x41, 0, 0, 0}, slice(3, 50)},
+        {Roles({slice(0), {}, slice(0)}), "A+ S+ N+ "},
+        {Roles({slice(3), {0x85, 0x88}, {0x67, 0x42}, {0x68}, {0x41}, {0x41, 0, 0, 0}, slice(3, 50)}),
          "A+ C+ C+ C+ C+ C+ A+ "},
         // A PPS is stored for the slices after it; another PPS id starts a picture.
-        {{slice(0, 0, 7), buildPps({.pic_parameter_set_id = 7}), slice(0, 0, 7)}, "C A A+ "},
-        {{buildPps({.pic_parameter_set_id = 1}), slice(0, 5), slice(0, 9, 1)}, "A A+ N+ "},
-        {{slice(0), restart, sei, slice(0)}, "A+ R A A+ "},
+        {Roles({slice(0, 0, 7), buildPps({.pic_parameter_set_id = 7}), slice(0, 0, 7)}), "C A A+ "},
+        {Roles({buildPps({.pic_parameter_set_id = 1}), slice(0, 5), slice(0, 9, 1)}), "A A+ N+ "},
+        {Roles({slice(0), restart, sei, slice(0)}), "A+ R A A+ "},
     };
     for (const auto &row : rows)
-        EXPECT_EQ(Roles(row.units), row.expected);
+        EXPECT_EQ(row.roles, row.expected);
 }
 
 } // namespace
