@@ -12,8 +12,6 @@
 #include <wrl/client.h>
 
 #include <algorithm>
-#include <functional>
-#include <map>
 #include <sstream>
 #include <thread>
 
@@ -183,32 +181,25 @@ std::string Reads(const std::vector<Bytes> &samples, const std::string &ops)
     Rig rig;
     size_t next = 0;
     std::ostringstream out;
-    std::string op;
-    const std::map<std::string, std::function<void()>> run = {
-        {"p", [&] { rig.input.PushSample(pool.Make(samples.at(next++)).Get()); }}, // the queue's record holds it
-        {"g",
-         [&] {
-             uint32_t size = 0xAAAAAAAA;
-             int32_t status = 0x5555;
-             const int32_t result = rig.decoder.GetDataSize(&size, &status);
-             if (result == 4)
-                 out << "4/" << size << (status != 0x5555 ? "! " : " ");
-             else
-                 out << result << "/s" << status << (size != 0xAAAAAAAA ? "! " : " ");
-         }},
-        {"f", [&] { out << "free=" << pool.FreeCount() << ' '; }},
-        {"n", [&] { out << "n=" << rig.input.GetCount() << ' '; }},
-        {"e", [&] { rig.input.PushEndOfStream(); }},
-        {"a", [&] { rig.decoder.AbortInput(); }},
-        {"s", [&] { rig.decoder.StartInput(); }},
-        {"x", [&] { rig.decoder.Flush(); }},
-    };
     std::istringstream in(ops);
-    while (in >> op) {
-        if (op[0] != 'r') {
-            run.at(op)();
-            continue;
+    for (std::string op; in >> op;) {
+        if (op == "p") rig.input.PushSample(pool.Make(samples.at(next++)).Get()); // the queue's record holds it
+        if (op == "e") rig.input.PushEndOfStream();
+        if (op == "a") rig.decoder.AbortInput();
+        if (op == "s") rig.decoder.StartInput();
+        if (op == "x") rig.decoder.Flush();
+        if (op == "f") out << "free=" << pool.FreeCount() << ' ';
+        if (op == "n") out << "n=" << rig.input.GetCount() << ' ';
+        if (op == "g") {
+            uint32_t size = 0xAAAAAAAA;
+            int32_t status = 0x5555;
+            const int32_t result = rig.decoder.GetDataSize(&size, &status);
+            if (result == 4)
+                out << "4/" << size << (status != 0x5555 ? "! " : " ");
+            else
+                out << result << "/s" << status << (size != 0xAAAAAAAA ? "! " : " ");
         }
+        if (op[0] != 'r') continue;
         const uint32_t n = uint32_t(std::stoul(op.substr(1)));
         Bytes buffer(n + 1, 0xEE);
         const int32_t count = rig.decoder.ReadData(buffer.data(), n, 0);
