@@ -1,8 +1,6 @@
-// What the library reads of the stream itself: the bounded bit reader and the
-// removal of emulation prevention bytes, the SPS and PPS fields it uses to
-// find access units (and the refusal of bad ones), and where access units
-// end: slice headers compared by the rules for the first slice of a new
-// primary picture, and the non-picture units that open the next one.
+// What the library reads of the stream itself: bits and unescaping, the SPS
+// and PPS fields it uses (and the refusal of bad ones), and where access units
+// end, by the slice header rules and the non-picture units that open the next.
 #include "AccessUnitSplitter.h"
 #include "BitReader.h"
 #include "ParameterSets.h"
@@ -95,26 +93,24 @@ TEST(DecLibBits, ReaderFailsPastTheEndUnescapingRemovesOnlyInsertedBytes)
     }
 }
 
-std::string SpsSummary(const Nal &nal, size_t size = SIZE_MAX)
+// The fields of an SPS or PPS (by its type) cut to `size` bytes, or "refused".
+std::string Summary(const Nal &nal, size_t size = SIZE_MAX)
 {
+    std::ostringstream out;
+    if (!nal.empty() && (nal[0] & 0x1F) == 8) {
+        const auto p = ParsePictureParameterSet(nal.data(), std::min(size, nal.size()));
+        if (p)
+            out << "pps" << p->pic_parameter_set_id << " sps" << p->seq_parameter_set_id << " cabac"
+                << p->entropy_coding_mode_flag << " bottom" << p->bottom_field_pic_order_in_frame_present_flag
+                << " redundant" << p->redundant_pic_cnt_present_flag;
+        return p ? out.str() : "refused";
+    }
     const auto s = ParseSequenceParameterSet(nal.data(), std::min(size, nal.size()));
     if (!s) return "refused";
-    std::ostringstream out;
     out << "p" << s->profile_idc << " id" << s->seq_parameter_set_id << " c" << s->chroma_format_idc << " fn"
         << s->log2_max_frame_num << " poc" << s->pic_order_cnt_type << '/' << s->log2_max_pic_order_cnt_lsb << '/'
         << s->delta_pic_order_always_zero_flag << ' ' << s->pic_width_in_mbs << 'x' << s->pic_height_in_map_units
         << " frame" << s->frame_mbs_only_flag << ' ' << s->FrameSizeInMbs();
-    return out.str();
-}
-
-std::string PpsSummary(const Nal &nal, size_t size = SIZE_MAX)
-{
-    const auto p = ParsePictureParameterSet(nal.data(), std::min(size, nal.size()));
-    if (!p) return "refused";
-    std::ostringstream out;
-    out << "pps" << p->pic_parameter_set_id << " sps" << p->seq_parameter_set_id << " cabac"
-        << p->entropy_coding_mode_flag << " bottom" << p->bottom_field_pic_order_in_frame_present_flag << " redundant"
-        << p->redundant_pic_cnt_present_flag;
     return out.str();
 }
 
@@ -161,32 +157,31 @@ TEST(DecLibParameterSets, SequenceAndPictureParameterSets)
         {buildSps({.profile_idc = 100, .chroma_format_idc = 4}), "refused"},
         {buildSps({.pic_width_in_mbs_minus1 = 1024}), "refused"}, // wider than 16384
         {buildSps({.pic_height_in_map_units_minus1 = 512, .frame_mbs_only_flag = false}), "refused"},
-        {buildPps({}), "refused"},
         {forbidden, "refused"},
+        {LoadStream("main_cavlc_320x240.h264").pps, "pps0 sps0 cabac0 bottom0 redundant0"},
+        {buildPps({.pic_parameter_set_id = 256}), "refused"},
+        {buildPps({.seq_parameter_set_id = 32}), "refused"},
+        {buildPps({.num_slice_groups_minus1 = 8}), "refused"},
+        {buildPps({.num_slice_groups_minus1 = 1, .slice_group_map_type = 7}), "refused"},
     };
     for (const auto &row : rows)
-        EXPECT_EQ(SpsSummary(row.nal), row.expected);
+        EXPECT_EQ(Summary(row.nal), row.expected);
+    const Nal sps = buildSps({}), pps = buildPps({});
+    EXPECT_FALSE(ParseSequenceParameterSet(pps.data(), pps.size())) << "a PPS";
     for (uint32_t type = 0; type <= 6; ++type)
-        EXPECT_EQ(PpsSummary(buildPps({.pic_parameter_set_id = 255,
-                                       .seq_parameter_set_id = 31,
-                                       .pic_order_present_flag = true,
-                                       .num_slice_groups_minus1 = 7,
-                                       .slice_group_map_type = type,
-                                       .redundant_pic_cnt_present_flag = true})),
+        EXPECT_EQ(Summary(buildPps({.pic_parameter_set_id = 255,
+                                    .seq_parameter_set_id = 31,
+                                    .pic_order_present_flag = true,
+                                    .num_slice_groups_minus1 = 7,
+                                    .slice_group_map_type = type,
+                                    .redundant_pic_cnt_present_flag = true})),
                   "pps255 sps31 cabac0 bottom1 redundant1")
             << "map type " << type;
-    EXPECT_EQ(PpsSummary(LoadStream("main_cavlc_320x240.h264").pps), "pps0 sps0 cabac0 bottom0 redundant0");
-    for (const PpsFields &refused :
-         {PpsFields{.pic_parameter_set_id = 256}, PpsFields{.seq_parameter_set_id = 32},
-          PpsFields{.num_slice_groups_minus1 = 8}, PpsFields{.num_slice_groups_minus1 = 1, .slice_group_map_type = 7}})
-        EXPECT_EQ(PpsSummary(buildPps(refused)), "refused");
     // The last byte holds frame_mbs_only_flag (redundant_pic_cnt_present_flag)
     // and what follows it; every shorter unit ends before the fields do.
-    const Nal sps = buildSps({}), pps = buildPps({});
-    for (size_t size = 0; size + 1 < std::max(sps.size(), pps.size()); ++size)
-        EXPECT_EQ(SpsSummary(sps, std::min(size, sps.size() - 2)) + PpsSummary(pps, std::min(size, pps.size() - 2)),
-                  "refusedrefused")
-            << size;
+    for (const Nal &set : {sps, pps})
+        for (size_t size = 0; size + 1 < set.size(); ++size)
+            EXPECT_EQ(Summary(set, size), "refused") << size;
 }
 
 // An IDR I slice unless the fields say otherwise.
