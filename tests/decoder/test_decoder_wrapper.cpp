@@ -1,8 +1,7 @@
 // The decode filter's input side below what a well-formed movie reaches
-// through the whole filter chain: the NAL unit scan of a compressed sample
-// (units cut short or claiming more than there is), the reuse and clearing of
-// pixel buffers, and the decoder wrapper's reader handing out queued units
-// in order, without reading beyond one, through abort, restart and flush.
+// through the whole filter chain: the NAL unit scan of a sample (units cut or
+// claiming more than there is), pixel buffer reuse and clearing, and the
+// decoder wrapper's reader through abort, restart and flush.
 #include "H264DecodeFilter/MyDecoder11.h"
 #include "H264DecodeFilter/MyOutputDataQueue.h"
 #include "H264DecodeFilter/MyPixelBufferPool.h"
@@ -81,7 +80,6 @@ std::string Hex(const BYTE *p, size_t n)
 TEST(InputData, FindsTheCompleteUnitsWithinTheActualData)
 {
     const Bytes a{0x65, 1, 2, 3}, b{0x41, 9};
-    const auto cat = [](Bytes x, const Bytes &y) { return x.insert(x.end(), y.begin(), y.end()), x; };
     const struct {
         Bytes sample;
         const char *units;
@@ -89,9 +87,9 @@ TEST(InputData, FindsTheCompleteUnitsWithinTheActualData)
         {{}, ""},
         {{0, 0, 1}, ""},
         {LengthPrefixed({a, {}, b, {6}}), "65 1 2 3 |  | 41 9 | 6 | "},
-        {cat(LengthPrefixed({a}), {0, 0, 0, 10, 1, 2, 3}), "65 1 2 3 | "},            // the last one cut
-        {cat(LengthPrefixed({a, b}), {0, 0}), "65 1 2 3 | 41 9 | "},                  // bytes behind the units
-        {cat(LengthPrefixed({a}), {0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3}), "65 1 2 3 | "}, // a length that would wrap
+        {{0, 0, 0, 4, 0x65, 1, 2, 3, 0, 0, 0, 10, 1, 2, 3}, "65 1 2 3 | "},             // the last one cut
+        {{0, 0, 0, 4, 0x65, 1, 2, 3, 0, 0, 0, 2, 0x41, 9, 0, 0}, "65 1 2 3 | 41 9 | "}, // bytes behind the units
+        {{0, 0, 0, 4, 0x65, 1, 2, 3, 0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3}, "65 1 2 3 | "},  // a length that would wrap
         {{0, 0, 0, 5, 1, 2, 3, 4}, ""},
         {{0, 0, 0, 4, 1, 2, 3, 4}, "1 2 3 4 | "},
     };
@@ -214,38 +212,31 @@ std::string Reads(const std::vector<Bytes> &samples, const std::string &ops)
 TEST(DecoderWrapperReader, HandsOutTheQueuedUnitsOneByOne)
 {
     const struct {
-        const char *name;
         std::vector<Bytes> samples;
         const char *ops, *expected;
     } rows[] = {
-        // The empty sample is used up at once, each other one after its last
-        // unit; nothing queued is "no more input" at once, the end-of-stream
-        // marker is used up.
-        {"records of zero, one and three units",
-         {{}, LengthPrefixed({{0x65, 1, 2, 3, 4}}), LengthPrefixed({{0x41, 1}, {0x41, 2, 2}, {0x41, 3, 3, 3}})},
+        // Records of zero, one and three units: the empty sample is used up at
+        // once, each other one after its last unit; nothing queued is "no more
+        // input" at once, the end-of-stream marker is used up.
+        {{{}, LengthPrefixed({{0x65, 1, 2, 3, 4}}), LengthPrefixed({{0x41, 1}, {0x41, 2, 2}, {0x41, 3, 3, 3}})},
          "p p p g f r5 f g r2 f g r3 f g r4 f g e g n g",
          "4/5 free=2 =5 65 1 2 3 4 ee free=3 4/2 =2 41 1 ee free=3 4/3 =3 41 2 2 ee free=3 4/4 =4 41 3 3 3 ee free=4 "
          "0/s6 0/s5 n=0 0/s6 "},
-        {"records added after no more input", {LengthPrefixed({{0x65, 9}})}, "g p g", "0/s6 4/2 "},
-        {"aborted input", {LengthPrefixed({{0x65, 9}})}, "p a g n s g", "0/s6 n=1 4/2 "},
-        {"samples without complete units are skipped",
-         {{}, {0, 0, 1}, {0, 0, 0, 9, 1, 2}, LengthPrefixed({{0x65, 7, 7}})},
-         "p p p p g f",
-         "4/3 free=4 "},
-        {"a unit of length 0", {LengthPrefixed({{}, {0x65, 1}})}, "p g r0 g", "4/0 =0 ee 4/2 "},
-        // A larger request gets the unit and a short count, a smaller one what it asked for.
-        {"requests beyond and within the unit",
-         {LengthPrefixed({{0x65, 1, 2}, {0x41, 0x99, 0x99}})},
-         "p g r64 g r2",
-         "4/3 =3 65 1 2 ee 4/3 =2 41 99 ee "},
-        {"a read without an announced unit", {}, "r8", "=0 ee "},
-        {"a flush drops the partly read sample",
-         {LengthPrefixed({{0x65, 1}, {0x65, 2}})},
-         "p g r2 f x f g",
-         "4/2 =2 65 1 ee free=1 free=2 0/s6 "},
+        // Records added after no more input; aborted input.
+        {{LengthPrefixed({{0x65, 9}})}, "g p g", "0/s6 4/2 "},
+        {{LengthPrefixed({{0x65, 9}})}, "p a g n s g", "0/s6 n=1 4/2 "},
+        // Samples without complete units are skipped.
+        {{{}, {0, 0, 1}, {0, 0, 0, 9, 1, 2}, LengthPrefixed({{0x65, 7, 7}})}, "p p p p g f", "4/3 free=4 "},
+        {{LengthPrefixed({{}, {0x65, 1}})}, "p g r0 g", "4/0 =0 ee 4/2 "},
+        // A larger request gets the unit and a short count, a smaller one what
+        // it asked for; a read without an announced unit gets nothing.
+        {{LengthPrefixed({{0x65, 1, 2}, {0x41, 0x99, 0x99}})}, "p g r64 g r2", "4/3 =3 65 1 2 ee 4/3 =2 41 99 ee "},
+        {{}, "r8", "=0 ee "},
+        // A flush drops the partly read sample.
+        {{LengthPrefixed({{0x65, 1}, {0x65, 2}})}, "p g r2 f x f g", "4/2 =2 65 1 ee free=1 free=2 0/s6 "},
     };
     for (const auto &row : rows)
-        EXPECT_EQ(Reads(row.samples, row.ops), row.expected) << row.name;
+        EXPECT_EQ(Reads(row.samples, row.ops), row.expected) << row.ops;
     Rig rig;
     EXPECT_EQ(rig.decoder.GetDataSize(nullptr, nullptr), 0);
 }
