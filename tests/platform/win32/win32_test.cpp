@@ -1,5 +1,4 @@
-// The Win32 layer as Windows code sees it: events, waits, threads and
-// critical sections; files by wide path; UTF-8 text.
+// The Win32 layer as Windows code sees it: events, waits, threads, critical sections, files by wide path, UTF-8.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -129,7 +128,7 @@ TEST(Threads, CriticalSectionIsRecursiveAndExcludesOthers)
     DeleteCriticalSection(&cs);
 }
 
-TEST(Files, OpenReadSeekFindAndWideNames)
+TEST(Files, OpenReadSeekFindWideNamesAndUtf8)
 {
     orvex::test::ScratchFolder scratch;
     auto path = [&](const std::string &name) {
@@ -192,15 +191,11 @@ TEST(Files, OpenReadSeekFindAndWideNames)
     EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(path("none/nothing").c_str(), &data));
     EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
 
-    // Wide names are UTF-8 on disk.
+    // Wide names are UTF-8 on disk; a malformed sequence converts to U+FFFD.
     scratch.write("r\xc3\xa9sum\xc3\xa9-\xe6\x98\xa0\xe5\x83\x8f.mov", {'a'});
     h = openRead(path("r") + L"\u00e9sum\u00e9-\u6620\u50cf.mov");
     EXPECT_NE(INVALID_HANDLE_VALUE, h);
     CloseHandle(h);
-}
-
-TEST(Text, Utf8BothWaysWithMalformedInput)
-{
     char utf8[32];
     EXPECT_EQ(1 + 2 + 3 + 4 + 1, WideCharToMultiByte(CP_UTF8, 0, L"A\u00e9\u6620\U0001F600", -1, utf8, 32, 0, 0));
     wchar_t back[16];
