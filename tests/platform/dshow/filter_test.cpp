@@ -1,11 +1,9 @@
-// CBaseFilter, the base pins and CTransformFilter between a test source and
-// a test sink: identities and reference counts, enumeration, connection and
-// allocator negotiation, wrong-state refusals, and streaming on real threads
-// (flushing, blocking, stopping, segments, quality, seeking upstream).
+// CBaseFilter, the base pins and CTransformFilter between a test source and a test sink: identities, enumeration,
+// connection, wrong states, and streaming on real threads (flushing, blocking, stopping, quality, seeking upstream).
 #include "support/dshow_doubles.h"
+#include "support/hang_guard.h"
 #include "transfrm.h"
 
-#include <algorithm>
 #include <functional>
 #include <thread>
 
@@ -29,9 +27,8 @@ ULONG Refs(IUnknown *p)
     return p->Release();
 }
 
-// A transform passing TestB through (first byte + 100), dropping odd samples
-// when told, and noting its streaming calls and whether the receive lock was
-// held for each.
+// A transform passing TestB through (first byte + 100), noting its streaming
+// calls and whether the receive lock was held for each.
 class CTestTransform : public CTransformFilter {
     template <class Base> class Pin : public Base {
     public:
@@ -63,10 +60,9 @@ public:
     {
         return *in->Subtype() == *out->Subtype() ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
     }
-    HRESULT DecideBufferSize(IMemAllocator *pAlloc, ALLOCATOR_PROPERTIES *pProps) override
+    HRESULT DecideBufferSize(IMemAllocator *pAlloc, ALLOCATOR_PROPERTIES *) override
     {
         ALLOCATOR_PROPERTIES want{2, 512, 1, 0}, got{};
-        want.cBuffers = std::max<LONG>(pProps->cBuffers, 2);
         return pAlloc->SetProperties(&want, &got);
     }
     HRESULT GetMediaType(int i, CMediaType *pmt) override
@@ -80,22 +76,15 @@ public:
         BYTE *src = NULL, *dst = NULL;
         pIn->GetPointer(&src);
         pOut->GetPointer(&dst);
-        if (m_dropOdd && src[0] % 2 == 1) return S_FALSE;
         dst[0] = static_cast<BYTE>(src[0] + 100);
         return pOut->SetActualDataLength(pIn->GetActualDataLength());
     }
     HRESULT StartStreaming() override { return Log("StartStreaming"), S_OK; }
     HRESULT StopStreaming() override { return Log("StopStreaming"), S_OK; }
-    HRESULT NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate) override
-    {
-        m_log += "NewSegment" + std::string(m_pInput->CurrentStartTime() == tStart ? "(on pin) " : " ");
-        return CTransformFilter::NewSegment(tStart, tStop, dRate);
-    }
-    HRESULT AlterQuality(Quality q) override { return q.Type == Flood ? (Log("Flood"), S_OK) : S_FALSE; }
+    HRESULT AlterQuality(Quality q) override { return q.Type == Flood ? S_OK : S_FALSE; }
     void Log(const char *what) { m_log += what + std::string(CritCheckIn(&m_csReceive) ? "(locked) " : " "); }
 
     std::string m_log;
-    bool m_dropOdd = false;
 };
 
 // source -> sink, or source -> transform -> sink. The source offers A and B;
@@ -108,7 +97,6 @@ protected:
         m_transform->NonDelegatingAddRef();
         m_sink->NonDelegatingAddRef();
         m_sink->In()->m_accepted = {MEDIASUBTYPE_TestB};
-        m_filter->QueryInterface(IID_IBaseFilter, (void **)&m_filter); // counted once for the test
         m_xin = static_cast<CTransformInputPin *>(m_transform->GetPin(0));
         m_xout = static_cast<CTransformOutputPin *>(m_transform->GetPin(1));
     }
@@ -121,7 +109,6 @@ protected:
         for (IPin *pin : std::initializer_list<IPin *>{m_out, m_in, m_xin, m_xout})
             pin->Disconnect();
         m_in->ReleaseHeld();
-        m_filter->Release();
         EXPECT_EQ(0u, m_source->NonDelegatingRelease());
         EXPECT_EQ(0u, m_transform->NonDelegatingRelease());
         EXPECT_EQ(0u, m_sink->NonDelegatingRelease());
@@ -144,29 +131,24 @@ protected:
     CTestFilter *m_sink = new CTestFilter(&m_hr, 2, {});
     CTestOutputPin *m_out = m_source->Out();
     CTestInputPin *m_in = m_sink->In();
-    IBaseFilter *m_filter = m_sink; // the sink's
+    IBaseFilter *m_filter = m_sink; // the sink's, not counted
     CTransformInputPin *m_xin = nullptr;
     CTransformOutputPin *m_xout = nullptr;
 };
 
 TEST_F(Filters, IdentitiesReferencesAndEnumeration)
 {
-    IUnknown *persist = nullptr;
-    ASSERT_EQ(S_OK, m_filter->QueryInterface(IID_IPersist, (void **)&persist));
-    EXPECT_EQ(Identity(m_filter), Identity(persist));
-    persist->Release();
     void *none = reinterpret_cast<void *>(1);
     EXPECT_EQ(E_NOINTERFACE, m_filter->QueryInterface(IID_IPin, &none));
     EXPECT_EQ(nullptr, none);
     ULONG filterRefs = Refs(m_filter);
-    IMemInputPin *mem = nullptr;
-    ASSERT_EQ(S_OK, m_in->QueryInterface(IID_IMemInputPin, (void **)&mem));
+    ComPtr<IMemInputPin> mem = QueryHeld<IMemInputPin>(static_cast<IPin *>(m_in), IID_IMemInputPin);
     EXPECT_EQ(filterRefs + 1, Refs(m_filter)) << "a pin's interface holds its filter";
-    EXPECT_NE(Identity(mem), Identity(m_filter)) << "a pin is an object of its own";
-    mem->Release();
+    EXPECT_NE(Identity(mem.Get()), Identity(m_filter)) << "a pin is an object of its own";
+    mem.Reset();
     EXPECT_EQ(filterRefs, Refs(m_filter));
 
-    IEnumPins *pins = nullptr;
+    ComPtr<IEnumPins> pins;
     ASSERT_EQ(S_OK, m_filter->EnumPins(&pins));
     IPin *got[3] = {};
     ULONG fetched = 0;
@@ -179,15 +161,13 @@ TEST_F(Filters, IdentitiesReferencesAndEnumeration)
     EXPECT_EQ(static_cast<IPin *>(m_sink->In(2)), got[1]);
     got[0]->Release();
     got[1]->Release();
-    pins->Release();
     m_sink->RemoveLastInput();
 
     IPin *pin = reinterpret_cast<IPin *>(1);
     EXPECT_EQ(VFW_E_NOT_FOUND, m_filter->FindPin(L"In9", &pin));
     EXPECT_EQ(nullptr, pin);
     ASSERT_EQ(S_OK, m_transform->FindPin(L"Out", &pin)) << "transform pins are found by id, not name";
-    EXPECT_EQ(static_cast<IPin *>(m_xout), pin);
-    pin->Release();
+    EXPECT_EQ(static_cast<IPin *>(m_xout), Adopt(pin).Get());
 }
 
 TEST_F(Filters, ConnectAgreesOnATypeAndAnAllocator)
@@ -220,30 +200,27 @@ TEST_F(Filters, ConnectAgreesOnATypeAndAnAllocator)
         m_out->Disconnect();
         m_in->Disconnect();
     }
+    // The sink's requirements reach DecideBufferSize; one allocator, the sink's or
+    // else the source's own, announced with NotifyAllocator; committed while paused.
     for (bool refuse : {false, true}) {
         m_in->m_accepted = {MEDIASUBTYPE_TestB};
         m_in->m_refuseAllocator = refuse;
         ASSERT_EQ(S_OK, m_out->Connect(m_in, nullptr));
-        EXPECT_EQ("2 16", std::to_string(m_out->m_request.cBuffers) + " " + std::to_string(m_out->m_request.cbAlign))
-            << "the sink's requirements reach DecideBufferSize";
-        EXPECT_EQ(m_in->Allocator(), m_out->Allocator()) << "one allocator, announced with NotifyAllocator";
         IMediaSample *s = nullptr;
-        EXPECT_EQ(VFW_E_NOT_COMMITTED, m_out->Allocator()->GetBuffer(&s, nullptr, nullptr, 0));
-        ASSERT_EQ(S_OK, m_source->Pause()) << "pausing commits";
+        std::string seen = std::to_string(m_out->m_request.cBuffers) + " " + std::to_string(m_out->m_request.cbAlign) +
+                           " " + std::to_string(m_in->Allocator() == m_out->Allocator()) + " ";
+        seen += std::to_string(m_out->Allocator()->GetBuffer(&s, nullptr, nullptr, 0) == VFW_E_NOT_COMMITTED);
+        ASSERT_EQ(S_OK, m_source->Pause());
         ASSERT_EQ(S_OK, m_out->Allocator()->GetBuffer(&s, nullptr, nullptr, 0));
         s->Release();
         ASSERT_EQ(S_OK, m_source->Stop());
-        EXPECT_EQ(VFW_E_NOT_COMMITTED, m_out->Allocator()->GetBuffer(&s, nullptr, nullptr, 0)) << "stopping decommits";
+        seen += std::to_string(m_out->Allocator()->GetBuffer(&s, nullptr, nullptr, 0) == VFW_E_NOT_COMMITTED);
         LONG objects = CBaseObject::ObjectsActive();
         m_out->Disconnect();
         m_in->Disconnect();
-        EXPECT_EQ(objects - 1, CBaseObject::ObjectsActive()) << "the allocator went with the connection";
+        EXPECT_EQ("2 16 1 11 1", seen + " " + std::to_string(objects - CBaseObject::ObjectsActive()))
+            << "the allocator goes with the connection";
     }
-    // The transform's output offers nothing until its input is connected.
-    EXPECT_EQ(VFW_E_NO_ACCEPTABLE_TYPES, m_xout->Connect(m_in, nullptr));
-    ASSERT_EQ(S_OK, m_out->Connect(m_xin, nullptr));
-    ASSERT_EQ(S_OK, m_xout->Connect(m_in, nullptr));
-    EXPECT_TRUE(m_in->CurrentMediaType() == m_xin->CurrentMediaType());
 }
 
 TEST_F(Filters, WrongStatesAndBadArgumentsAreRefused)
@@ -311,59 +288,41 @@ TEST_F(Filters, SamplesCrossThreadsWithTheirPropertiesAndWaitForBuffers)
     m_in->m_holdSamples = true; // the sink keeps every buffer
     HRESULT last = S_OK;
     std::thread streaming([&] {
-        for (int i = 0; i < 4 && SUCCEEDED(last); i++)
-            last = m_out->DeliverOne(i);
         for (DWORD id : {DWORD(0x80000000), DWORD(0x80000001), DWORD(AM_STREAM_MEDIA)})
-            if (SUCCEEDED(last)) last = m_out->DeliverOne(9, id);
-        for (int i = 10; SUCCEEDED(last); i++)
+            last = m_out->DeliverOne(9, id);
+        for (int i = 0; SUCCEEDED(last); i++)
             last = m_out->DeliverOne(i);
     });
-    for (size_t seen = 3; seen <= 9; seen += 3) {
-        ASSERT_TRUE(m_in->WaitReceived(seen));
-        m_in->ReleaseHeld(); // a returned buffer wakes the source
-    }
-    ASSERT_TRUE(m_in->WaitReceived(12)) << "blocked again, all three buffers held";
+    ASSERT_TRUE(m_in->WaitReceived(3));
+    m_in->ReleaseHeld(); // a returned buffer wakes the source
+    ASSERT_TRUE(m_in->WaitReceived(6)) << "blocked again, all three buffers held";
     m_sink->Stop();
     m_source->Stop();
-    streaming.join();
+    orvex::test::expectReturns("the source's wait for a buffer", [&] { streaming.join(); });
     EXPECT_EQ(VFW_E_NOT_COMMITTED, last) << "the source waiting for a buffer gives up on stop";
-    std::vector<ReceivedSample> first7 = m_in->Received();
-    first7.resize(7);
-    EXPECT_EQ("0 0-10000 16 0 111\n"
-              "1 10000-20000 16 0 110\n"
-              "2 20000-30000 16 0 111\n"
-              "3 30000-40000 16 0 110\n"
-              "9 90000-100000 16 2147483648 110\n"
+    std::vector<ReceivedSample> first5 = m_in->Received();
+    first5.resize(5);
+    EXPECT_EQ("9 90000-100000 16 2147483648 110\n"
               "9 90000-100000 16 2147483649 110\n"
-              "9 90000-100000 16 0 110\n", // a reused buffer starts again as media
-              Describe(first7));
+              "9 90000-100000 16 0 110\n"
+              "0 0-10000 16 0 111\n"
+              "1 10000-20000 16 0 110\n", // a reused buffer starts again as media
+              Describe(first5));
 }
 
-TEST_F(Filters, TransformStreamsStopsInOrderAndPassesSegmentsQualityAndSeeks)
+TEST_F(Filters, TransformStreamsStopsInOrderAndPassesQualityAndSeeks)
 {
-    CTestGraph graph;
-    m_transform->JoinFilterGraph(&graph, L"transform");
     ASSERT_EQ(S_OK, m_out->Connect(m_xin, nullptr));
     ASSERT_EQ(S_OK, m_xout->Connect(m_in, nullptr));
-    ASSERT_EQ(S_OK, m_out->DeliverNewSegment(20000000, 80000000, 1.0));
-    EXPECT_EQ(20000000, m_in->CurrentStartTime()) << "and passed downstream";
     Run();
     std::thread streaming([this] {
-        for (int i = 0; i < 6; i++) {
-            m_transform->m_dropOdd = i >= 2;
-            EXPECT_EQ(S_OK, m_out->DeliverOne(i)) << "a dropped sample is no failure";
-        }
+        EXPECT_EQ(S_OK, m_out->DeliverOne(1));
         EXPECT_EQ(S_OK, m_out->DeliverOne(7, 0x80000000));
     });
     streaming.join();
-    EXPECT_EQ("100 0-10000 16 0 111\n"
-              "101 10000-20000 16 0 110\n"
-              "102 20000-30000 16 0 111\n"
-              "104 40000-50000 16 0 111\n"
+    EXPECT_EQ("101 10000-20000 16 0 110\n"
               "7 70000-80000 16 2147483648 110\n", // another stream passes unchanged
               Describe(m_in->Received()));
-    ASSERT_EQ(1u, graph.m_events.size()) << "the graph hears of dropping once";
-    EXPECT_EQ(EC_QUALITY_CHANGE, graph.m_events[0].code);
     Quality flood{Flood, 1200, -10000, 0}, famine{Famine, 800, 50000, 0};
     EXPECT_EQ(S_OK, m_in->PassNotify(flood));
     EXPECT_EQ(S_OK, m_in->PassNotify(famine));
@@ -373,51 +332,21 @@ TEST_F(Filters, TransformStreamsStopsInOrderAndPassesSegmentsQualityAndSeeks)
     ASSERT_EQ(S_OK, m_transform->Stop());
     // Input inactive first, before the receive lock, so an upstream thread
     // waiting for a buffer gives up and frees the lock.
-    EXPECT_EQ("NewSegment(on pin) StartStreaming(locked) Flood InputInactive OutputInactive(locked) "
-              "StopStreaming(locked) ",
-              m_transform->m_log);
-    m_transform->JoinFilterGraph(nullptr, nullptr);
+    EXPECT_EQ("StartStreaming(locked) InputInactive OutputInactive(locked) StopStreaming(locked) ", m_transform->m_log);
 
     // The output pin answers seeking questions with the upstream pin's answers.
     m_source->Stop();
     m_out->m_sampleCount = 12;
     m_out->m_sampleDuration = 1000;
-    IMediaSeeking *ms = nullptr;
-    ASSERT_EQ(S_OK, m_xout->QueryInterface(IID_IMediaSeeking, (void **)&ms));
-    EXPECT_EQ(Identity(ms), Identity(static_cast<IPin *>(m_xout))) << "the seeking object is part of the pin";
-    LONGLONG pos = 5000;
+    auto ms = QueryHeld<IMediaSeeking>(static_cast<IPin *>(m_xout), IID_IMediaSeeking);
+    EXPECT_EQ(Identity(ms.Get()), Identity(static_cast<IPin *>(m_xout))) << "the seeking object is part of the pin";
+    LONGLONG pos = 5000, duration = -1, stop = -1, current = -1;
     ASSERT_EQ(S_OK, ms->SetPositions(&pos, AM_SEEKING_AbsolutePositioning, nullptr, 0));
-    using Get = HRESULT (STDMETHODCALLTYPE IMediaSeeking::*)(LONGLONG *);
-    std::string passed;
-    for (Get get : {&IMediaSeeking::GetDuration, &IMediaSeeking::GetStopPosition, &IMediaSeeking::GetCurrentPosition}) {
-        LONGLONG value = -1;
-        (ms->*get)(&value);
-        passed += std::to_string(value) + " ";
-    }
-    EXPECT_EQ("12000 12000 5000 ", passed);
-    ms->Release();
-}
-
-TEST_F(Filters, RefusedTypeChangeIsARunTimeErrorUntilAFlush)
-{
-    CTestGraph graph;
-    m_sink->JoinFilterGraph(&graph, L"sink");
-    Run();
-    IMediaSample *s = nullptr;
-    ASSERT_EQ(S_OK, m_out->GetDeliveryBuffer(&s, nullptr, nullptr, 0));
-    CMediaType changed = TestType(MEDIASUBTYPE_TestA, 64);
-    s->SetMediaType(&changed);
-    EXPECT_EQ(VFW_E_INVALIDMEDIATYPE, m_out->Deliver(s));
-    s->Release();
-    const std::vector<std::string> events = m_in->Events();
-    EXPECT_EQ(1, std::count(events.begin(), events.end(), "eos")) << "the stream ends where the type was refused";
-    ASSERT_EQ(1u, graph.m_events.size()) << "an error, no completion";
-    EXPECT_EQ(EC_ERRORABORT, graph.m_events[0].code);
-    EXPECT_EQ(VFW_E_RUNTIME_ERROR, m_out->DeliverOne(1));
-    m_out->DeliverBeginFlush();
-    m_out->DeliverEndFlush();
-    EXPECT_EQ(S_OK, m_out->DeliverOne(2)) << "a flush clears the error";
-    m_sink->JoinFilterGraph(nullptr, nullptr);
+    ms->GetDuration(&duration);
+    ms->GetStopPosition(&stop);
+    ms->GetCurrentPosition(&current);
+    EXPECT_EQ("12000 12000 5000",
+              std::to_string(duration) + " " + std::to_string(stop) + " " + std::to_string(current));
 }
 
 } // namespace
