@@ -6,9 +6,7 @@
 #include "MovFileParserFilter/OrvexCameraH264MediaStreamInfo.h"
 #include "MovFileParserFilter/OrvexCameraPCMSoundMediaStreamInfo.h"
 #include "MovFileParserFilter/PCMSoundMediaStreamInfo.h"
-#include "MyQuickTimeAPIs/MyQTAtom.h"
 #include "streaminfo/streaminfo_fixtures.h"
-#include "support/annexb.h"
 #include "support/debug_capture.h"
 #include "support/movie_writer.h"
 #include "support/scratch.h"
@@ -24,11 +22,6 @@ namespace {
 Bytes movieFileBytes(const Atom &moov, const Bytes &mdatBody)
 {
     return fileBytes({Atom("mdat", mdatBody), moov});
-}
-
-VideoInput testVideo()
-{
-    return videoFromStream(testStream(), 176, 144);
 }
 
 // What loading gives: the result, the kinds of stream infos and the pin names,
@@ -103,7 +96,7 @@ TEST(MovieLoading, FilesThatAreNoServableMovieAreRefused)
 TEST(MovieLoading, WrittenMoviesTakeThePlainOrTheCameraPath)
 {
     ScratchFolder dir;
-    const VideoInput video = testVideo();
+    const VideoInput video = videoFromStream(testStream(), 176, 144);
     const SoundInput sound = makeSound(2.5, 2, 8000), halfSecond = makeSound(0.5, 1, 8000);
     struct Row {
         const char *name;
@@ -133,51 +126,6 @@ TEST(MovieLoading, WrittenMoviesTakeThePlainOrTheCameraPath)
         DebugCapture capture;
         EXPECT_EQ(load(dir.write(std::string(row.name) + ".mov", row.written.file)), row.expected) << row.name;
         EXPECT_EQ(capture.count("Create Output Pins as QuickTimeMovie \n"), row.plainLines) << row.name;
-    }
-}
-
-// Damaged tables and atoms cost only the lookups that would read outside
-// them: each row damages the movie atom of a written video-only movie ('moov'
-// after 'mdat', so the sample offsets stay) and says what loading still gives.
-TEST(MovieLoading, DamageRefusesOnlyWhatWouldBeReadOutsideAnAtom)
-{
-    const VideoInput video = testVideo();
-    const size_t samples = video.samples.size();
-    const size_t firstNonSync = size_t(std::find(video.sync.begin(), video.sync.end(), false) - video.sync.begin());
-    const auto negativeElst = [](uint32_t duration, uint32_t mediaTime) {
-        return [=](Atom &trak) {
-            trak.add(qt::edts({duration, mediaTime, 0x10000}).edit("elst byte 4 255")); // count 0xFF000001
-        };
-    };
-    struct Row {
-        const char *name;
-        std::string changes; // Atom::edit
-        size_t entries;      // of the video index; 0 with a refused movie
-        std::function<void(Atom &trak)> add = [](Atom &) {};
-    };
-    const std::string stbl = "trak/mdia/minf/stbl/";
-    const std::vector<Row> rows = {
-        {"none", "", samples},
-        {"stsz count one larger", stbl + "stsz word 8 " + std::to_string(samples + 1), samples},
-        {"stts count one larger", stbl + "stts word 4 2", samples},
-        // The sync samples are found; the first other sample's lookup leaves the table.
-        {"stss count one larger", stbl + "stss word 4 3", firstNonSync},
-        {"negative elst count, identity entry 0", "", samples, negativeElst(samples * 40, 0)},
-        {"negative elst count, media time 1", "", 0, negativeElst(1, 1)},
-        {"dref entry of 8 bytes", "trak/mdia/minf/dinf/dref/* size 8", samples},
-    };
-    ScratchFolder dir;
-    for (const Row &row : rows) {
-        WrittenMovie written = writeMovie(video, nullptr);
-        written.moov.edit(row.changes);
-        row.add(*written.moov.find("trak"));
-        Bytes file(written.file.begin(), written.file.begin() + long(written.moovOffset));
-        written.moov.writeTo(file);
-        CMyMovieStreams streams;
-        const HRESULT hr = LoadMovieStreams(widen(dir.write("damaged.mov", file)).c_str(), &streams);
-        ASSERT_EQ(hr, row.entries ? S_OK : E_INVALIDARG) << row.name;
-        if (!row.entries) continue;
-        EXPECT_EQ(streams.video->GetEntryCount(), row.entries) << row.name;
     }
 }
 
