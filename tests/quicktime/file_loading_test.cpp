@@ -55,7 +55,6 @@ INSTANTIATE_TEST_SUITE_P(
         TopLevelCase{"NoMdat", {Atom("ftyp", Bytes(12, 0)), kMoov}, "ok1 E3 1"},
         TopLevelCase{"NoMoov", {mdatOf(10)}, "E2 ok0+18 1"},
         TopLevelCase{"SizeZeroBeforeMoov", {Atom("skip").setSize(0), kMoov, mdatOf(4)}, "E2 E3 2"},
-        TopLevelCase{"SizeOneBeforeMoov", {Atom("skip").setSize(1), kMoov, mdatOf(4)}, "E2 E3 2"},
         TopLevelCase{"SizeSevenBeforeMoov", {Atom("skip").setSize(7), kMoov}, "E2 E3 2"},
         TopLevelCase{"AtomPastTheEnd", {mdatOf(4), Atom("skip", Bytes(4, 0)).setSize(1000), kMoov}, "E2 ok0+12 1"},
         TopLevelCase{"MoovPastTheEnd", {Atom("ftyp", Bytes(12, 0)), movieAtomWith({}).setSize(5000)}, "E2 E3 2"},
@@ -69,11 +68,6 @@ TEST(TopLevel, TheLoadedMovieAtomIsTheWholeAtomAndThePositionsAre64Bit)
     std::string path = dir.write("m.mov", fileBytes({mdatOf(7), kMoov}));
     auto movie = LoadMovieAtom(widen(path).c_str());
     EXPECT_EQ(Bytes(movie->GetAtom(), movie->GetAtom() + movie->GetAtomSize()), kMoov.bytes());
-    const std::wstring none = widen(dir.path("none"));
-    ULONGLONG offset = 0, size = 0;
-    const std::string openFailed = std::string("E").append(std::to_string(CMyQTException::kFileOpenFailed));
-    EXPECT_EQ(outcome([&] { LoadMovieAtom(none.c_str()); }), openFailed);
-    EXPECT_EQ(outcome([&] { FindMdatAtom(none.c_str(), &offset, &size); }), openFailed);
     // A skipped atom of almost 4 GiB puts 'mdat' and 'moov' beyond the 32-bit range.
     const uint64_t skip = 0xFFFFFFF8ULL;
     const Bytes mdat = mdatOf(0xF8).bytes(), moov = kMoov.bytes();
@@ -83,6 +77,7 @@ TEST(TopLevel, TheLoadedMovieAtomIsTheWholeAtomAndThePositionsAre64Bit)
     ASSERT_EQ(::pwrite(fd, mdat.data(), mdat.size(), off_t(skip)), ssize_t(mdat.size()));
     ASSERT_EQ(::pwrite(fd, moov.data(), moov.size(), off_t(skip + mdat.size())), ssize_t(moov.size()));
     ::close(fd);
+    ULONGLONG offset = 0, size = 0;
     FindMdatAtom(widen(path).c_str(), &offset, &size);
     EXPECT_EQ(std::to_string(offset) + "+" + std::to_string(size) + " last " +
                   std::to_string(GetLastMediaByte(offset, size)),

@@ -13,14 +13,6 @@
 namespace orvex::test {
 namespace {
 
-std::string fourcc(DWORD code)
-{
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8)
-        text += char(code >> shift);
-    return text;
-}
-
 // The answer of a question, or its refusal as "E<code>".
 std::string ask(const std::function<std::string()> &question)
 {
@@ -41,7 +33,7 @@ std::string trackSummary(const CMyQTMovie *movie)
         DWORD type = 0, manufacturer = 0;
         BYTE name[256];
         GetMediaHandlerDescription(media, &type, name, &manufacturer);
-        return fourcc(type) + "/" + fourcc(manufacturer) + "/" +
+        return fourccText(type) + "/" + fourccText(manufacturer) + "/" +
                std::string(reinterpret_cast<char *>(name + 1), name[0]);
     });
     out << " scale=" << ask([&] { return std::to_string(GetMediaTimeScale(media)); });
@@ -63,7 +55,7 @@ std::string trackSummary(const CMyQTMovie *movie)
             LONG attributes = -1;
             GetMediaDataRef(media, i, &data, &type, &attributes);
             CMyQTHandlePtr owned(data == unset ? nullptr : data);
-            std::string text = fourcc(type) + " a" + std::to_string(attributes) + (data == unset ? " unset" : "");
+            std::string text = fourccText(type) + " a" + std::to_string(attributes) + (data == unset ? " unset" : "");
             for (DWORD k = 0; owned && k < GetHandleSize(data); ++k)
                 (text += " ") += std::to_string(data->GetData()[k]);
             return text;
@@ -90,7 +82,6 @@ struct Row {
     std::string changes;
     std::string expected;
     std::vector<uint32_t> edits = {};
-    std::function<void(Atom &)> add = [](Atom &) {};
 };
 
 class TrackQuestions : public ::testing::TestWithParam<Row> {};
@@ -99,16 +90,13 @@ TEST_P(TrackQuestions, Answer)
 {
     qt::TrackAtoms track = baseTrack();
     track.edits = GetParam().edits;
-    Atom moov = movieAtomWith({track}).edit(GetParam().changes);
-    GetParam().add(*moov.find("trak"));
-    auto movie = movieFrom(moov);
+    auto movie = movieFrom(movieAtomWith({track}).edit(GetParam().changes));
     EXPECT_EQ(trackSummary(movie.get()), GetParam().expected);
 }
 
 const std::string kHandler = " handler=vide/appl/MediaHandler scale=600 duration=1200 video=0:600/1200/300";
 const std::string kRefs = " tables=1 ctts=0 refs=1 [url  a1] [E24]";
 const std::string kAnswers = kHandler + kRefs;
-const std::string kNoTables = kHandler + " tables=0 ctts=0 refs=1 [url  a1] [E24]";
 std::string traced(int duration, int time, int rate)
 {
     return " {'elst' entr[0]} {trackDuration " + std::to_string(duration) + "} {mediaTime     " + std::to_string(time) +
@@ -122,31 +110,15 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"Untouched", "", "edits=0" + kAnswers},
         Row{"NoMedia", "trak/mdia drop",
             "edits=0 handler=E27 scale=E27 duration=E27 video=E27 tables=0 ctts=0 refs=E27 [E27]"},
-        Row{"NoHeaderNorHandler", "trak/mdia/mdhd type xxxx; trak/mdia/hdlr type yyyy",
-            "edits=0 handler=E27 scale=E27 duration=E27 video=E27" + kRefs},
         Row{"NoMinf", "trak/mdia/minf type xinf",
             "edits=0 handler=vide/appl/MediaHandler scale=600 duration=1200 video=E15 tables=0 ctts=0 refs=E9 [E9]"},
         // The last table of a kind counts; 'ctts' is noted.
-        Row{"LaterTables",
-            "",
-            "edits=0 handler=vide/appl/MediaHandler scale=600 duration=1200 video=0:600/1200/5 tables=1 ctts=1" +
-                kRefs.substr(16),
-            {},
-            [](Atom &t) {
-                for (Atom &table : qt::tables("ctts 1 0; stsz =10 #5"))
-                    t.find("mdia/minf/stbl")->add(table);
-            }},
-        Row{"NoStsd", "trak/mdia/minf/stbl/stsd type zzzz", "edits=0" + kNoTables},
         Row{"NoStsz", "trak/mdia/minf/stbl/stsz type zzzz",
             "edits=0 handler=vide/appl/MediaHandler scale=600 duration=1200 video=E15 tables=0 ctts=0 refs=1 [url  a1] "
             "[E24]"},
         // Edit lists: only the identity edit is none; unreadable ones count as edits.
         Row{"IdentityEdit", "", "edits=0" + kAnswers, {1200, 0, 0x10000}},
         Row{"EditMediaTimeMinusOne", "", "edits=1" + kAnswers + traced(1200, -1, 1), {1200, 0xFFFFFFFF, 0x10000}},
-        Row{"TwoEdits",
-            "",
-            "edits=1" + kAnswers + " {Num of 'elst' entries are 2}",
-            {600, 0, 0x10000, 600, 600, 0x10000}},
         Row{"ElstEntryMissing", "trak/edts/elst cut 8", "edits=1" + kAnswers, {1200, 0, 0x10000}},
         Row{"NegativeElstCountWithoutEntry",
             "trak/edts/elst cut 8; trak/edts/elst word 4 -1",
@@ -166,21 +138,11 @@ INSTANTIATE_TEST_SUITE_P(
             "edits=0 handler=vide/appl/MediaHandler scale=600 duration=E17 video=E17" + kRefs},
         Row{"ShortMediaHeader", "trak/mdia/mdhd cut 14",
             "edits=0 handler=vide/appl/MediaHandler scale=E28 duration=E28 video=E28" + kRefs},
-        // Data references: flags in the low 24 bits, data after 12 bytes.
-        Row{"TwoDataReferences",
-            kDref + " drop",
-            "edits=0" + kHandler + " tables=1 ctts=0 refs=2 [url  a1] [alis a0 9 8 7] [E24]",
-            {},
-            [](Atom &t) {
-                t.find("mdia/minf/dinf")
-                    ->add(qt::dref(
-                        {qt::dataReference("url ", 1), qt::dataReference("alis", 0xFF000000, Bytes{9, 8, 7})}));
-            }},
+        // Data references: flags in the low 24 bits.
+        Row{"DataReferenceFlags", kDref + "/* word 0 4278190081", "edits=0" + kAnswers},
         Row{"DataReferenceOvercounted", kDref + " byte 7 2",
             "edits=0" + kHandler + " tables=1 ctts=0 refs=2 [url  a1] [E28] [E24]"},
         Row{"NoDataReferences", kDref + " type xref", "edits=0" + kHandler + " tables=1 ctts=0 refs=E9 [E9]"},
-        Row{"DataReferencesCut", kDref + " cut 4; " + kDref + "/* drop",
-            "edits=0" + kHandler + " tables=1 ctts=0 refs=E28 [E28]"},
         // Entries below 12 bytes keep their header and have no data; past the 'dref': refused.
         Row{"DataReferenceOf0Bytes", kDref + "/* size 0", "edits=0" + kAnswers},
         Row{"DataReferenceOf11Bytes", kDref + "/* size 11", "edits=0" + kAnswers},

@@ -6,9 +6,7 @@
 #include "MyQuickTimeAPIs/MyQTMovie.h"
 #include "MyQuickTimeAPIs/MyQTMovieLoader.h"
 #include "movie_exerciser.h"
-#include "support/annexb.h"
 #include "support/qt_movie.h"
-#include "support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -89,17 +87,6 @@ TEST_P(HostileMovieAtoms, LoadAndAnswerOrAreRefused)
                 MyQTWriteBE32(broken.data() + at, value);
                 expectSurvives(broken, "field at " + std::to_string(at) + " = " + std::to_string(value));
             }
-    // Through the file: the file cut inside its atoms.
-    const Bytes file = readFileBytes(path);
-    ScratchFolder dir;
-    for (size_t length = 0; length < file.size(); length += file.size() / 97 + 1) {
-        const std::wstring cut = widen(dir.write("cut.mov", Bytes(file.begin(), file.begin() + long(length))));
-        std::string how = outcome([&] { exerciseMovie(*LoadMovieAtom(cut.c_str())); });
-        EXPECT_TRUE(how == "ok" || how == "E" + std::to_string(CMyQTException::kMoovNotFound)) << length << how;
-        ULONGLONG offset, size;
-        how = outcome([&] { FindMdatAtom(cut.c_str(), &offset, &size); });
-        EXPECT_TRUE(how == "ok" || how == "E" + std::to_string(CMyQTException::kMdatNotFound)) << length << how;
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Movies, HostileMovieAtoms,

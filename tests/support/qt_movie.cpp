@@ -43,6 +43,14 @@ std::string outcome(const std::function<void()> &call)
     }
 }
 
+std::string fourccText(DWORD code)
+{
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        text += char(code >> shift);
+    return text;
+}
+
 std::wstring widen(const std::string &text)
 {
     return std::wstring(text.begin(), text.end());

@@ -23,6 +23,9 @@ CMyQTMedia *mediaOf(const std::unique_ptr<CMyQTMovie> &movie, LONG k = 1);
 // What a call did: "ok", "E24" for a CMyQTException, "B26" for a bare code, "text: ..." for a message.
 std::string outcome(const std::function<void()> &call);
 
+// A four-character code as its four characters.
+std::string fourccText(DWORD code);
+
 std::wstring widen(const std::string &text);
 // The path of a file under tests/data.
 std::string dataPath(const std::string &relative);
