@@ -27,17 +27,14 @@ public:
     {
         try {
             question();
-            ++m_report.answered;
             return true;
         } catch (const CMyQTException &) {
         } catch (CMyQTException::EExceptionType) {
         } catch (const char *) {
         }
-        ++m_report.refused;
         return false;
     }
     void media(const CMyQTMedia *media);
-    ExerciseReport m_report;
 
 private:
     void descriptions(const CMyQTMedia *media, DWORD mediaType);
@@ -48,9 +45,7 @@ void Exerciser::media(const CMyQTMedia *media)
 {
     DWORD mediaType = 0, manufacturer = 0;
     BYTE name[256];
-    char text[16];
     ask([&] { GetMediaHandlerDescription(media, &mediaType, name, &manufacturer); });
-    FourCCToText(mediaType, text, sizeof(text));
     LONG scale, duration, count;
     ask([&] { GetVideoMediaInfo(media, &scale, &duration, &count); });
     ask([&] { GetMediaTimeScale(media); });
@@ -148,7 +143,7 @@ void Exerciser::lookups(const CMyQTMedia *media, LONG maxSamples)
 
 } // namespace
 
-ExerciseReport exerciseMovie(const CMyQTMovie &movie)
+void exerciseMovie(const CMyQTMovie &movie)
 {
     Exerciser exerciser;
     exerciser.ask([&] { IsCameraMovieLayout(movie); });
@@ -158,10 +153,9 @@ ExerciseReport exerciseMovie(const CMyQTMovie &movie)
         exerciser.media(GetTrackMedia(track));
     }
     exerciser.ask([&] { GetMovieIndTrack(&movie, GetMovieTrackCount(&movie) + 1); });
-    return exerciser.m_report;
 }
 
-std::string loadAndExercise(const BYTE *bytes, size_t size, ExerciseReport *report)
+std::string loadAndExercise(const BYTE *bytes, size_t size)
 {
     if (size > 0xFFFFFFFF) return "refused: too large";
     std::unique_ptr<CMyQTMovie> movie;
@@ -172,8 +166,7 @@ std::string loadAndExercise(const BYTE *bytes, size_t size, ExerciseReport *repo
     } catch (const CMyQTException &e) {
         return "refused: CMyQTException " + std::to_string(int(e.GetType()));
     }
-    ExerciseReport result = exerciseMovie(*movie);
-    if (report) *report = result;
+    exerciseMovie(*movie);
     return "loaded";
 }
 

@@ -13,14 +13,6 @@
 namespace orvex::test {
 namespace {
 
-// The answer of a question, or its refusal as "E<code>".
-std::string ask(const std::function<std::string()> &question)
-{
-    std::string answer;
-    const std::string how = outcome([&] { answer = question(); });
-    return how == "ok" ? answer : how;
-}
-
 // Every answer about track 1, with the trace lines the questions write.
 std::string trackSummary(const CMyQTMovie *movie)
 {
@@ -28,17 +20,17 @@ std::string trackSummary(const CMyQTMovie *movie)
     const CMyQTMedia *media = GetTrackMedia(track);
     DebugCapture capture;
     std::ostringstream out;
-    out << "edits=" << ask([&] { return std::to_string(TrackHasEdits(track)); });
-    out << " handler=" << ask([&] {
+    out << "edits=" << answerOf([&] { return std::to_string(TrackHasEdits(track)); });
+    out << " handler=" << answerOf([&] {
         DWORD type = 0, manufacturer = 0;
         BYTE name[256];
         GetMediaHandlerDescription(media, &type, name, &manufacturer);
         return fourccText(type) + "/" + fourccText(manufacturer) + "/" +
                std::string(reinterpret_cast<char *>(name + 1), name[0]);
     });
-    out << " scale=" << ask([&] { return std::to_string(GetMediaTimeScale(media)); });
-    out << " duration=" << ask([&] { return std::to_string(GetMediaDuration(media)); });
-    out << " video=" << ask([&] {
+    out << " scale=" << answerOf([&] { return std::to_string(GetMediaTimeScale(media)); });
+    out << " duration=" << answerOf([&] { return std::to_string(GetMediaDuration(media)); });
+    out << " video=" << answerOf([&] {
         LONG scale = -1, duration = -1, count = -1;
         LONG result = GetVideoMediaInfo(media, &scale, &duration, &count);
         return std::to_string(result) + ":" + std::to_string(scale) + "/" + std::to_string(duration) + "/" +
@@ -46,9 +38,9 @@ std::string trackSummary(const CMyQTMovie *movie)
     });
     out << " tables=" << MediaHasSampleTables(media) << " ctts=" << MediaHasCompositionTimes(media);
     SHORT refs = 0;
-    out << " refs=" << ask([&] { return GetMediaDataRefCount(media, &refs), std::to_string(refs); });
+    out << " refs=" << answerOf([&] { return GetMediaDataRefCount(media, &refs), std::to_string(refs); });
     for (SHORT i = 1; i <= refs + 1; ++i) {
-        out << " [" << ask([&] {
+        out << " [" << answerOf([&] {
             CMyQTHandle *const unset = reinterpret_cast<CMyQTHandle *>(1);
             CMyQTHandle *data = unset;
             DWORD type = 0;

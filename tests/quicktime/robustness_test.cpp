@@ -62,9 +62,7 @@ TEST_P(HostileMovieAtoms, LoadAndAnswerOrAreRefused)
         auto movie = LoadMovieAtom(widen(path).c_str());
         return Bytes(movie->GetAtom(), movie->GetAtom() + movie->GetAtomSize());
     }();
-    ExerciseReport report;
-    EXPECT_EQ(loadAndExercise(moov.data(), moov.size(), &report), "loaded");
-    EXPECT_GT(report.answered, 20u);
+    EXPECT_EQ(loadAndExercise(moov.data(), moov.size()), "loaded");
     for (size_t length = 0; length < moov.size(); ++length) {
         Bytes cut(moov.begin(), moov.begin() + long(length));
         if (length >= 8) {

@@ -23,34 +23,34 @@ std::string answers(const CMyQTMedia *media, const std::string &questions)
     std::istringstream in(questions);
     std::string q, out;
     while (in >> q) {
-        std::ostringstream answer;
-        const std::string how = outcome([&] {
-            if (q == "c") {
-                answer << GetMediaSampleCount(media);
-            } else if (q[0] == 's') {
-                answer << GetMediaSampleSize(media, std::stoi(q.substr(1)));
-            } else if (q[0] == 'd') {
-                CMyQTHandlePtr copy(NewHandle(0));
-                GetMediaSampleReference(media, nullptr, nullptr, std::stoi(q.substr(1)), nullptr, nullptr, copy.get(),
-                                        nullptr, 1, nullptr, nullptr);
-                DWORD format = 0; // in host order
-                std::memcpy(&format, copy->GetData() + 4, 4);
-                answer << fourccText(format);
-            } else {
-                const size_t slash = q.find('/');
-                DWORD offset = 0, size = 0;
-                LONG sampleTime = -1, duration = -1, description = -1, count = -1;
-                WORD flags = 0xFFFF;
-                GetMediaSampleReference(media, &offset, &size, std::stoi(q), &sampleTime, &duration, nullptr,
-                                        &description, slash == std::string::npos ? 1 : std::stoi(q.substr(slash + 1)),
-                                        &count, &flags);
-                answer << offset << "+" << size << "@" << sampleTime << "/" << duration;
-                if (description != 1) answer << " d" << description;
-                if (count != 1) answer << " n" << count;
-                if (flags) answer << " f" << flags;
-            }
-        });
-        out += (out.empty() ? "" : " | ") + (how == "ok" ? answer.str() : how);
+        out += (out.empty() ? "" : " | ") + answerOf([&] {
+                   std::ostringstream answer;
+                   if (q == "c") {
+                       answer << GetMediaSampleCount(media);
+                   } else if (q[0] == 's') {
+                       answer << GetMediaSampleSize(media, std::stoi(q.substr(1)));
+                   } else if (q[0] == 'd') {
+                       CMyQTHandlePtr copy(NewHandle(0));
+                       GetMediaSampleReference(media, nullptr, nullptr, std::stoi(q.substr(1)), nullptr, nullptr,
+                                               copy.get(), nullptr, 1, nullptr, nullptr);
+                       DWORD format = 0; // in host order
+                       std::memcpy(&format, copy->GetData() + 4, 4);
+                       answer << fourccText(format);
+                   } else {
+                       const size_t slash = q.find('/');
+                       DWORD offset = 0, size = 0;
+                       LONG sampleTime = -1, duration = -1, description = -1, count = -1;
+                       WORD flags = 0xFFFF;
+                       GetMediaSampleReference(
+                           media, &offset, &size, std::stoi(q), &sampleTime, &duration, nullptr, &description,
+                           slash == std::string::npos ? 1 : std::stoi(q.substr(slash + 1)), &count, &flags);
+                       answer << offset << "+" << size << "@" << sampleTime << "/" << duration;
+                       if (description != 1) answer << " d" << description;
+                       if (count != 1) answer << " n" << count;
+                       if (flags) answer << " f" << flags;
+                   }
+                   return answer.str();
+               });
     }
     return out;
 }

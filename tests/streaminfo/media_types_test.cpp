@@ -76,17 +76,15 @@ template <typename Info> Build type(const qt::TrackAtoms &track)
 {
     return [track] {
         auto movie = movieFrom(movieAtomWith({track}));
-        std::string summary;
-        std::string how = outcome([&] {
+        return answerOf([&] {
             if constexpr (std::is_constructible_v<Info, const CMyQTMedia *, ULONGLONG>) {
-                summary = typeSummary(Info(mediaOf(movie), 0xFFFFFFFF).GetMediaType());
+                return typeSummary(Info(mediaOf(movie), 0xFFFFFFFF).GetMediaType());
             } else {
                 Info info;
                 info.BuildMediaType(mediaOf(movie));
-                summary = typeSummary(info.GetMediaType());
+                return typeSummary(info.GetMediaType());
             }
         });
-        return how == "ok" ? summary : how;
     };
 }
 

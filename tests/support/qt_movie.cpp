@@ -43,6 +43,13 @@ std::string outcome(const std::function<void()> &call)
     }
 }
 
+std::string answerOf(const std::function<std::string()> &call)
+{
+    std::string answer;
+    const std::string how = outcome([&] { answer = call(); });
+    return how == "ok" ? answer : how;
+}
+
 std::string fourccText(DWORD code)
 {
     std::string text;

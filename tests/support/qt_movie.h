@@ -22,6 +22,8 @@ CMyQTMedia *mediaOf(const std::unique_ptr<CMyQTMovie> &movie, LONG k = 1);
 
 // What a call did: "ok", "E24" for a CMyQTException, "B26" for a bare code, "text: ..." for a message.
 std::string outcome(const std::function<void()> &call);
+// The text a call returns, or outcome()'s text for its refusal.
+std::string answerOf(const std::function<std::string()> &call);
 
 // A four-character code as its four characters.
 std::string fourccText(DWORD code);
