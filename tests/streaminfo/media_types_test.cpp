@@ -115,10 +115,6 @@ Atom mp4a(std::vector<Atom> extensions)
 {
     return qt::soundDescription("mp4a", 2, 16, 44100, 0, 0, std::move(extensions));
 }
-Atom junk(uint32_t size)
-{
-    return Atom("junk", Bytes(8)).setSize(size);
-}
 
 struct Row {
     const char *name;
@@ -189,8 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
             kNotAAC + " {Size of SampleDescriptions 34 < sizeof(SoundDescription). \n}"},
         Row{"AACNoRoomForExtensions", aac(Atom("mp4a", Bytes(28, 0))), kNotAAC},
         // The walk over extension atoms ends inside the description.
-        Row{"AACAtomLargerThanWhatRemains", aac(mp4a({junk(4000), esds(5)})), kNotAAC},
-        Row{"AACAtomBelowAHeader", aac(mp4a({junk(4), esds(5)})), kNotAAC},
+        Row{"AACAtomLargerThanWhatRemains", aac(mp4a({Atom("junk", Bytes(8)).setSize(4000), esds(5)})), kNotAAC},
+        Row{"AACAtomBelowAHeader", aac(mp4a({Atom("junk", Bytes(8)).setSize(4), esds(5)})), kNotAAC},
         Row{"AACEsdsWithoutVersion", aac(mp4a({Atom("esds", Bytes(2))})), kNotAAC},
         Row{"AACWaveLargerThanWhatRemains", aac(mp4a({wave({esds(5)}).setSize(200)})), kNotAAC},
         Row{"AACWaveChildPastIt", aac(mp4a({wave({Atom("junk", Bytes(4)).setSize(100)}), Atom("free", Bytes(100))})),

@@ -18,12 +18,6 @@
 namespace orvex::test {
 namespace {
 
-// A movie file: an 'mdat' of mdatBody bytes (its body from file offset 8), then the movie atom.
-Bytes movieFileBytes(const Atom &moov, const Bytes &mdatBody)
-{
-    return fileBytes({Atom("mdat", mdatBody), moov});
-}
-
 // What loading gives: the result, the kinds of stream infos and the pin names,
 // then each index's totals and first entry. A refused load must leave the streams empty.
 std::string load(const std::string &path)
@@ -66,21 +60,19 @@ TEST(MovieLoading, FilesThatAreNoServableMovieAreRefused)
         const char *traced;
     };
     for (const Row &row :
-         {Row{dir.path("missing.mov"), std::to_string(HRESULT(0x80070002)), nullptr},
-          Row{dir.path("no-folder/missing.mov"), std::to_string(HRESULT(0x80070003)), nullptr},
+         {Row{dir.path("no-folder/missing.mov"), std::to_string(HRESULT(0x80070003)), nullptr},
           Row{path, "E_INVALIDARG", "COrvexMovFileParserFilter::setSourceFile fileSize = 4294967296 \n"},
           Row{dir.write("empty.mov", {}), "E_INVALIDARG", "Not MOV File format \n"},
-          Row{dir.write("text.mov", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}), "E_INVALIDARG", nullptr},
           Row{dir.write("no-mdat.mov", fileBytes({moov})), "E_INVALIDARG", nullptr},
-          Row{dir.write("no-moov.mov", fileBytes({Atom("mdat", Bytes(50))})), "E_INVALIDARG", nullptr},
-          Row{dir.write("trak-first.mov", movieFileBytes(trakFirst, Bytes(50))), "E_INVALIDARG", nullptr},
-          Row{dir.write("no-video.mov", movieFileBytes(soundOnly, Bytes(50))), "E_INVALIDARG",
+          Row{dir.write("trak-first.mov", fileBytes({Atom("mdat", Bytes(50)), trakFirst})), "E_INVALIDARG", nullptr},
+          Row{dir.write("no-video.mov", fileBytes({Atom("mdat", Bytes(50)), soundOnly})), "E_INVALIDARG",
               "Can't use OrvexMovParserFilter \n"},
           // The last sample ends one byte past the media data.
-          Row{dir.write("short.mov", movieFileBytes(moov, Bytes(49))), "E_INVALIDARG", "ChunkOffset Error  \n"},
-          Row{dir.write("fits.mov", movieFileBytes(moov, Bytes(50))),
-              "S_OK plain Video(H.264) Out none H264 last 57; 5 entries, 50 bytes, largest 10, duration 3333333, sync "
-              "all | 0-666666 10@8 x1",
+          Row{dir.write("short.mov", fileBytes({Atom("mdat", Bytes(49)), moov})), "E_INVALIDARG",
+              "ChunkOffset Error  \n"},
+          Row{dir.write("fits.mov", fileBytes({Atom("mdat", Bytes(50)), moov})),
+              "S_OK plain Video(H.264) Out none H264 last 57; 5 entries 50 bytes max 10 dur 3333333 sync all | "
+              "0-666666 10@8 x1",
               nullptr}}) {
         DebugCapture capture;
         EXPECT_EQ(load(row.path), row.expected) << row.path;
@@ -106,20 +98,20 @@ TEST(MovieLoading, WrittenMoviesTakeThePlainOrTheCameraPath)
     };
     for (const Row &row :
          {Row{"plain", writeMovie(video, &sound),
-              "S_OK plain Video(H.264) Out Audio(PCM) Out H264 PCM last 118151; 30 entries, 38124 bytes, largest 4068, "
-              "duration 20000000, sync 0,15 | 0-666666 3536@32028 x1; 3 entries, 80000 bytes, largest 32000, duration "
-              "25000000, sync all | 0-10000000 32000@28 x8000",
+              "S_OK plain Video(H.264) Out Audio(PCM) Out H264 PCM last 118151; 30 entries 38124 bytes max 4068 dur "
+              "20000000 sync 0,15 | 0-666666 3536@32028 x1; 3 entries 80000 bytes max 32000 dur 25000000 sync all | "
+              "0-10000000 32000@28 x8000",
               1},
           // The camera index: a sync entry every 15 (the stream's IDR distance), whole seconds of sound.
           Row{"camera", writeMovie(video, &sound, {MovieLayout::kCamera}),
-              "S_OK camera Video(Orvex H.264) Out Audio(PCM) Out CameraH264 CameraPCM last 118151; 30 entries, 38124 "
-              "bytes, largest 4068, duration 20000000, sync 0,15 | 0-666666 3536@32028 x1; 3 entries, 80000 bytes, "
-              "largest 32000, duration 25000000, sync all | 0-10000000 32000@28 x8000",
+              "S_OK camera Video(Orvex H.264) Out Audio(PCM) Out CameraH264 CameraPCM last 118151; 30 entries 38124 "
+              "bytes max 4068 dur 20000000 sync 0,15 | 0-666666 3536@32028 x1; 3 entries 80000 bytes max 32000 dur "
+              "25000000 sync all | 0-10000000 32000@28 x8000",
               0},
           // Without a second 'trak' the movie atom does not have the camera layout.
           Row{"camera-video", writeMovie(video, nullptr, {MovieLayout::kCamera, true}),
-              "S_OK plain Video(H.264) Out none H264 last 39096; 30 entries, 38124 bytes, largest 4068, duration "
-              "20000000, sync 0,15 | 0-666666 3536@973 x1",
+              "S_OK plain Video(H.264) Out none H264 last 39096; 30 entries 38124 bytes max 4068 dur 20000000 sync "
+              "0,15 | 0-666666 3536@973 x1",
               1},
           // Its only chunk holds less than a second, which the camera index cannot tell.
           Row{"camera-short", writeMovie(video, &halfSecond, {MovieLayout::kCamera}), "E_INVALIDARG", 0}}) {

@@ -38,19 +38,19 @@ qt::TrackAtoms described(qt::TrackAtoms track, const std::string &mediaType, std
 std::string choice(const Atom &moov)
 {
     auto movie = movieFrom(moov);
-    CMyQTMedia *video = nullptr, *sound = nullptr;
-    HRESULT hr = E_FAIL;
-    const std::string thrown = outcome([&] { hr = selectStreams(movie.get(), &video, &sound); });
-    if (thrown != "ok") return thrown;
     auto number = [&](const CMyQTMedia *media) {
         for (LONG k = 1; k <= GetMovieTrackCount(movie.get()); ++k)
             if (media && media == mediaOf(movie, k)) return k;
         return LONG(0);
     };
-    return std::string(hr == S_OK           ? "S_OK"
-                       : hr == E_INVALIDARG ? "E_INVALIDARG"
-                                            : "?") +
-           " video " + std::to_string(number(video)) + " sound " + std::to_string(number(sound));
+    return answerOf([&] {
+        CMyQTMedia *video = nullptr, *sound = nullptr;
+        const HRESULT hr = selectStreams(movie.get(), &video, &sound);
+        return std::string(hr == S_OK           ? "S_OK"
+                           : hr == E_INVALIDARG ? "E_INVALIDARG"
+                                                : "?") +
+               " video " + std::to_string(number(video)) + " sound " + std::to_string(number(sound));
+    });
 }
 
 // A row: the tracks, changes to the movie atom (Atom::edit), the choice and
