@@ -109,9 +109,9 @@ TEST(MovieLoading, WrittenMoviesTakeThePlainOrTheCameraPath)
               "25000000 sync all | 0-10000000 32000@28 x8000",
               0},
           // Without a second 'trak' the movie atom does not have the camera layout.
-          Row{"camera-video", writeMovie(video, nullptr, {MovieLayout::kCamera, true}),
-              "S_OK plain Video(H.264) Out none H264 last 39096; 30 entries 38124 bytes max 4068 dur 20000000 sync "
-              "0,15 | 0-666666 3536@973 x1",
+          Row{"camera-video", writeMovie(video, nullptr, {MovieLayout::kCamera}),
+              "S_OK plain Video(H.264) Out none H264 last 38151; 30 entries 38124 bytes max 4068 dur 20000000 sync "
+              "0,15 | 0-666666 3536@28 x1",
               1},
           // Its only chunk holds less than a second, which the camera index cannot tell.
           Row{"camera-short", writeMovie(video, &halfSecond, {MovieLayout::kCamera}), "E_INVALIDARG", 0}}) {
