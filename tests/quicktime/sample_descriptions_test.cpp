@@ -1,17 +1,15 @@
 // Sample description copies: conversion to host order by media type, short
-// and malformed entries, and the image and sound description objects.
+// and malformed entries, and the extension walk of the image description.
 #include "MyQuickTimeAPIs/MyQTAPI.h"
 #include "MyQuickTimeAPIs/MyQTAtom.h"
 #include "MyQuickTimeAPIs/MyQTDescriptionLayouts.h"
 #include "MyQuickTimeAPIs/MyQTSampleDescriptions.h"
 #include "MyQuickTimeAPIs/MyQTStuffs.h"
 #include "MyQuickTimeAPIs/MySampleDescription.h"
-#include "MyQuickTimeAPIs/MySoundDescription.h"
 #include "support/qt_movie.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -111,7 +109,6 @@ TEST(FindExtension, FindsTheFirstThatFitsInTheCopyAndTheSizeField)
     const Atom avcc("avcC", Bytes(8, 0));
     const std::vector<ExtensionRow> rows = {
         {{Atom("pasp", Bytes(8, 0)), avcc, Atom("avcC", Bytes(2, 0))}, 0, 0, 86 + 16},
-        {{}, 0, 0, -1},
         {{Atom("colr", Bytes(8, 0))}, 0, 0, -1},
         // Size 0, below a header, past the end: the walk stops.
         {{Atom("pasp", Bytes(8, 0)).setSize(0), avcc}, 0, 0, -1},

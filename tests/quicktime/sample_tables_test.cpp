@@ -127,7 +127,6 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"VideoCommonSizeOne", kFrames, 10, "s3 7/0", "1 | 2002+3@7/1 n3"},
         Row{"SoundVersion1", kFrames, 10, "s0", "6", "soun", soundStsd(2, 1)},
         Row{"SoundVersion2", kFrames, 10, "s0 0", "B26 | B26", "soun", soundStsd(2, 2)},
-        Row{"SoundVersion3", kFrames, 10, "s0", "E23", "soun", soundStsd(2, 3)},
         Row{"SoundDescriptionMissing", "stts 10 1; stsc 1 5 2; stsz =1 #10; stco 1000 2000", 10, "s0", "E24", "soun",
             soundStsd()},
         Row{"SoundBeyondTheLastChunk", "stts 10 1; stsc 1 5 1; stsz =1 #10; stco 1000", 10, "s9", "E20", "soun",
@@ -138,9 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"NegativeSampleCount", "stsz =4 #2147483648", 0, "c", "E19"},
         // The count is the file's; only reading the missing size is refused.
         Row{"OvercountedStsz", "stsz #3 100 101", 0, "c s1 s2", "3 | 101 | E28"}, Row{"NoStsz", "", 0, "c", "E15"},
-        Row{"NoStts", "none 3 1; stsc 1 1 1; stsz 3@100+1; stco 3@1000+1000", 3, "1", "E11"},
         // Only an unusable entry the walk reaches matters.
-        Row{"ZeroSampleDuration", "stts 2 0; stsc 1 1 1; stsz 100 101; stco 1000 2000", 10, "0", "E29"},
         Row{"LaterZeroSampleDuration", "stts 2 5 1 0; stsc 1 1 1; stsz 3@100+1; stco 3@1000+1000", 20, "9 10",
             "2000+101@5/5 | E29"},
         Row{"NegativeSampleDuration", "stts 2 -2147483648; stsc 1 1 1; stsz 100 101; stco 1000 2000", 10, "0", "E29"},
@@ -151,7 +148,6 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"BeyondTheStcoCount", "stts 6 1; stsc 1 1 1 5 1 1; stsz 6@100+1; stco 1000 2000", 6, "1 2",
             "2000+101@1/1 | E28"},
         Row{"ChunkZero", "stts 2 1; stsc 0 1 1; stsz 100 101; stco 1000 2000", 2, "0", "E28"},
-        Row{"EmptyStsc", "stts 2 1; stsc; stsz 100 101; stco 1000 2000", 2, "0", "E28"},
         // Entry counts one larger than their atoms hold: only a lookup that
         // reads the missing entry is refused.
         Row{"OvercountedStts", "stts #2 3 1; stsc 1 1 1; stsz 3@100+1; stco 3@1000+1000", 3, "0 1",

@@ -75,13 +75,7 @@ TEST_P(RealMovie, IndexesAgreeWithFfprobe)
     EXPECT_EQ(ranges(fromIndex), ranges(fromProbe));
 }
 
-INSTANTIATE_TEST_SUITE_P(Movies, RealMovie,
-                         testing::Values("baseline_sowt.mov", "main_aac_faststart.mov", "odd_size_sowt_3000.mov",
-                                         "sowt_one_second_chunks.mov", "video_only_faststart.mov"),
-                         [](const testing::TestParamInfo<const char *> &info) {
-                             std::string name = info.param;
-                             return name.substr(0, name.find('.'));
-                         });
+INSTANTIATE_TEST_SUITE_P(Movies, RealMovie, testing::ValuesIn(realMovies()), movieTestName);
 
 } // namespace
 } // namespace orvex::test

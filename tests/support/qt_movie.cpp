@@ -68,4 +68,16 @@ std::string dataPath(const std::string &relative)
     return std::string(ORVEX_TEST_DATA_DIR) + "/" + relative;
 }
 
+std::vector<const char *> realMovies()
+{
+    return {"baseline_sowt.mov", "main_aac_faststart.mov", "odd_size_sowt_3000.mov", "sowt_one_second_chunks.mov",
+            "video_only_faststart.mov"};
+}
+
+std::string movieTestName(const ::testing::TestParamInfo<const char *> &info)
+{
+    const std::string name = info.param;
+    return name.substr(0, name.find('.'));
+}
+
 } // namespace orvex::test

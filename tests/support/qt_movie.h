@@ -8,6 +8,8 @@
 #include "MyQuickTimeAPIs/MyQTMovie.h"
 #include "support/atom_builder.h"
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -31,5 +33,8 @@ std::string fourccText(DWORD code);
 std::wstring widen(const std::string &text);
 // The path of a file under tests/data.
 std::string dataPath(const std::string &relative);
+// The movies under tests/data/movies that ffmpeg wrote, and their test names (the file name without extension).
+std::vector<const char *> realMovies();
+std::string movieTestName(const ::testing::TestParamInfo<const char *> &info);
 
 } // namespace orvex::test
