@@ -60,18 +60,15 @@ qt::TrackAtoms cameraSoundTrack(uint32_t chunks, const std::string &stsc, uint16
                       "stts " + frames + " 1; stsc " + stsc + "; stsz =1 #" + frames + "; stco " +
                           std::to_string(chunks) + "@1000+200000");
 }
-Build cameraSound(const qt::TrackAtoms &track, ULONGLONG last = kFar)
-{
+const auto cameraSound = [](const qt::TrackAtoms &track, ULONGLONG last = kFar) {
     return index<COrvexCameraPCMSoundMediaStreamInfo>(track, last);
-}
-Build plainSound(const qt::TrackAtoms &track, ULONGLONG last = kFar)
-{
+};
+const auto plainSound = [](const qt::TrackAtoms &track, ULONGLONG last = kFar) {
     return index<CPCMSoundMediaStreamInfo>(track, last);
-}
-qt::TrackAtoms described(qt::TrackAtoms track, Atom description, int32_t timeScale = 0)
+};
+qt::TrackAtoms described(qt::TrackAtoms track, Atom description)
 {
     track.sampleDescriptions = qt::stsd({std::move(description)});
-    if (timeScale) track.timeScale = timeScale;
     return track;
 }
 
@@ -103,9 +100,6 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"PlainVideoSttsShort", plainVideo("stts 10 100; stsc 1 1 1; stsz 12@10+0; stco 12@100+10", 600, 2000),
             "10 entries 100 bytes max 10 dur 16666666 sync all | 0-1666666 10@100 x1 | 1666666-3333333 10@110 x1 ... | "
             "15000000-16666666 10@190 x1"},
-        Row{"PlainVideoZeroDuration", plainVideo("stts 4 100 8 0; stsc 1 1 1; stsz 12@10+0; stco 12@100+10", 600, 1200),
-            "4 entries 40 bytes max 10 dur 6666666 sync all | 0-1666666 10@100 x1 | 1666666-3333333 10@110 x1 ... | "
-            "5000000-6666666 10@130 x1"},
         Row{"PlainVideoNoStscEntry", plainVideo("stts 5 100; stsc; stsz 5@10+0; stco 5@100+10"),
             "0 entries 0 bytes max 0 dur 0 sync none"},
         Row{"PlainVideoPastTheLastByte", plainVideo(evenVideoTables(5, 100, 10, 100), 600, 500, 148),
@@ -130,11 +124,9 @@ INSTANTIATE_TEST_SUITE_P(
             "3333333-4000000 10@150 x1"},
         Row{"CameraVideoPastTheLastByte", cameraVideo(cameraTables(5, "1 3"), 148), kChunkOffsetError},
         Row{"CameraVideoNoStss", cameraVideo(evenVideoTables(10, 1000, 10, 100)), "E29"},
-        Row{"CameraVideoOneStssEntry", cameraVideo(cameraTables(10, "1")), "E29"},
         Row{"CameraVideoStssEqual", cameraVideo(cameraTables(10, "3 3")), "E29"},
         Row{"CameraVideoZeroDuration", cameraVideo("stts 10 0; stsc 1 1 1; stsz 10@10+0; stco 10@100+10; stss 1 6"),
             "E29"},
-        Row{"CameraVideoEmptyStts", cameraVideo("stts; stsc 1 1 1; stsz 10@10+0; stco 10@100+10; stss 1 6"), "E28"},
         Row{"CameraVideoFewChunks", cameraVideo("stts 10 1000; stsc 1 1 1; stsz 10@10+0; stco 3@100+10; stss 1 6"),
             "E28"},
         Row{"CameraVideoCommonSize", cameraVideo("stts 10 1000; stsc 1 1 1; stsz =10 #10; stco 10@100+10; stss 1 6"),
@@ -161,18 +153,11 @@ INSTANTIATE_TEST_SUITE_P(
             "10 entries 1776000 bytes max 192000 dur 92496000 sync all | 0-10000000 192000@1000 x48000 | "
             "10000000-20000000 192000@201000 x48000 ... | 90000000-92496000 48000@1801000 x12000"},
         // Times come from chunk numbers, not from the media.
-        Row{"CameraSoundTimesFromChunks",
-            cameraSound(described(soundTrack("sowt", 1, 16, 8000, 16000,
-                                             "stts 1 77; stsc 1 8000 1; stsz =1 #16000; stco 2@1000+200000"),
-                                  qt::soundDescription("sowt", 1, 16, 8000), 1234)),
-            "2 entries 32000 bytes max 16000 dur 20000000 sync all | 0-10000000 16000@1000 x8000 | 10000000-20000000 "
-            "16000@201000 x8000"},
         Row{"CameraSoundPastTheLastByte",
             cameraSound(cameraSoundTrack(10, "1 48000 1 10 12000 1"), 1000 + 9 * 200000 + 48000 - 2),
             kChunkOffsetError},
         Row{"CameraSoundZeroRate", cameraSound(cameraSoundTrack(3, "1 0 1", 2, 16, 0)), "E29"},
         Row{"CameraSoundFramesOfNoBytes", cameraSound(cameraSoundTrack(3, "1 8000 1", 1, 4, 8000)), "E29"},
-        Row{"CameraSoundNoStscEntry", cameraSound(cameraSoundTrack(3, "", 1, 16, 8000)), "E29"},
         Row{"CameraSoundSecondEntryNotLast", cameraSound(cameraSoundTrack(3, "1 8000 1 2 4000 1", 1, 16, 8000)), "E29"},
         Row{"CameraSoundHalfSecondChunks", cameraSound(cameraSoundTrack(3, "1 4000 1", 1, 16, 8000)), "E29"},
         Row{"CameraSoundSecondOver4GiB", cameraSound(cameraSoundTrack(2, "1 65535 1", 65535, 16, 65535)), "E29"},

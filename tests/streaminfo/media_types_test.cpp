@@ -27,17 +27,12 @@ namespace {
 
 std::string guidName(const GUID &guid)
 {
-    const std::pair<const GUID *, const char *> names[] = {{&GUID_NULL, "null"},
-                                                           {&MEDIATYPE_Video, "Video"},
-                                                           {&MEDIATYPE_Audio, "Audio"},
-                                                           {&MEDIASUBTYPE_AVC1, "AVC1"},
-                                                           {&MEDIASUBTYPE_PCM, "PCM"},
-                                                           {&MEDIASUBTYPE_MovParserAAC, "AAC"},
-                                                           {&FORMAT_VideoInfo, "VideoInfo"},
-                                                           {&FORMAT_WaveFormatEx, "WaveFormatEx"},
-                                                           {&FORMAT_MovParserAACConfig, "AACConfig"}};
-    for (const auto &[known, name] : names)
-        if (guid == *known) return name;
+    const GUID *known[] = {&GUID_NULL,         &MEDIATYPE_Video,     &MEDIATYPE_Audio,
+                           &MEDIASUBTYPE_AVC1, &MEDIASUBTYPE_PCM,    &MEDIASUBTYPE_MovParserAAC,
+                           &FORMAT_VideoInfo,  &FORMAT_WaveFormatEx, &FORMAT_MovParserAACConfig};
+    const char *names[] = {"null", "Video", "Audio", "AVC1", "PCM", "AAC", "VideoInfo", "WaveFormatEx", "AACConfig"};
+    for (size_t i = 0; i < std::size(known); ++i)
+        if (guid == *known[i]) return names[i];
     return "?";
 }
 
@@ -161,7 +156,6 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"PCMVersion1", pcm(qt::soundDescription("sowt", 2, 16, 44100, 1, 6)),
             "Audio PCM WaveFormatEx fixed1 sample1 temporal0 len18: tag1 ch2 44100Hz avg264600 align6 bits24 cb0"},
         Row{"PCMNoChannels", pcm(qt::soundDescription("sowt", 0, 16, 8000)), "E23"},
-        Row{"PCMNoBytes", pcm(qt::soundDescription("sowt", 2, 16, 8000, 1, 0)), "E23"},
         Row{"PCMBytesWrapToZero", pcm(qt::soundDescription("sowt", 2, 16, 8000, 1, 0x10000)), "E23"},
         Row{"PCMVersion2", pcm(qt::soundDescription("sowt", 2, 16, 48000, 2)), "B26"},
         Row{"CameraPCMAnyFormat", sound<COrvexCameraPCMSoundMediaStreamInfo>(qt::soundDescription("twos", 1, 16, 8000)),
@@ -180,17 +174,14 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"AACFortyWavesDeep", aac(mp4a({wave({esds(5)}, 40)})), kNotAAC},
         Row{"AACOtherFormat", aac(qt::soundDescription("twos", 2, 16, 44100, 0, 0, {esds(5)})), kNotAAC},
         Row{"AACWithoutEsds", aac(mp4a({Atom("chan", Bytes(12))})), kNotAAC},
-        // 34 bytes: two short of the fixed sound fields; 36: no room for extensions.
+        // 34 bytes: two short of the fixed sound fields.
         Row{"AACShortDescription", aac(Atom("mp4a", Bytes(26, 0))),
             kNotAAC + " {Size of SampleDescriptions 34 < sizeof(SoundDescription). \n}"},
-        Row{"AACNoRoomForExtensions", aac(Atom("mp4a", Bytes(28, 0))), kNotAAC},
         // The walk over extension atoms ends inside the description.
         Row{"AACAtomLargerThanWhatRemains", aac(mp4a({Atom("junk", Bytes(8)).setSize(4000), esds(5)})), kNotAAC},
         Row{"AACAtomBelowAHeader", aac(mp4a({Atom("junk", Bytes(8)).setSize(4), esds(5)})), kNotAAC},
         Row{"AACEsdsWithoutVersion", aac(mp4a({Atom("esds", Bytes(2))})), kNotAAC},
-        Row{"AACWaveLargerThanWhatRemains", aac(mp4a({wave({esds(5)}).setSize(200)})), kNotAAC},
-        Row{"AACWaveChildPastIt", aac(mp4a({wave({Atom("junk", Bytes(4)).setSize(100)}), Atom("free", Bytes(100))})),
-            kNotAAC}),
+        Row{"AACWaveLargerThanWhatRemains", aac(mp4a({wave({esds(5)}).setSize(200)})), kNotAAC}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
