@@ -1,8 +1,6 @@
-// The media types of the stream infos: H.264 video (subtype and biCompression
-// from the description's format, picture size, frame duration and bit rate
-// from the media figures, temporal compression by class), PCM sound and AAC
-// sound with its 'esds' found directly or inside 'wave' atoms. Each row gives
-// the media type as one line, or what building it did.
+// The media types of the stream infos (H.264 video, PCM sound, AAC sound with
+// its 'esds' found directly or inside 'wave' atoms): each row the media type as
+// one line, or what building it did.
 #include "MovFileParserFilter/AACSoundMediaStreamInfo.h"
 #include "MovFileParserFilter/H264MediaStreamInfo.h"
 #include "MovFileParserFilter/MovParserMediaTypes.h"
@@ -90,6 +88,7 @@ template <typename Info> Build sound(Atom description)
     return type<Info>(track);
 }
 const auto pcm = sound<CPCMSoundMediaStreamInfo>;
+const auto h264 = type<CH264MediaStreamInfo>, cameraH264 = type<COrvexCameraH264MediaStreamInfo>;
 const auto aac = sound<CAACSoundMediaStreamInfo>;
 // An 'esds' atom of 12 + n bytes: version and flags, then n descriptor bytes 0x40, 0x41 ...
 Atom esds(size_t n)
@@ -130,27 +129,21 @@ TEST_P(MediaType, IsBuiltOrRefused)
 }
 
 const std::string kNotAAC = "text: Not AAC media";
+const std::string kAvc1 = "Video AVC1 VideoInfo fixed0 sample1 temporal", kBitmap = " size40 planes1 bits24 image0";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MediaType,
     ::testing::Values(
         // 300 samples of 1000 bytes, 1001 units each at 30000: 10.01 seconds.
-        Row{"H264FullHd",
-            type<CH264MediaStreamInfo>(videoTrack(30000, 300300, evenVideoTables(300, 1001, 1000, 100), 1920, 1080)),
-            "Video AVC1 VideoInfo fixed0 sample1 temporal1 len88: avg333666 rate239760 err0 rect0 avc1 1920x1080 "
-            "size40 planes1 bits24 image0"},
+        Row{"H264FullHd", h264(videoTrack(30000, 300300, evenVideoTables(300, 1001, 1000, 100), 1920, 1080)),
+            kAvc1 + "1 len88: avg333666 rate239760 err0 rect0 avc1 1920x1080" + kBitmap},
         Row{"VideoBaseClass", type<CVideoMediaStreamInfo>(videoTrack(600, 500, evenVideoTables(5, 100, 10, 100))),
-            "Video AVC1 VideoInfo fixed0 sample1 temporal0 len88: avg1666666 rate480 err0 rect0 avc1 176x144 size40 "
-            "planes1 bits24 image0"},
+            kAvc1 + "0 len88: avg1666666 rate480 err0 rect0 avc1 176x144" + kBitmap},
         // Zero duration and no samples: zero rates instead of a division.
-        Row{"H264NoSamples", type<CH264MediaStreamInfo>(videoTrack(600, 0, "stts; stsc 1 1 1; stsz; stco")),
-            "Video AVC1 VideoInfo fixed0 sample1 temporal1 len88: avg0 rate0 err0 rect0 avc1 176x144 size40 planes1 "
-            "bits24 image0"},
-        Row{"CameraH264",
-            type<COrvexCameraH264MediaStreamInfo>(videoTrack(15000, 30000,
-                                                             evenVideoTables(30, 1000, 10, 100) + "; stss 1 16")),
-            "Video AVC1 VideoInfo fixed0 sample1 temporal1 len88: avg666666 rate1200 err0 rect0 avc1 176x144 size40 "
-            "planes1 bits24 image0"},
+        Row{"H264NoSamples", h264(videoTrack(600, 0, "stts; stsc 1 1 1; stsz; stco")),
+            kAvc1 + "1 len88: avg0 rate0 err0 rect0 avc1 176x144" + kBitmap},
+        Row{"CameraH264", cameraH264(videoTrack(15000, 30000, evenVideoTables(30, 1000, 10, 100) + "; stss 1 16")),
+            kAvc1 + "1 len88: avg666666 rate1200 err0 rect0 avc1 176x144" + kBitmap},
         Row{"PCMStereo16", pcm(qt::soundDescription("sowt", 2, 16, 48000)),
             "Audio PCM WaveFormatEx fixed1 sample1 temporal0 len18: tag1 ch2 48000Hz avg192000 align4 bits16 cb0"},
         Row{"PCMVersion1", pcm(qt::soundDescription("sowt", 2, 16, 44100, 1, 6)),

@@ -1,7 +1,5 @@
-// The indexes of real movies written by ffmpeg against ffprobe's packets, the
-// one place the index meets ffprobe: each video entry is one packet (offset,
-// size, key flag, decode time) and the sound entries cover exactly the bytes
-// of the sound packets, in order.
+// The indexes of real movies against ffprobe's packets: each video entry one
+// packet, the sound entries exactly the bytes of the sound packets, in order.
 #include "MovFileParserFilter/MovieStreamLoader.h"
 #include "streaminfo/streaminfo_fixtures.h"
 #include "support/scratch.h"
