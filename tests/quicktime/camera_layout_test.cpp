@@ -35,7 +35,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "camera"},
         LayoutCase{"TaggedThenMeta", {kMvhd, kTrak, kTrak, kTag, Atom("meta")}, "plain"},
         LayoutCase{"OneTrack", {kMvhd, kTrak, kTag}, "plain"},
-        LayoutCase{"TagOfSize21", {kMvhd, kTrak, kTrak, Atom(kTag).edit("ORVX size 21")}, "plain"},
+        LayoutCase{"TagOfSize21",
+                   {kMvhd, kTrak, kTrak, Atom("udta", std::vector<Atom>{Atom("ORVX", Bytes(13, '1'))})},
+                   "plain"},
         LayoutCase{"TagTextDiffersAtTheEnd", {kMvhd, kTrak, kTrak, Atom(kTag).edit("ORVX byte 11 50")}, "plain"},
         LayoutCase{"TagOfAnotherType", {kMvhd, kTrak, kTrak, Atom(kTag).edit("ORVX type ORVY")}, "plain"},
         // The tag must lie inside the user data atom.
