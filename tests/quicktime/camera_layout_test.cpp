@@ -7,22 +7,7 @@
 namespace orvex::test {
 namespace {
 
-Atom trak()
-{
-    return Atom("trak", Bytes(8, 0));
-}
-Atom mvhd()
-{
-    return qt::mvhd(600, 600);
-}
-Atom udta(Atom tag)
-{
-    return Atom("udta", std::vector<Atom>{std::move(tag)});
-}
-Atom tag(const std::string &text, const std::string &type = "ORVX")
-{
-    return Atom(type, Bytes(text.begin(), text.end()));
-}
+const Atom kMvhd = qt::mvhd(600, 600), kTrak("trak", Bytes(8, 0)), kTag = qt::udtaCameraTag();
 
 // The movie atom's children; "camera", "plain" or the outcome text of a refusal.
 struct LayoutCase {
@@ -31,62 +16,43 @@ struct LayoutCase {
     std::string expected;
 };
 
-std::string layoutOf(const Atom &moov)
-{
-    std::string result;
-    std::string how = outcome([&] { result = IsCameraMovieLayout(*movieFrom(moov)) ? "camera" : "plain"; });
-    return how == "ok" ? result : how;
-}
-
 class CameraLayout : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(CameraLayout, DecidesFromTheChildren)
 {
-    EXPECT_EQ(layoutOf(Atom("moov", GetParam().children)), GetParam().expected);
+    const Atom moov("moov", GetParam().children);
+    EXPECT_EQ(answerOf([&] { return std::string(IsCameraMovieLayout(*movieFrom(moov)) ? "camera" : "plain"); }),
+              GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, CameraLayout,
     ::testing::Values(
-        LayoutCase{"Tagged", {mvhd(), trak(), trak(), qt::udtaCameraTag()}, "camera"},
-        LayoutCase{"TaggedThenFree",
-                   {mvhd(), trak(), trak(), qt::udtaCameraTag(), Atom("free", Bytes(4, 0)), Atom("meta")},
-                   "camera"},
+        LayoutCase{"Tagged", {kMvhd, kTrak, kTrak, kTag}, "camera"},
         // Nothing after 'free' is examined, not even a broken size.
         LayoutCase{"TaggedThenFreeThenGarbage",
-                   {mvhd(), trak(), trak(), qt::udtaCameraTag(), Atom("free"), Atom::raw(Bytes{1, 2, 3})},
+                   {kMvhd, kTrak, kTrak, kTag, Atom("free"), Atom::raw(Bytes{1, 2, 3})},
                    "camera"},
-        LayoutCase{"TaggedThenMeta", {mvhd(), trak(), trak(), qt::udtaCameraTag(), Atom("meta")}, "plain"},
-        LayoutCase{"OneTrack", {mvhd(), trak(), qt::udtaCameraTag()}, "plain"},
-        LayoutCase{"ThreeTracks", {mvhd(), trak(), trak(), trak(), qt::udtaCameraTag()}, "plain"},
-        LayoutCase{"TagOfSize21", {mvhd(), trak(), trak(), udta(Atom("ORVX", Bytes(13, '1')).setSize(21))}, "plain"},
-        LayoutCase{"TagTextDiffersAtTheEnd", {mvhd(), trak(), trak(), udta(tag("OrvexAVC0002"))}, "plain"},
-        LayoutCase{"TagOfAnotherType", {mvhd(), trak(), trak(), udta(tag("OrvexAVC0001", "ORVY"))}, "plain"},
-        LayoutCase{"TagNotFirstInUserData",
-                   {mvhd(), trak(), trak(), Atom("udta", std::vector<Atom>{Atom("name"), tag("OrvexAVC0001")})},
+        LayoutCase{"TaggedThenMeta", {kMvhd, kTrak, kTrak, kTag, Atom("meta")}, "plain"},
+        LayoutCase{"OneTrack", {kMvhd, kTrak, kTag}, "plain"},
+        LayoutCase{"TagOfSize21",
+                   {kMvhd, kTrak, kTrak, Atom("udta", std::vector<Atom>{Atom("ORVX", Bytes(13, '1'))})},
                    "plain"},
+        LayoutCase{"TagTextDiffersAtTheEnd", {kMvhd, kTrak, kTrak, Atom(kTag).edit("ORVX byte 11 50")}, "plain"},
+        LayoutCase{"TagOfAnotherType", {kMvhd, kTrak, kTrak, Atom(kTag).edit("ORVX type ORVY")}, "plain"},
         // The tag must lie inside the user data atom.
-        LayoutCase{"UserDataTooSmallForTheTag",
-                   {mvhd(), trak(), trak(), Atom("udta").setSize(8), tag("OrvexAVC0001")},
-                   "plain"},
-        LayoutCase{"EmptyUserData", {mvhd(), trak(), trak(), Atom("udta")}, "plain"},
-        LayoutCase{"FreeFirst", {Atom("free"), trak()}, "plain"},
-        LayoutCase{"FirstChildTrak", {trak(), mvhd(), trak()}, "text: not mvhd atom found"},
-        LayoutCase{"SecondChildNotTrak", {mvhd(), Atom("udta"), trak()}, "text: not trak atom found"},
-        LayoutCase{"LastChildLeavesSevenBytes", {mvhd(), trak(), Atom::raw(Bytes(7, 0))}, "text: atom size error"},
-        LayoutCase{"ChildRunsPastTheEnd", {mvhd(), trak().setSize(100)}, "text: atom size error"},
+        LayoutCase{"UserDataTooSmallForTheTag", {kMvhd, kTrak, kTrak, Atom(kTag).setSize(8)}, "plain"},
+        LayoutCase{"FirstChildTrak", {kTrak, kMvhd, kTrak}, "text: not mvhd atom found"},
+        LayoutCase{"SecondChildNotTrak", {kMvhd, Atom("udta"), kTrak}, "text: not trak atom found"},
+        LayoutCase{"LastChildLeavesSevenBytes", {kMvhd, kTrak, Atom::raw(Bytes(7, 0))}, "text: atom size error"},
+        LayoutCase{"ChildRunsPastTheEnd", {kMvhd, Atom(kTrak).setSize(100)}, "text: atom size error"},
         // A child of size 0 does not hang the walk: the index still moves on.
-        LayoutCase{"FirstChildSizeZero", {mvhd().setSize(0), trak()}, "text: not trak atom found"},
-        LayoutCase{"ThirdChildSizeZero", {mvhd(), trak(), trak().setSize(0)}, "plain"},
-        LayoutCase{"UserDataSizeZero", {mvhd(), trak(), trak(), qt::udtaCameraTag().setSize(0)}, "plain"}),
+        LayoutCase{"FirstChildSizeZero", {Atom(kMvhd).setSize(0), kTrak}, "text: not trak atom found"},
+        // Below 24 bytes the movie atom is refused; at 24 an 'mvhd' of 16 bytes is read.
+        LayoutCase{"MovieAtomOf15Bytes", {Atom::raw(Bytes(7, 0))}, "text: moov atom size is too small"},
+        LayoutCase{"MovieAtomOf24Bytes", {Atom("mvhd", Bytes(8, 0))}, "plain"},
+        LayoutCase{"UserDataSizeZero", {kMvhd, kTrak, kTrak, Atom(kTag).setSize(0)}, "plain"}),
     [](const auto &info) { return std::string(info.param.name); });
-
-TEST(CameraLayoutSize, AMovieAtomBelow24BytesIsRefused)
-{
-    EXPECT_EQ(layoutOf(Atom("moov", Bytes(15, 0))), "text: moov atom size is too small");
-    // 24 bytes: an 'mvhd' of 16 bytes is read.
-    EXPECT_EQ(layoutOf(Atom("moov", std::vector<Atom>{Atom("mvhd", Bytes(8, 0))})), "plain");
-}
 
 } // namespace
 } // namespace orvex::test

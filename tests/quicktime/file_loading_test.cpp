@@ -19,11 +19,11 @@ Atom mdatOf(size_t bodySize)
     return Atom("mdat", Bytes(bodySize, 0xAB));
 }
 
+// The file's atoms; LoadMovieAtom's outcome and tracks, FindMdatAtom's outcome, offset and size, "Not MOV" lines.
 struct TopLevelCase {
     const char *name;
     std::vector<Atom> atoms;
-    std::string
-        expected; // LoadMovieAtom's outcome and tracks, FindMdatAtom's outcome, offset and size, "Not MOV" lines
+    std::string expected;
 };
 
 class TopLevelScan : public ::testing::TestWithParam<TopLevelCase> {};
@@ -48,14 +48,12 @@ INSTANTIATE_TEST_SUITE_P(
     Files, TopLevelScan,
     ::testing::Values(
         TopLevelCase{"MoovThenMdat", {Atom("ftyp", Bytes(12, 0)), kMoov, mdatOf(100)}, "ok1 ok453+108 0"},
-        TopLevelCase{"MdatThenMoov", {mdatOf(100), Atom("free", Bytes(3, 0)), kMoov}, "ok1 ok0+108 0"},
         // The first 'moov' and 'mdat' count.
         TopLevelCase{"TwoOfEach", {movieAtomWith({}), mdatOf(5), kMoov, mdatOf(50)}, "ok0 ok116+13 0"},
         // The scans end at the end of the file, reading a cleared header there.
         TopLevelCase{"NoMdat", {Atom("ftyp", Bytes(12, 0)), kMoov}, "ok1 E3 1"},
         TopLevelCase{"NoMoov", {mdatOf(10)}, "E2 ok0+18 1"},
         TopLevelCase{"SizeZeroBeforeMoov", {Atom("skip").setSize(0), kMoov, mdatOf(4)}, "E2 E3 2"},
-        TopLevelCase{"SizeOneBeforeMoov", {Atom("skip").setSize(1), kMoov, mdatOf(4)}, "E2 E3 2"},
         TopLevelCase{"SizeSevenBeforeMoov", {Atom("skip").setSize(7), kMoov}, "E2 E3 2"},
         TopLevelCase{"AtomPastTheEnd", {mdatOf(4), Atom("skip", Bytes(4, 0)).setSize(1000), kMoov}, "E2 ok0+12 1"},
         TopLevelCase{"MoovPastTheEnd", {Atom("ftyp", Bytes(12, 0)), movieAtomWith({}).setSize(5000)}, "E2 E3 2"},
@@ -69,11 +67,6 @@ TEST(TopLevel, TheLoadedMovieAtomIsTheWholeAtomAndThePositionsAre64Bit)
     std::string path = dir.write("m.mov", fileBytes({mdatOf(7), kMoov}));
     auto movie = LoadMovieAtom(widen(path).c_str());
     EXPECT_EQ(Bytes(movie->GetAtom(), movie->GetAtom() + movie->GetAtomSize()), kMoov.bytes());
-    const std::wstring none = widen(dir.path("none"));
-    ULONGLONG offset = 0, size = 0;
-    const std::string openFailed = std::string("E").append(std::to_string(CMyQTException::kFileOpenFailed));
-    EXPECT_EQ(outcome([&] { LoadMovieAtom(none.c_str()); }), openFailed);
-    EXPECT_EQ(outcome([&] { FindMdatAtom(none.c_str(), &offset, &size); }), openFailed);
     // A skipped atom of almost 4 GiB puts 'mdat' and 'moov' beyond the 32-bit range.
     const uint64_t skip = 0xFFFFFFF8ULL;
     const Bytes mdat = mdatOf(0xF8).bytes(), moov = kMoov.bytes();
@@ -83,6 +76,7 @@ TEST(TopLevel, TheLoadedMovieAtomIsTheWholeAtomAndThePositionsAre64Bit)
     ASSERT_EQ(::pwrite(fd, mdat.data(), mdat.size(), off_t(skip)), ssize_t(mdat.size()));
     ASSERT_EQ(::pwrite(fd, moov.data(), moov.size(), off_t(skip + mdat.size())), ssize_t(moov.size()));
     ::close(fd);
+    ULONGLONG offset = 0, size = 0;
     FindMdatAtom(widen(path).c_str(), &offset, &size);
     EXPECT_EQ(std::to_string(offset) + "+" + std::to_string(size) + " last " +
                   std::to_string(GetLastMediaByte(offset, size)),

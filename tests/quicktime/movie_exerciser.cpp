@@ -21,36 +21,77 @@ namespace {
 constexpr LONG kMaxLookups = 300; // per walk, so that a hostile table cannot make it long
 constexpr LONG kMaxEntries = 8;   // descriptions and data references
 
-class Exerciser {
-public:
-    template <typename F> bool ask(F &&question)
-    {
-        try {
-            question();
-            ++m_report.answered;
-            return true;
-        } catch (const CMyQTException &) {
-        } catch (CMyQTException::EExceptionType) {
-        } catch (const char *) {
-        }
-        ++m_report.refused;
-        return false;
+// A refusal of the layer is expected: false, and the walk goes on.
+template <typename F> bool ask(F &&question)
+{
+    try {
+        question();
+        return true;
+    } catch (const CMyQTException &) {
+    } catch (CMyQTException::EExceptionType) {
+    } catch (const char *) {
     }
-    void media(const CMyQTMedia *media);
-    ExerciseReport m_report;
+    return false;
+}
 
-private:
-    void descriptions(const CMyQTMedia *media, DWORD mediaType);
-    void lookups(const CMyQTMedia *media, LONG maxSamples);
-};
+// As the stream infos build their indexes: from time 0, sample after sample;
+// then a few lookups at the edges.
+void lookups(const CMyQTMedia *media, LONG maxSamples)
+{
+    LONG duration = 0;
+    if (!ask([&] { duration = GetMediaDuration(media); })) return;
+    LONGLONG t = 0;
+    for (LONG n = 0; n < kMaxLookups && t < duration; ++n) {
+        DWORD offset = 0, size = 0;
+        LONG sampleTime = 0, per = 0, index = 0, count = 0;
+        WORD flags = 0;
+        CMyQTHandlePtr description(n == 0 ? NewHandle(0) : nullptr);
+        if (!ask([&] {
+                GetMediaSampleReference(media, &offset, &size, LONG(t), &sampleTime, &per, description.get(), &index,
+                                        maxSamples, &count, &flags);
+            }) ||
+            per <= 0 || count <= 0 || LONGLONG(sampleTime) + LONGLONG(per) * count <= t)
+            break;
+        t = LONGLONG(sampleTime) + LONGLONG(per) * count;
+    }
+    for (LONG time : {LONG(-1), LONG(0), LONG(duration - 1), duration}) {
+        ask([&] {
+            GetMediaSampleReference(media, nullptr, nullptr, time, nullptr, nullptr, nullptr, nullptr, maxSamples,
+                                    nullptr, nullptr);
+        });
+    }
+}
 
-void Exerciser::media(const CMyQTMedia *media)
+void descriptions(const CMyQTMedia *media, DWORD mediaType)
+{
+    LONG count = 0;
+    ask([&] { count = GetMediaSampleDescriptionCount(media); });
+    for (LONG i = 0; i <= LONGLONG(count) + 1 && i <= kMaxEntries; ++i) {
+        CMyQTHandlePtr copy(NewHandle(i == 1 ? 214 : 0));
+        if (!ask([&] { GetMediaSampleDescription(media, i, copy.get()); })) continue;
+        CMyImageDescription image(copy->GetData(), GetHandleSize(copy.get()));
+        for (DWORD type : {MyQTFourCC("avcC"), MyQTFourCC("colr"), MyQTFourCC("gama"), MyQTFourCC("pasp")}) {
+            if (const BYTE *extension = image.FindExtension(type)) {
+                volatile BYTE sum = 0; // the extension lies inside the copy: read it whole
+                for (DWORD k = 0; k < MyQTAtomSize(extension); ++k)
+                    sum = BYTE(sum + extension[k]);
+            }
+        }
+        if (mediaType == MyQTFourCC("soun")) {
+            ask([&] {
+                CMySoundDescription sound(media, i);
+                sound.GetBytesPerFrame();
+                sound.GetSampleRate();
+            });
+        }
+    }
+}
+
+void exerciseMedia(const CMyQTMedia *media)
 {
     DWORD mediaType = 0, manufacturer = 0;
     BYTE name[256];
-    char text[16];
     ask([&] { GetMediaHandlerDescription(media, &mediaType, name, &manufacturer); });
-    FourCCToText(mediaType, text, sizeof(text));
     LONG scale, duration, count;
     ask([&] { GetVideoMediaInfo(media, &scale, &duration, &count); });
     ask([&] { GetMediaTimeScale(media); });
@@ -93,75 +134,20 @@ void Exerciser::media(const CMyQTMedia *media)
         });
 }
 
-void Exerciser::descriptions(const CMyQTMedia *media, DWORD mediaType)
-{
-    LONG count = 0;
-    ask([&] { count = GetMediaSampleDescriptionCount(media); });
-    for (LONG i = 0; i <= LONGLONG(count) + 1 && i <= kMaxEntries; ++i) {
-        CMyQTHandlePtr copy(NewHandle(i == 1 ? 214 : 0));
-        if (!ask([&] { GetMediaSampleDescription(media, i, copy.get()); })) continue;
-        CMyImageDescription image(copy->GetData(), GetHandleSize(copy.get()));
-        for (DWORD type : {MyQTFourCC("avcC"), MyQTFourCC("colr"), MyQTFourCC("gama"), MyQTFourCC("pasp")}) {
-            if (const BYTE *extension = image.FindExtension(type)) {
-                volatile BYTE sum = 0; // the extension lies inside the copy: read it whole
-                for (DWORD k = 0; k < MyQTAtomSize(extension); ++k)
-                    sum = BYTE(sum + extension[k]);
-            }
-        }
-        if (mediaType == MyQTFourCC("soun")) {
-            ask([&] {
-                CMySoundDescription sound(media, i);
-                sound.GetBytesPerFrame();
-                sound.GetSampleRate();
-            });
-        }
-    }
-}
-
-// As the stream infos build their indexes: from time 0, sample after sample;
-// then a few lookups at the edges.
-void Exerciser::lookups(const CMyQTMedia *media, LONG maxSamples)
-{
-    LONG duration = 0;
-    if (!ask([&] { duration = GetMediaDuration(media); })) return;
-    LONGLONG t = 0;
-    for (LONG n = 0; n < kMaxLookups && t < duration; ++n) {
-        DWORD offset = 0, size = 0;
-        LONG sampleTime = 0, per = 0, index = 0, count = 0;
-        WORD flags = 0;
-        CMyQTHandlePtr description(n == 0 ? NewHandle(0) : nullptr);
-        if (!ask([&] {
-                GetMediaSampleReference(media, &offset, &size, LONG(t), &sampleTime, &per, description.get(), &index,
-                                        maxSamples, &count, &flags);
-            }) ||
-            per <= 0 || count <= 0 || LONGLONG(sampleTime) + LONGLONG(per) * count <= t)
-            break;
-        t = LONGLONG(sampleTime) + LONGLONG(per) * count;
-    }
-    for (LONG time : {LONG(-1), LONG(0), LONG(duration - 1), duration}) {
-        ask([&] {
-            GetMediaSampleReference(media, nullptr, nullptr, time, nullptr, nullptr, nullptr, nullptr, maxSamples,
-                                    nullptr, nullptr);
-        });
-    }
-}
-
 } // namespace
 
-ExerciseReport exerciseMovie(const CMyQTMovie &movie)
+void exerciseMovie(const CMyQTMovie &movie)
 {
-    Exerciser exerciser;
-    exerciser.ask([&] { IsCameraMovieLayout(movie); });
+    ask([&] { IsCameraMovieLayout(movie); });
     for (LONG k = 1; k <= GetMovieTrackCount(&movie); ++k) {
         CMyQTTrack *track = GetMovieIndTrack(&movie, k);
-        exerciser.ask([&] { TrackHasEdits(track); });
-        exerciser.media(GetTrackMedia(track));
+        ask([&] { TrackHasEdits(track); });
+        exerciseMedia(GetTrackMedia(track));
     }
-    exerciser.ask([&] { GetMovieIndTrack(&movie, GetMovieTrackCount(&movie) + 1); });
-    return exerciser.m_report;
+    ask([&] { GetMovieIndTrack(&movie, GetMovieTrackCount(&movie) + 1); });
 }
 
-std::string loadAndExercise(const BYTE *bytes, size_t size, ExerciseReport *report)
+std::string loadAndExercise(const BYTE *bytes, size_t size)
 {
     if (size > 0xFFFFFFFF) return "refused: too large";
     std::unique_ptr<CMyQTMovie> movie;
@@ -172,8 +158,7 @@ std::string loadAndExercise(const BYTE *bytes, size_t size, ExerciseReport *repo
     } catch (const CMyQTException &e) {
         return "refused: CMyQTException " + std::to_string(int(e.GetType()));
     }
-    ExerciseReport result = exerciseMovie(*movie);
-    if (report) *report = result;
+    exerciseMovie(*movie);
     return "loaded";
 }
 

@@ -1,7 +1,7 @@
 // Runs a movie through every question of the QuickTime reading layer, the way
 // stream selection and stream infos ask them, for robustness tests and the
-// fuzzer. Each question is asked on its own: a refusal (CMyQTException, a
-// bare code or a message text) is counted and the walk goes on.
+// fuzzer. Each question is asked on its own: after a refusal (CMyQTException,
+// a bare code or a message text) the walk goes on.
 #pragma once
 
 #include <windows.h>
@@ -13,18 +13,13 @@ class CMyQTMovie;
 
 namespace orvex::test {
 
-struct ExerciseReport {
-    size_t answered = 0; // questions that returned
-    size_t refused = 0;  // questions that threw one of the layer's refusals
-};
-
 // Walks every track of the movie. Lookups per track are capped so that a
 // hostile table cannot make the walk long.
-ExerciseReport exerciseMovie(const CMyQTMovie &movie);
+void exerciseMovie(const CMyQTMovie &movie);
 
 // Builds a movie over a copy of the bytes of a movie atom, decides camera or
 // plain and exercises it. Returns "refused: ..." when the bytes are not a
 // movie atom at all, else "loaded".
-std::string loadAndExercise(const BYTE *bytes, size_t size, ExerciseReport *report = nullptr);
+std::string loadAndExercise(const BYTE *bytes, size_t size);
 
 } // namespace orvex::test

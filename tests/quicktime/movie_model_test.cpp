@@ -13,22 +13,6 @@
 namespace orvex::test {
 namespace {
 
-std::string fourcc(DWORD code)
-{
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8)
-        text += char(code >> shift);
-    return text;
-}
-
-// The answer of a question, or its refusal as "E<code>".
-std::string ask(const std::function<std::string()> &question)
-{
-    std::string answer;
-    const std::string how = outcome([&] { answer = question(); });
-    return how == "ok" ? answer : how;
-}
-
 // Every answer about track 1, with the trace lines the questions write.
 std::string trackSummary(const CMyQTMovie *movie)
 {
@@ -36,17 +20,17 @@ std::string trackSummary(const CMyQTMovie *movie)
     const CMyQTMedia *media = GetTrackMedia(track);
     DebugCapture capture;
     std::ostringstream out;
-    out << "edits=" << ask([&] { return std::to_string(TrackHasEdits(track)); });
-    out << " handler=" << ask([&] {
+    out << "edits=" << answerOf([&] { return std::to_string(TrackHasEdits(track)); });
+    out << " handler=" << answerOf([&] {
         DWORD type = 0, manufacturer = 0;
         BYTE name[256];
         GetMediaHandlerDescription(media, &type, name, &manufacturer);
-        return fourcc(type) + "/" + fourcc(manufacturer) + "/" +
+        return fourccText(type) + "/" + fourccText(manufacturer) + "/" +
                std::string(reinterpret_cast<char *>(name + 1), name[0]);
     });
-    out << " scale=" << ask([&] { return std::to_string(GetMediaTimeScale(media)); });
-    out << " duration=" << ask([&] { return std::to_string(GetMediaDuration(media)); });
-    out << " video=" << ask([&] {
+    out << " scale=" << answerOf([&] { return std::to_string(GetMediaTimeScale(media)); });
+    out << " duration=" << answerOf([&] { return std::to_string(GetMediaDuration(media)); });
+    out << " video=" << answerOf([&] {
         LONG scale = -1, duration = -1, count = -1;
         LONG result = GetVideoMediaInfo(media, &scale, &duration, &count);
         return std::to_string(result) + ":" + std::to_string(scale) + "/" + std::to_string(duration) + "/" +
@@ -54,16 +38,16 @@ std::string trackSummary(const CMyQTMovie *movie)
     });
     out << " tables=" << MediaHasSampleTables(media) << " ctts=" << MediaHasCompositionTimes(media);
     SHORT refs = 0;
-    out << " refs=" << ask([&] { return GetMediaDataRefCount(media, &refs), std::to_string(refs); });
+    out << " refs=" << answerOf([&] { return GetMediaDataRefCount(media, &refs), std::to_string(refs); });
     for (SHORT i = 1; i <= refs + 1; ++i) {
-        out << " [" << ask([&] {
+        out << " [" << answerOf([&] {
             CMyQTHandle *const unset = reinterpret_cast<CMyQTHandle *>(1);
             CMyQTHandle *data = unset;
             DWORD type = 0;
             LONG attributes = -1;
             GetMediaDataRef(media, i, &data, &type, &attributes);
             CMyQTHandlePtr owned(data == unset ? nullptr : data);
-            std::string text = fourcc(type) + " a" + std::to_string(attributes) + (data == unset ? " unset" : "");
+            std::string text = fourccText(type) + " a" + std::to_string(attributes) + (data == unset ? " unset" : "");
             for (DWORD k = 0; owned && k < GetHandleSize(data); ++k)
                 (text += " ") += std::to_string(data->GetData()[k]);
             return text;
@@ -74,15 +58,6 @@ std::string trackSummary(const CMyQTMovie *movie)
     return out.str();
 }
 
-qt::TrackAtoms baseTrack()
-{
-    qt::TrackAtoms track;
-    track.duration = 1200;
-    track.trackDuration = 1200;
-    track.tables = qt::tables("stsz =10 #300; stsc 1 1 1; stco 0");
-    return track;
-}
-
 // A row: the changes (Atom::edit) to the movie atom of that track, with
 // those 'elst' words, and every answer about the track.
 struct Row {
@@ -90,25 +65,23 @@ struct Row {
     std::string changes;
     std::string expected;
     std::vector<uint32_t> edits = {};
-    std::function<void(Atom &)> add = [](Atom &) {};
 };
 
 class TrackQuestions : public ::testing::TestWithParam<Row> {};
 
 TEST_P(TrackQuestions, Answer)
 {
-    qt::TrackAtoms track = baseTrack();
-    track.edits = GetParam().edits;
-    Atom moov = movieAtomWith({track}).edit(GetParam().changes);
-    GetParam().add(*moov.find("trak"));
-    auto movie = movieFrom(moov);
+    const qt::TrackAtoms track{.duration = 1200,
+                               .trackDuration = 1200,
+                               .edits = GetParam().edits,
+                               .tables = qt::tables("stsz =10 #300; stsc 1 1 1; stco 0")};
+    auto movie = movieFrom(movieAtomWith({track}).edit(GetParam().changes));
     EXPECT_EQ(trackSummary(movie.get()), GetParam().expected);
 }
 
 const std::string kHandler = " handler=vide/appl/MediaHandler scale=600 duration=1200 video=0:600/1200/300";
 const std::string kRefs = " tables=1 ctts=0 refs=1 [url  a1] [E24]";
 const std::string kAnswers = kHandler + kRefs;
-const std::string kNoTables = kHandler + " tables=0 ctts=0 refs=1 [url  a1] [E24]";
 std::string traced(int duration, int time, int rate)
 {
     return " {'elst' entr[0]} {trackDuration " + std::to_string(duration) + "} {mediaTime     " + std::to_string(time) +
@@ -122,32 +95,15 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"Untouched", "", "edits=0" + kAnswers},
         Row{"NoMedia", "trak/mdia drop",
             "edits=0 handler=E27 scale=E27 duration=E27 video=E27 tables=0 ctts=0 refs=E27 [E27]"},
-        Row{"NoHeaderNorHandler", "trak/mdia/mdhd type xxxx; trak/mdia/hdlr type yyyy",
-            "edits=0 handler=E27 scale=E27 duration=E27 video=E27" + kRefs},
         Row{"NoMinf", "trak/mdia/minf type xinf",
             "edits=0 handler=vide/appl/MediaHandler scale=600 duration=1200 video=E15 tables=0 ctts=0 refs=E9 [E9]"},
         // The last table of a kind counts; 'ctts' is noted.
-        Row{"LaterTables",
-            "",
-            "edits=0 handler=vide/appl/MediaHandler scale=600 duration=1200 video=0:600/1200/5 tables=1 ctts=1" +
-                kRefs.substr(16),
-            {},
-            [](Atom &t) {
-                for (Atom &table : qt::tables("ctts 1 0; stsz =10 #5"))
-                    t.find("mdia/minf/stbl")->add(table);
-            }},
-        Row{"NoStsd", "trak/mdia/minf/stbl/stsd type zzzz", "edits=0" + kNoTables},
         Row{"NoStsz", "trak/mdia/minf/stbl/stsz type zzzz",
             "edits=0 handler=vide/appl/MediaHandler scale=600 duration=1200 video=E15 tables=0 ctts=0 refs=1 [url  a1] "
             "[E24]"},
         // Edit lists: only the identity edit is none; unreadable ones count as edits.
         Row{"IdentityEdit", "", "edits=0" + kAnswers, {1200, 0, 0x10000}},
         Row{"EditMediaTimeMinusOne", "", "edits=1" + kAnswers + traced(1200, -1, 1), {1200, 0xFFFFFFFF, 0x10000}},
-        Row{"TwoEdits",
-            "",
-            "edits=1" + kAnswers + " {Num of 'elst' entries are 2}",
-            {600, 0, 0x10000, 600, 600, 0x10000}},
-        Row{"ElstEntryMissing", "trak/edts/elst cut 8", "edits=1" + kAnswers, {1200, 0, 0x10000}},
         Row{"NegativeElstCountWithoutEntry",
             "trak/edts/elst cut 8; trak/edts/elst word 4 -1",
             "edits=1" + kAnswers,
@@ -166,21 +122,9 @@ INSTANTIATE_TEST_SUITE_P(
             "edits=0 handler=vide/appl/MediaHandler scale=600 duration=E17 video=E17" + kRefs},
         Row{"ShortMediaHeader", "trak/mdia/mdhd cut 14",
             "edits=0 handler=vide/appl/MediaHandler scale=E28 duration=E28 video=E28" + kRefs},
-        // Data references: flags in the low 24 bits, data after 12 bytes.
-        Row{"TwoDataReferences",
-            kDref + " drop",
-            "edits=0" + kHandler + " tables=1 ctts=0 refs=2 [url  a1] [alis a0 9 8 7] [E24]",
-            {},
-            [](Atom &t) {
-                t.find("mdia/minf/dinf")
-                    ->add(qt::dref(
-                        {qt::dataReference("url ", 1), qt::dataReference("alis", 0xFF000000, Bytes{9, 8, 7})}));
-            }},
         Row{"DataReferenceOvercounted", kDref + " byte 7 2",
             "edits=0" + kHandler + " tables=1 ctts=0 refs=2 [url  a1] [E28] [E24]"},
         Row{"NoDataReferences", kDref + " type xref", "edits=0" + kHandler + " tables=1 ctts=0 refs=E9 [E9]"},
-        Row{"DataReferencesCut", kDref + " cut 4; " + kDref + "/* drop",
-            "edits=0" + kHandler + " tables=1 ctts=0 refs=E28 [E28]"},
         // Entries below 12 bytes keep their header and have no data; past the 'dref': refused.
         Row{"DataReferenceOf0Bytes", kDref + "/* size 0", "edits=0" + kAnswers},
         Row{"DataReferenceOf11Bytes", kDref + "/* size 11", "edits=0" + kAnswers},

@@ -1,17 +1,15 @@
 // Sample description copies: conversion to host order by media type, short
-// and malformed entries, and the image and sound description objects.
+// and malformed entries, and the extension walk of the image description.
 #include "MyQuickTimeAPIs/MyQTAPI.h"
 #include "MyQuickTimeAPIs/MyQTAtom.h"
 #include "MyQuickTimeAPIs/MyQTDescriptionLayouts.h"
 #include "MyQuickTimeAPIs/MyQTSampleDescriptions.h"
 #include "MyQuickTimeAPIs/MyQTStuffs.h"
 #include "MyQuickTimeAPIs/MySampleDescription.h"
-#include "MyQuickTimeAPIs/MySoundDescription.h"
 #include "support/qt_movie.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -27,14 +25,6 @@ std::unique_ptr<CMyQTMovie> describedMovie(const std::string &type, Atom stsd, c
     return movieFrom(movieAtomWith({track}).edit(changes));
 }
 
-std::string fourcc(DWORD code)
-{
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8)
-        text += char(code >> shift);
-    return text;
-}
-
 // The copy's fields in host order, after what the copy did; past the entry
 // the copy reads zero up to its capacity ("tail0").
 std::string copySummary(const CMyQTMedia *media, LONG index, CMyQTHandle *handle)
@@ -46,7 +36,7 @@ std::string copySummary(const CMyQTMedia *media, LONG index, CMyQTHandle *handle
     const auto *image = reinterpret_cast<const MyQTImageDescription *>(data);
     const auto *sound = reinterpret_cast<const MyQTSoundDescription *>(data);
     const auto *head = &image->head;
-    out << " " << fourcc(head->dataFormat) << " ref" << head->dataRefIndex;
+    out << " " << fourccText(head->dataFormat) << " ref" << head->dataRefIndex;
     DWORD type = 0;
     GetMediaHandlerDescription(media, &type, nullptr, nullptr);
     if (type == MyQTFourCC("vide"))
@@ -58,12 +48,6 @@ std::string copySummary(const CMyQTMedia *media, LONG index, CMyQTHandle *handle
     for (size_t i = GetHandleSize(handle); i < handle->GetCapacity(); ++i)
         zero = zero && data[i] == 0;
     return out.str() + (zero ? " tail0" : " tail?");
-}
-
-Atom cut(Atom atom, size_t length)
-{
-    atom.body().resize(length - 8);
-    return atom;
 }
 
 struct CopyRow {
@@ -85,7 +69,6 @@ TEST_P(DescriptionCopy, ConvertsByMediaType)
 }
 
 const Atom kOneImage = qt::stsd({qt::imageDescription("avc1", 1, 1)});
-const Atom kTwoImages = qt::stsd({qt::imageDescription("avc1", 1, 1), qt::imageDescription("jpeg", 1, 1)});
 const Atom kSounds =
     qt::stsd({qt::soundDescription("sowt", 2, 16, 48000), qt::soundDescription("sowt", 2, 24, 44100, 1, 6),
               qt::soundDescription("lpcm", 6, 24, 96000, 2)});
@@ -103,12 +86,10 @@ INSTANTIATE_TEST_SUITE_P(
                 kEntry + " byte 9 3"},
         CopyRow{"OtherMediaType", "tmcd", qt::stsd({Atom("tmcd", Bytes(20, 0))}), 1, "E23 28 dcmt ref0 tail0"},
         // Short entries convert what they hold.
-        CopyRow{"SoundCutBeforeTheRate", "soun", qt::stsd({cut(qt::soundDescription("sowt", 2, 16, 48000), 34)}), 1,
-                "ok 34 sowt ref1 v0 ch2 bits16 rate0 bpf0 tail0"},
-        CopyRow{"SizeAndFormatOnly", "vide", qt::stsd({Atom("avc1")}), 1, "ok 8"},
-        CopyRow{"IndexZero", "vide", kTwoImages, 0, "E24 0"}, CopyRow{"IndexBeyond", "vide", kTwoImages, 3, "E24 0"},
+        CopyRow{"SoundCutBeforeTheRate", "soun", kSounds, 1, "ok 34 sowt ref1 v0 ch2 bits16 rate0 bpf0 tail0",
+                kEntry + " cut 26"},
+        CopyRow{"IndexZero", "vide", kOneImage, 0, "E24 0"},
         CopyRow{"EntrySize7", "vide", kOneImage, 1, "E28 0", kEntry + " size 7"},
-        CopyRow{"EntryPastTheStsd", "vide", kOneImage, 1, "E28 0", kEntry + " size 87"},
         CopyRow{"EntryOfMaximumSize", "vide", kOneImage, 1, "E28 0", kEntry + " size 4294967295"},
         CopyRow{"CountBeyondTheEntries", "vide", kOneImage, 2, "E28 0", kStsd + " byte 7 2"}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -128,7 +109,6 @@ TEST(FindExtension, FindsTheFirstThatFitsInTheCopyAndTheSizeField)
     const Atom avcc("avcC", Bytes(8, 0));
     const std::vector<ExtensionRow> rows = {
         {{Atom("pasp", Bytes(8, 0)), avcc, Atom("avcC", Bytes(2, 0))}, 0, 0, 86 + 16},
-        {{}, 0, 0, -1},
         {{Atom("colr", Bytes(8, 0))}, 0, 0, -1},
         // Size 0, below a header, past the end: the walk stops.
         {{Atom("pasp", Bytes(8, 0)).setSize(0), avcc}, 0, 0, -1},
@@ -152,31 +132,6 @@ TEST(FindExtension, FindsTheFirstThatFitsInTheCopyAndTheSizeField)
         const BYTE *found = image.FindExtension(MyQTFourCC("avcC"));
         EXPECT_EQ(found ? found - image.GetData() : -1, rows[r].expected) << "row " << r;
     }
-    CMyImageDescription empty(nullptr, 0);
-    EXPECT_EQ(empty.FindExtension(MyQTFourCC("avcC")), nullptr);
-    EXPECT_EQ(empty.GetWidth() + empty.GetDataFormat(), 0u);
-}
-
-TEST(SoundDescriptionObject, GivesFrameSizeRateAndChannels)
-{
-    Atom shortEntry = cut(qt::soundDescription("sowt", 2, 16, 48000), 26); // up to the channels
-    auto movie = describedMovie(
-        "soun", qt::stsd({qt::soundDescription("sowt", 2, 16, 48000), qt::soundDescription("sowt", 2, 16, 44100, 1, 6),
-                          qt::soundDescription("raw ", 1, 8, 22050), qt::soundDescription("twos", 3, 12, 8000),
-                          shortEntry, qt::soundDescription("lpcm", 2, 16, 48000, 2)}));
-    std::string text;
-    for (LONG i = 1; i <= 7; ++i)
-        text += outcome([&] {
-                    CMySoundDescription d(mediaOf(movie), i);
-                    text += fourcc(d.GetDataFormat()) + " v" + std::to_string(d.GetVersion()) + " bpf" +
-                            std::to_string(d.GetBytesPerFrame()) + " rate" + std::to_string(d.GetSampleRate()) + " ch" +
-                            std::to_string(d.GetNumberOfChannels()) + " bits" + std::to_string(d.GetSampleSize()) + " ";
-                }) +
-                " | ";
-    // Version 1's frame size whatever the channels and sample size say; 12 / 8 truncates to 1.
-    EXPECT_EQ(text, "sowt v0 bpf4 rate48000 ch2 bits16 ok | sowt v1 bpf6 rate44100 ch2 bits16 ok | raw  v0 bpf1 "
-                    "rate22050 ch1 bits8 ok | twos v0 bpf3 rate8000 ch3 bits12 ok | sowt v0 bpf0 rate0 ch2 bits0 ok | "
-                    "B26 | E24 | ");
 }
 
 // Printable codes quoted, others in hex; refused without room for the text and its end.

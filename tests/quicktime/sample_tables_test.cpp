@@ -23,35 +23,34 @@ std::string answers(const CMyQTMedia *media, const std::string &questions)
     std::istringstream in(questions);
     std::string q, out;
     while (in >> q) {
-        std::ostringstream answer;
-        const std::string how = outcome([&] {
-            if (q == "c") {
-                answer << GetMediaSampleCount(media);
-            } else if (q[0] == 's') {
-                answer << GetMediaSampleSize(media, std::stoi(q.substr(1)));
-            } else if (q[0] == 'd') {
-                CMyQTHandlePtr copy(NewHandle(0));
-                GetMediaSampleReference(media, nullptr, nullptr, std::stoi(q.substr(1)), nullptr, nullptr, copy.get(),
-                                        nullptr, 1, nullptr, nullptr);
-                DWORD format = 0; // in host order
-                std::memcpy(&format, copy->GetData() + 4, 4);
-                for (int shift = 24; shift >= 0; shift -= 8)
-                    answer << char(format >> shift);
-            } else {
-                const size_t slash = q.find('/');
-                DWORD offset = 0, size = 0;
-                LONG sampleTime = -1, duration = -1, description = -1, count = -1;
-                WORD flags = 0xFFFF;
-                GetMediaSampleReference(media, &offset, &size, std::stoi(q), &sampleTime, &duration, nullptr,
-                                        &description, slash == std::string::npos ? 1 : std::stoi(q.substr(slash + 1)),
-                                        &count, &flags);
-                answer << offset << "+" << size << "@" << sampleTime << "/" << duration;
-                if (description != 1) answer << " d" << description;
-                if (count != 1) answer << " n" << count;
-                if (flags) answer << " f" << flags;
-            }
-        });
-        out += (out.empty() ? "" : " | ") + (how == "ok" ? answer.str() : how);
+        out += (out.empty() ? "" : " | ") + answerOf([&] {
+                   std::ostringstream answer;
+                   if (q == "c") {
+                       answer << GetMediaSampleCount(media);
+                   } else if (q[0] == 's') {
+                       answer << GetMediaSampleSize(media, std::stoi(q.substr(1)));
+                   } else if (q[0] == 'd') {
+                       CMyQTHandlePtr copy(NewHandle(0));
+                       GetMediaSampleReference(media, nullptr, nullptr, std::stoi(q.substr(1)), nullptr, nullptr,
+                                               copy.get(), nullptr, 1, nullptr, nullptr);
+                       DWORD format = 0; // in host order
+                       std::memcpy(&format, copy->GetData() + 4, 4);
+                       answer << fourccText(format);
+                   } else {
+                       const size_t slash = q.find('/');
+                       DWORD offset = 0, size = 0;
+                       LONG sampleTime = -1, duration = -1, description = -1, count = -1;
+                       WORD flags = 0xFFFF;
+                       GetMediaSampleReference(
+                           media, &offset, &size, std::stoi(q), &sampleTime, &duration, nullptr, &description,
+                           slash == std::string::npos ? 1 : std::stoi(q.substr(slash + 1)), &count, &flags);
+                       answer << offset << "+" << size << "@" << sampleTime << "/" << duration;
+                       if (description != 1) answer << " d" << description;
+                       if (count != 1) answer << " n" << count;
+                       if (flags) answer << " f" << flags;
+                   }
+                   return answer.str();
+               });
     }
     return out;
 }
@@ -120,7 +119,6 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"EntryWithoutChunks", "stts 2 1; stsc 1 5 1 1 2 1; stsz 100 101; stco 1000", 2, "1", "1100+101@1/1"},
         Row{"ZeroSamplesPerChunk", "stts 2 1; stsc 1 0 1 2 2 1; stsz 100 101; stco 1000 2000", 2, "0", "2000+100@0/1"},
         Row{"LastEntryWithoutSamples", "stts 2 1; stsc 1 0 1; stsz 100 101; stco 1000 2000", 2, "0", "E20"},
-        Row{"NoStss", plain(40), 40, "0 30", "1000+100@0/1 | 31000+130@30/1"},
         Row{"Stss", plain(40) + "; stss 1 31", 40, "0 29 30 31",
             "1000+100@0/1 | 30000+129@29/1 f1 | 31000+130@30/1 | 32000+131@31/1 f1"},
         Row{"EmptyStss", plain(4) + "; stss", 4, "0", "1000+100@0/1 f1"},
@@ -129,7 +127,6 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"VideoCommonSizeOne", kFrames, 10, "s3 7/0", "1 | 2002+3@7/1 n3"},
         Row{"SoundVersion1", kFrames, 10, "s0", "6", "soun", soundStsd(2, 1)},
         Row{"SoundVersion2", kFrames, 10, "s0 0", "B26 | B26", "soun", soundStsd(2, 2)},
-        Row{"SoundVersion3", kFrames, 10, "s0", "E23", "soun", soundStsd(2, 3)},
         Row{"SoundDescriptionMissing", "stts 10 1; stsc 1 5 2; stsz =1 #10; stco 1000 2000", 10, "s0", "E24", "soun",
             soundStsd()},
         Row{"SoundBeyondTheLastChunk", "stts 10 1; stsc 1 5 1; stsz =1 #10; stco 1000", 10, "s9", "E20", "soun",
@@ -137,19 +134,13 @@ INSTANTIATE_TEST_SUITE_P(
         // 65535 channels read as -1: no size.
         Row{"SoundNegativeFrameSize", kFrames, 10, "s0", "E29", "soun", soundStsd(0xFFFF)},
         Row{"SizeIndexes", plain(3), 3, "s2 s3 s-1", "102 | E28 | E28"},
-        Row{"SampleCount", "stsz 7@100+1", 0, "c", "7"},
         Row{"NegativeSampleCount", "stsz =4 #2147483648", 0, "c", "E19"},
         // The count is the file's; only reading the missing size is refused.
         Row{"OvercountedStsz", "stsz #3 100 101", 0, "c s1 s2", "3 | 101 | E28"}, Row{"NoStsz", "", 0, "c", "E15"},
-        Row{"NoStts", "none 3 1; stsc 1 1 1; stsz 3@100+1; stco 3@1000+1000", 3, "1", "E11"},
-        Row{"NoStsc", "stts 3 1; none 1 1 1; stsz 3@100+1; stco 3@1000+1000", 3, "1", "E13"},
-        Row{"NoStco", "stts 3 1; stsc 1 1 1; stsz 3@100+1; none 3@1000+1000", 3, "1", "E14"},
         // Only an unusable entry the walk reaches matters.
-        Row{"ZeroSampleDuration", "stts 2 0; stsc 1 1 1; stsz 100 101; stco 1000 2000", 10, "0", "E29"},
         Row{"LaterZeroSampleDuration", "stts 2 5 1 0; stsc 1 1 1; stsz 3@100+1; stco 3@1000+1000", 20, "9 10",
             "2000+101@5/5 | E29"},
         Row{"NegativeSampleDuration", "stts 2 -2147483648; stsc 1 1 1; stsz 100 101; stco 1000 2000", 10, "0", "E29"},
-        Row{"NegativeSttsCount", "stts -1 1; stsc 1 1 1; stsz 100 101; stco 1000 2000", 10, "0", "E29"},
         Row{"ChunkRunsBackwards", "stts 4 1; stsc 3 1 1 1 1 1; stsz 4@100+1; stco 4@1000+1000", 4, "0", "E29"},
         Row{"BeyondTheStszCount", "stts 4 1; stsc 1 1 1; stsz 100 101; stco 4@1000+1000", 4, "1 2",
             "2000+101@1/1 | E28"},
@@ -157,7 +148,6 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"BeyondTheStcoCount", "stts 6 1; stsc 1 1 1 5 1 1; stsz 6@100+1; stco 1000 2000", 6, "1 2",
             "2000+101@1/1 | E28"},
         Row{"ChunkZero", "stts 2 1; stsc 0 1 1; stsz 100 101; stco 1000 2000", 2, "0", "E28"},
-        Row{"EmptyStsc", "stts 2 1; stsc; stsz 100 101; stco 1000 2000", 2, "0", "E28"},
         // Entry counts one larger than their atoms hold: only a lookup that
         // reads the missing entry is refused.
         Row{"OvercountedStts", "stts #2 3 1; stsc 1 1 1; stsz 3@100+1; stco 3@1000+1000", 3, "0 1",

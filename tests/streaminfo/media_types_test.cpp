@@ -1,8 +1,6 @@
-// The media types of the stream infos: H.264 video (subtype and biCompression
-// from the description's format, picture size, frame duration and bit rate
-// from the media figures, temporal compression by class), PCM sound and AAC
-// sound with its 'esds' found directly or inside 'wave' atoms. Each row gives
-// the media type as one line, or what building it did.
+// The media types of the stream infos (H.264 video, PCM sound, AAC sound with
+// its 'esds' found directly or inside 'wave' atoms): each row the media type as
+// one line, or what building it did.
 #include "MovFileParserFilter/AACSoundMediaStreamInfo.h"
 #include "MovFileParserFilter/H264MediaStreamInfo.h"
 #include "MovFileParserFilter/MovParserMediaTypes.h"
@@ -27,17 +25,12 @@ namespace {
 
 std::string guidName(const GUID &guid)
 {
-    const std::pair<const GUID *, const char *> names[] = {{&GUID_NULL, "null"},
-                                                           {&MEDIATYPE_Video, "Video"},
-                                                           {&MEDIATYPE_Audio, "Audio"},
-                                                           {&MEDIASUBTYPE_AVC1, "AVC1"},
-                                                           {&MEDIASUBTYPE_PCM, "PCM"},
-                                                           {&MEDIASUBTYPE_MovParserAAC, "AAC"},
-                                                           {&FORMAT_VideoInfo, "VideoInfo"},
-                                                           {&FORMAT_WaveFormatEx, "WaveFormatEx"},
-                                                           {&FORMAT_MovParserAACConfig, "AACConfig"}};
-    for (const auto &[known, name] : names)
-        if (guid == *known) return name;
+    const GUID *known[] = {&GUID_NULL,         &MEDIATYPE_Video,     &MEDIATYPE_Audio,
+                           &MEDIASUBTYPE_AVC1, &MEDIASUBTYPE_PCM,    &MEDIASUBTYPE_MovParserAAC,
+                           &FORMAT_VideoInfo,  &FORMAT_WaveFormatEx, &FORMAT_MovParserAACConfig};
+    const char *names[] = {"null", "Video", "Audio", "AVC1", "PCM", "AAC", "VideoInfo", "WaveFormatEx", "AACConfig"};
+    for (size_t i = 0; i < std::size(known); ++i)
+        if (guid == *known[i]) return names[i];
     return "?";
 }
 
@@ -76,17 +69,15 @@ template <typename Info> Build type(const qt::TrackAtoms &track)
 {
     return [track] {
         auto movie = movieFrom(movieAtomWith({track}));
-        std::string summary;
-        std::string how = outcome([&] {
+        return answerOf([&] {
             if constexpr (std::is_constructible_v<Info, const CMyQTMedia *, ULONGLONG>) {
-                summary = typeSummary(Info(mediaOf(movie), 0xFFFFFFFF).GetMediaType());
+                return typeSummary(Info(mediaOf(movie), 0xFFFFFFFF).GetMediaType());
             } else {
                 Info info;
                 info.BuildMediaType(mediaOf(movie));
-                summary = typeSummary(info.GetMediaType());
+                return typeSummary(info.GetMediaType());
             }
         });
-        return how == "ok" ? summary : how;
     };
 }
 
@@ -97,6 +88,7 @@ template <typename Info> Build sound(Atom description)
     return type<Info>(track);
 }
 const auto pcm = sound<CPCMSoundMediaStreamInfo>;
+const auto h264 = type<CH264MediaStreamInfo>, cameraH264 = type<COrvexCameraH264MediaStreamInfo>;
 const auto aac = sound<CAACSoundMediaStreamInfo>;
 // An 'esds' atom of 12 + n bytes: version and flags, then n descriptor bytes 0x40, 0x41 ...
 Atom esds(size_t n)
@@ -116,10 +108,6 @@ Atom wave(std::vector<Atom> children, int depth = 1)
 Atom mp4a(std::vector<Atom> extensions)
 {
     return qt::soundDescription("mp4a", 2, 16, 44100, 0, 0, std::move(extensions));
-}
-Atom junk(uint32_t size)
-{
-    return Atom("junk", Bytes(8)).setSize(size);
 }
 
 struct Row {
@@ -141,39 +129,26 @@ TEST_P(MediaType, IsBuiltOrRefused)
 }
 
 const std::string kNotAAC = "text: Not AAC media";
+const std::string kAvc1 = "Video AVC1 VideoInfo fixed0 sample1 temporal", kBitmap = " size40 planes1 bits24 image0";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, MediaType,
     ::testing::Values(
         // 300 samples of 1000 bytes, 1001 units each at 30000: 10.01 seconds.
-        Row{"H264FullHd",
-            type<CH264MediaStreamInfo>(videoTrack(30000, 300300, evenVideoTables(300, 1001, 1000, 100), 1920, 1080)),
-            "Video AVC1 VideoInfo fixed0 sample1 temporal1 len88: avg333666 rate239760 err0 rect0 avc1 1920x1080 "
-            "size40 planes1 bits24 image0"},
+        Row{"H264FullHd", h264(videoTrack(30000, 300300, evenVideoTables(300, 1001, 1000, 100), 1920, 1080)),
+            kAvc1 + "1 len88: avg333666 rate239760 err0 rect0 avc1 1920x1080" + kBitmap},
         Row{"VideoBaseClass", type<CVideoMediaStreamInfo>(videoTrack(600, 500, evenVideoTables(5, 100, 10, 100))),
-            "Video AVC1 VideoInfo fixed0 sample1 temporal0 len88: avg1666666 rate480 err0 rect0 avc1 176x144 size40 "
-            "planes1 bits24 image0"},
-        Row{"H264SignedHeight",
-            type<CH264MediaStreamInfo>(videoTrack(600, 500, evenVideoTables(5, 100, 10, 100), 176, -144)),
-            "Video AVC1 VideoInfo fixed0 sample1 temporal1 len88: avg1666666 rate480 err0 rect0 avc1 176x-144 size40 "
-            "planes1 bits24 image0"},
+            kAvc1 + "0 len88: avg1666666 rate480 err0 rect0 avc1 176x144" + kBitmap},
         // Zero duration and no samples: zero rates instead of a division.
-        Row{"H264NoSamples", type<CH264MediaStreamInfo>(videoTrack(600, 0, "stts; stsc 1 1 1; stsz; stco")),
-            "Video AVC1 VideoInfo fixed0 sample1 temporal1 len88: avg0 rate0 err0 rect0 avc1 176x144 size40 planes1 "
-            "bits24 image0"},
-        Row{"CameraH264",
-            type<COrvexCameraH264MediaStreamInfo>(videoTrack(15000, 30000,
-                                                             evenVideoTables(30, 1000, 10, 100) + "; stss 1 16")),
-            "Video AVC1 VideoInfo fixed0 sample1 temporal1 len88: avg666666 rate1200 err0 rect0 avc1 176x144 size40 "
-            "planes1 bits24 image0"},
+        Row{"H264NoSamples", h264(videoTrack(600, 0, "stts; stsc 1 1 1; stsz; stco")),
+            kAvc1 + "1 len88: avg0 rate0 err0 rect0 avc1 176x144" + kBitmap},
+        Row{"CameraH264", cameraH264(videoTrack(15000, 30000, evenVideoTables(30, 1000, 10, 100) + "; stss 1 16")),
+            kAvc1 + "1 len88: avg666666 rate1200 err0 rect0 avc1 176x144" + kBitmap},
         Row{"PCMStereo16", pcm(qt::soundDescription("sowt", 2, 16, 48000)),
             "Audio PCM WaveFormatEx fixed1 sample1 temporal0 len18: tag1 ch2 48000Hz avg192000 align4 bits16 cb0"},
-        Row{"PCMMono8", pcm(qt::soundDescription("raw ", 1, 8, 22050)),
-            "Audio PCM WaveFormatEx fixed1 sample1 temporal0 len18: tag1 ch1 22050Hz avg22050 align1 bits8 cb0"},
         Row{"PCMVersion1", pcm(qt::soundDescription("sowt", 2, 16, 44100, 1, 6)),
             "Audio PCM WaveFormatEx fixed1 sample1 temporal0 len18: tag1 ch2 44100Hz avg264600 align6 bits24 cb0"},
         Row{"PCMNoChannels", pcm(qt::soundDescription("sowt", 0, 16, 8000)), "E23"},
-        Row{"PCMNoBytes", pcm(qt::soundDescription("sowt", 2, 16, 8000, 1, 0)), "E23"},
         Row{"PCMBytesWrapToZero", pcm(qt::soundDescription("sowt", 2, 16, 8000, 1, 0x10000)), "E23"},
         Row{"PCMVersion2", pcm(qt::soundDescription("sowt", 2, 16, 48000, 2)), "B26"},
         Row{"CameraPCMAnyFormat", sound<COrvexCameraPCMSoundMediaStreamInfo>(qt::soundDescription("twos", 1, 16, 8000)),
@@ -192,34 +167,15 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"AACFortyWavesDeep", aac(mp4a({wave({esds(5)}, 40)})), kNotAAC},
         Row{"AACOtherFormat", aac(qt::soundDescription("twos", 2, 16, 44100, 0, 0, {esds(5)})), kNotAAC},
         Row{"AACWithoutEsds", aac(mp4a({Atom("chan", Bytes(12))})), kNotAAC},
-        Row{"AACVersion2", aac(qt::soundDescription("mp4a", 2, 16, 48000, 2)), "B26"},
-        // 34 bytes: two short of the fixed sound fields; 36: no room for extensions.
+        // 34 bytes: two short of the fixed sound fields.
         Row{"AACShortDescription", aac(Atom("mp4a", Bytes(26, 0))),
             kNotAAC + " {Size of SampleDescriptions 34 < sizeof(SoundDescription). \n}"},
-        Row{"AACNoRoomForExtensions", aac(Atom("mp4a", Bytes(28, 0))), kNotAAC},
         // The walk over extension atoms ends inside the description.
-        Row{"AACAtomLargerThanWhatRemains", aac(mp4a({junk(4000), esds(5)})), kNotAAC},
-        Row{"AACAtomBelowAHeader", aac(mp4a({junk(4), esds(5)})), kNotAAC},
+        Row{"AACAtomLargerThanWhatRemains", aac(mp4a({Atom("junk", Bytes(8)).setSize(4000), esds(5)})), kNotAAC},
+        Row{"AACAtomBelowAHeader", aac(mp4a({Atom("junk", Bytes(8)).setSize(4), esds(5)})), kNotAAC},
         Row{"AACEsdsWithoutVersion", aac(mp4a({Atom("esds", Bytes(2))})), kNotAAC},
-        Row{"AACWaveLargerThanWhatRemains", aac(mp4a({wave({esds(5)}).setSize(200)})), kNotAAC},
-        Row{"AACWaveChildPastIt", aac(mp4a({wave({Atom("junk", Bytes(4)).setSize(100)}), Atom("free", Bytes(100))})),
-            kNotAAC}),
+        Row{"AACWaveLargerThanWhatRemains", aac(mp4a({wave({esds(5)}).setSize(200)})), kNotAAC}),
     [](const auto &info) { return std::string(info.param.name); });
-
-TEST(VideoStreamInfo, KeepsTheConfigurationOrNoneAndTheIndex)
-{
-    auto movie = movieFrom(movieAtomWith({videoTrack(15000, 5000, evenVideoTables(5, 1000, 10, 100))}));
-    CH264MediaStreamInfo info(mediaOf(movie), 0xFFFFFFFF);
-    const CMyH264SPS &sps = info.GetAVCConfiguration()->GetSPS();
-    EXPECT_EQ(Bytes(sps.m_pData.get(), sps.m_pData.get() + sps.m_size), testStream().sps);
-    // A refused configuration record leaves none, and the index.
-    auto track = videoTrack(600, 500, evenVideoTables(5, 100, 10, 100));
-    track.sampleDescriptions = qt::stsd({qt::imageDescription("avc1", 176, 144, {Atom("avcC", Bytes{1, 2, 3})})});
-    auto refused = movieFrom(movieAtomWith({track}));
-    CH264MediaStreamInfo without(mediaOf(refused), 0xFFFFFFFF);
-    EXPECT_EQ(without.GetAVCConfiguration(), nullptr);
-    EXPECT_EQ(without.GetEntryCount(), 5u);
-}
 
 } // namespace
 } // namespace orvex::test

@@ -6,9 +6,7 @@
 #include "MovFileParserFilter/OrvexCameraH264MediaStreamInfo.h"
 #include "MovFileParserFilter/OrvexCameraPCMSoundMediaStreamInfo.h"
 #include "MovFileParserFilter/PCMSoundMediaStreamInfo.h"
-#include "MyQuickTimeAPIs/MyQTAtom.h"
 #include "streaminfo/streaminfo_fixtures.h"
-#include "support/annexb.h"
 #include "support/debug_capture.h"
 #include "support/movie_writer.h"
 #include "support/scratch.h"
@@ -19,17 +17,6 @@
 
 namespace orvex::test {
 namespace {
-
-// A movie file: an 'mdat' of mdatBody bytes (its body from file offset 8), then the movie atom.
-Bytes movieFileBytes(const Atom &moov, const Bytes &mdatBody)
-{
-    return fileBytes({Atom("mdat", mdatBody), moov});
-}
-
-VideoInput testVideo()
-{
-    return videoFromStream(testStream(), 176, 144);
-}
 
 // What loading gives: the result, the kinds of stream infos and the pin names,
 // then each index's totals and first entry. A refused load must leave the streams empty.
@@ -61,8 +48,6 @@ TEST(MovieLoading, FilesThatAreNoServableMovieAreRefused)
 {
     ScratchFolder dir;
     const Atom moov = movieAtomWith({videoTrack(15000, 5000, evenVideoTables(5, 1000, 10, 8))});
-    Atom trakFirst = moov;
-    std::swap(trakFirst.children()[0], trakFirst.children()[1]);
     const Atom soundOnly = movieAtomWith(
         {soundTrack("sowt", 1, 16, 8000, 16, "stts 16 1; stsc 1 16 1; stsz =1 #16; stco " + std::to_string(8))});
     const std::string path = dir.path("huge.mov");
@@ -73,21 +58,18 @@ TEST(MovieLoading, FilesThatAreNoServableMovieAreRefused)
         const char *traced;
     };
     for (const Row &row :
-         {Row{dir.path("missing.mov"), std::to_string(HRESULT(0x80070002)), nullptr},
-          Row{dir.path("no-folder/missing.mov"), std::to_string(HRESULT(0x80070003)), nullptr},
+         {Row{dir.path("no-folder/missing.mov"), std::to_string(HRESULT(0x80070003)), nullptr},
           Row{path, "E_INVALIDARG", "COrvexMovFileParserFilter::setSourceFile fileSize = 4294967296 \n"},
           Row{dir.write("empty.mov", {}), "E_INVALIDARG", "Not MOV File format \n"},
-          Row{dir.write("text.mov", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}), "E_INVALIDARG", nullptr},
           Row{dir.write("no-mdat.mov", fileBytes({moov})), "E_INVALIDARG", nullptr},
-          Row{dir.write("no-moov.mov", fileBytes({Atom("mdat", Bytes(50))})), "E_INVALIDARG", nullptr},
-          Row{dir.write("trak-first.mov", movieFileBytes(trakFirst, Bytes(50))), "E_INVALIDARG", nullptr},
-          Row{dir.write("no-video.mov", movieFileBytes(soundOnly, Bytes(50))), "E_INVALIDARG",
+          Row{dir.write("no-video.mov", fileBytes({Atom("mdat", Bytes(50)), soundOnly})), "E_INVALIDARG",
               "Can't use OrvexMovParserFilter \n"},
           // The last sample ends one byte past the media data.
-          Row{dir.write("short.mov", movieFileBytes(moov, Bytes(49))), "E_INVALIDARG", "ChunkOffset Error  \n"},
-          Row{dir.write("fits.mov", movieFileBytes(moov, Bytes(50))),
-              "S_OK plain Video(H.264) Out none H264 last 57; 5 entries, 50 bytes, largest 10, duration 3333333, sync "
-              "all | 0-666666 10@8 x1",
+          Row{dir.write("short.mov", fileBytes({Atom("mdat", Bytes(49)), moov})), "E_INVALIDARG",
+              "ChunkOffset Error  \n"},
+          Row{dir.write("fits.mov", fileBytes({Atom("mdat", Bytes(50)), moov})),
+              "S_OK plain Video(H.264) Out none H264 last 57; 5 entries 50 bytes max 10 dur 3333333 sync all | "
+              "0-666666 10@8 x1",
               nullptr}}) {
         DebugCapture capture;
         EXPECT_EQ(load(row.path), row.expected) << row.path;
@@ -103,7 +85,7 @@ TEST(MovieLoading, FilesThatAreNoServableMovieAreRefused)
 TEST(MovieLoading, WrittenMoviesTakeThePlainOrTheCameraPath)
 {
     ScratchFolder dir;
-    const VideoInput video = testVideo();
+    const VideoInput video = videoFromStream(testStream(), 176, 144);
     const SoundInput sound = makeSound(2.5, 2, 8000), halfSecond = makeSound(0.5, 1, 8000);
     struct Row {
         const char *name;
@@ -113,71 +95,26 @@ TEST(MovieLoading, WrittenMoviesTakeThePlainOrTheCameraPath)
     };
     for (const Row &row :
          {Row{"plain", writeMovie(video, &sound),
-              "S_OK plain Video(H.264) Out Audio(PCM) Out H264 PCM last 118151; 30 entries, 38124 bytes, largest 4068, "
-              "duration 20000000, sync 0,15 | 0-666666 3536@32028 x1; 3 entries, 80000 bytes, largest 32000, duration "
-              "25000000, sync all | 0-10000000 32000@28 x8000",
+              "S_OK plain Video(H.264) Out Audio(PCM) Out H264 PCM last 118151; 30 entries 38124 bytes max 4068 dur "
+              "20000000 sync 0,15 | 0-666666 3536@32028 x1; 3 entries 80000 bytes max 32000 dur 25000000 sync all | "
+              "0-10000000 32000@28 x8000",
               1},
           // The camera index: a sync entry every 15 (the stream's IDR distance), whole seconds of sound.
           Row{"camera", writeMovie(video, &sound, {MovieLayout::kCamera}),
-              "S_OK camera Video(Orvex H.264) Out Audio(PCM) Out CameraH264 CameraPCM last 118151; 30 entries, 38124 "
-              "bytes, largest 4068, duration 20000000, sync 0,15 | 0-666666 3536@32028 x1; 3 entries, 80000 bytes, "
-              "largest 32000, duration 25000000, sync all | 0-10000000 32000@28 x8000",
+              "S_OK camera Video(Orvex H.264) Out Audio(PCM) Out CameraH264 CameraPCM last 118151; 30 entries 38124 "
+              "bytes max 4068 dur 20000000 sync 0,15 | 0-666666 3536@32028 x1; 3 entries 80000 bytes max 32000 dur "
+              "25000000 sync all | 0-10000000 32000@28 x8000",
               0},
           // Without a second 'trak' the movie atom does not have the camera layout.
-          Row{"camera-video", writeMovie(video, nullptr, {MovieLayout::kCamera, true}),
-              "S_OK plain Video(H.264) Out none H264 last 39096; 30 entries, 38124 bytes, largest 4068, duration "
-              "20000000, sync 0,15 | 0-666666 3536@973 x1",
+          Row{"camera-video", writeMovie(video, nullptr, {MovieLayout::kCamera}),
+              "S_OK plain Video(H.264) Out none H264 last 38151; 30 entries 38124 bytes max 4068 dur 20000000 sync "
+              "0,15 | 0-666666 3536@28 x1",
               1},
           // Its only chunk holds less than a second, which the camera index cannot tell.
           Row{"camera-short", writeMovie(video, &halfSecond, {MovieLayout::kCamera}), "E_INVALIDARG", 0}}) {
         DebugCapture capture;
         EXPECT_EQ(load(dir.write(std::string(row.name) + ".mov", row.written.file)), row.expected) << row.name;
         EXPECT_EQ(capture.count("Create Output Pins as QuickTimeMovie \n"), row.plainLines) << row.name;
-    }
-}
-
-// Damaged tables and atoms cost only the lookups that would read outside
-// them: each row damages the movie atom of a written video-only movie ('moov'
-// after 'mdat', so the sample offsets stay) and says what loading still gives.
-TEST(MovieLoading, DamageRefusesOnlyWhatWouldBeReadOutsideAnAtom)
-{
-    const VideoInput video = testVideo();
-    const size_t samples = video.samples.size();
-    const size_t firstNonSync = size_t(std::find(video.sync.begin(), video.sync.end(), false) - video.sync.begin());
-    const auto negativeElst = [](uint32_t duration, uint32_t mediaTime) {
-        return [=](Atom &trak) {
-            trak.add(qt::edts({duration, mediaTime, 0x10000}).edit("elst byte 4 255")); // count 0xFF000001
-        };
-    };
-    struct Row {
-        const char *name;
-        std::string changes; // Atom::edit
-        size_t entries;      // of the video index; 0 with a refused movie
-        std::function<void(Atom &trak)> add = [](Atom &) {};
-    };
-    const std::string stbl = "trak/mdia/minf/stbl/";
-    const std::vector<Row> rows = {
-        {"none", "", samples},
-        {"stsz count one larger", stbl + "stsz word 8 " + std::to_string(samples + 1), samples},
-        {"stts count one larger", stbl + "stts word 4 2", samples},
-        // The sync samples are found; the first other sample's lookup leaves the table.
-        {"stss count one larger", stbl + "stss word 4 3", firstNonSync},
-        {"negative elst count, identity entry 0", "", samples, negativeElst(samples * 40, 0)},
-        {"negative elst count, media time 1", "", 0, negativeElst(1, 1)},
-        {"dref entry of 8 bytes", "trak/mdia/minf/dinf/dref/* size 8", samples},
-    };
-    ScratchFolder dir;
-    for (const Row &row : rows) {
-        WrittenMovie written = writeMovie(video, nullptr);
-        written.moov.edit(row.changes);
-        row.add(*written.moov.find("trak"));
-        Bytes file(written.file.begin(), written.file.begin() + long(written.moovOffset));
-        written.moov.writeTo(file);
-        CMyMovieStreams streams;
-        const HRESULT hr = LoadMovieStreams(widen(dir.write("damaged.mov", file)).c_str(), &streams);
-        ASSERT_EQ(hr, row.entries ? S_OK : E_INVALIDARG) << row.name;
-        if (!row.entries) continue;
-        EXPECT_EQ(streams.video->GetEntryCount(), row.entries) << row.name;
     }
 }
 

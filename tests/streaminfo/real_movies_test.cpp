@@ -1,7 +1,5 @@
-// The indexes of real movies written by ffmpeg against ffprobe's packets, the
-// one place the index meets ffprobe: each video entry is one packet (offset,
-// size, key flag, decode time) and the sound entries cover exactly the bytes
-// of the sound packets, in order.
+// The indexes of real movies against ffprobe's packets: each video entry one
+// packet, the sound entries exactly the bytes of the sound packets, in order.
 #include "MovFileParserFilter/MovieStreamLoader.h"
 #include "streaminfo/streaminfo_fixtures.h"
 #include "support/scratch.h"
@@ -75,13 +73,7 @@ TEST_P(RealMovie, IndexesAgreeWithFfprobe)
     EXPECT_EQ(ranges(fromIndex), ranges(fromProbe));
 }
 
-INSTANTIATE_TEST_SUITE_P(Movies, RealMovie,
-                         testing::Values("baseline_sowt.mov", "main_aac_faststart.mov", "odd_size_sowt_3000.mov",
-                                         "sowt_one_second_chunks.mov", "video_only_faststart.mov"),
-                         [](const testing::TestParamInfo<const char *> &info) {
-                             std::string name = info.param;
-                             return name.substr(0, name.find('.'));
-                         });
+INSTANTIATE_TEST_SUITE_P(Movies, RealMovie, testing::ValuesIn(realMovies()), movieTestName);
 
 } // namespace
 } // namespace orvex::test

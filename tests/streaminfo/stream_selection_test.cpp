@@ -1,7 +1,5 @@
-// Stream selection: the first usable H.264 video track and the first usable
-// sound track, the listing every track writes, and the tracks that fail the
-// whole load because they cannot be read. Each row is a movie atom, the
-// choice as text and lines the listing must hold.
+// Stream selection: each row a movie atom, the tracks chosen and lines the
+// listing must hold, or the refusal of an unreadable track.
 #include "MovFileParserFilter/MovStreamSelection.h"
 #include "MyQuickTimeAPIs/MyQTAPI.h"
 #include "streaminfo/streaminfo_fixtures.h"
@@ -38,19 +36,19 @@ qt::TrackAtoms described(qt::TrackAtoms track, const std::string &mediaType, std
 std::string choice(const Atom &moov)
 {
     auto movie = movieFrom(moov);
-    CMyQTMedia *video = nullptr, *sound = nullptr;
-    HRESULT hr = E_FAIL;
-    const std::string thrown = outcome([&] { hr = selectStreams(movie.get(), &video, &sound); });
-    if (thrown != "ok") return thrown;
     auto number = [&](const CMyQTMedia *media) {
         for (LONG k = 1; k <= GetMovieTrackCount(movie.get()); ++k)
             if (media && media == mediaOf(movie, k)) return k;
         return LONG(0);
     };
-    return std::string(hr == S_OK           ? "S_OK"
-                       : hr == E_INVALIDARG ? "E_INVALIDARG"
-                                            : "?") +
-           " video " + std::to_string(number(video)) + " sound " + std::to_string(number(sound));
+    return answerOf([&] {
+        CMyQTMedia *video = nullptr, *sound = nullptr;
+        const HRESULT hr = selectStreams(movie.get(), &video, &sound);
+        return std::string(hr == S_OK           ? "S_OK"
+                           : hr == E_INVALIDARG ? "E_INVALIDARG"
+                                                : "?") +
+               " video " + std::to_string(number(video)) + " sound " + std::to_string(number(sound));
+    });
 }
 
 // A row: the tracks, changes to the movie atom (Atom::edit), the choice and
@@ -88,11 +86,6 @@ INSTANTIATE_TEST_SUITE_P(
             {"\nMediaType : 'vide' \n", "sampleDesc(1) : 'avc1' \n", "sampleDesc(1) : 'sowt' \n",
              "mediaTimeScale   = 600 \n", "mediaDuration    = 500 \n", "seconds          = 0.833333 \n",
              "frames           = 5 \n", "fps              = 6.000000 \n", "durationPerFrame = 0.166667 \n"}},
-        Row{"EditedVideoAlone",
-            {h264({500, 100, 0x10000})},
-            "",
-            "E_INVALIDARG video 0 sound 0",
-            {"Can't use OrvexMovParserFilter \n"}},
         Row{"EditedVideoPassedOver", {h264({500, 100, 0x10000}), h264()}, "", "S_OK video 2 sound 0"},
         Row{"TwoSampleDescriptions",
             {described(h264(), "vide", {kAvc1, kAvc1})},
@@ -100,8 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
             "E_INVALIDARG video 0 sound 0",
             {"nSampleDescs isn't 1 but 2 \n"}},
         Row{"VideoWithoutConfigurationRecord",
-            {described(h264(), "vide", {qt::imageDescription("avc1", 176, 144)}), sowt()},
-            "",
+            {h264(), sowt()},
+            "trak/mdia/minf/stbl/stsd/* cut 78",
             "E_INVALIDARG video 0 sound 0"},
         Row{"SoundNotInTheFile",
             {h264(), sowt()},
@@ -119,11 +112,6 @@ INSTANTIATE_TEST_SUITE_P(
             "",
             "S_OK video 1 sound 3",
             {"Can't handle this sound media \n"}},
-        Row{"ShortSoundDescription",
-            {h264(), sowt({Atom("sowt", Bytes(26, 0))})},
-            "",
-            "S_OK video 1 sound 0",
-            {"Size of SampleDescriptions 34 < sizeof(SoundDescription). \n", "Can't handle this sound media \n"}},
         Row{"EditedSound", {h264(), sowt({}, {100, 0, 0x20000})}, "", "S_OK video 1 sound 0"},
         // Tracks without tables or of other kinds are listed only.
         Row{"TextAndBareSoundListedOnly",
@@ -132,11 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
             "S_OK video 3 sound 0"},
         // Unreadable tracks fail the whole load.
         Row{"TimecodeTrack", {h264(), sowt(), described(h264(), "tmcd", {Atom("tmcd", Bytes(16, 0))})}, "", "E23"},
-        Row{"TrackWithoutMedia", {h264(), sowt()}, "trak[1]/mdia drop", "E27"},
-        Row{"MediaWithoutHandler", {h264(), sowt()}, "trak[1]/mdia/hdlr drop", "E27"},
-        Row{"MediaWithoutStsd", {h264(), sowt()}, "trak/mdia/minf/stbl/stsd drop", "E10"},
-        Row{"MediaWithoutStsz", {h264(), sowt()}, "trak[1]/mdia/minf/stbl/stsz drop", "E15"},
-        Row{"ServableMediaWithoutDref", {h264(), sowt()}, "trak[1]/mdia/minf/dinf drop", "E9"}),
+        Row{"TrackWithoutMedia", {h264(), sowt()}, "trak[1]/mdia drop", "E27"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

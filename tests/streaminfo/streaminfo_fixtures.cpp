@@ -49,13 +49,13 @@ std::string indexSummary(const CQuickTimeMediaStreamInfo &info)
     for (size_t i = 0; i < index.size(); ++i)
         if (index[i].sync) sync << (syncCount++ ? "," : "") << i;
     std::ostringstream out;
-    out << index.size() << " entries, " << info.GetTotalBytes() << " bytes, largest " << info.GetLargestEntry()
-        << ", duration " << info.GetDuration() << ", sync "
+    out << index.size() << " entries " << info.GetTotalBytes() << " bytes max " << info.GetLargestEntry() << " dur "
+        << info.GetDuration() << " sync "
         << (syncCount == 0              ? "none"
             : syncCount == index.size() ? "all"
                                         : sync.str());
     for (size_t i = 0; i < index.size(); ++i) {
-        if (i == 3 && index.size() > 4) {
+        if (i == 2 && index.size() > 3) {
             out << " ...";
             i = index.size() - 1;
         }

@@ -26,8 +26,8 @@ qt::TrackAtoms soundTrack(const std::string &format, uint16_t channels, uint16_t
 // all lasting `duration`.
 std::string evenVideoTables(uint32_t n, uint32_t duration, uint32_t size, uint32_t firstOffset);
 
-// The index in short: "N entries, B bytes, largest L, duration D, sync S" (S:
-// "all", "none" or the entries), then the first three entries and the last as
+// The index in short: "N entries B bytes max L dur D sync S" (S: "all",
+// "none" or the entries), then the first two entries and the last as
 // "start-stop size@offset xSAMPLES".
 std::string indexSummary(const CQuickTimeMediaStreamInfo &info);
 

@@ -104,10 +104,10 @@ namespace {
 // A sample description record: reserved bytes, data reference index 1, the body, the extensions.
 Atom description(const std::string &format, const ByteWriter &body, const std::vector<Atom> &extensions)
 {
-    Atom atom(format, ByteWriter().zeros(6).be16(1).bytes(body.data()).data());
+    Bytes bytes = ByteWriter().zeros(6).be16(1).bytes(body.data()).data();
     for (const auto &extension : extensions)
-        extension.writeTo(atom.body());
-    return atom;
+        extension.writeTo(bytes);
+    return Atom(format, bytes);
 }
 
 ByteWriter &matrix(ByteWriter &w)
@@ -131,13 +131,6 @@ Atom mvhd(uint32_t timeScale, uint32_t duration)
     ByteWriter w;
     w.zeros(12).be32(timeScale).be32(duration).be32(0x00010000).be16(0x0100).zeros(10);
     return Atom("mvhd", matrix(w).zeros(24).be32(3).data()); // preview ... current time, next track id
-}
-
-Atom tkhd(uint32_t trackId, uint32_t duration)
-{
-    ByteWriter w;
-    w.be32(0x0000000F).zeros(8).be32(trackId).be32(0).be32(duration).zeros(12).be16(0x0100).be16(0);
-    return Atom("tkhd", matrix(w).zeros(8).data());
 }
 
 Atom mdhd(int32_t timeScale, int32_t duration)
@@ -191,22 +184,6 @@ std::vector<Atom> tables(const std::string &text)
     return out;
 }
 
-Atom edts(const std::vector<uint32_t> &words)
-{
-    return Atom("edts", std::vector<Atom>{table("elst", words, uint32_t(words.size() / 3))});
-}
-
-Atom dataReference(const std::string &kind, uint32_t flags, Bytes data)
-{
-    return Atom(kind, ByteWriter().be32(flags).bytes(data).data());
-}
-
-Atom dref(std::vector<Atom> entries)
-{
-    Atom atom = table("dref", {}, uint32_t(entries.size()));
-    return withEntries(std::move(atom), std::move(entries));
-}
-
 Atom stsd(std::vector<Atom> entries)
 {
     Atom atom = table("stsd", {}, uint32_t(entries.size()));
@@ -252,12 +229,28 @@ Atom udtaCameraTag()
     return Atom("udta", std::vector<Atom>{Atom("ORVX", ByteWriter().bytes("OrvexAVC0001", 12).data())});
 }
 
+namespace {
+
+Atom tkhd(uint32_t trackId, uint32_t duration)
+{
+    ByteWriter w;
+    w.be32(0x0000000F).zeros(8).be32(trackId).be32(0).be32(duration).zeros(12).be16(0x0100).be16(0);
+    return Atom("tkhd", matrix(w).zeros(8).data());
+}
+
+Atom edts(const std::vector<uint32_t> &words)
+{
+    return Atom("edts", std::vector<Atom>{table("elst", words, uint32_t(words.size() / 3))});
+}
+
+} // namespace
+
 Atom trak(const TrackAtoms &track)
 {
     Atom mediaHeader = track.mediaType == "vide"   ? Atom("vmhd", ByteWriter().be32(1).zeros(8).data())
                        : track.mediaType == "soun" ? Atom("smhd", ByteWriter().be32(0).zeros(4).data())
                                                    : Atom("gmhd", std::vector<Atom>{});
-    Atom dinf("dinf", std::vector<Atom>{dref({dataReference("url ", 1)})});
+    Atom dinf("dinf", std::vector<Atom>{table("dref", {}, 1).add(Atom("url ", ByteWriter().be32(1).data()))});
     Atom stbl = withEntries(Atom("stbl", std::vector<Atom>{track.sampleDescriptions}), track.tables);
     Atom minf("minf", std::vector<Atom>{mediaHeader, hdlr("dhlr", "url ", "DataHandler"), dinf, stbl});
     Atom mdia("mdia", std::vector<Atom>{mdhd(track.timeScale, track.duration),

@@ -47,11 +47,9 @@ public:
     // Bytes taken as they are, header and all (no size computed).
     static Atom raw(Bytes bytes);
 
-    const std::string &type() const { return m_type; }
     // Writes this value into the size field instead of the computed size.
     Atom &setSize(uint32_t size) { return m_size = size, m_sizeOverridden = true, *this; }
     Atom &add(Atom child) { return m_children.push_back(std::move(child)), *this; }
-    Bytes &body() { return m_body; }
     std::vector<Atom> &children() { return m_children; }
 
     // The first descendant along a path of types, e.g. "trak/mdia/minf/stbl/stsz";
@@ -84,7 +82,6 @@ Bytes fileBytes(const std::vector<Atom> &atoms);
 namespace qt {
 
 Atom mvhd(uint32_t timeScale, uint32_t duration);
-Atom tkhd(uint32_t trackId, uint32_t duration);
 Atom mdhd(int32_t timeScale, int32_t duration);
 Atom hdlr(const std::string &componentType, const std::string &subtype, const std::string &name = "",
           const std::string &manufacturer = "appl");
@@ -96,13 +93,6 @@ Atom table(const std::string &type, const std::vector<uint32_t> &words, uint32_t
 // (N numbers from A on, step S); "#C" writes C as the entry count instead of
 // the entries given; "stsz =S #N" is N samples of the common size S.
 std::vector<Atom> tables(const std::string &text);
-// 'edts' holding an 'elst' of (track duration, media time, media rate) entries.
-Atom edts(const std::vector<uint32_t> &words);
-
-// A data reference entry of the given kind ('url ', 'alis') with its flags and data.
-Atom dataReference(const std::string &kind, uint32_t flags, Bytes data = {});
-Atom dref(std::vector<Atom> entries);
-
 // 'stsd' with its entry count and the entries (each an atom-like record whose
 // "type" is its data format).
 Atom stsd(std::vector<Atom> entries);

@@ -120,11 +120,8 @@ WrittenMovie writeMovie(const VideoInput &video, const SoundInput *sound, const 
     // The movie atom's size does not depend on the offsets it holds.
     const uint64_t moovLength = movieAtom(video, sound, options.layout, media, 0).length();
     const uint64_t mdatOffset = ftyp.length() + (options.moovFirst ? moovLength : 0);
-    WrittenMovie out;
-    out.moovOffset = options.moovFirst ? ftyp.length() : mdatOffset + mdat.length();
-    out.moov = movieAtom(video, sound, options.layout, media, mdatOffset + 8);
-    out.file = options.moovFirst ? fileBytes({ftyp, out.moov, mdat}) : fileBytes({ftyp, mdat, out.moov});
-    return out;
+    const Atom moov = movieAtom(video, sound, options.layout, media, mdatOffset + 8);
+    return {options.moovFirst ? fileBytes({ftyp, moov, mdat}) : fileBytes({ftyp, mdat, moov})};
 }
 
 void writeFileBytes(const std::string &path, const Bytes &bytes)

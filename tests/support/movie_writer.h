@@ -51,8 +51,6 @@ struct MovieOptions {
 
 struct WrittenMovie {
     Bytes file;
-    Atom moov{"moov", std::vector<Atom>{}}; // the movie atom as written (offsets filled in)
-    uint64_t moovOffset = 0;
 };
 
 // Writes the movie; sound may be null (video only).

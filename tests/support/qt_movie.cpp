@@ -43,6 +43,21 @@ std::string outcome(const std::function<void()> &call)
     }
 }
 
+std::string answerOf(const std::function<std::string()> &call)
+{
+    std::string answer;
+    const std::string how = outcome([&] { answer = call(); });
+    return how == "ok" ? answer : how;
+}
+
+std::string fourccText(DWORD code)
+{
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        text += char(code >> shift);
+    return text;
+}
+
 std::wstring widen(const std::string &text)
 {
     return std::wstring(text.begin(), text.end());
@@ -51,6 +66,18 @@ std::wstring widen(const std::string &text)
 std::string dataPath(const std::string &relative)
 {
     return std::string(ORVEX_TEST_DATA_DIR) + "/" + relative;
+}
+
+std::vector<const char *> realMovies()
+{
+    return {"baseline_sowt.mov", "main_aac_faststart.mov", "odd_size_sowt_3000.mov", "sowt_one_second_chunks.mov",
+            "video_only_faststart.mov"};
+}
+
+std::string movieTestName(const ::testing::TestParamInfo<const char *> &info)
+{
+    const std::string name = info.param;
+    return name.substr(0, name.find('.'));
 }
 
 } // namespace orvex::test

@@ -8,6 +8,8 @@
 #include "MyQuickTimeAPIs/MyQTMovie.h"
 #include "support/atom_builder.h"
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,9 +24,17 @@ CMyQTMedia *mediaOf(const std::unique_ptr<CMyQTMovie> &movie, LONG k = 1);
 
 // What a call did: "ok", "E24" for a CMyQTException, "B26" for a bare code, "text: ..." for a message.
 std::string outcome(const std::function<void()> &call);
+// The text a call returns, or outcome()'s text for its refusal.
+std::string answerOf(const std::function<std::string()> &call);
+
+// A four-character code as its four characters.
+std::string fourccText(DWORD code);
 
 std::wstring widen(const std::string &text);
 // The path of a file under tests/data.
 std::string dataPath(const std::string &relative);
+// The movies under tests/data/movies that ffmpeg wrote, and their test names (the file name without extension).
+std::vector<const char *> realMovies();
+std::string movieTestName(const ::testing::TestParamInfo<const char *> &info);
 
 } // namespace orvex::test
