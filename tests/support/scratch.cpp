@@ -23,6 +23,28 @@ void WriteFileText(const std::string &path, const std::string &text)
 {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
+
+pid_t spawnWith(const std::vector<std::string> &args, posix_spawn_file_actions_t *actions)
+{
+    std::vector<char *> argv;
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (args.empty() || posix_spawnp(&pid, argv[0], actions, nullptr, argv.data(), environ) != 0) return -1;
+    return pid;
+}
+
+std::string contents(FILE *file)
+{
+    std::string text;
+    char buffer[4096];
+    std::rewind(file);
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
+    return text;
+}
+
 } // namespace
 
 ScratchFolder::ScratchFolder()
@@ -64,11 +86,6 @@ TempRegistry::~TempRegistry()
     ::unsetenv("ORVEX_REGISTRY");
 }
 
-std::string TempRegistry::read() const
-{
-    return ReadFileText(m_file);
-}
-
 void TempRegistry::write(const std::string &text) const
 {
     WriteFileText(m_file, text);
@@ -87,19 +104,6 @@ std::string BuildProgram(const std::string &name)
     return std::string(ORVEX_BINARY_DIR) + "/bin/" + name;
 }
 
-namespace {
-pid_t spawnWith(const std::vector<std::string> &args, posix_spawn_file_actions_t *actions)
-{
-    std::vector<char *> argv;
-    for (const std::string &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (args.empty() || posix_spawnp(&pid, argv[0], actions, nullptr, argv.data(), environ) != 0) return -1;
-    return pid;
-}
-} // namespace
-
 pid_t Spawn(const std::vector<std::string> &args)
 {
     return spawnWith(args, nullptr);
@@ -113,18 +117,6 @@ int WaitExit(pid_t pid)
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
-
-namespace {
-std::string contents(FILE *file)
-{
-    std::string text;
-    char buffer[4096];
-    std::rewind(file);
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    return text;
-}
-} // namespace
 
 ProgramRun Run(const std::vector<std::string> &args)
 {

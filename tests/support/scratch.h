@@ -9,6 +9,9 @@
 
 namespace orvex::test {
 
+// A whole file's bytes; "" when it cannot be read.
+std::string ReadFileText(const std::string &path);
+
 // A fresh temporary folder, removed with everything in it when the object goes.
 class ScratchFolder {
 public:
@@ -36,15 +39,12 @@ public:
     TempRegistry();
     ~TempRegistry();
     const std::string &file() const { return m_file; }
-    std::string read() const;
+    std::string read() const { return ReadFileText(m_file); }
     void write(const std::string &text) const;
 
 private:
     std::string m_file;
 };
-
-// A whole file's bytes; "" when it cannot be read.
-std::string ReadFileText(const std::string &path);
 
 // A program in the build's bin folder, by name.
 std::string BuildProgram(const std::string &name);
