@@ -80,7 +80,8 @@ TEST_F(SinkTest, VideoSinkRefusals)
     const PictureLayout l = pictureLayout(PixelFormat::kYV12, 4, 2, 4, 2);
     std::vector<uint8_t> buffer(l.bytes);
     EXPECT_THROW(sink->writePicture(l, buffer.data(), l.bytes - 1), OutputError); // never read past the sample
-    sink.reset();                                                                 // not finished: nothing left behind
+
+    sink.reset(); // not finished: nothing left behind
     EXPECT_EQ(entries(), 0u);
 }
 
