@@ -268,7 +268,7 @@ TEST_F(WineGraphTest, EveryMovieInEveryFormatAndItsSoundEqualFfmpeg)
     std::vector<std::string> movies;
     for (const auto &file : std::filesystem::directory_iterator(kMovies))
         if (file.path().extension() == ".mov") movies.push_back(file.path().filename().string());
-    ASSERT_GE(movies.size(), 8u);
+    ASSERT_FALSE(movies.empty()) << kMovies;
     for (const std::string &movie : movies) {
         const std::vector<ReferencePicture> reference = LoadPictures(movie);
         ASSERT_FALSE(reference.empty()) << "no reference for " << movie;
