@@ -19,11 +19,6 @@ extern char **environ;
 namespace orvex::test {
 
 namespace {
-void WriteFileText(const std::string &path, const std::string &text)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
 pid_t spawnWith(const std::vector<std::string> &args, posix_spawn_file_actions_t *actions)
 {
     std::vector<char *> argv;
@@ -61,7 +56,8 @@ ScratchFolder::~ScratchFolder()
 
 std::string ScratchFolder::write(const std::string &name, const std::vector<uint8_t> &bytes) const
 {
-    WriteFileText(path(name), std::string(bytes.begin(), bytes.end()));
+    std::ofstream(path(name), std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
     return path(name);
 }
 
@@ -76,7 +72,7 @@ std::string ScratchFolder::ffmpeg(const std::string &name, const std::vector<std
     return path(name);
 }
 
-TempRegistry::TempRegistry() : m_file(path("registry"))
+TempRegistry::TempRegistry() : m_file(path(kName))
 {
     ::setenv("ORVEX_REGISTRY", m_file.c_str(), 1);
 }
@@ -84,11 +80,6 @@ TempRegistry::TempRegistry() : m_file(path("registry"))
 TempRegistry::~TempRegistry()
 {
     ::unsetenv("ORVEX_REGISTRY");
-}
-
-void TempRegistry::write(const std::string &text) const
-{
-    WriteFileText(m_file, text);
 }
 
 std::string ReadFileText(const std::string &path)

@@ -40,9 +40,10 @@ public:
     ~TempRegistry();
     const std::string &file() const { return m_file; }
     std::string read() const { return ReadFileText(m_file); }
-    void write(const std::string &text) const;
+    void write(const std::string &text) const { ScratchFolder::write(kName, {text.begin(), text.end()}); }
 
 private:
+    static constexpr char kName[] = "registry";
     std::string m_file;
 };
 
@@ -55,9 +56,8 @@ pid_t Spawn(const std::vector<std::string> &args);
 int WaitExit(pid_t pid);
 
 struct ProgramRun {
-    int status = -1; // as WaitExit
-    std::string out; // standard output
-    std::string err; // standard error
+    int status = -1;      // as WaitExit
+    std::string out, err; // standard output and error
 };
 // Runs args[0] with the rest as its arguments and standard input empty.
 ProgramRun Run(const std::vector<std::string> &args);
