@@ -31,17 +31,16 @@ std::string quote(const std::string &s)
     return quoted + "'";
 }
 
-// The output of "PROGRAM ARGS-WITH-{out}" for an input file, kept in the
-// build folder so that the test processes ctest starts (one per case) run
-// ffmpeg once per reference. The key holds the command and the input's size
-// and time, so a regenerated stream gets a new reference.
-std::string referenceOutput(const std::string &program, const std::string &inputPath, const std::string &args)
+// The output of COMMAND, which writes the file {out}, for an input file, kept
+// in the build folder so that the test processes ctest starts (one per case)
+// run it once. The key holds the command and the input's size and time, so
+// a regenerated stream gets a new reference.
+std::string referenceOutput(const std::string &inputPath, std::string command)
 {
     namespace fs = std::filesystem;
-    const auto size = fs::file_size(inputPath);
     const auto time = fs::last_write_time(inputPath).time_since_epoch().count();
-    const std::string key = program + " " + args + " " + inputPath + " " + std::to_string(size) + " " +
-                            std::to_string(static_cast<long long>(time));
+    const std::string key =
+        command + " " + std::to_string(fs::file_size(inputPath)) + " " + std::to_string(static_cast<long long>(time));
     const fs::path dir = fs::path(ORVEX_BINARY_DIR) / "ffmpeg-reference";
     fs::create_directories(dir);
     const fs::path cached = dir / md5Hex(std::vector<uint8_t>(key.begin(), key.end()));
@@ -49,9 +48,7 @@ std::string referenceOutput(const std::string &program, const std::string &input
 
     // Written beside, then renamed: processes running at once never see half a file.
     const fs::path part = dir / (cached.filename().string() + "." + std::to_string(getpid()) + ".part");
-    std::string command = program + " " + args;
-    const std::string placeholder = "{out}";
-    command.replace(command.find(placeholder), placeholder.size(), quote(part.string()));
+    command.replace(command.find("{out}"), 5, quote(part.string()));
     if (std::system(command.c_str()) != 0) {
         std::error_code ec;
         fs::remove(part, ec);
@@ -61,33 +58,7 @@ std::string referenceOutput(const std::string &program, const std::string &input
     return cached.string();
 }
 
-std::string ffmpeg(const std::string &inputPath, const std::string &args)
-{
-    return referenceOutput("ffmpeg -nostdin -hide_banner -loglevel error -y", inputPath,
-                           "-i " + quote(inputPath) + " " + args);
-}
-
 } // namespace
-
-const std::vector<std::string> &referenceMd5s(const std::string &path, const std::string &pixFmt)
-{
-    static std::map<std::string, std::vector<std::string>> cache;
-    const std::string key = path + "|" + pixFmt;
-    std::lock_guard<std::mutex> lock(g_cacheLock);
-    auto it = cache.find(key);
-    if (it != cache.end()) return it->second;
-    std::ifstream in(ffmpeg(path, "-f framemd5 -pix_fmt " + pixFmt + " {out}"));
-    std::vector<std::string> md5s;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        const auto comma = line.rfind(',');
-        std::string md5 = line.substr(comma + 1);
-        md5.erase(0, md5.find_first_not_of(' '));
-        md5s.push_back(md5);
-    }
-    return cache.emplace(key, std::move(md5s)).first->second;
-}
 
 const std::vector<std::vector<uint8_t>> &referenceFrames(const std::string &path, const std::string &pixFmt,
                                                          size_t frameBytes, const std::string &filter)
@@ -98,8 +69,9 @@ const std::vector<std::vector<uint8_t>> &referenceFrames(const std::string &path
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
     const std::vector<uint8_t> all =
-        readFileBytes(ffmpeg(path, (filter.empty() ? "" : "-vf " + quote(filter) + " ") +
-                                       "-fps_mode passthrough -f rawvideo -pix_fmt " + pixFmt + " {out}"));
+        readFileBytes(referenceOutput(path, "ffmpeg -nostdin -hide_banner -loglevel error -y -i " + quote(path) +
+                                                (filter.empty() ? "" : " -vf " + quote(filter)) +
+                                                " -fps_mode passthrough -f rawvideo -pix_fmt " + pixFmt + " {out}"));
     std::vector<std::vector<uint8_t>> frames;
     for (size_t at = 0; frameBytes > 0 && at + frameBytes <= all.size(); at += frameBytes)
         frames.emplace_back(all.begin() + static_cast<std::ptrdiff_t>(at),
@@ -133,12 +105,6 @@ double packedPsnr(const std::vector<uint8_t> &a, size_t aBytesPerPixel, const st
     return 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
-double psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b)
-{
-    if (a.size() != b.size()) return -1.0;
-    return packedPsnr(a, 1, b, 1, 1);
-}
-
 const ReferenceStream &referenceStream(const std::string &path, const std::string &selector)
 {
     static std::map<std::string, ReferenceStream> cache;
@@ -146,11 +112,9 @@ const ReferenceStream &referenceStream(const std::string &path, const std::strin
     std::lock_guard<std::mutex> lock(g_cacheLock);
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
-    std::ifstream in(
-        referenceOutput("ffprobe -v error", path,
-                        "-select_streams " + selector +
-                            " -show_entries stream=width,height,time_base:packet=pts,duration,size,pos -of csv=p=0 " +
-                            quote(path) + " > {out}"));
+    const std::string entries = "stream=width,height,time_base:packet=pts,duration,size,pos";
+    std::ifstream in(referenceOutput(path, "ffprobe -v error -select_streams " + selector + " -show_entries " +
+                                               entries + " -of csv=p=0 " + quote(path) + " > {out}"));
     // Packet lines "pts,duration,size,pos" (ffprobe's order), then the stream's
     // line: "width,height,num/den" for pictures, "num/den" for sound.
     ReferenceStream stream;
@@ -170,6 +134,16 @@ const ReferenceStream &referenceStream(const std::string &path, const std::strin
         p.stop = 10000000LL * p.stop * num / den;
     }
     return cache.emplace(key, std::move(stream)).first->second;
+}
+
+std::vector<std::string> referenceMd5s(const std::string &path)
+{
+    const ReferenceStream &stream = referenceStream(path, "v:0");
+    const size_t w = size_t(stream.width), h = size_t(stream.height);
+    std::vector<std::string> md5s;
+    for (const auto &frame : referenceFrames(path, "yuv420p", w * h + 2 * ((w + 1) / 2) * ((h + 1) / 2)))
+        md5s.push_back(md5Hex(frame));
+    return md5s;
 }
 
 } // namespace orvex::test

@@ -19,10 +19,27 @@ extern char **environ;
 namespace orvex::test {
 
 namespace {
-void WriteFileText(const std::string &path, const std::string &text)
+pid_t spawnWith(const std::vector<std::string> &args, posix_spawn_file_actions_t *actions)
 {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    std::vector<char *> argv;
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (args.empty() || posix_spawnp(&pid, argv[0], actions, nullptr, argv.data(), environ) != 0) return -1;
+    return pid;
 }
+
+std::string contents(FILE *file)
+{
+    std::string text;
+    char buffer[4096];
+    std::rewind(file);
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
+    return text;
+}
+
 } // namespace
 
 ScratchFolder::ScratchFolder()
@@ -39,7 +56,8 @@ ScratchFolder::~ScratchFolder()
 
 std::string ScratchFolder::write(const std::string &name, const std::vector<uint8_t> &bytes) const
 {
-    WriteFileText(path(name), std::string(bytes.begin(), bytes.end()));
+    std::ofstream(path(name), std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
     return path(name);
 }
 
@@ -54,7 +72,7 @@ std::string ScratchFolder::ffmpeg(const std::string &name, const std::vector<std
     return path(name);
 }
 
-TempRegistry::TempRegistry() : m_file(path("registry"))
+TempRegistry::TempRegistry() : m_file(path(kName))
 {
     ::setenv("ORVEX_REGISTRY", m_file.c_str(), 1);
 }
@@ -62,16 +80,6 @@ TempRegistry::TempRegistry() : m_file(path("registry"))
 TempRegistry::~TempRegistry()
 {
     ::unsetenv("ORVEX_REGISTRY");
-}
-
-std::string TempRegistry::read() const
-{
-    return ReadFileText(m_file);
-}
-
-void TempRegistry::write(const std::string &text) const
-{
-    WriteFileText(m_file, text);
 }
 
 std::string ReadFileText(const std::string &path)
@@ -87,19 +95,6 @@ std::string BuildProgram(const std::string &name)
     return std::string(ORVEX_BINARY_DIR) + "/bin/" + name;
 }
 
-namespace {
-pid_t spawnWith(const std::vector<std::string> &args, posix_spawn_file_actions_t *actions)
-{
-    std::vector<char *> argv;
-    for (const std::string &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (args.empty() || posix_spawnp(&pid, argv[0], actions, nullptr, argv.data(), environ) != 0) return -1;
-    return pid;
-}
-} // namespace
-
 pid_t Spawn(const std::vector<std::string> &args)
 {
     return spawnWith(args, nullptr);
@@ -113,18 +108,6 @@ int WaitExit(pid_t pid)
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
-
-namespace {
-std::string contents(FILE *file)
-{
-    std::string text;
-    char buffer[4096];
-    std::rewind(file);
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    return text;
-}
-} // namespace
 
 ProgramRun Run(const std::vector<std::string> &args)
 {

@@ -9,6 +9,9 @@
 
 namespace orvex::test {
 
+// A whole file's bytes; "" when it cannot be read.
+std::string ReadFileText(const std::string &path);
+
 // A fresh temporary folder, removed with everything in it when the object goes.
 class ScratchFolder {
 public:
@@ -36,15 +39,13 @@ public:
     TempRegistry();
     ~TempRegistry();
     const std::string &file() const { return m_file; }
-    std::string read() const;
-    void write(const std::string &text) const;
+    std::string read() const { return ReadFileText(m_file); }
+    void write(const std::string &text) const { ScratchFolder::write(kName, {text.begin(), text.end()}); }
 
 private:
+    static constexpr char kName[] = "registry";
     std::string m_file;
 };
-
-// A whole file's bytes; "" when it cannot be read.
-std::string ReadFileText(const std::string &path);
 
 // A program in the build's bin folder, by name.
 std::string BuildProgram(const std::string &name);
@@ -55,9 +56,8 @@ pid_t Spawn(const std::vector<std::string> &args);
 int WaitExit(pid_t pid);
 
 struct ProgramRun {
-    int status = -1; // as WaitExit
-    std::string out; // standard output
-    std::string err; // standard error
+    int status = -1;      // as WaitExit
+    std::string out, err; // standard output and error
 };
 // Runs args[0] with the rest as its arguments and standard input empty.
 ProgramRun Run(const std::vector<std::string> &args);

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <png.h>
 
 #include <csignal>
 #include <cstring>
@@ -19,6 +18,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 namespace orvex::test {
 namespace {
@@ -48,17 +48,6 @@ protected:
         return json;
     }
 };
-
-// The frames of a Y4M file, its header dropped.
-std::vector<std::string> y4mFrames(const std::string &y4m)
-{
-    std::vector<std::string> frames;
-    for (size_t at = y4m.find("FRAME\n"), next; at != std::string::npos; at = next) {
-        next = y4m.find("FRAME\n", at + 6);
-        frames.push_back(y4m.substr(at + 6, (next == std::string::npos ? y4m.size() : next) - at - 6));
-    }
-    return frames;
-}
 
 TEST_F(OrvexTest, InfoJsonOfEachLayoutAndSound)
 {
@@ -97,15 +86,9 @@ TEST_F(OrvexTest, InfoJsonOfEachLayoutAndSound)
     const std::string odd = ScratchFolder::write("a \"quoted\" back\\slash\ttab\x01\x1f Ünïcødé ✓.mov",
                                                  readFileBytes(movie("baseline_sowt.mov")));
     infoJson(odd); // the name comes back unchanged
-}
-
-TEST_F(OrvexTest, InfoTextNamesTheLayoutAndThePins)
-{
     const std::string path = movie("baseline_sowt.mov");
-    ProgramRun run = orvex({"info", path});
-    EXPECT_EQ(run.status, 0);
     EXPECT_EQ(
-        run.out,
+        orvex({"info", path}).out,
         "file:    " + path +
             "\nlayout:  plain\nvideo:   pin \"Video(H.264) Out\"\n  subtype avc1, 160 x 120 (display 160 x 120), "
             "profile 66, level 10\n  AvgTimePerFrame 666666, dwBitRate 128964\n  media: time scale 15360, duration "
@@ -117,11 +100,10 @@ TEST_F(OrvexTest, InfoTextNamesTheLayoutAndThePins)
 
 TEST_F(OrvexTest, IndexHeaderThenOneLinePerEntry)
 {
-    ProgramRun run = orvex({"index", movie("sowt_one_second_chunks.mov")});
-    EXPECT_EQ(run.status, 0) << run.err;
+    const ProgramRun run = orvex({"index", movie("sowt_one_second_chunks.mov")});
     // The video lines between the first and the sound left out.
-    EXPECT_EQ(std::regex_replace(run.out, std::regex("\nvideo\t[1-9][^\n]*"), ""),
-              "stream\tentry\tstart\tstop\tsize\toffset\tsync\tsamples\nvideo\t0\t0\t666666\t3536\t36\t1\t1\n"
+    EXPECT_EQ(std::to_string(run.status) + " " + std::regex_replace(run.out, std::regex("\nvideo\t[1-9][^\n]*"), ""),
+              "0 stream\tentry\tstart\tstop\tsize\toffset\tsync\tsamples\nvideo\t0\t0\t666666\t3536\t36\t1\t1\n"
               "sound\t0\t0\t10000000\t16000\t3572\t1\t8000\nsound\t1\t10000000\t20000000\t16000\t40040\t1\t8000\n"
               "sound\t2\t20000000\t25000000\t8000\t74579\t1\t4000\n");
 }
@@ -136,12 +118,11 @@ TEST_F(OrvexTest, InfoTracksSayWhichPinServesThemOrWhyNone)
               "null [{\"index\":1,\"handler\":\"vide\",\"format\":\"avc1\",\"served\":true,\"pin\":\"Video(H.264) "
               "Out\",\"reason\":null},{\"index\":2,\"handler\":\"soun\",\"format\":\"mp4a\",\"served\":false,\"pin\":"
               "null,\"reason\":\"edit list (media time 1024)\"}]");
-    ProgramRun text = orvex({"info", path});
-    EXPECT_NE(text.out.find("sound:   none (track 2 (soun 'mp4a'): edit list (media time 1024))\n"
+    EXPECT_NE(orvex({"info", path})
+                  .out.find("sound:   none (track 2 (soun 'mp4a'): edit list (media time 1024))\n"
                             "tracks:\n  track 1 (vide 'avc1'): pin \"Video(H.264) Out\"\n"
                             "  track 2 (soun 'mp4a'): refused: edit list (media time 1024)\n"),
-              std::string::npos)
-        << text.out;
+              std::string::npos);
 }
 
 // Movies ffmpeg makes by default that the filters do not serve: every
@@ -193,9 +174,6 @@ TEST_F(OrvexTest, RefusalsGiveStatusAndStandardError)
     } cases[] = {
         {{"info", "/nonexistent/movie.mov"},
          "2 orvex: cannot load /nonexistent/movie.mov: HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) (0x80070003)\n"},
-        {{"index", text + ".gone"},
-         "2 orvex: cannot load " + text + ".gone: HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) (0x80070002)\n"},
-        {{"info", text}, "2 orvex: cannot load " + text + ": E_INVALIDARG (0x80070057)" + notMovie},
         {{"info", cut, "--json"}, "2 orvex: cannot load " + cut + ": E_INVALIDARG (0x80070057)" + notMovie},
         {{"play", text}, "2 orvex: cannot load " + text + ": VFW_E_NO_ACCEPTABLE_TYPES (0x80040207)" + notMovie},
         {{"play", path("gone.mov")}, "2 orvex: cannot load " + path("gone.mov") + ": no such file\n"},
@@ -225,14 +203,7 @@ TEST_F(OrvexTest, RefusalsGiveStatusAndStandardError)
         EXPECT_EQ(std::to_string(run.status) + " " + run.err, c.expected);
         EXPECT_EQ(run.out, "") << c.expected;
     }
-    fs::create_directories(path("locked"));
-    fs::permissions(path("locked"), fs::perms::owner_read | fs::perms::owner_exec);
-    if (geteuid() != 0) { // root writes anywhere
-        const ProgramRun run = orvex({"play", good, "-o", path("locked/a.y4m")});
-        EXPECT_EQ(std::to_string(run.status) + " " + run.err, write + path("locked/a.y4m") + ": Permission denied\n");
-    }
     // Nothing half-written anywhere.
-    EXPECT_TRUE(fs::is_empty(path("locked")));
     for (const char *name : {"a.png", "a.y4m", "a.wav", "a.aac", "a.ppm", "a.mp4"})
         EXPECT_FALSE(fs::exists(path(name))) << name;
 }
@@ -263,61 +234,39 @@ TEST_F(OrvexTest, PlayFormatsScaleAndSummary)
 
     // 15 frames a second: [1.0, 1.6) holds frames 15 to 23.
     auto part = orvex({"play", sample, "--start", "1.0", "--stop", "1.6", "--quiet", "-o", path("c.y4m")});
-    ASSERT_EQ(part.status, 0) << part.err;
-    EXPECT_EQ(part.out, "");
-    const auto all = y4mFrames(ReadFileText(path("a.y4m"))), frames = y4mFrames(ReadFileText(path("c.y4m")));
-    ASSERT_EQ(frames.size(), 9u);
-    EXPECT_TRUE(frames.front() == all.at(15) && frames.back() == all.at(23));
+    EXPECT_EQ(std::to_string(part.status) + part.out, "0") << part.err;
+    const std::string all = ReadFileText(path("a.y4m"));
+    const size_t header = all.find("FRAME\n"), frame = 6 + 160 * 120 * 3 / 2;
+    EXPECT_TRUE(ReadFileText(path("c.y4m")) == all.substr(0, header) + all.substr(header + 15 * frame, 9 * frame));
+
+    // The sound: 2 s of 16-bit stereo at 8000 Hz after a WAV header; AAC LC at 16000 Hz in ADTS frames.
+    ASSERT_EQ(orvex({"play", sample, "--quiet", "--audio", path("s.wav")}).status, 0);
+    const std::string wav = ReadFileText(path("s.wav"));
+    EXPECT_EQ(wav.substr(0, 44) + std::to_string(wav.size()),
+              "RIFF\x24\xfa\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x40\x1f\0\0\x00\x7d\0\0\x04\0\x10\0data\x00\xfa\0\0"
+              "64044"s);
+    ASSERT_EQ(orvex({"play", movie("main_aac_faststart.mov"), "--quiet", "--audio", path("a.aac")}).status, 0);
+    EXPECT_EQ(ReadFileText(path("a.aac")).substr(0, 3), "\xff\xf1\x60");
 }
 
 TEST_F(OrvexTest, SnapshotIsThePictureAtTheTime)
 {
-    auto run = orvex({"snapshot", movie("baseline_sowt.mov"), "1.0", path("a.png")});
-    ASSERT_EQ(run.status, 0) << run.err;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, path("a.png").c_str()));
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
-    ASSERT_EQ(std::to_string(image.width) + "x" + std::to_string(image.height), "160x120");
-    const auto &reference = referenceFrames(movie("baseline_sowt.mov"), "rgb24", pixels.size());
-    EXPECT_GT(psnr(pixels, reference.at(15)), 35.0);
-}
-
-TEST_F(OrvexTest, PlaySoundOutputs)
-{
-    const std::string sample = std::string(ORVEX_TEST_DATA_DIR) + "/../../samples/sample.mov";
-    auto run = orvex({"play", sample, "-o", path("s.y4m"), "--audio", path("s.wav")});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(y4mFrames(ReadFileText(path("s.y4m"))).size(), 45u);
-    EXPECT_EQ(ReadFileText(path("s.wav")).size(), 44u + 3u * 16000 * 4); // the header, then 3 s of sound
-
-    run = orvex({"play", movie("main_aac_faststart.mov"), "--audio", path("a.aac")});
-    ASSERT_EQ(run.status, 0) << run.err;
-    auto probe = [](const std::string &file) {
-        return test::Run({"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries",
-                          "stream=codec_name,sample_rate,channels", "-of", "compact", file})
-            .out;
-    };
-    EXPECT_EQ(probe(path("a.aac")), "stream|codec_name=aac|sample_rate=16000|channels=1\n");
+    const std::string sample = movie("baseline_sowt.mov");
+    ASSERT_EQ(orvex({"snapshot", sample, "1.0", path("a.png")}).status, 0);
+    // ffmpeg reads the PNG back as RGB.
+    const Bytes png = readFileBytes(ffmpeg("a.rgb", {"-i", path("a.png"), "-f", "rawvideo", "-pix_fmt", "rgb24"}));
+    EXPECT_GT(psnr(png, referenceFrames(sample, "rgb24", png.size()).at(15)), 35.0);
 }
 
 TEST_F(OrvexTest, InterruptedPlayLeavesNothingBehind)
 {
     const int watch = inotify_init1(IN_CLOEXEC);
-    ASSERT_GE(watch, 0);
     ASSERT_GE(inotify_add_watch(watch, folder().c_str(), IN_CREATE), 0);
     const pid_t pid =
         Spawn({BuildProgram("orvex"), "play", std::string(ORVEX_TEST_DATA_DIR) + "/../../samples/sample.mov",
                "--realtime", "--quiet", "-o", path("r.y4m"), "--audio", path("r.wav")});
     char events[4096];
-    auto outputs = [&] {
-        size_t n = 0;
-        for (const auto &entry : fs::directory_iterator(folder()))
-            n += entry.path().filename().string().find("r.") != std::string::npos;
-        return n;
-    };
+    auto outputs = [&] { return std::distance(fs::directory_iterator(folder()), {}); };
     while (outputs() < 2) {
         pollfd ready{watch, POLLIN, 0};
         ASSERT_EQ(poll(&ready, 1, 60000), 1) << "no temporary files"; // a hang guard, not a timing check
@@ -326,39 +275,35 @@ TEST_F(OrvexTest, InterruptedPlayLeavesNothingBehind)
     close(watch);
     kill(pid, SIGTERM);
     EXPECT_EQ(WaitExit(pid), 130);
-    EXPECT_EQ(outputs(), 0u);
+    EXPECT_EQ(outputs(), 0);
 }
 
 TEST_F(OrvexTest, RegisterFiltersAndUnregister)
 {
-    const std::string nothing = "Registry: " + file() + "\n\nNothing is registered.\n";
-    EXPECT_EQ(orvex({"filters"}).out, nothing);
     const std::string module = BuildProgram("OrvexH264Filter.ax");
-    auto reg = orvex({"register"});
-    ASSERT_EQ(reg.status, 0) << reg.err;
-    EXPECT_EQ(reg.out, "registered " + module + "\n");
+    const std::string nothing = "0 Registry: " + file() + "\n\nNothing is registered.\n";
     // Each entry's details left out but for its module.
-    auto filters = orvex({"filters"});
-    EXPECT_EQ(
-        std::to_string(filters.status) + " " +
-            std::regex_replace(std::regex_replace(filters.out, std::regex("\n {4}(?!module)[^\n]*"), ""),
-                               std::regex(module), "M"),
-        "0 Registry: " + file() +
-            "\n\nFilters\n  Orvex H.264 Decode Filter 1.1\n    module  M\n  Orvex Mov File Parser Filter\n"
-            "    module  M\n\nCOM classes\n  {5AF48B65-5E81-4B0A-920D-EFB06867E37C}  Orvex Mov File Parser Filter\n"
-            "    module  M\n  {CBB7DE32-FF84-4085-BBFF-F714CCC43E80}  Orvex H.264 Decode Filter PropertyPage\n"
-            "    module  M\n  {D5074B5E-6312-4E1E-A99C-5138730059A2}  Orvex H.264 Decode Filter 1.1 "
-            "(CFactoryTemplate)\n    module  M\n");
-    auto play = orvex({"play", movie("baseline_sowt.mov")}); // through the registry now
-    EXPECT_EQ(play.status, 0) << play.err;
-    auto unreg = orvex({"unregister"});
-    EXPECT_EQ(unreg.status, 0);
-    EXPECT_EQ(unreg.out, "unregistered " + module + "\n");
-    EXPECT_EQ(orvex({"filters"}).out, nothing);
+    auto filters = [&] {
+        const ProgramRun run = orvex({"filters"});
+        return std::to_string(run.status) + " " +
+               std::regex_replace(std::regex_replace(run.out, std::regex("\n {4}(?!module)[^\n]*"), ""),
+                                  std::regex(module), "M");
+    };
+    EXPECT_EQ(filters(), nothing);
+    EXPECT_EQ(orvex({"register"}).out, "registered " + module + "\n");
+    EXPECT_EQ(filters(),
+              "0 Registry: " + file() +
+                  "\n\nFilters\n  Orvex H.264 Decode Filter 1.1\n    module  M\n  Orvex Mov File Parser Filter\n"
+                  "    module  M\n\nCOM classes\n  {5AF48B65-5E81-4B0A-920D-EFB06867E37C}  Orvex Mov File Parser "
+                  "Filter\n    module  M\n  {CBB7DE32-FF84-4085-BBFF-F714CCC43E80}  Orvex H.264 Decode Filter "
+                  "PropertyPage\n    module  M\n  {D5074B5E-6312-4E1E-A99C-5138730059A2}  Orvex H.264 Decode Filter "
+                  "1.1 (CFactoryTemplate)\n    module  M\n");
+    EXPECT_EQ(orvex({"unregister"}).out, "unregistered " + module + "\n");
+    EXPECT_EQ(filters(), nothing);
     TempRegistry::write("not a registry\n");
-    filters = orvex({"filters"});
-    EXPECT_EQ(filters.status, 2);
-    EXPECT_EQ(filters.err.rfind("orvex: cannot read the registry " + file(), 0), 0u) << filters.err;
+    const ProgramRun bad = orvex({"filters"});
+    const std::string cannot = "orvex: cannot read the registry " + file();
+    EXPECT_EQ(std::to_string(bad.status) + " " + bad.err.substr(0, cannot.size()), "2 " + cannot);
 }
 
 } // namespace

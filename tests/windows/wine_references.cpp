@@ -12,58 +12,44 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
-#include <string>
 
 using namespace orvex::test;
 
-namespace {
-
-void WriteFrames(const std::filesystem::path &file, const std::vector<std::vector<uint8_t>> &frames)
-{
-    std::ofstream out(file, std::ios::binary);
-    for (const auto &frame : frames)
-        out.write(reinterpret_cast<const char *>(frame.data()), std::streamsize(frame.size()));
-}
-
-void WriteReferences(const std::filesystem::path &dir, const std::string &movie)
-{
-    const std::string name = std::filesystem::path(movie).filename().string();
-    const ReferenceStream &video = referenceStream(movie, "v:0");
-    const size_t width = size_t(video.width), height = size_t(video.height);
-    const size_t chroma = ((width + 1) / 2) * ((height + 1) / 2);
-    const auto &yuv = referenceFrames(movie, "yuv420p", width * height + 2 * chroma);
-    // The movies have no reordering: the n-th packet holds the n-th picture.
-    if (yuv.empty() || yuv.size() != video.packets.size())
-        throw std::runtime_error("pictures and video packets differ in " + movie);
-    std::ofstream times(dir / (name + ".times"));
-    for (const ReferenceStream::Packet &p : video.packets)
-        times << p.start << ' ' << p.stop << '\n';
-    WriteFrames(dir / (name + ".yuv420p"), yuv);
-    WriteFrames(dir / (name + ".bgr24"), referenceFrames(movie, "bgr24", width * height * 3));
-    const ReferenceStream &sound = referenceStream(movie, "a:0");
-    if (sound.packets.empty()) return;
-    const Bytes file = readFileBytes(movie);
-    std::ofstream sizes(dir / (name + ".sound"));
-    std::ofstream bytes(dir / (name + ".soundbytes"), std::ios::binary);
-    for (const ReferenceStream::Packet &packet : sound.packets) {
-        if (packet.pos < 0 || size_t(packet.pos + packet.size) > file.size())
-            throw std::runtime_error("a sound packet outside " + movie);
-        sizes << packet.size << '\n';
-        bytes.write(reinterpret_cast<const char *>(file.data() + packet.pos), std::streamsize(packet.size));
-    }
-}
-
-} // namespace
-
 int main(int argc, char **argv)
-{
-    try {
-        std::filesystem::create_directories(argc > 1 ? argv[1] : throw std::runtime_error("no folder given"));
-        for (int i = 2; i < argc; ++i)
-            WriteReferences(argv[1], argv[i]);
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "wine_references: %s\n", e.what());
-        return 1;
+try {
+    const std::filesystem::path dir = argc > 1 ? argv[1] : throw std::runtime_error("no folder given");
+    std::filesystem::create_directories(dir);
+    for (int i = 2; i < argc; ++i) {
+        const std::string movie = argv[i], name = std::filesystem::path(movie).filename().string();
+        const ReferenceStream &video = referenceStream(movie, "v:0");
+        const size_t width = size_t(video.width), height = size_t(video.height);
+        std::ofstream times(dir / (name + ".times"));
+        for (const ReferenceStream::Packet &p : video.packets)
+            times << p.start << ' ' << p.stop << '\n';
+        for (const auto &[format, bytes] :
+             {std::pair<std::string, size_t>{"yuv420p", width * height + 2 * ((width + 1) / 2) * ((height + 1) / 2)},
+              {"bgr24", width * height * 3}}) {
+            // The movies have no reordering: the n-th packet holds the n-th picture.
+            const auto &frames = referenceFrames(movie, format, bytes);
+            if (frames.empty() || frames.size() != video.packets.size())
+                throw std::runtime_error("pictures and video packets differ in " + movie);
+            std::ofstream out(dir / (name + "." + format), std::ios::binary);
+            for (const auto &frame : frames)
+                out.write(reinterpret_cast<const char *>(frame.data()), std::streamsize(frame.size()));
+        }
+        const ReferenceStream &sound = referenceStream(movie, "a:0");
+        if (sound.packets.empty()) continue;
+        const Bytes file = readFileBytes(movie);
+        std::ofstream sizes(dir / (name + ".sound")), bytes(dir / (name + ".soundbytes"), std::ios::binary);
+        for (const ReferenceStream::Packet &packet : sound.packets) {
+            if (packet.pos < 0 || size_t(packet.pos + packet.size) > file.size())
+                throw std::runtime_error("a sound packet outside " + movie);
+            sizes << packet.size << '\n';
+            bytes.write(reinterpret_cast<const char *>(file.data() + packet.pos), std::streamsize(packet.size));
+        }
     }
     return 0;
+} catch (const std::exception &e) {
+    std::fprintf(stderr, "wine_references: %s\n", e.what());
+    return 1;
 }
