@@ -17,18 +17,6 @@ HRESULT g_constructed = S_OK;
 // An image description of the fixed 86 bytes, without extensions.
 const BYTE kBlankDescription[86] = {};
 
-std::vector<BYTE> LengthPrefixed(const std::vector<BYTE> &unit)
-{
-    const size_t n = unit.size();
-    std::vector<BYTE> bytes(n + 4);
-    bytes[0] = BYTE(n >> 24);
-    bytes[1] = BYTE(n >> 16);
-    bytes[2] = BYTE(n >> 8);
-    bytes[3] = BYTE(n);
-    std::copy(unit.begin(), unit.end(), bytes.begin() + 4);
-    return bytes;
-}
-
 } // namespace
 
 CPushSource::CPushSource(const PushSourceConfig &config)
@@ -47,7 +35,6 @@ CPushSource::CPushSource(const PushSourceConfig &config)
     type.SetFormat(reinterpret_cast<BYTE *>(&vih), sizeof(vih));
     Out()->m_types = {type};
     Out()->m_seekable = false;
-    Out()->m_minBuffers = config.buffers;
     Out()->m_bufferSize = 256 * 1024;
 }
 
@@ -61,8 +48,15 @@ STDMETHODIMP CPushSource::NonDelegatingQueryInterface(REFIID riid, void **ppv)
 
 HRESULT CPushSource::PushParameterSets()
 {
-    HRESULT hr = Out()->Push(LengthPrefixed(m_config.sps), kSequenceParameterSetStreamId);
-    return FAILED(hr) ? hr : Out()->Push(LengthPrefixed(m_config.pps), kPictureParameterSetStreamId);
+    HRESULT hr = S_OK;
+    for (const auto &[unit, id] : {std::pair(&m_config.sps, kSequenceParameterSetStreamId),
+                                   std::pair(&m_config.pps, kPictureParameterSetStreamId)}) {
+        std::vector<BYTE> bytes(4 + unit->size());
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = i < 4 ? BYTE(unit->size() >> (24 - 8 * i)) : (*unit)[i - 4];
+        if (SUCCEEDED(hr)) hr = Out()->Push(bytes, id);
+    }
+    return hr;
 }
 
 STDMETHODIMP CPushSource::GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS)
@@ -82,27 +76,16 @@ STDMETHODIMP CPushSource::GetMediaInfo(LONG *plTimeScale, LONG *plDuration, LONG
     return S_OK;
 }
 
-STDMETHODIMP_(CMyImageDescription *) CPushSource::GetImageDescription()
-{
-    return &m_description;
-}
-
 std::vector<ReferencePicture> ReferencePictures(const std::string &path, size_t width, size_t height)
 {
     CMyMovieStreams streams;
     EXPECT_EQ(S_OK, LoadMovieStreams(std::wstring(path.begin(), path.end()).c_str(), &streams));
-    // Every decoded picture once, whatever the frame rate says.
-    const orvex::test::ScratchFolder folder;
-    const orvex::test::Bytes frames = orvex::test::readFileBytes(
-        folder.ffmpeg("reference.yuv", {"-i", path, "-map", "0:v:0", "-fps_mode", "passthrough", "-f", "rawvideo",
-                                        "-pix_fmt", "yuv420p"}));
-    const size_t frameBytes = width * height + 2 * ((width + 1) / 2) * ((height + 1) / 2);
+    const auto &frames =
+        orvex::test::referenceFrames(path, "yuv420p", width * height + 2 * ((width + 1) / 2) * ((height + 1) / 2));
     const std::vector<MediaSampleRef> &index = streams.video->GetSampleIndex();
     std::vector<ReferencePicture> pictures;
-    for (size_t i = 0; (i + 1) * frameBytes <= frames.size() && i < index.size(); ++i)
-        pictures.push_back({orvex::test::md5Hex(orvex::test::Bytes(frames.begin() + long(i * frameBytes),
-                                                                   frames.begin() + long((i + 1) * frameBytes))),
-                            index[i].start, index[i].stop, index[i].sync != 0});
+    for (size_t i = 0; i < frames.size() && i < index.size(); ++i)
+        pictures.push_back({orvex::test::md5Hex(frames[i]), index[i].start, index[i].stop, index[i].sync != 0});
     return pictures;
 }
 
@@ -142,14 +125,14 @@ void DecodeGraphTest::BuildMovieInput(const std::string &path)
     ComPtr<IBaseFilter> parser;
     COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(IID_IBaseFilter, &parser);
     ASSERT_EQ(S_OK, m_graph.AddFile(path, parser.Get()));
-    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser.Get(), PINDIR_OUTPUT), DecodeIn(), nullptr)); // video first
+    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser.Get(), PINDIR_OUTPUT), m_decoder->GetPin(0), nullptr));
 }
 
 HRESULT DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)
 {
     m_push = new CPushSource(config);
     HRESULT hr = m_graph.Add(m_push, L"Push");
-    return FAILED(hr) ? hr : m_graph->ConnectDirect(m_push->Out(), DecodeIn(), nullptr);
+    return FAILED(hr) ? hr : m_graph->ConnectDirect(m_push->Out(), m_decoder->GetPin(0), nullptr);
 }
 
 void DecodeGraphTest::ConnectSink(const GUID &subtype)

@@ -21,7 +21,6 @@ struct PushSourceConfig {
     std::vector<BYTE> sps, pps; // NAL units without prefix
     LONG width = 176, height = 144;
     LONG timeScale = 15000, duration = 30000, sampleCount = 30;
-    LONG buffers = 16;
 };
 
 // The parser's stand-in: a push source whose output offers the parser's
@@ -34,7 +33,7 @@ public:
     STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void **ppv) override;
     STDMETHODIMP GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS) override;
     STDMETHODIMP GetMediaInfo(LONG *plTimeScale, LONG *plDuration, LONG *plSampleCount) override;
-    STDMETHODIMP_(CMyImageDescription *) GetImageDescription() override;
+    STDMETHODIMP_(CMyImageDescription *) GetImageDescription() override { return &m_description; }
 
     // The SPS and PPS with their length prefixes, as the parser sends them.
     HRESULT PushParameterSets();
@@ -73,7 +72,6 @@ protected:
     // decode filter -> a new recording sink accepting the video subtype.
     void ConnectSink(const GUID &subtype);
 
-    IPin *DecodeIn() { return m_decoder->GetPin(0); }
     IPin *DecodeOut() { return m_decoder->GetPin(1); }
     IOrvexH264DecoderParameter2 *Parameters() { return m_decoder; }
 

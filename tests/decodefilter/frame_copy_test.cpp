@@ -3,8 +3,6 @@
 #include "H264DecodeFilter/MyFrameCopy.h"
 #include "decode_graph.h"
 
-#include "support/debug_capture.h"
-
 namespace {
 
 CMediaType OutputType(const GUID &subtype, LONG width, LONG height, WORD bitCount, RECT rect = {})
@@ -52,23 +50,6 @@ TEST(FrameCopyTest, CopiesThatWouldOverrunAreRefused)
     const CMediaType yv12 = OutputType(MEDIASUBTYPE_YV12, 2048, 1088, 12, RECT{0, 0, 1920, 1080});
     std::vector<BYTE> small(2048 * 1088 * 3 / 2 - 1024 * 4 - 65, 0);
     EXPECT_EQ(VFW_E_BUFFER_OVERFLOW, CopyFrame(GetFrameLayout(yv12, planar), planar, small.data(), LONG(small.size())));
-}
-
-// A picture whose format does not fit the output subtype cannot arise from
-// a connection; handed to frame output it is refused with three lines.
-TEST_F(DecodeGraphTest, APictureOfAnotherFormatIsRefusedWithTheMismatchLines)
-{
-    ASSERT_EQ(S_OK, BuildPushInput(LoadPushStream("movies/stream_176x144_15fps.h264", 176, 144).config));
-    ConnectSink(MEDIASUBTYPE_RGB32);
-    ASSERT_EQ(S_OK, m_graph.Run());
-    CMyRGBBuffer picture(176, 144, 6);
-    orvex::test::DebugCapture trace;
-    EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, m_decoder->output(&picture));
-    EXPECT_EQ((std::vector<std::string>{"COrvexH264DecodeFilter11::output : Format Mismatch \n",
-                                        "  OutputMediaSubtype  = MEDIASUBTYPE_RGB32 \n",
-                                        "  DecoderOutputFormat = AVCD_PARAM_OUTPUT_FORMAT_ID_RGB24 \n"}),
-              trace.messages());
-    EXPECT_EQ(0u, m_sink->Received().size());
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // Seeking a running graph of file source, parser, decode filter and sink.
 #include "decode_graph.h"
 
-#include "support/debug_capture.h"
 #include "support/hang_guard.h"
 
 #include <algorithm>
@@ -57,29 +56,6 @@ protected:
     std::vector<ReferencePicture> m_reference;
     std::vector<std::string> m_md5s;
 };
-
-TEST_F(SeekingTest, ASeekWhileRunningStartsAtThePictureOfTheNewStart)
-{
-    m_sink->BlockAt(1);
-    ASSERT_EQ(S_OK, m_graph.Run());
-    ASSERT_TRUE(m_sink->WaitFor("blocked"));
-    orvex::test::DebugCapture trace;
-    // Between pictures 19 and 20: the parser starts at the sync picture 15,
-    // pictures 15 to 18 end before the new start.
-    LONGLONG start = 13000000;
-    ASSERT_EQ(S_OK, m_graph.Seeking()->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
-                                                    AM_SEEKING_NoPositioning));
-    m_sink->Unblock();
-    ASSERT_TRUE(m_graph.Completes());
-    EXPECT_EQ(Expected(start, m_reference.size()) + "eos ", Opening(start, m_reference.size() + 1));
-    std::string discarded =
-        std::to_string(trace.count("COrvexH264DecodeFilter11::output discard frame before segment startTime \n"));
-    for (size_t i = 15; i < 19; ++i) {
-        const std::string line = "  frame endTime(" + std::to_string(m_reference[i].stop / 10000) + ")";
-        discarded.append(" ").append(std::to_string(trace.count(line + " < segment startTime(1300) \n")));
-    }
-    EXPECT_EQ("4 1 1 1 1", discarded);
-}
 
 // Seeks at random places, with and without a flush, running and paused,
 // through the graph and through the decode filter's output pin, with a sink
