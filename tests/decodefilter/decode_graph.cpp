@@ -35,6 +35,7 @@ CPushSource::CPushSource(const PushSourceConfig &config)
     type.SetFormat(reinterpret_cast<BYTE *>(&vih), sizeof(vih));
     Out()->m_types = {type};
     Out()->m_seekable = false;
+    Out()->m_minBuffers = config.buffers;
     Out()->m_bufferSize = 256 * 1024;
 }
 

@@ -21,6 +21,7 @@ struct PushSourceConfig {
     std::vector<BYTE> sps, pps; // NAL units without prefix
     LONG width = 176, height = 144;
     LONG timeScale = 15000, duration = 30000, sampleCount = 30;
+    LONG buffers = 16;
 };
 
 // The parser's stand-in: a push source whose output offers the parser's
