@@ -23,16 +23,9 @@ CPushSource::CPushSource(const PushSourceConfig &config)
     : CTestFilter(&g_constructed, 0, {{}}), m_config(config),
       m_description(kBlankDescription, sizeof(kBlankDescription))
 {
-    VIDEOINFOHEADER vih{};
-    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih.bmiHeader.biWidth = config.width;
-    vih.bmiHeader.biHeight = config.height;
-    vih.bmiHeader.biCompression = MAKEFOURCC('a', 'v', 'c', '1');
-    CMediaType type(&MEDIATYPE_Video);
-    type.SetSubtype(&MEDIASUBTYPE_AVC1);
-    type.SetFormatType(&FORMAT_VideoInfo);
+    CMediaType type = VideoType(MEDIASUBTYPE_AVC1, config.width, config.height);
+    reinterpret_cast<VIDEOINFOHEADER *>(type.Format())->bmiHeader.biCompression = MAKEFOURCC('a', 'v', 'c', '1');
     type.SetVariableSize();
-    type.SetFormat(reinterpret_cast<BYTE *>(&vih), sizeof(vih));
     Out()->m_types = {type};
     Out()->m_seekable = false;
     Out()->m_minBuffers = config.buffers;
@@ -106,6 +99,21 @@ std::string Trace(CTestInputPin *sink, const std::vector<std::string> &md5s)
                 (p.Timed() ? std::to_string(p.start) + "-" + std::to_string(p.stop) : "-") + " ";
     }
     return text;
+}
+
+CMediaType VideoType(const GUID &subtype, LONG width, LONG height, WORD bitCount, RECT rect)
+{
+    VIDEOINFOHEADER vih{};
+    vih.rcSource = vih.rcTarget = rect;
+    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih.bmiHeader.biWidth = width;
+    vih.bmiHeader.biHeight = height;
+    vih.bmiHeader.biBitCount = bitCount;
+    CMediaType type(&MEDIATYPE_Video);
+    type.SetSubtype(&subtype);
+    type.SetFormatType(&FORMAT_VideoInfo);
+    type.SetFormat(reinterpret_cast<BYTE *>(&vih), sizeof(vih));
+    return type;
 }
 
 std::string MoviePath(const std::string &name)

@@ -44,6 +44,9 @@ private:
     CMyImageDescription m_description;
 };
 
+// A video type of a VIDEOINFOHEADER with these fields.
+CMediaType VideoType(const GUID &subtype, LONG width, LONG height, WORD bitCount = 0, RECT rect = {});
+
 // A movie of tests/data/movies.
 std::string MoviePath(const std::string &name);
 

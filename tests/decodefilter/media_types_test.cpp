@@ -1,10 +1,13 @@
-// What the decode filter offers and accepts while the graph is built.
+// What the decode filter offers and accepts while the graph is built, and
+// how it copies pictures into samples of those types.
+#include "H264DecodeFilter/MyFrameCopy.h"
 #include "decode_graph.h"
 
 #include "support/debug_capture.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <tuple>
 
 namespace {
 
@@ -111,7 +114,8 @@ TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
 struct Upstream {
     bool accessor, badSps;
     LONG timeScale, duration, sampleCount;
-    const char *summary; // "RESULT AVGTIMEPERFRAME BITRATE"
+    HRESULT connection;
+    const char *figures; // "AVGTIMEPERFRAME BITRATE"
 };
 
 class UpstreamTest : public DecodeGraphTest, public testing::WithParamInterface<Upstream> {};
@@ -122,28 +126,56 @@ TEST_P(UpstreamTest, ConnectsWithTheFrameDurationAndBitRateOfTheMediaFigures)
     PushStream stream = LoadPushStream("movies/stream_176x144_15fps.h264", 176, 144);
     stream.config.withAccessor = c.accessor;
     if (c.badSps) stream.config.sps = {0x67, 0xFF};
-    stream.config.timeScale = c.timeScale;
-    stream.config.duration = c.duration;
-    stream.config.sampleCount = c.sampleCount;
-    char summary[64];
-    const int n = std::snprintf(summary, sizeof summary, "0x%08x", unsigned(BuildPushInput(stream.config)));
-    if (m_decoder->GetPin(0)->IsConnected()) {
-        CMediaType rgb32 = Proposals(DecodeOut())[1];
-        std::snprintf(summary + n, sizeof summary - size_t(n), " %lld %lu",
-                      static_cast<long long>(VideoInfo(rgb32).AvgTimePerFrame),
-                      static_cast<unsigned long>(VideoInfo(rgb32).dwBitRate));
-    }
-    EXPECT_EQ(c.summary, std::string(summary));
+    std::tie(stream.config.timeScale, stream.config.duration, stream.config.sampleCount) =
+        std::tie(c.timeScale, c.duration, c.sampleCount);
+    ASSERT_EQ(c.connection, BuildPushInput(stream.config));
+    if (FAILED(c.connection)) return;
+    CMediaType rgb32 = Proposals(DecodeOut())[1];
+    EXPECT_EQ(c.figures,
+              std::to_string(VideoInfo(rgb32).AvgTimePerFrame) + " " + std::to_string(VideoInfo(rgb32).dwBitRate));
 }
 
 INSTANTIATE_TEST_SUITE_P(MediaFigures, UpstreamTest,
-                         testing::Values(Upstream{true, false, 30000, 30030000, 30000, "0x00000000 333666 24305934"},
-                                         Upstream{true, false, 15000, 30000, 30, "0x00000000 666666 12165120"},
+                         testing::Values(Upstream{true, false, 30000, 30030000, 30000, S_OK, "333666 24305934"},
+                                         Upstream{true, false, 15000, 30000, 30, S_OK, "666666 12165120"},
                                          // Unknown rates: no figure rather than a division by zero.
-                                         Upstream{true, false, 0, 30000, 30, "0x00000000 0 0"},
-                                         Upstream{true, false, 15000, 30000, 0, "0x00000000 0 0"},
-                                         Upstream{true, false, 15000, 20, 30, "0x00000000 0 0"},
-                                         Upstream{false, false, 15000, 30000, 30, "0x80040215"},
-                                         Upstream{true, true, 15000, 30000, 30, "0x80040215"}));
+                                         Upstream{true, false, 0, 30000, 30, S_OK, "0 0"},
+                                         Upstream{true, false, 15000, 30000, 0, S_OK, "0 0"},
+                                         Upstream{true, false, 15000, 20, 30, S_OK, "0 0"},
+                                         Upstream{false, false, 15000, 30000, 30, VFW_E_NO_INTERFACE, ""},
+                                         Upstream{true, true, 15000, 30000, 30, VFW_E_NO_INTERFACE, ""}));
+
+// Copying picture records into output samples: RGB24-to-RGB32 widening.
+TEST(FrameCopyTest, FullRangeRGB24IsWidenedToRGB32)
+{
+    const DWORD width = 1918, height = 2; // the last two pixels of a row one by one
+    CMyRGBBuffer picture(width, height, 7);
+    std::vector<BYTE> rgb(width * height * 3);
+    for (size_t i = 0; i < rgb.size(); ++i)
+        rgb[i] = BYTE(i * 7 + 1);
+    picture.Write(rgb.data(), DWORD(rgb.size()));
+    const CMediaType type = VideoType(MEDIASUBTYPE_RGB32, LONG(width), -LONG(height), 32);
+    std::vector<BYTE> sample(width * 4 * height, 0xEE);
+    ASSERT_EQ(S_OK, CopyFrame(GetFrameLayout(type, picture), picture, sample.data(), LONG(sample.size())));
+    std::vector<BYTE> widened;
+    for (size_t p = 0; p < width * height; ++p)
+        widened.insert(widened.end(), {rgb[p * 3], rgb[p * 3 + 1], rgb[p * 3 + 2], 0});
+    EXPECT_EQ(widened, sample);
+}
+
+// Copies that would overrun: a rectangle wider than the stride would overlap
+// the rows; a 1920 x 1080 picture into a surface of stride 2048 and 1088 rows
+// one byte short of the last chroma row.
+TEST(FrameCopyTest, CopiesThatWouldOverrunAreRefused)
+{
+    CMyRGBBuffer rgb(5, 3, 6);
+    const CMediaType narrow = VideoType(MEDIASUBTYPE_RGB24, 4, -3, 24, RECT{0, 0, 5, 3});
+    std::vector<BYTE> sample(64, 0);
+    EXPECT_EQ(VFW_E_BUFFER_OVERFLOW, CopyFrame(GetFrameLayout(narrow, rgb), rgb, sample.data(), 64));
+    CMyYUVBuffer planar(1920, 1080, 1);
+    const CMediaType yv12 = VideoType(MEDIASUBTYPE_YV12, 2048, 1088, 12, RECT{0, 0, 1920, 1080});
+    std::vector<BYTE> small(2048 * 1088 * 3 / 2 - 1024 * 4 - 65, 0);
+    EXPECT_EQ(VFW_E_BUFFER_OVERFLOW, CopyFrame(GetFrameLayout(yv12, planar), planar, small.data(), LONG(small.size())));
+}
 
 } // namespace

@@ -1,5 +1,6 @@
 // Streaming through the decode filter with a push source driven by the test
-// thread (which is then the upstream thread that decodes) and a test sink.
+// thread (which is then the upstream thread that decodes) and a test sink;
+// seeking a running graph of file source, parser, decode filter and sink.
 #include "decode_graph.h"
 #include "support/ffmpeg_reference.h"
 
@@ -7,6 +8,8 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <random>
 #include <thread>
 
 namespace {
@@ -281,5 +284,67 @@ INSTANTIATE_TEST_SUITE_P(Surfaces, TypeChangeTest,
                          testing::Values(TypeChange{&MEDIASUBTYPE_YV12, 256, true, 0},
                                          TypeChange{&MEDIASUBTYPE_YV12, 256, false, 30},
                                          TypeChange{&MEDIASUBTYPE_RGB24, 176, false, 1}));
+
+// Seeks at random places, with and without a flush, running and paused,
+// through the graph and through the decode filter's output pin, with a sink
+// that holds pictures while paused: every seek ends, and the next three
+// pictures are ffmpeg's from the sync picture at or before the new start,
+// less those ending before it, at times from the start (none for the one
+// that straddles it).
+TEST_F(DecodeGraphTest, FiveHundredRandomSeeksEachFollowedByTheRightPicturesAtTheRightTimes)
+{
+    const std::string path = MoviePath("baseline_sowt.mov"); // 15 fps, a sync picture every second
+    const std::vector<ReferencePicture> reference = ReferencePictures(path, 160, 120);
+    ASSERT_TRUE(!reference.empty() && reference.front().sync);
+    std::vector<std::string> md5s;
+    for (const ReferencePicture &p : reference)
+        md5s.push_back(p.md5);
+    BuildMovieInput(path);
+    ConnectSink(MEDIASUBTYPE_YV12);
+    m_sink->m_holdWhilePaused = true;
+    ComPtr<IMediaSeeking> outputSeeking = QueryHeld<IMediaSeeking>(DecodeOut(), IID_IMediaSeeking);
+    IMediaSeeking *const seekers[] = {m_graph.Seeking(), outputSeeking.Get()};
+    std::mt19937 random(16);
+    std::uniform_int_distribution<LONGLONG> anyTime(0, reference.back().stop - 1);
+    for (int i = 0; i < 500; ++i) {
+        const bool paused = random() % 2, noFlush = random() % 2;
+        IMediaSeeking *seeking = seekers[random() % 2];
+        LONGLONG start = anyTime(random);
+        ASSERT_EQ(S_OK, paused ? m_graph.Pause() : m_graph.Run());
+        m_sink->Forget();
+        orvex::test::expectReturns("a seek", [&] {
+            EXPECT_EQ(S_OK,
+                      seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning | (noFlush ? AM_SEEKING_NoFlush : 0),
+                                            nullptr, AM_SEEKING_NoPositioning));
+        });
+        ASSERT_EQ(S_OK, paused ? m_graph.Run() : S_OK);
+        size_t first = 0;
+        for (size_t k = 0; k < reference.size(); ++k)
+            if (reference[k].sync && reference[k].start <= start) first = k;
+        while (reference[first].stop < start)
+            ++first;
+        const std::string segment = "seg " + std::to_string(start) + " ";
+        std::string expected = segment;
+        const size_t pictures = std::min<size_t>(3, reference.size() - first);
+        for (size_t k = first; k < first + pictures; ++k)
+            expected += std::to_string(k) + "@" +
+                        (reference[k].start >= start ? std::to_string(reference[k].start - start) + "-" +
+                                                           std::to_string(reference[k].stop - start)
+                                                     : "-") +
+                        " ";
+        m_sink->WaitEvents([&](const std::vector<std::string> &events) {
+            const auto at = std::find_if(events.rbegin(), events.rend(), [&](const std::string &e) {
+                return e.rfind("segment " + std::to_string(start) + " ", 0) == 0;
+            });
+            return at != events.rend() && size_t(std::count_if(events.rbegin(), at, [](const std::string &e) {
+                                              return e.rfind("sample ", 0) == 0;
+                                          })) >= pictures;
+        });
+        const std::string trace = Trace(m_sink, md5s);
+        const size_t at = trace.rfind(segment);
+        ASSERT_EQ(expected, at == std::string::npos ? trace : trace.substr(at, expected.size())) << "seek " << i;
+    }
+    orvex::test::expectReturns("the stop", [&] { EXPECT_EQ(S_OK, m_graph.Stop()); });
+}
 
 } // namespace
