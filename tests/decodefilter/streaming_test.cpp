@@ -23,14 +23,12 @@ REFERENCE_TIME StartOf(size_t i)
 }
 
 // The NAL units of a length-prefixed sample, each as a sample of its own.
-std::vector<std::vector<BYTE>> SplitUnits(const std::vector<BYTE> &sample)
+std::vector<std::vector<BYTE>> SplitUnits(const std::vector<BYTE> &s)
 {
     std::vector<std::vector<BYTE>> units;
-    for (size_t at = 0; at + 4 <= sample.size();) {
-        const size_t n = (size_t(sample[at]) << 24) | (size_t(sample[at + 1]) << 16) | (size_t(sample[at + 2]) << 8) |
-                         sample[at + 3];
-        units.emplace_back(sample.begin() + long(at), sample.begin() + long(at + 4 + n));
-        at += 4 + n;
+    for (size_t at = 0, n = 0; at + 4 <= s.size(); at += 4 + n) {
+        n = size_t(s[at]) << 24 | size_t(s[at + 1]) << 16 | size_t(s[at + 2]) << 8 | s[at + 3];
+        units.emplace_back(s.begin() + long(at), s.begin() + long(at + 4 + n));
     }
     return units;
 }
