@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <tuple>
 
 namespace {
 
@@ -19,7 +20,7 @@ const BYTE kBlankDescription[86] = {};
 
 } // namespace
 
-CPushSource::CPushSource(const PushSourceConfig &config)
+CPushSource::CPushSource(const PushStream &config)
     : CTestFilter(&g_constructed, 0, {{}}), m_config(config),
       m_description(kBlankDescription, sizeof(kBlankDescription))
 {
@@ -55,18 +56,15 @@ HRESULT CPushSource::PushParameterSets()
 
 STDMETHODIMP CPushSource::GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS)
 {
-    *ppSPS = m_config.sps.data();
-    *pcbSPS = static_cast<DWORD>(m_config.sps.size());
-    *ppPPS = m_config.pps.data();
-    *pcbPPS = static_cast<DWORD>(m_config.pps.size());
+    std::tie(*ppSPS, *pcbSPS, *ppPPS, *pcbPPS) = std::make_tuple(m_config.sps.data(), DWORD(m_config.sps.size()),
+                                                                 m_config.pps.data(), DWORD(m_config.pps.size()));
     return S_OK;
 }
 
 STDMETHODIMP CPushSource::GetMediaInfo(LONG *plTimeScale, LONG *plDuration, LONG *plSampleCount)
 {
-    *plTimeScale = m_config.timeScale;
-    *plDuration = m_config.duration;
-    *plSampleCount = m_config.sampleCount;
+    std::tie(*plTimeScale, *plDuration, *plSampleCount) =
+        std::tie(m_config.timeScale, m_config.duration, m_config.sampleCount);
     return S_OK;
 }
 
@@ -137,7 +135,7 @@ void DecodeGraphTest::BuildMovieInput(const std::string &path)
     ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser.Get(), PINDIR_OUTPUT), m_decoder->GetPin(0), nullptr));
 }
 
-HRESULT DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)
+HRESULT DecodeGraphTest::BuildPushInput(const PushStream &config)
 {
     m_push = new CPushSource(config);
     HRESULT hr = m_graph.Add(m_push, L"Push");
@@ -156,10 +154,7 @@ PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG heig
     const orvex::test::H264Stream stream =
         orvex::test::parseAnnexB(orvex::test::readFileBytes(std::string(ORVEX_TEST_DATA_DIR) + "/" + relativePath));
     PushStream push;
-    push.config.sps = stream.sps;
-    push.config.pps = stream.pps;
-    push.config.width = width;
-    push.config.height = height;
+    std::tie(push.sps, push.pps, push.width, push.height) = std::tie(stream.sps, stream.pps, width, height);
     for (const auto &unit : stream.accessUnits)
         push.samples.push_back(unit.sample);
     return push;

@@ -1,8 +1,6 @@
-// Graphs for the decode filter's tests (tests/support's test graph and
-// DirectShow test doubles): file source -> parser -> decode filter ->
-// recording sink, or a push source driven by the test -> decode filter ->
-// recording sink. Every wait has a limit, so a hang fails the test instead of
-// stopping the run.
+// Graphs for the decode filter's tests, of tests/support's test graph and
+// doubles: file source or a push source driven by the test -> (parser ->)
+// decode filter -> recording sink. Every wait has a limit.
 #pragma once
 
 #include "H264DecodeFilter/OrvexH264DecodeFilter11.h"
@@ -16,12 +14,13 @@
 
 #include <string>
 
-struct PushSourceConfig {
+struct PushStream {
     bool withAccessor = true;
     std::vector<BYTE> sps, pps; // NAL units without prefix
     LONG width = 176, height = 144;
     LONG timeScale = 15000, duration = 30000, sampleCount = 30;
     LONG buffers = 16;
+    std::vector<std::vector<BYTE>> samples; // length-prefixed units, one access unit each
 };
 
 // The parser's stand-in: a push source whose output offers the parser's
@@ -29,7 +28,7 @@ struct PushSourceConfig {
 // IOrvexMovParserH264Accessor as the parser does.
 class CPushSource : public CTestFilter, public IOrvexMovParserH264Accessor {
 public:
-    explicit CPushSource(const PushSourceConfig &config);
+    explicit CPushSource(const PushStream &config);
     DECLARE_IUNKNOWN
     STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void **ppv) override;
     STDMETHODIMP GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS) override;
@@ -40,7 +39,7 @@ public:
     HRESULT PushParameterSets();
 
 private:
-    PushSourceConfig m_config;
+    PushStream m_config;
     CMyImageDescription m_description;
 };
 
@@ -72,7 +71,7 @@ protected:
     // file source -> parser -> decode filter; the decode output unconnected.
     void BuildMovieInput(const std::string &path);
     // push source -> decode filter; the connection's result.
-    HRESULT BuildPushInput(const PushSourceConfig &config);
+    HRESULT BuildPushInput(const PushStream &config);
     // decode filter -> a new recording sink accepting the video subtype.
     void ConnectSink(const GUID &subtype);
 
@@ -88,10 +87,6 @@ protected:
 
 // A push source for an Annex-B stream of tests/data (path relative to it):
 // its first SPS and PPS, its size, and its access units as samples.
-struct PushStream {
-    PushSourceConfig config;
-    std::vector<std::vector<BYTE>> samples; // length-prefixed units, one access unit each
-};
 PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG height);
 
 // The visible Y, U and V planes of a planar picture (YV12 or IYUV) at the

@@ -90,7 +90,7 @@ TEST_F(DecodeGraphTest, ProposalsAndAcceptanceFollowTheSizeOrientationAndRectang
 TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
 {
     PushStream stream = LoadPushStream("decoder/baseline_fullrange_128x96.h264", 128, 96);
-    ASSERT_EQ(S_OK, BuildPushInput(stream.config));
+    ASSERT_EQ(S_OK, BuildPushInput(stream));
     CMediaType yv12 = Proposals(DecodeOut())[0];
     CMediaType rgb24 = Proposals(DecodeOut())[2];
     ConnectSink(MEDIASUBTYPE_RGB32);
@@ -129,11 +129,10 @@ TEST_P(UpstreamTest, ConnectsWithTheFrameDurationAndBitRateOfTheMediaFigures)
 {
     const Upstream &c = GetParam();
     PushStream stream = LoadPushStream("movies/stream_176x144_15fps.h264", 176, 144);
-    stream.config.withAccessor = c.accessor;
-    if (c.badSps) stream.config.sps = {0x67, 0xFF};
-    std::tie(stream.config.timeScale, stream.config.duration, stream.config.sampleCount) =
-        std::tie(c.timeScale, c.duration, c.sampleCount);
-    ASSERT_EQ(c.connection, BuildPushInput(stream.config));
+    stream.withAccessor = c.accessor;
+    if (c.badSps) stream.sps = {0x67, 0xFF};
+    std::tie(stream.timeScale, stream.duration, stream.sampleCount) = std::tie(c.timeScale, c.duration, c.sampleCount);
+    ASSERT_EQ(c.connection, BuildPushInput(stream));
     if (FAILED(c.connection)) return;
     CMediaType rgb32 = Proposals(DecodeOut())[1];
     EXPECT_EQ(c.figures,
@@ -183,25 +182,6 @@ TEST(FrameCopyTest, CopiesThatWouldOverrunAreRefused)
     EXPECT_EQ(VFW_E_BUFFER_OVERFLOW, CopyFrame(GetFrameLayout(yv12, planar), planar, small.data(), LONG(small.size())));
 }
 
-// Modes outside 0 to 2 are refused and the old ones kept; the filter names its page.
-TEST_F(DecodeGraphTest, ModesOutsideZeroToTwoAreRefusedAndTheOldOnesKept)
-{
-    IOrvexH264DecoderParameter2 *p = Parameters();
-    std::string results;
-    for (LONG mode : {2, -1, 3, 0x7FFFFFFF}) {
-        const HRESULT deblocking = p->SetDeblockingSkipMode(mode), scaling = p->SetOutputScalingMode(mode);
-        results += deblocking == S_OK && scaling == S_OK                   ? "set "
-                   : deblocking == E_INVALIDARG && scaling == E_INVALIDARG ? "refused "
-                                                                           : "? ";
-        results += std::to_string(p->GetDeblockingSkipMode()) + std::to_string(p->GetOutputScalingMode()) + "\n";
-    }
-    CAUUID pages{};
-    ASSERT_EQ(S_OK, m_decoder->GetPages(&pages));
-    EXPECT_EQ("set 22\nrefused 22\nrefused 22\nrefused 22\n1", results + std::to_string(pages.cElems));
-    EXPECT_EQ(CLSID_OrvexH264DecodeFilterPropertyPage, pages.pElems[0]);
-    CoTaskMemFree(pages.pElems);
-}
-
 // A page site that takes status changes.
 class PageSite : public IPropertyPageSite {
 public:
@@ -219,11 +199,17 @@ public:
     STDMETHODIMP TranslateAccelerator(MSG *) override { return E_NOTIMPL; }
 };
 
-// The connected output type has the size of the scaling it was made with:
-// another scaling is refused until the output connects again, so no picture
-// is written at one size into a type of another.
+// The filter names its page. The connected output type has the size of the
+// scaling it was made with: another scaling is refused until the output
+// connects again, so no picture is written at one size into a type of
+// another. Modes outside 0 to 2 are refused.
 TEST_F(DecodeGraphTest, ScalingIsRefusedWhileTheOutputIsConnected)
 {
+    CAUUID pages{};
+    ASSERT_EQ(S_OK, m_decoder->GetPages(&pages));
+    EXPECT_EQ(1u, pages.cElems);
+    EXPECT_EQ(CLSID_OrvexH264DecodeFilterPropertyPage, pages.pElems[0]);
+    CoTaskMemFree(pages.pElems);
     BuildMovieInput(MoviePath("video_only_faststart.mov"));
     ConnectSink(MEDIASUBTYPE_YV12);
     HRESULT hr = S_OK;
@@ -248,6 +234,10 @@ TEST_F(DecodeGraphTest, ScalingIsRefusedWhileTheOutputIsConnected)
     ASSERT_EQ(S_OK, m_graph->Disconnect(m_sink));
     EXPECT_EQ(S_OK, prop->Apply());
     EXPECT_EQ(1, Parameters()->GetOutputScalingMode());
+    for (LONG bad : {-1, 3, 0x7FFFFFFF})
+        EXPECT_EQ(std::pair(E_INVALIDARG, E_INVALIDARG),
+                  std::pair(Parameters()->SetOutputScalingMode(bad), Parameters()->SetDeblockingSkipMode(bad)));
+    EXPECT_EQ(1, Parameters()->GetOutputScalingMode() + Parameters()->GetDeblockingSkipMode());
     ASSERT_EQ(S_OK, prop->Deactivate());
     prop.Reset();
     EXPECT_EQ(0, OrvexDialogWindowCount());

@@ -49,10 +49,10 @@ protected:
     {
         DecodeGraphTest::SetUp();
         m_stream = LoadPushStream(kStream, 176, 144);
-        m_stream.config.buffers = m_buffers;
+        m_stream.buffers = m_buffers;
         m_reference = orvex::test::referenceMd5s(std::string(ORVEX_TEST_DATA_DIR) + "/" + kStream);
         ASSERT_EQ(m_stream.samples.size(), m_reference.size());
-        ASSERT_EQ(S_OK, BuildPushInput(m_stream.config));
+        ASSERT_EQ(S_OK, BuildPushInput(m_stream));
         ConnectSink(MEDIASUBTYPE_YV12);
     }
 
