@@ -119,13 +119,6 @@ std::string MoviePath(const std::string &name)
     return std::string(ORVEX_TEST_DATA_DIR) + "/movies/" + name;
 }
 
-void DecodeGraphTest::SetUp()
-{
-    HRESULT hr = S_OK;
-    m_decoder = static_cast<COrvexH264DecodeFilter11 *>(COrvexH264DecodeFilter11::CreateInstance(nullptr, &hr));
-    ASSERT_EQ(S_OK, m_graph.Add(m_decoder, L"Decoder"));
-}
-
 void DecodeGraphTest::BuildMovieInput(const std::string &path)
 {
     HRESULT hr = S_OK;
@@ -133,20 +126,6 @@ void DecodeGraphTest::BuildMovieInput(const std::string &path)
     COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(IID_IBaseFilter, &parser);
     ASSERT_EQ(S_OK, m_graph.AddFile(path, parser.Get()));
     ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser.Get(), PINDIR_OUTPUT), m_decoder->GetPin(0), nullptr));
-}
-
-HRESULT DecodeGraphTest::BuildPushInput(const PushStream &config)
-{
-    m_push = new CPushSource(config);
-    HRESULT hr = m_graph.Add(m_push, L"Push");
-    return FAILED(hr) ? hr : m_graph->ConnectDirect(m_push->Out(), m_decoder->GetPin(0), nullptr);
-}
-
-void DecodeGraphTest::ConnectSink(const GUID &subtype)
-{
-    CTestFilter *sink = CTestFilter::Sink({subtype});
-    sink->In()->m_majorType = MEDIATYPE_Video;
-    m_sink = m_graph.Record(DecodeOut(), sink);
 }
 
 PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG height)

@@ -66,15 +66,27 @@ std::string Trace(CTestInputPin *sink, const std::vector<std::string> &md5s);
 
 class DecodeGraphTest : public testing::Test {
 protected:
-    void SetUp() override;
-
+    void SetUp() override
+    {
+        HRESULT hr = S_OK;
+        m_decoder = static_cast<COrvexH264DecodeFilter11 *>(COrvexH264DecodeFilter11::CreateInstance(nullptr, &hr));
+        ASSERT_EQ(S_OK, m_graph.Add(m_decoder, L"Decoder"));
+    }
     // file source -> parser -> decode filter; the decode output unconnected.
     void BuildMovieInput(const std::string &path);
     // push source -> decode filter; the connection's result.
-    HRESULT BuildPushInput(const PushStream &config);
+    HRESULT BuildPushInput(const PushStream &stream)
+    {
+        const HRESULT hr = m_graph.Add(m_push = new CPushSource(stream), L"Push");
+        return FAILED(hr) ? hr : m_graph->ConnectDirect(m_push->Out(), m_decoder->GetPin(0), nullptr);
+    }
     // decode filter -> a new recording sink accepting the video subtype.
-    void ConnectSink(const GUID &subtype);
-
+    void ConnectSink(const GUID &subtype)
+    {
+        CTestFilter *sink = CTestFilter::Sink({subtype});
+        sink->In()->m_majorType = MEDIATYPE_Video;
+        m_sink = m_graph.Record(DecodeOut(), sink);
+    }
     IPin *DecodeOut() { return m_decoder->GetPin(1); }
     IOrvexH264DecoderParameter2 *Parameters() { return m_decoder; }
 

@@ -324,19 +324,16 @@ TEST_F(DecodeGraphTest, FiveHundredRandomSeeksEachFollowedByTheRightPicturesAtTh
         const std::string segment = "seg " + std::to_string(start) + " ";
         std::string expected = segment;
         const size_t pictures = std::min<size_t>(3, reference.size() - first);
-        for (size_t k = first; k < first + pictures; ++k)
-            expected += std::to_string(k) + "@" +
-                        (reference[k].start >= start ? std::to_string(reference[k].start - start) + "-" +
-                                                           std::to_string(reference[k].stop - start)
-                                                     : "-") +
-                        " ";
+        for (size_t k = first; k < first + pictures; ++k) {
+            const REFERENCE_TIME from = reference[k].start - start, to = reference[k].stop - start;
+            expected +=
+                std::to_string(k) + "@" + (from >= 0 ? std::to_string(from) + "-" + std::to_string(to) : "-") + " ";
+        }
         m_sink->WaitEvents([&](const std::vector<std::string> &events) {
-            const auto at = std::find_if(events.rbegin(), events.rend(), [&](const std::string &e) {
-                return e.rfind("segment " + std::to_string(start) + " ", 0) == 0;
-            });
-            return at != events.rend() && size_t(std::count_if(events.rbegin(), at, [](const std::string &e) {
-                                              return e.rfind("sample ", 0) == 0;
-                                          })) >= pictures;
+            size_t seen = 0;
+            for (auto e = events.rbegin(); e != events.rend(); seen += e++->rfind("sample ", 0) == 0)
+                if (e->rfind("segment " + std::to_string(start) + " ", 0) == 0) return seen >= pictures;
+            return false;
         });
         const std::string trace = Trace(m_sink, md5s);
         const size_t at = trace.rfind(segment);
