@@ -103,10 +103,7 @@ CMediaType VideoType(const GUID &subtype, LONG width, LONG height, WORD bitCount
 {
     VIDEOINFOHEADER vih{};
     vih.rcSource = vih.rcTarget = rect;
-    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih.bmiHeader.biWidth = width;
-    vih.bmiHeader.biHeight = height;
-    vih.bmiHeader.biBitCount = bitCount;
+    vih.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 0, bitCount, 0, 0, 0, 0, 0, 0};
     CMediaType type(&MEDIATYPE_Video);
     type.SetSubtype(&subtype);
     type.SetFormatType(&FORMAT_VideoInfo);
@@ -142,19 +139,14 @@ PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG heig
 std::vector<BYTE> PicturePlanes(const ReceivedSample &picture, bool yv12)
 {
     const auto &vih = *reinterpret_cast<const VIDEOINFOHEADER *>(picture.type.Format());
-    const size_t stride = static_cast<size_t>(vih.bmiHeader.biWidth);
-    const size_t rows = static_cast<size_t>(std::abs(vih.bmiHeader.biHeight));
-    const size_t width = static_cast<size_t>(vih.rcTarget.right ? vih.rcTarget.right : vih.bmiHeader.biWidth);
-    const size_t height = static_cast<size_t>(vih.rcTarget.bottom ? vih.rcTarget.bottom : rows);
-    const BYTE *p = picture.bytes.data();
+    const size_t stride = size_t(vih.bmiHeader.biWidth), rows = size_t(std::abs(vih.bmiHeader.biHeight));
+    const size_t width = size_t(vih.rcTarget.right ? vih.rcTarget.right : LONG(stride));
+    const size_t height = size_t(vih.rcTarget.bottom ? vih.rcTarget.bottom : LONG(rows));
+    const BYTE *p = picture.bytes.data(), *first = p + stride * rows, *second = first + (stride / 2) * (rows / 2);
     std::vector<BYTE> planes;
     for (size_t y = 0; y < height; ++y)
         planes.insert(planes.end(), p + y * stride, p + y * stride + width);
-    const BYTE *first = p + stride * rows;
-    const BYTE *second = first + (stride / 2) * (rows / 2);
-    const BYTE *u = yv12 ? second : first;
-    const BYTE *v = yv12 ? first : second;
-    for (const BYTE *plane : {u, v})
+    for (const BYTE *plane : {yv12 ? second : first, yv12 ? first : second})
         for (size_t y = 0; y < (height + 1) / 2; ++y)
             planes.insert(planes.end(), plane + y * (stride / 2), plane + y * (stride / 2) + (width + 1) / 2);
     return planes;
@@ -162,6 +154,5 @@ std::vector<BYTE> PicturePlanes(const ReceivedSample &picture, bool yv12)
 
 std::string PictureMd5(const ReceivedSample &picture, bool yv12)
 {
-    const std::vector<BYTE> planes = PicturePlanes(picture, yv12);
-    return orvex::test::md5Hex(planes);
+    return orvex::test::md5Hex(PicturePlanes(picture, yv12));
 }
