@@ -11,14 +11,9 @@
 #include <cstdlib>
 #include <tuple>
 
-namespace {
-
-HRESULT g_constructed = S_OK;
-
+static HRESULT g_constructed = S_OK;
 // An image description of the fixed 86 bytes, without extensions.
-const BYTE kBlankDescription[86] = {};
-
-} // namespace
+static const BYTE kBlankDescription[86] = {};
 
 CPushSource::CPushSource(const PushStream &config)
     : CTestFilter(&g_constructed, 0, {{}}), m_config(config),
@@ -33,14 +28,6 @@ CPushSource::CPushSource(const PushStream &config)
     Out()->m_bufferSize = 256 * 1024;
 }
 
-STDMETHODIMP CPushSource::NonDelegatingQueryInterface(REFIID riid, void **ppv)
-{
-    CheckPointer(ppv, E_POINTER);
-    if (riid == IID_IOrvexMovParserH264Accessor && m_config.withAccessor)
-        return GetInterface(static_cast<IOrvexMovParserH264Accessor *>(this), ppv);
-    return CTestFilter::NonDelegatingQueryInterface(riid, ppv);
-}
-
 HRESULT CPushSource::PushParameterSets()
 {
     HRESULT hr = S_OK;
@@ -52,20 +39,6 @@ HRESULT CPushSource::PushParameterSets()
         if (SUCCEEDED(hr)) hr = Out()->Push(bytes, id);
     }
     return hr;
-}
-
-STDMETHODIMP CPushSource::GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS)
-{
-    std::tie(*ppSPS, *pcbSPS, *ppPPS, *pcbPPS) = std::make_tuple(m_config.sps.data(), DWORD(m_config.sps.size()),
-                                                                 m_config.pps.data(), DWORD(m_config.pps.size()));
-    return S_OK;
-}
-
-STDMETHODIMP CPushSource::GetMediaInfo(LONG *plTimeScale, LONG *plDuration, LONG *plSampleCount)
-{
-    std::tie(*plTimeScale, *plDuration, *plSampleCount) =
-        std::tie(m_config.timeScale, m_config.duration, m_config.sampleCount);
-    return S_OK;
 }
 
 std::vector<ReferencePicture> ReferencePictures(const std::string &path, size_t width, size_t height)

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 struct PushStream {
     bool withAccessor = true;
@@ -30,9 +31,25 @@ class CPushSource : public CTestFilter, public IOrvexMovParserH264Accessor {
 public:
     explicit CPushSource(const PushStream &config);
     DECLARE_IUNKNOWN
-    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void **ppv) override;
-    STDMETHODIMP GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS) override;
-    STDMETHODIMP GetMediaInfo(LONG *plTimeScale, LONG *plDuration, LONG *plSampleCount) override;
+    STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void **ppv) override
+    {
+        CheckPointer(ppv, E_POINTER);
+        if (riid == IID_IOrvexMovParserH264Accessor && m_config.withAccessor)
+            return GetInterface(static_cast<IOrvexMovParserH264Accessor *>(this), ppv);
+        return CTestFilter::NonDelegatingQueryInterface(riid, ppv);
+    }
+    STDMETHODIMP GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS) override
+    {
+        std::tie(*ppSPS, *pcbSPS, *ppPPS, *pcbPPS) = std::make_tuple(m_config.sps.data(), DWORD(m_config.sps.size()),
+                                                                     m_config.pps.data(), DWORD(m_config.pps.size()));
+        return S_OK;
+    }
+    STDMETHODIMP GetMediaInfo(LONG *plTimeScale, LONG *plDuration, LONG *plSampleCount) override
+    {
+        std::tie(*plTimeScale, *plDuration, *plSampleCount) =
+            std::tie(m_config.timeScale, m_config.duration, m_config.sampleCount);
+        return S_OK;
+    }
     STDMETHODIMP_(CMyImageDescription *) GetImageDescription() override { return &m_description; }
 
     // The SPS and PPS with their length prefixes, as the parser sends them.

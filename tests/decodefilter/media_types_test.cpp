@@ -93,18 +93,16 @@ TEST_F(DecodeGraphTest, ConnectedRGB32OfAFullRangeStreamTakesRGB24ButNotYV12)
 {
     PushStream stream = LoadPushStream("decoder/baseline_fullrange_128x96.h264", 128, 96);
     ASSERT_EQ(S_OK, BuildPushInput(stream));
-    CMediaType yv12 = Proposals(DecodeOut())[0];
-    CMediaType rgb24 = Proposals(DecodeOut())[2];
+    std::vector<CMediaType> types = Proposals(DecodeOut()); // YV12, RGB32, RGB24
     ConnectSink(MEDIASUBTYPE_RGB32);
 
     orvex::test::DebugCapture trace;
-    EXPECT_EQ(S_OK, DecodeOut()->QueryAccept(&rgb24));
-    EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&yv12));
+    EXPECT_EQ(S_OK, DecodeOut()->QueryAccept(&types[2]));
+    EXPECT_EQ(S_FALSE, DecodeOut()->QueryAccept(&types[0]));
     EXPECT_EQ(1u, trace.count("COrvexH264DecodeFilter11::validateNewOutputMediaType : REJECT : newSubType changed \n"));
 
     // And its full-range 24-bit pictures go out widened to RGB32.
     ASSERT_EQ(S_OK, m_graph.Run());
-    ASSERT_EQ(S_OK, m_push->Out()->DeliverNewSegment(0, 10000000, 1.0));
     ASSERT_EQ(S_OK, m_push->PushParameterSets());
     for (const std::vector<BYTE> &sample : stream.samples)
         ASSERT_EQ(S_OK, m_push->Out()->Push(sample));
@@ -208,8 +206,7 @@ TEST_F(DecodeGraphTest, ScalingIsRefusedWhileTheOutputIsConnected)
 {
     CAUUID pages{};
     ASSERT_EQ(S_OK, m_decoder->GetPages(&pages));
-    EXPECT_EQ(1u, pages.cElems);
-    EXPECT_EQ(CLSID_OrvexH264DecodeFilterPropertyPage, pages.pElems[0]);
+    EXPECT_TRUE(pages.cElems == 1 && pages.pElems[0] == CLSID_OrvexH264DecodeFilterPropertyPage);
     CoTaskMemFree(pages.pElems);
     BuildMovieInput(MoviePath("video_only_faststart.mov"));
     ConnectSink(MEDIASUBTYPE_YV12);
@@ -225,20 +222,17 @@ TEST_F(DecodeGraphTest, ScalingIsRefusedWhileTheOutputIsConnected)
     RECT rc{0, 0, 300, 200};
     ASSERT_EQ(S_OK, prop->Activate(nullptr, &rc, FALSE));
     ASSERT_TRUE(OrvexClickDlgButton(page->Dialog(), IDC_SCALING_HALF));
-    EXPECT_EQ(VFW_E_ALREADY_CONNECTED, prop->Apply());
-    EXPECT_EQ(S_OK, prop->IsPageDirty());
-    EXPECT_EQ(0, Parameters()->GetOutputScalingMode());
-    EXPECT_EQ(S_OK, Parameters()->SetOutputScalingMode(0));
-    EXPECT_EQ(VFW_E_ALREADY_CONNECTED, Parameters()->SetOutputScalingMode(2));
-
+    IOrvexH264DecoderParameter2 *p = Parameters();
+    EXPECT_EQ((std::vector<HRESULT>{VFW_E_ALREADY_CONNECTED, S_OK, 0, S_OK, VFW_E_ALREADY_CONNECTED}),
+              (std::vector<HRESULT>{prop->Apply(), prop->IsPageDirty(), p->GetOutputScalingMode(),
+                                    p->SetOutputScalingMode(0), p->SetOutputScalingMode(2)}));
     ASSERT_EQ(S_OK, m_graph->Disconnect(DecodeOut()));
     ASSERT_EQ(S_OK, m_graph->Disconnect(m_sink));
-    EXPECT_EQ(S_OK, prop->Apply());
-    EXPECT_EQ(1, Parameters()->GetOutputScalingMode());
-    for (LONG bad : {-1, 3, 0x7FFFFFFF})
-        EXPECT_EQ(std::pair(E_INVALIDARG, E_INVALIDARG),
-                  std::pair(Parameters()->SetOutputScalingMode(bad), Parameters()->SetDeblockingSkipMode(bad)));
-    EXPECT_EQ(1, Parameters()->GetOutputScalingMode() + Parameters()->GetDeblockingSkipMode());
+    EXPECT_EQ(
+        (std::vector<HRESULT>{S_OK, 1, E_INVALIDARG, E_INVALIDARG, E_INVALIDARG, E_INVALIDARG, 1, 0}),
+        (std::vector<HRESULT>{prop->Apply(), p->GetOutputScalingMode(), p->SetOutputScalingMode(-1),
+                              p->SetDeblockingSkipMode(3), p->SetOutputScalingMode(0x7FFFFFFF),
+                              p->SetDeblockingSkipMode(-1), p->GetOutputScalingMode(), p->GetDeblockingSkipMode()}));
     ASSERT_EQ(S_OK, prop->Deactivate());
     prop.Reset();
     EXPECT_EQ(0, OrvexDialogWindowCount());
@@ -274,11 +268,10 @@ bool Matches(const ReceivedSample &picture, const std::string &md5, const Refere
              size_t h)
 {
     const bool planar = *c.subtype == MEDIASUBTYPE_YV12 || *c.subtype == MEDIASUBTYPE_IYUV;
-    const std::string path = MoviePath(c.movie);
     if (planar && !c.scaling) return md5 == PictureMd5(picture, *c.subtype == MEDIASUBTYPE_YV12);
     if (planar) {
         const size_t cw = (w + 1) / 2, ch = (h + 1) / 2;
-        const auto &reference = referenceFrames(path, "yuv420p", w * h + 2 * cw * ch,
+        const auto &reference = referenceFrames(MoviePath(c.movie), "yuv420p", w * h + 2 * cw * ch,
                                                 "scale=" + std::to_string(w) + ":" + std::to_string(h));
         const std::vector<BYTE> ours = PicturePlanes(picture, *c.subtype == MEDIASUBTYPE_YV12);
         if (ours.size() != reference[i].size()) return false;
@@ -294,7 +287,8 @@ bool Matches(const ReceivedSample &picture, const std::string &md5, const Refere
     for (size_t y = 0; y < h; ++y)
         rows.insert(rows.end(), picture.bytes.begin() + long(y * stride),
                     picture.bytes.begin() + long(y * stride + w * pixelBytes));
-    return orvex::test::packedPsnr(rows, pixelBytes, referenceFrames(path, "bgr24", w * h * 3)[i], 3, 3) > 30;
+    return orvex::test::packedPsnr(rows, pixelBytes, referenceFrames(MoviePath(c.movie), "bgr24", w * h * 3)[i], 3, 3) >
+           30;
 }
 
 class ReferenceTest : public DecodeGraphTest, public testing::WithParamInterface<ReferenceCase> {};

@@ -118,11 +118,8 @@ TEST_P(NoPictureTest, EveryPictureKeepsItsOwnSamplesTime)
     const bool damaged = GetParam();
     std::vector<std::vector<BYTE>> &samples = m_stream.samples;
     if (damaged) {
-        // first_mb_in_slice 0, then a slice_type out of range.
-        std::vector<BYTE> &slice = samples[kLost];
-        ASSERT_EQ(1, slice[4] & 0x1F);
-        slice[5] = 0x80;
-        slice[6] = slice[7] = 0;
+        ASSERT_EQ(1, samples[kLost][4] & 0x1F);
+        std::copy_n("\x80\0\0", 3, samples[kLost].begin() + 5); // first_mb_in_slice 0, a slice_type out of range
     } else {
         std::vector<BYTE> sei;
         for (const std::vector<BYTE> &unit : SplitUnits(samples[0]))
@@ -199,7 +196,6 @@ TEST_P(DownstreamFailureTest, AFailureStopsDeliveryUntilTheNextStart)
     ASSERT_EQ(S_OK, m_graph.Stop());
     m_sink->Forget();
     Start();
-    ASSERT_EQ(S_OK, m_decoder->GetStreamingError());
     ASSERT_EQ(S_OK, PushRange(0, m_stream.samples.size()));
     ASSERT_EQ(S_OK, EndAndWait());
     EXPECT_EQ(m_reference.size(), m_sink->Received().size());
