@@ -9,100 +9,48 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <tuple>
 
-namespace {
-
-HRESULT g_constructed = S_OK;
-
+static HRESULT g_constructed = S_OK;
 // An image description of the fixed 86 bytes, without extensions.
-const BYTE kBlankDescription[86] = {};
+static const BYTE kBlankDescription[86] = {};
 
-std::vector<BYTE> LengthPrefixed(const std::vector<BYTE> &unit)
-{
-    const size_t n = unit.size();
-    std::vector<BYTE> bytes(n + 4);
-    bytes[0] = BYTE(n >> 24);
-    bytes[1] = BYTE(n >> 16);
-    bytes[2] = BYTE(n >> 8);
-    bytes[3] = BYTE(n);
-    std::copy(unit.begin(), unit.end(), bytes.begin() + 4);
-    return bytes;
-}
-
-} // namespace
-
-CPushSource::CPushSource(const PushSourceConfig &config)
+CPushSource::CPushSource(const PushStream &config)
     : CTestFilter(&g_constructed, 0, {{}}), m_config(config),
       m_description(kBlankDescription, sizeof(kBlankDescription))
 {
-    VIDEOINFOHEADER vih{};
-    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih.bmiHeader.biWidth = config.width;
-    vih.bmiHeader.biHeight = config.height;
-    vih.bmiHeader.biCompression = MAKEFOURCC('a', 'v', 'c', '1');
-    CMediaType type(&MEDIATYPE_Video);
-    type.SetSubtype(&MEDIASUBTYPE_AVC1);
-    type.SetFormatType(&FORMAT_VideoInfo);
+    CMediaType type = VideoType(MEDIASUBTYPE_AVC1, config.width, config.height);
+    reinterpret_cast<VIDEOINFOHEADER *>(type.Format())->bmiHeader.biCompression = MAKEFOURCC('a', 'v', 'c', '1');
     type.SetVariableSize();
-    type.SetFormat(reinterpret_cast<BYTE *>(&vih), sizeof(vih));
     Out()->m_types = {type};
     Out()->m_seekable = false;
     Out()->m_minBuffers = config.buffers;
     Out()->m_bufferSize = 256 * 1024;
 }
 
-STDMETHODIMP CPushSource::NonDelegatingQueryInterface(REFIID riid, void **ppv)
-{
-    CheckPointer(ppv, E_POINTER);
-    if (riid == IID_IOrvexMovParserH264Accessor && m_config.withAccessor)
-        return GetInterface(static_cast<IOrvexMovParserH264Accessor *>(this), ppv);
-    return CTestFilter::NonDelegatingQueryInterface(riid, ppv);
-}
-
 HRESULT CPushSource::PushParameterSets()
 {
-    HRESULT hr = Out()->Push(LengthPrefixed(m_config.sps), kSequenceParameterSetStreamId);
-    return FAILED(hr) ? hr : Out()->Push(LengthPrefixed(m_config.pps), kPictureParameterSetStreamId);
-}
-
-STDMETHODIMP CPushSource::GetParameterSets(BYTE **ppSPS, DWORD *pcbSPS, BYTE **ppPPS, DWORD *pcbPPS)
-{
-    *ppSPS = m_config.sps.data();
-    *pcbSPS = static_cast<DWORD>(m_config.sps.size());
-    *ppPPS = m_config.pps.data();
-    *pcbPPS = static_cast<DWORD>(m_config.pps.size());
-    return S_OK;
-}
-
-STDMETHODIMP CPushSource::GetMediaInfo(LONG *plTimeScale, LONG *plDuration, LONG *plSampleCount)
-{
-    *plTimeScale = m_config.timeScale;
-    *plDuration = m_config.duration;
-    *plSampleCount = m_config.sampleCount;
-    return S_OK;
-}
-
-STDMETHODIMP_(CMyImageDescription *) CPushSource::GetImageDescription()
-{
-    return &m_description;
+    HRESULT hr = S_OK;
+    for (const auto &[unit, id] : {std::pair(&m_config.sps, kSequenceParameterSetStreamId),
+                                   std::pair(&m_config.pps, kPictureParameterSetStreamId)}) {
+        std::vector<BYTE> bytes(4 + unit->size());
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = i < 4 ? BYTE(unit->size() >> (24 - 8 * i)) : (*unit)[i - 4];
+        if (SUCCEEDED(hr)) hr = Out()->Push(bytes, id);
+    }
+    return hr;
 }
 
 std::vector<ReferencePicture> ReferencePictures(const std::string &path, size_t width, size_t height)
 {
     CMyMovieStreams streams;
     EXPECT_EQ(S_OK, LoadMovieStreams(std::wstring(path.begin(), path.end()).c_str(), &streams));
-    // Every decoded picture once, whatever the frame rate says.
-    const orvex::test::ScratchFolder folder;
-    const orvex::test::Bytes frames = orvex::test::readFileBytes(
-        folder.ffmpeg("reference.yuv", {"-i", path, "-map", "0:v:0", "-fps_mode", "passthrough", "-f", "rawvideo",
-                                        "-pix_fmt", "yuv420p"}));
-    const size_t frameBytes = width * height + 2 * ((width + 1) / 2) * ((height + 1) / 2);
+    const auto &frames =
+        orvex::test::referenceFrames(path, "yuv420p", width * height + 2 * ((width + 1) / 2) * ((height + 1) / 2));
     const std::vector<MediaSampleRef> &index = streams.video->GetSampleIndex();
     std::vector<ReferencePicture> pictures;
-    for (size_t i = 0; (i + 1) * frameBytes <= frames.size() && i < index.size(); ++i)
-        pictures.push_back({orvex::test::md5Hex(orvex::test::Bytes(frames.begin() + long(i * frameBytes),
-                                                                   frames.begin() + long((i + 1) * frameBytes))),
-                            index[i].start, index[i].stop, index[i].sync != 0});
+    for (size_t i = 0; i < frames.size() && i < index.size(); ++i)
+        pictures.push_back({orvex::test::md5Hex(frames[i]), index[i].start, index[i].stop, index[i].sync != 0});
     return pictures;
 }
 
@@ -124,16 +72,21 @@ std::string Trace(CTestInputPin *sink, const std::vector<std::string> &md5s)
     return text;
 }
 
+CMediaType VideoType(const GUID &subtype, LONG width, LONG height, WORD bitCount, RECT rect)
+{
+    VIDEOINFOHEADER vih{};
+    vih.rcSource = vih.rcTarget = rect;
+    vih.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 0, bitCount, 0, 0, 0, 0, 0, 0};
+    CMediaType type(&MEDIATYPE_Video);
+    type.SetSubtype(&subtype);
+    type.SetFormatType(&FORMAT_VideoInfo);
+    type.SetFormat(reinterpret_cast<BYTE *>(&vih), sizeof(vih));
+    return type;
+}
+
 std::string MoviePath(const std::string &name)
 {
     return std::string(ORVEX_TEST_DATA_DIR) + "/movies/" + name;
-}
-
-void DecodeGraphTest::SetUp()
-{
-    HRESULT hr = S_OK;
-    m_decoder = static_cast<COrvexH264DecodeFilter11 *>(COrvexH264DecodeFilter11::CreateInstance(nullptr, &hr));
-    ASSERT_EQ(S_OK, m_graph.Add(m_decoder, L"Decoder"));
 }
 
 void DecodeGraphTest::BuildMovieInput(const std::string &path)
@@ -142,21 +95,7 @@ void DecodeGraphTest::BuildMovieInput(const std::string &path)
     ComPtr<IBaseFilter> parser;
     COrvexMovFileParserFilter::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(IID_IBaseFilter, &parser);
     ASSERT_EQ(S_OK, m_graph.AddFile(path, parser.Get()));
-    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser.Get(), PINDIR_OUTPUT), DecodeIn(), nullptr)); // video first
-}
-
-HRESULT DecodeGraphTest::BuildPushInput(const PushSourceConfig &config)
-{
-    m_push = new CPushSource(config);
-    HRESULT hr = m_graph.Add(m_push, L"Push");
-    return FAILED(hr) ? hr : m_graph->ConnectDirect(m_push->Out(), DecodeIn(), nullptr);
-}
-
-void DecodeGraphTest::ConnectSink(const GUID &subtype)
-{
-    CTestFilter *sink = CTestFilter::Sink({subtype});
-    sink->In()->m_majorType = MEDIATYPE_Video;
-    m_sink = m_graph.Record(DecodeOut(), sink);
+    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(parser.Get(), PINDIR_OUTPUT), m_decoder->GetPin(0), nullptr));
 }
 
 PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG height)
@@ -164,10 +103,7 @@ PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG heig
     const orvex::test::H264Stream stream =
         orvex::test::parseAnnexB(orvex::test::readFileBytes(std::string(ORVEX_TEST_DATA_DIR) + "/" + relativePath));
     PushStream push;
-    push.config.sps = stream.sps;
-    push.config.pps = stream.pps;
-    push.config.width = width;
-    push.config.height = height;
+    std::tie(push.sps, push.pps, push.width, push.height) = std::tie(stream.sps, stream.pps, width, height);
     for (const auto &unit : stream.accessUnits)
         push.samples.push_back(unit.sample);
     return push;
@@ -176,19 +112,14 @@ PushStream LoadPushStream(const std::string &relativePath, LONG width, LONG heig
 std::vector<BYTE> PicturePlanes(const ReceivedSample &picture, bool yv12)
 {
     const auto &vih = *reinterpret_cast<const VIDEOINFOHEADER *>(picture.type.Format());
-    const size_t stride = static_cast<size_t>(vih.bmiHeader.biWidth);
-    const size_t rows = static_cast<size_t>(std::abs(vih.bmiHeader.biHeight));
-    const size_t width = static_cast<size_t>(vih.rcTarget.right ? vih.rcTarget.right : vih.bmiHeader.biWidth);
-    const size_t height = static_cast<size_t>(vih.rcTarget.bottom ? vih.rcTarget.bottom : rows);
-    const BYTE *p = picture.bytes.data();
+    const size_t stride = size_t(vih.bmiHeader.biWidth), rows = size_t(std::abs(vih.bmiHeader.biHeight));
+    const size_t width = size_t(vih.rcTarget.right ? vih.rcTarget.right : LONG(stride));
+    const size_t height = size_t(vih.rcTarget.bottom ? vih.rcTarget.bottom : LONG(rows));
+    const BYTE *p = picture.bytes.data(), *first = p + stride * rows, *second = first + (stride / 2) * (rows / 2);
     std::vector<BYTE> planes;
     for (size_t y = 0; y < height; ++y)
         planes.insert(planes.end(), p + y * stride, p + y * stride + width);
-    const BYTE *first = p + stride * rows;
-    const BYTE *second = first + (stride / 2) * (rows / 2);
-    const BYTE *u = yv12 ? second : first;
-    const BYTE *v = yv12 ? first : second;
-    for (const BYTE *plane : {u, v})
+    for (const BYTE *plane : {yv12 ? second : first, yv12 ? first : second})
         for (size_t y = 0; y < (height + 1) / 2; ++y)
             planes.insert(planes.end(), plane + y * (stride / 2), plane + y * (stride / 2) + (width + 1) / 2);
     return planes;
@@ -196,6 +127,5 @@ std::vector<BYTE> PicturePlanes(const ReceivedSample &picture, bool yv12)
 
 std::string PictureMd5(const ReceivedSample &picture, bool yv12)
 {
-    const std::vector<BYTE> planes = PicturePlanes(picture, yv12);
-    return orvex::test::md5Hex(planes);
+    return orvex::test::md5Hex(PicturePlanes(picture, yv12));
 }
