@@ -142,7 +142,7 @@ TEST(ParserConnection, RefusedSourcesGiveNoPinsAndAConnectionCanBeRemade)
     EXPECT_EQ(pinCount(graph.parser()), 1);
     EXPECT_FALSE(sink->IsConnected()); // and downstream let go
     EXPECT_EQ(S_OK, out->Disconnect());
-    ASSERT_EQ(S_OK, graph.Graph()->ConnectDirect(out.Get(), in.Get(), nullptr));
+    ASSERT_EQ(S_OK, graph->ConnectDirect(out.Get(), in.Get(), nullptr));
     EXPECT_EQ(pinCount(graph.parser()), 3);
     CTestInputPin *again = graph.Record(graph.videoPin());
     ASSERT_EQ(S_OK, graph.Run());

@@ -7,21 +7,16 @@
 // collects events.
 #pragma once
 
-#include <amvideo.h>
 #include <dshow.h>
-#include <control.h>
-#include <evcode.h>
-#include <uuids.h>
-#include <vfwmsgs.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include <wrl/client.h>
@@ -62,6 +57,13 @@ template <class T> ComPtr<T> QueryHeld(IUnknown *object, REFIID iid)
 // The filter's pin of a direction, not counted (the filter keeps its pins).
 IPin *FirstPin(IBaseFilter *filter, PIN_DIRECTION direction, int skip = 0);
 
+// A copy of what a lock guards.
+template <class T> T LockedCopy(std::mutex &lock, const T &value)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return value;
+}
+
 class CTestFilter;
 class CTestInputPin;
 
@@ -71,18 +73,15 @@ class CTestInputPin;
 class TestGraph {
 public:
     TestGraph();
-    ~TestGraph();
+    ~TestGraph() { Stop(); }
     TestGraph(const TestGraph &) = delete;
     TestGraph &operator=(const TestGraph &) = delete;
 
     IGraphBuilder *operator->() const { return m_graph.Get(); }
-    IGraphBuilder *Graph() const { return m_graph.Get(); }
-    IMediaControl *Control() const { return m_control.Get(); }
-    IMediaEventEx *Events() const { return m_events.Get(); }
     IMediaSeeking *Seeking() const { return m_seeking.Get(); }
-    HRESULT Run() { return m_control->Run(); }
-    HRESULT Pause() { return m_control->Pause(); }
-    HRESULT Stop() { return m_control->Stop(); }
+    HRESULT Run() { return QueryHeld<IMediaControl>(m_graph.Get(), IID_IMediaControl)->Run(); }
+    HRESULT Pause() { return QueryHeld<IMediaControl>(m_graph.Get(), IID_IMediaControl)->Pause(); }
+    HRESULT Stop() { return QueryHeld<IMediaControl>(m_graph.Get(), IID_IMediaControl)->Stop(); }
     // EC_COMPLETE within the bound (a guard against hangs, not a timing check).
     bool Completes(LONG boundMs = 60000);
 
@@ -97,8 +96,6 @@ public:
 
 private:
     ComPtr<IGraphBuilder> m_graph;
-    ComPtr<IMediaControl> m_control;
-    ComPtr<IMediaEventEx> m_events;
     ComPtr<IMediaSeeking> m_seeking;
     ComPtr<IBaseFilter> m_source;
     std::vector<ComPtr<IBaseFilter>> m_filters;
@@ -113,8 +110,9 @@ struct SeekCall {
 
 class CTestOutputPin : public CBaseOutputPin, public IMediaSeeking {
 public:
-    CTestOutputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr, LPCWSTR pName, std::vector<GUID> offered);
-    ~CTestOutputPin() override;
+    CTestOutputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr, LPCWSTR pName,
+                   const std::vector<GUID> &offered);
+    ~CTestOutputPin() override { stopThread(); }
 
     DECLARE_IUNKNOWN
     STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void **ppv) override;
@@ -124,7 +122,7 @@ public:
     HRESULT DecideBufferSize(IMemAllocator *pAlloc, ALLOCATOR_PROPERTIES *pProps) override;
     HRESULT Active() override;
     HRESULT Inactive() override;
-    STDMETHODIMP Notify(IBaseFilter *pSender, Quality q) override;
+    STDMETHODIMP Notify(IBaseFilter *, Quality q) override;
 
     // IMediaSeeking: positions are sample indexes times the sample duration,
     // in media time only; what the graph and the pass-through ask.
@@ -158,8 +156,7 @@ public:
     IMemInputPin *PeerInput() { return m_pInputPin; }
 
     // Settings, before the pin connects or goes active.
-    std::vector<GUID> m_offered;
-    std::vector<CMediaType> m_types; // whole types offered instead of Test ones when set
+    std::vector<CMediaType> m_types; // offered; taken by major type and subtype
     int m_sampleCount = 0;           // delivered by a thread of the pin's own while active
     REFERENCE_TIME m_sampleDuration = 10000;
     REFERENCE_TIME m_timeOffset = 0;
@@ -170,8 +167,8 @@ public:
 
     // Records
     ALLOCATOR_PROPERTIES m_request{}; // what the peer asked for
-    std::vector<SeekCall> SeekCalls();
-    std::vector<Quality> QualityMessages();
+    std::vector<SeekCall> SeekCalls() { return LockedCopy(m_recordLock, m_seekCalls); }
+    std::vector<Quality> QualityMessages() { return LockedCopy(m_recordLock, m_quality); }
     HRESULT LastDeliverResult() const { return m_lastResult; }
     CAMEvent m_deliveryEnded{TRUE};   // the thread has sent its end of stream or given up
     CAMEvent m_deliveryStarted{TRUE}; // a sample is about to go downstream
@@ -179,7 +176,6 @@ public:
 private:
     void startThread();
     void stopThread();
-    void deliverLoop(int first);
 
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
@@ -210,24 +206,29 @@ std::string Describe(const std::vector<ReceivedSample> &samples);
 class CTestInputPin : public CBaseInputPin {
 public:
     CTestInputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr, LPCWSTR pName);
-    ~CTestInputPin() override;
+    ~CTestInputPin() override { ReleaseHeld(); }
 
     HRESULT CheckMediaType(const CMediaType *pmt) override;
-    HRESULT GetMediaType(int iPosition, CMediaType *pmt) override;
+    HRESULT GetMediaType(int iPosition, CMediaType *) override
+    {
+        return iPosition < 0 ? E_INVALIDARG : VFW_S_NO_MORE_ITEMS;
+    }
     STDMETHODIMP Receive(IMediaSample *pSample) override;
     STDMETHODIMP EndOfStream() override;
     STDMETHODIMP BeginFlush() override;
     STDMETHODIMP EndFlush() override;
-    STDMETHODIMP GetAllocatorRequirements(ALLOCATOR_PROPERTIES *pProps) override;
+    STDMETHODIMP GetAllocatorRequirements(ALLOCATOR_PROPERTIES *pProps) override
+    {
+        *pProps = m_requirements;
+        return S_OK;
+    }
     STDMETHODIMP GetAllocator(IMemAllocator **ppAllocator) override;
-
-    IMemAllocator *Allocator() { return m_pAllocator; }
-    BOOL RunTimeError() const { return m_bRunTimeError; }
-
     STDMETHODIMP NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate) override;
     STDMETHODIMP Disconnect() override;
     HRESULT Active() override;
     HRESULT Inactive() override;
+
+    IMemAllocator *Allocator() { return m_pAllocator; }
 
     // Settings
     GUID m_majorType = MEDIATYPE_Test;
@@ -237,10 +238,26 @@ public:
     bool m_blockUntilFlush = false; // wait in Receive until BeginFlush
     ALLOCATOR_PROPERTIES m_requirements{2, 256, 16, 0};
     // Further behaviours, set at any time (under the record lock they are read with).
-    void
-    BlockAt(size_t number); // that received sample (from 1) records "blocked" and waits for Unblock, a flush or a stop
-    void Unblock();
-    void FailFrom(size_t number, HRESULT hr); // Receive answers hr from that sample (from 1) on
+    // That received sample (from 1) records "blocked" and waits for Unblock, a flush or a stop.
+    void BlockAt(size_t number)
+    {
+        set([&] {
+            m_blockAt = number;
+            m_unblocked = false;
+        });
+    }
+    void Unblock()
+    {
+        set([&] { m_unblocked = true; });
+    }
+    // Receive answers hr from that sample (from 1) on.
+    void FailFrom(size_t number, HRESULT hr)
+    {
+        set([&] {
+            m_failFrom = number;
+            m_failure = hr;
+        });
+    }
     // As a renderer: a sample that comes while paused records "held" and waits for Run, a flush or a stop.
     std::atomic<bool> m_holdWhilePaused{false};
     // The next Disconnect waits, holding the pin lock, until a second Disconnect call comes in.
@@ -251,14 +268,18 @@ public:
     void AttachToNextSample(const CMediaType &type);
 
     // Records
-    std::vector<ReceivedSample> Received();
-    bool WaitReceived(size_t count); // false when count never arrives
+    std::vector<ReceivedSample> Received() { return LockedCopy(m_recordLock, m_received); }
+    bool WaitReceived(size_t count)
+    {
+        return WaitEvents([&](auto &) { return m_received.size() >= count; });
+    }
     void ReleaseHeld();
     CAMEvent m_entered{TRUE}; // a blocking Receive has started waiting
     // In order: "sample STREAMID START", "segment START STOP", "flush", "endflush", "eos", "blocked", "held",
     // "pause", "run", "stop", "inactive", "disconnect", "disconnect held", "stop POSITION".
-    std::vector<std::string> Events();
-    // Waits until done(events) holds; false when the bound against hangs passes first.
+    std::vector<std::string> Events() { return LockedCopy(m_recordLock, m_events); }
+    // Waits until done(events) holds (checked under the record lock); false
+    // when the bound against hangs passes first.
     bool WaitEvents(const std::function<bool(const std::vector<std::string> &)> &done);
     bool WaitFor(const std::string &event); // until that event has been recorded
     void Forget();                          // drops the records kept so far
@@ -266,14 +287,15 @@ public:
 
 private:
     void note(std::string event); // with the record lock held
-    HRESULT waitInReceive(std::unique_lock<std::mutex> &lock);
+    void set(const std::function<void()> &change);
+    bool wait(std::unique_lock<std::mutex> &lock, const std::function<bool()> &done);
     CTestFilter *m_pOwner;
     std::mutex m_recordLock;
     std::condition_variable m_recorded;
     std::vector<ReceivedSample> m_received;
     std::vector<std::string> m_events;
     size_t m_count = 0; // samples received, Forget or not
-    std::vector<IMediaSample *> m_held;
+    std::vector<ComPtr<IMediaSample>> m_held;
     CAMEvent m_flushing{TRUE};
     size_t m_blockAt = 0, m_failFrom = SIZE_MAX;
     HRESULT m_failure = S_OK;
@@ -289,17 +311,17 @@ public:
     // Input pins "In0".. and one output pin "Out0".. per entry of outputs,
     // each offering its types.
     CTestFilter(HRESULT *phr, int inputs, std::vector<std::vector<GUID>> outputs, REFCLSID clsid = CLSID_TestFilter);
-    ~CTestFilter() override;
     static CTestFilter *Source(std::vector<GUID> offered = {MEDIASUBTYPE_TestA});
     static CTestFilter *Sink(std::vector<GUID> accepted = {MEDIASUBTYPE_TestA}, REFCLSID clsid = CLSID_TestSinkLow);
 
-    int GetPinCount() override;
+    int GetPinCount() override
+    {
+        CAutoLock lock(&m_Lock);
+        return int(m_inputs.size() + m_outputs.size());
+    }
     CBasePin *GetPin(int n) override;
-    CTestInputPin *In(int n = 0) { return m_inputs[n]; }
-    CTestOutputPin *Out(int n = 0) { return m_outputs[n]; }
-    CCritSec *Lock() { return &m_Lock; }
-    REFERENCE_TIME StartTime() { return m_tStart; }
-    HRESULT SendEvent(LONG code, LONG_PTR p1, LONG_PTR p2) { return NotifyEvent(code, p1, p2); }
+    CTestInputPin *In(int n = 0) { return m_inputs[n].get(); }
+    CTestOutputPin *Out(int n = 0) { return m_outputs[n].get(); }
     bool HasOutputs() const { return !m_outputs.empty(); }
 
     // Adds or removes an input pin and moves the pin version, as a filter
@@ -315,10 +337,11 @@ public:
     std::string m_logName;
 
 private:
-    void note(const char *what);
+    // Logs the change and tells the input pins.
+    void tell(const char *what, const char *event, FILTER_STATE state);
     CCritSec m_Lock;
-    std::vector<CTestInputPin *> m_inputs;
-    std::vector<CTestOutputPin *> m_outputs;
+    std::vector<std::unique_ptr<CTestInputPin>> m_inputs;
+    std::vector<std::unique_ptr<CTestOutputPin>> m_outputs;
 };
 
 // A filter graph that only collects the events its filters send.
@@ -344,5 +367,10 @@ public:
     STDMETHODIMP Reconnect(IPin *) override { return E_NOTIMPL; }
     STDMETHODIMP Disconnect(IPin *) override { return E_NOTIMPL; }
     STDMETHODIMP SetDefaultSyncSource() override { return E_NOTIMPL; }
-    STDMETHODIMP Notify(LONG code, LONG_PTR p1, LONG_PTR p2) override;
+    STDMETHODIMP Notify(LONG code, LONG_PTR p1, LONG_PTR p2) override
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_events.push_back({code, p1, p2});
+        return S_OK;
+    }
 };
