@@ -193,24 +193,6 @@ STDMETHODIMP CTestOutputPin::Notify(IBaseFilter *, Quality q)
     return S_OK;
 }
 
-STDMETHODIMP CTestOutputPin::GetCapabilities(DWORD *pCapabilities)
-{
-    *pCapabilities = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanGetDuration;
-    return S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::GetDuration(LONGLONG *pDuration)
-{
-    *pDuration = m_sampleCount * m_sampleDuration;
-    return S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::GetCurrentPosition(LONGLONG *pCurrent)
-{
-    *pCurrent = m_position * m_sampleDuration;
-    return S_OK;
-}
-
 STDMETHODIMP CTestOutputPin::SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags, LONGLONG *pStop, DWORD dwStopFlags)
 {
     {
@@ -341,17 +323,13 @@ STDMETHODIMP CTestInputPin::Receive(IMediaSample *pSample)
         if (m_flushingNow) return S_FALSE;
         if (m_state != State_Running) return VFW_E_WRONG_STATE;
     }
-    if (number == m_blockAt) {
+    if (number == m_blockAt || m_blockUntilFlush) {
         note("blocked");
-        m_recorded.wait(lock, [this] { return m_unblocked || m_flushingNow || !m_active; });
-        if (!m_unblocked) return m_flushingNow ? S_FALSE : VFW_E_WRONG_STATE;
+        m_entered.Set();
+        m_recorded.wait(lock, [this] { return (m_unblocked && !m_blockUntilFlush) || m_flushingNow || !m_active; });
+        if (m_blockUntilFlush || !m_unblocked) return m_flushingNow ? S_FALSE : VFW_E_WRONG_STATE;
     }
-    const HRESULT result = number >= m_failFrom ? m_failure : S_OK;
-    lock.unlock();
-    if (!m_blockUntilFlush) return result;
-    m_entered.Set();
-    m_flushing.Wait();
-    return S_FALSE;
+    return number >= m_failFrom ? m_failure : S_OK;
 }
 
 STDMETHODIMP CTestInputPin::EndOfStream()
@@ -383,7 +361,6 @@ STDMETHODIMP CTestInputPin::EndOfStream()
 STDMETHODIMP CTestInputPin::BeginFlush()
 {
     HRESULT hr = CBaseInputPin::BeginFlush();
-    m_flushing.Set();
     set([this] {
         m_flushingNow = true;
         m_completePending = false;
@@ -395,7 +372,6 @@ STDMETHODIMP CTestInputPin::BeginFlush()
 
 STDMETHODIMP CTestInputPin::EndFlush()
 {
-    m_flushing.Reset();
     // Out of flushing before the record, so that a sample sent on seeing it is taken.
     HRESULT hr = CBaseInputPin::EndFlush();
     set([this] {

@@ -57,6 +57,13 @@ template <class T> ComPtr<T> QueryHeld(IUnknown *object, REFIID iid)
 // The filter's pin of a direction, not counted (the filter keeps its pins).
 IPin *FirstPin(IBaseFilter *filter, PIN_DIRECTION direction, int skip = 0);
 
+// *out = value; S_OK, as a getter answers.
+template <class T> HRESULT Answer(T *out, T value)
+{
+    *out = value;
+    return S_OK;
+}
+
 // A copy of what a lock guards.
 template <class T> T LockedCopy(std::mutex &lock, const T &value)
 {
@@ -126,10 +133,13 @@ public:
 
     // IMediaSeeking: positions are sample indexes times the sample duration,
     // in media time only; what the graph and the pass-through ask.
-    STDMETHODIMP GetCapabilities(DWORD *pCapabilities) override;
-    STDMETHODIMP GetDuration(LONGLONG *pDuration) override;
-    STDMETHODIMP GetStopPosition(LONGLONG *pStop) override { return GetDuration(pStop); }
-    STDMETHODIMP GetCurrentPosition(LONGLONG *pCurrent) override;
+    STDMETHODIMP GetCapabilities(DWORD *p) override
+    {
+        return Answer(p, DWORD(AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanGetDuration));
+    }
+    STDMETHODIMP GetDuration(LONGLONG *p) override { return Answer(p, m_sampleCount * m_sampleDuration); }
+    STDMETHODIMP GetStopPosition(LONGLONG *p) override { return GetDuration(p); }
+    STDMETHODIMP GetCurrentPosition(LONGLONG *p) override { return Answer(p, m_position * m_sampleDuration); }
     STDMETHODIMP SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags, LONGLONG *pStop, DWORD dwStopFlags) override;
     STDMETHODIMP GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest) override;
     STDMETHODIMP CheckCapabilities(DWORD *) override { return E_NOTIMPL; }
@@ -235,7 +245,7 @@ public:
     std::vector<GUID> m_accepted{MEDIASUBTYPE_TestA}; // subtypes of m_majorType; empty: any type
     bool m_refuseAllocator = false;
     bool m_holdSamples = false;     // keep every received sample until released
-    bool m_blockUntilFlush = false; // wait in Receive until BeginFlush
+    bool m_blockUntilFlush = false; // every sample as one BlockAt names, but only a flush or a stop returns it
     ALLOCATOR_PROPERTIES m_requirements{2, 256, 16, 0};
     // Further behaviours, set at any time (under the record lock they are read with).
     // That received sample (from 1) records "blocked" and waits for Unblock, a flush or a stop.
@@ -296,7 +306,6 @@ private:
     std::vector<std::string> m_events;
     size_t m_count = 0; // samples received, Forget or not
     std::vector<ComPtr<IMediaSample>> m_held;
-    CAMEvent m_flushing{TRUE};
     size_t m_blockAt = 0, m_failFrom = SIZE_MAX;
     HRESULT m_failure = S_OK;
     bool m_unblocked = false;
