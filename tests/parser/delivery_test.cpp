@@ -77,7 +77,7 @@ TEST_P(Delivery, ParameterSetsThenEveryEntryWithItsIndexTimesAndFileBytes)
     const CMyMovieStreams streams = loadStreams(path);
     ParserGraph graph(path);
     ASSERT_EQ(S_OK, graph.connectResult());
-    ASSERT_EQ(pinCount(graph.parser()), GetParam().soundPin ? 3 : 2);
+    ASSERT_EQ(graph.filter()->GetPinCount(), GetParam().soundPin ? 3 : 2);
     CTestInputPin *video = graph.Record(graph.pin(GetParam().videoPin));
     CTestInputPin *sound = GetParam().soundPin ? graph.Record(graph.pin(GetParam().soundPin)) : nullptr;
     ASSERT_EQ(S_OK, graph.Run());
@@ -121,7 +121,7 @@ TEST(ParserConnection, RefusedSourcesGiveNoPinsAndAConnectionCanBeRemade)
     ParserGraph refused(notMovie);
     // The base classes report a refused type whatever the reason; the reason is the load's.
     EXPECT_EQ(VFW_E_NO_ACCEPTABLE_TYPES, refused.connectResult());
-    auto *parser = static_cast<COrvexMovFileParserFilter *>(refused.parser());
+    COrvexMovFileParserFilter *parser = refused.filter();
     EXPECT_EQ(E_INVALIDARG, parser->setSource(std::wstring(notMovie.begin(), notMovie.end()).c_str()));
     ComPtr<IBaseFilter> empty; // a source that names no file
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &empty));
@@ -129,7 +129,7 @@ TEST(ParserConnection, RefusedSourcesGiveNoPinsAndAConnectionCanBeRemade)
     stream.SetType(&MEDIATYPE_Stream);
     EXPECT_EQ(E_UNEXPECTED,
               findPin(parser, L"XForm In")->ReceiveConnection(findPin(empty.Get(), L"Output").Get(), &stream));
-    EXPECT_EQ(pinCount(parser), 1);
+    EXPECT_EQ(parser->GetPinCount(), 1);
 
     ParserGraph graph(dataMovie("baseline_sowt.mov"));
     ComPtr<IPin> out = findPin(graph.Source(), L"Output"), in = findPin(graph.parser(), L"XForm In");
@@ -139,11 +139,11 @@ TEST(ParserConnection, RefusedSourcesGiveNoPinsAndAConnectionCanBeRemade)
     EXPECT_EQ(VFW_E_NOT_STOPPED, in->Disconnect()); // the threads read through it
     ASSERT_EQ(S_OK, graph.Stop());
     EXPECT_EQ(S_OK, in->Disconnect());
-    EXPECT_EQ(pinCount(graph.parser()), 1);
+    EXPECT_EQ(graph.filter()->GetPinCount(), 1);
     EXPECT_FALSE(sink->IsConnected()); // and downstream let go
     EXPECT_EQ(S_OK, out->Disconnect());
     ASSERT_EQ(S_OK, graph->ConnectDirect(out.Get(), in.Get(), nullptr));
-    EXPECT_EQ(pinCount(graph.parser()), 3);
+    EXPECT_EQ(graph.filter()->GetPinCount(), 3);
     CTestInputPin *again = graph.Record(graph.videoPin());
     ASSERT_EQ(S_OK, graph.Run());
     EXPECT_TRUE(again->WaitFor("eos"));
