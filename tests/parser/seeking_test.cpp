@@ -154,12 +154,23 @@ INSTANTIATE_TEST_SUITE_P(
                     "flush|segment 12500000 20000000|sample 0 -2500000|eos"}),
     [](const testing::TestParamInfo<RunningSeek> &info) { return std::string(info.param.name); });
 
-TEST(ParserSeekRaces, NoSampleOfTheOldSegmentFollowsTheFlushOfASeek)
-{
-    ParserGraph graph(dataMovie("baseline_sowt.mov"));
+// The baseline movie with a recording sink on its video pin; a seek through
+// seeking that must return.
+class BaselineVideo : public testing::Test {
+protected:
+    void seek(IMediaSeeking *seeking, LONGLONG start, DWORD flags = AM_SEEKING_AbsolutePositioning)
+    {
+        expectReturns("the seek", [&] { EXPECT_EQ(S_OK, seeking->SetPositions(&start, flags, nullptr, 0)); });
+    }
+    ParserGraph graph{dataMovie("baseline_sowt.mov")};
     IPin *video = graph.videoPin();
     CTestInputPin *sink = graph.Record(video);
     CMyParserOutputPin *const pin = parserPin(video);
+    const LONGLONG duration = loadStreams(dataMovie("baseline_sowt.mov")).video->GetDuration();
+};
+
+TEST_F(BaselineVideo, NoSampleOfTheOldSegmentFollowsTheFlushOfASeek)
+{
     Flag inWindow;
     int rounds = 0;
     // The sixth round stops between its command check and the delivery lock until the seek has flushed.
@@ -170,31 +181,24 @@ TEST(ParserSeekRaces, NoSampleOfTheOldSegmentFollowsTheFlushOfASeek)
     });
     ASSERT_EQ(S_OK, graph.Run());
     ASSERT_TRUE(inWindow.wait());
-    LONGLONG start = kSecond / 2, stop = loadStreams(dataMovie("baseline_sowt.mov")).video->GetDuration();
-    expectReturns("the seek", [&] {
-        EXPECT_EQ(S_OK, graph.seeking(video)->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0));
-    });
+    seek(graph.seeking(video), kSecond / 2);
     ASSERT_TRUE(sink->WaitEvents([](const auto &e) { return after(e, "endflush").size() >= 4; }));
     const std::vector<std::string> afterFlush = after(sink->Events(), "endflush");
-    EXPECT_EQ(
-        std::vector<std::string>(afterFlush.begin(), afterFlush.begin() + 4),
-        (std::vector<std::string>{segment(start, stop), "sample 2147483648 0", "sample 2147483649 0", "sample 0 0"}));
+    EXPECT_EQ(std::vector<std::string>(afterFlush.begin(), afterFlush.begin() + 4),
+              (std::vector<std::string>{segment(kSecond / 2, duration), "sample 2147483648 0", "sample 2147483649 0",
+                                        "sample 0 0"}));
     expectReturns("the stop", [&] { graph.Stop(); });
 }
 
 // A seek without flush while downstream holds the delivery thread in
 // Receive: through the graph while running (the graph pauses first) and
 // through the pin on a paused graph.
-class NoFlushSeek : public testing::TestWithParam<bool> {};
+class NoFlushSeek : public BaselineVideo, public testing::WithParamInterface<bool> {};
 
 TEST_P(NoFlushSeek, EndsWhileDownstreamHoldsASampleAndTheStreamGoesOnFromTheNewStart)
 {
     const bool throughGraph = GetParam();
-    ParserGraph graph(dataMovie("baseline_sowt.mov"));
-    IPin *video = graph.videoPin();
-    CTestInputPin *sink = graph.Record(video);
     sink->m_holdWhilePaused = true;
-    CMyParserOutputPin *const pin = parserPin(video);
     Flag delivering;
     int samples = 0;
     // Through the graph: the fifth entry goes downstream only once the graph
@@ -204,8 +208,6 @@ TEST_P(NoFlushSeek, EndsWhileDownstreamHoldsASampleAndTheStreamGoesOnFromTheNewS
         delivering.set();
         sink->WaitEvents([](const auto &e) { return std::count(e.begin(), e.end(), "pause") == 2; });
     });
-    LONGLONG start = kSecond, stop = loadStreams(dataMovie("baseline_sowt.mov")).video->GetDuration();
-    const DWORD flags = AM_SEEKING_AbsolutePositioning | AM_SEEKING_NoFlush;
     if (throughGraph) {
         ASSERT_EQ(S_OK, graph.Run());
         ASSERT_TRUE(delivering.wait());
@@ -213,40 +215,30 @@ TEST_P(NoFlushSeek, EndsWhileDownstreamHoldsASampleAndTheStreamGoesOnFromTheNewS
         ASSERT_EQ(S_OK, graph.Pause());
         ASSERT_TRUE(sink->WaitFor("held"));
     }
-    IMediaSeeking *seeking = throughGraph ? graph.Seeking() : graph.seeking(video);
-    expectReturns("the seek", [&] { EXPECT_EQ(S_OK, seeking->SetPositions(&start, flags, nullptr, 0)); });
+    seek(throughGraph ? graph.Seeking() : graph.seeking(video), kSecond,
+         AM_SEEKING_AbsolutePositioning | AM_SEEKING_NoFlush);
     ASSERT_EQ(S_OK, throughGraph ? S_OK : graph.Run());
-    const std::string want = segment(start, stop) + "|sample 2147483648 0|sample 2147483649 0|sample 0 10000000";
-    sink->WaitEvents([&](const auto &e) { return opening(e, 0, segment(start, stop), 3) == want; });
-    EXPECT_EQ(want, opening(sink->Events(), 0, segment(start, stop), 3));
+    const std::string opened = segment(kSecond, duration);
+    const std::string want = opened + "|sample 2147483648 0|sample 2147483649 0|sample 0 10000000";
+    sink->WaitEvents([&](const auto &e) { return opening(e, 0, opened, 3) == want; });
+    EXPECT_EQ(want, opening(sink->Events(), 0, opened, 3));
     expectReturns("the stop", [&] { graph.Stop(); });
 }
 
 INSTANTIATE_TEST_SUITE_P(ParserSeekRaces, NoFlushSeek, testing::Values(true, false));
 
-TEST(ParserSeekRaces, APositionQueryAtTheEndOfTheStreamDoesNotWaitForAFlushingSeek)
+TEST_F(BaselineVideo, APositionQueryAtTheEndOfTheStreamDoesNotWaitForAFlushingSeek)
 {
-    const LONGLONG duration = loadStreams(dataMovie("video_only_faststart.mov")).video->GetDuration();
-    ParserGraph graph(dataMovie("video_only_faststart.mov"));
-    IPin *video = graph.videoPin();
-    CTestInputPin *sink = graph.Record(video);
     sink->m_askStop = true; // once the seek is flushing
     ASSERT_EQ(S_OK, graph.Run());
     ASSERT_TRUE(sink->WaitFor("eos"));
-    LONGLONG start = kSecond / 2;
-    expectReturns("the seek", [&] {
-        EXPECT_EQ(S_OK, graph.seeking(video)->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0));
-    });
+    seek(graph.seeking(video), kSecond / 2);
     EXPECT_TRUE(has(sink->Events(), "stop " + std::to_string(duration)));
     expectReturns("the stop", [&] { graph.Stop(); });
 }
 
-TEST(ParserStop, ADownstreamFirstStopEndsDeliveryAndKeepsThePosition)
+TEST_F(BaselineVideo, ADownstreamFirstStopEndsDeliveryAndKeepsThePosition)
 {
-    ParserGraph graph(dataMovie("baseline_sowt.mov"));
-    IPin *video = graph.videoPin();
-    CTestInputPin *sink = graph.Record(video);
-    CMyParserOutputPin *const pin = parserPin(video);
     Flag between, waiting;
     int rounds = 0;
     // The sixth round waits between two samples while downstream stops.
