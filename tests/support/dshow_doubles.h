@@ -1,10 +1,8 @@
-// DirectShow test doubles on the base classes: one filter with any number of
-// recording input pins and pushing output pins. With outputs only it is a
-// push source (a delivery thread per pin, IMediaSeeking over sample
-// indexes), with inputs only a recording sink that completes as a renderer,
-// with both a converter for graph building. Also a graph of the platform's
-// filter graph manager to put them in and a filter graph stand-in that
-// collects events.
+// DirectShow test doubles on the base classes: a filter with recording input
+// pins and pushing output pins (a push source with IMediaSeeking over sample
+// indexes, a recording sink that completes as a renderer, or a converter);
+// a graph of the platform's filter graph manager to put them in; a filter
+// graph stand-in that collects events.
 #pragma once
 
 #include <dshow.h>
@@ -175,7 +173,6 @@ public:
     LONG m_minBuffers = 2;
     LONG m_bufferSize = 512;
 
-    // Records
     ALLOCATOR_PROPERTIES m_request{}; // what the peer asked for
     std::vector<SeekCall> SeekCalls() { return LockedCopy(m_recordLock, m_seekCalls); }
     std::vector<Quality> QualityMessages() { return LockedCopy(m_recordLock, m_quality); }
@@ -197,16 +194,14 @@ private:
 };
 
 struct ReceivedSample {
-    REFERENCE_TIME start;
-    REFERENCE_TIME stop;
+    REFERENCE_TIME start, stop;
     BYTE firstByte;
     LONG length;
     DWORD streamId;
-    DWORD flags;              // AM_SAMPLE_*: time valid, splice point, discontinuity
-    LONGLONG mediaStart = -1; // -1 without a media time
-    LONGLONG mediaStop = -1;
-    std::vector<BYTE> bytes = {};   // the data
-    CMediaType type = CMediaType(); // the pin's type when it came
+    DWORD flags;                              // AM_SAMPLE_*: time valid, splice point, discontinuity
+    LONGLONG mediaStart = -1, mediaStop = -1; // -1 without a media time
+    std::vector<BYTE> bytes = {};             // the data
+    CMediaType type = CMediaType();           // the pin's type when it came
     bool Timed() const { return flags & AM_SAMPLE_TIMEVALID; }
 };
 
@@ -277,7 +272,6 @@ public:
     // The next sample the pin's allocator hands out carries this type, as a renderer changes its surface.
     void AttachToNextSample(const CMediaType &type);
 
-    // Records
     std::vector<ReceivedSample> Received() { return LockedCopy(m_recordLock, m_received); }
     bool WaitReceived(size_t count)
     {
@@ -358,8 +352,7 @@ class CTestGraph : public IFilterGraph, public IMediaEventSink {
 public:
     struct Event {
         LONG code;
-        LONG_PTR param1;
-        LONG_PTR param2;
+        LONG_PTR param1, param2;
     };
     std::mutex m_lock;
     std::vector<Event> m_events;
