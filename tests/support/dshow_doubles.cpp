@@ -93,10 +93,9 @@ STDMETHODIMP CTestOutputPin::NonDelegatingQueryInterface(REFIID riid, void **ppv
 
 HRESULT CTestOutputPin::CheckMediaType(const CMediaType *pmt)
 {
-    return std::any_of(m_types.begin(), m_types.end(),
-                       [&](const CMediaType &t) { return t.majortype == pmt->majortype && t.subtype == pmt->subtype; })
-               ? S_OK
-               : S_FALSE;
+    for (const CMediaType &t : m_types)
+        if (t.majortype == pmt->majortype && t.subtype == pmt->subtype) return S_OK;
+    return S_FALSE;
 }
 
 HRESULT CTestOutputPin::GetMediaType(int iPosition, CMediaType *pmt)
