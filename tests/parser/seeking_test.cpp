@@ -119,7 +119,7 @@ TEST_P(RunningSeeks, OpenTheNewSegmentAsExpected)
     ASSERT_EQ(S_OK, graph.Run());
     for (CTestInputPin *sink : {video, sound})
         ASSERT_TRUE(!sink || sink->WaitFor("blocked"));
-    LONGLONG start = c.start, stop = c.stop, duration = 0;
+    LONGLONG start = c.start, stop = c.stop;
     ASSERT_EQ(c.result, graph.seeking(c.throughSound ? graph.pin(L"Audio(PCM) Out") : videoPin)
                             ->SetPositions(&start, c.flags, c.stop < 0 ? nullptr : &stop,
                                            c.stop < 0 ? AM_SEEKING_NoPositioning : AM_SEEKING_AbsolutePositioning));
@@ -134,9 +134,6 @@ TEST_P(RunningSeeks, OpenTheNewSegmentAsExpected)
         sink->WaitEvents([&](const auto &e) { return has(after(e, opened), "eos"); });
         EXPECT_EQ(want, opening(sink->Events(), 0, opened, sink == video ? 3 : 4));
     }
-    graph.seeking(videoPin)->GetStopPosition(&stop);
-    EXPECT_EQ(S_OK, graph.seeking(videoPin)->GetDuration(&duration));
-    EXPECT_EQ(duration, stop - start);
 }
 
 const DWORD kAbs = AM_SEEKING_AbsolutePositioning;
