@@ -1,6 +1,5 @@
 #include "parser_graph.h"
 
-#include "MovFileParserFilter/OrvexMovFileParserFilter.h"
 #include "support/annexb.h"
 #include "support/movie_writer.h"
 
@@ -13,17 +12,9 @@ namespace orvex::test {
 
 DeliveryHook::DeliveryHook(Function at) : m_at(std::move(at))
 {
-    CMyParserOutputPin::SetDeliveryHook(&DeliveryHook::call, this);
-}
-
-DeliveryHook::~DeliveryHook()
-{
-    CMyParserOutputPin::SetDeliveryHook(nullptr, nullptr);
-}
-
-void DeliveryHook::call(CMyParserOutputPin *pin, Point point, void *context)
-{
-    static_cast<DeliveryHook *>(context)->m_at(pin, point);
+    CMyParserOutputPin::SetDeliveryHook(
+        [](CMyParserOutputPin *pin, Point point, void *hook) { static_cast<DeliveryHook *>(hook)->m_at(pin, point); },
+        this);
 }
 
 CMyParserOutputPin *parserPin(IPin *pin)
@@ -39,17 +30,6 @@ ComPtr<IPin> findPin(IBaseFilter *filter, const wchar_t *name)
     return pin;
 }
 
-int pinCount(IBaseFilter *filter)
-{
-    IEnumPins *pins = nullptr;
-    filter->EnumPins(&pins);
-    ComPtr<IEnumPins> held = Adopt(pins);
-    int n = 0;
-    for (IPin *pin = nullptr; pins->Next(1, &pin, nullptr) == S_OK; pin->Release())
-        ++n;
-    return n;
-}
-
 ParserGraph::ParserGraph(const std::string &path)
 {
     // The graph reads the filter mapper's registry only when it must search
@@ -63,9 +43,8 @@ ParserGraph::ParserGraph(const std::string &path)
 IPin *ParserGraph::pin(const wchar_t *name)
 {
     ComPtr<IPin> p = findPin(m_parser.Get(), name);
-    IPin *raw = p.Get();
-    if (raw) m_held.push_back(ComPtr<IUnknown>(raw));
-    return raw;
+    m_held.emplace_back(p.Get());
+    return p.Get();
 }
 
 IPin *ParserGraph::videoPin()
@@ -77,9 +56,8 @@ IPin *ParserGraph::videoPin()
 IMediaSeeking *ParserGraph::seeking(IPin *pin)
 {
     ComPtr<IMediaSeeking> s = QueryHeld<IMediaSeeking>(pin, IID_IMediaSeeking);
-    IMediaSeeking *raw = s.Get();
-    if (raw) m_held.push_back(ComPtr<IUnknown>(raw));
-    return raw;
+    m_held.emplace_back(s.Get());
+    return s.Get();
 }
 
 CMyMovieStreams loadStreams(const std::string &path)

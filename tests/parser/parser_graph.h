@@ -5,12 +5,10 @@
 
 #include "MovFileParserFilter/MovieStreamLoader.h"
 #include "MovFileParserFilter/MyParserOutputPin.h"
+#include "MovFileParserFilter/OrvexMovFileParserFilter.h"
 #include "support/dshow_doubles.h"
 
-#include <dshow.h>
-
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,7 +20,8 @@ public:
     explicit ParserGraph(const std::string &path);
     HRESULT connectResult() const { return m_connect; }
     IBaseFilter *parser() const { return m_parser.Get(); }
-    IPin *pin(const wchar_t *name); // an output pin, or null
+    COrvexMovFileParserFilter *filter() const { return static_cast<COrvexMovFileParserFilter *>(parser()); }
+    IPin *pin(const wchar_t *name); // an output pin, or null; held by the graph
     IPin *videoPin();               // whichever video pin the movie has
     IMediaSeeking *seeking(IPin *pin);
 
@@ -40,19 +39,17 @@ public:
     using Point = CMyParserOutputPin::EDeliveryPoint;
     using Function = std::function<void(CMyParserOutputPin *, Point)>;
     explicit DeliveryHook(Function at);
-    ~DeliveryHook();
+    ~DeliveryHook() { CMyParserOutputPin::SetDeliveryHook(nullptr, nullptr); }
     DeliveryHook(const DeliveryHook &) = delete;
     DeliveryHook &operator=(const DeliveryHook &) = delete;
 
 private:
-    static void call(CMyParserOutputPin *pin, Point point, void *context);
     Function m_at;
 };
 // The parser's pin object behind an IPin of it.
 CMyParserOutputPin *parserPin(IPin *pin);
 
 ComPtr<IPin> findPin(IBaseFilter *filter, const wchar_t *name);
-int pinCount(IBaseFilter *filter);
 
 // The stream infos the parser makes of a file, for the expected index.
 CMyMovieStreams loadStreams(const std::string &path);

@@ -2,69 +2,49 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <stdexcept>
 
-namespace {
-bool contains(const std::vector<GUID> &list, const GUID &g)
-{
-    return std::find(list.begin(), list.end(), g) != list.end();
-}
-} // namespace
-
 CMediaType TestType(const GUID &subtype, LONG width)
 {
+    VIDEOINFOHEADER vih{};
+    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih.bmiHeader.biWidth = width;
+    vih.bmiHeader.biHeight = 8;
     CMediaType mt(&MEDIATYPE_Test);
     mt.SetSubtype(&subtype);
     mt.SetFormatType(&FORMAT_VideoInfo);
-    auto *vih = reinterpret_cast<VIDEOINFOHEADER *>(mt.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
-    ZeroMemory(vih, sizeof(*vih));
-    vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih->bmiHeader.biWidth = width;
-    vih->bmiHeader.biHeight = 8;
+    mt.SetFormat(reinterpret_cast<BYTE *>(&vih), sizeof(vih));
     mt.SetSampleSize(64);
     return mt;
 }
 
 IPin *FirstPin(IBaseFilter *filter, PIN_DIRECTION direction, int skip)
 {
-    IEnumPins *pins = nullptr;
+    ComPtr<IEnumPins> pins;
     if (FAILED(filter->EnumPins(&pins))) return nullptr;
-    IPin *found = nullptr;
-    IPin *pin = nullptr;
-    while (!found && pins->Next(1, &pin, nullptr) == S_OK) {
+    for (ComPtr<IPin> pin; pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK;) {
         PIN_DIRECTION d;
         pin->QueryDirection(&d);
-        if (d == direction && skip-- == 0) found = pin;
-        pin->Release();
+        if (d == direction && skip-- == 0) return pin.Get();
     }
-    pins->Release();
-    return found;
+    return nullptr;
 }
-
-// ---- graph -----------------------------------------------------------------------
 
 TestGraph::TestGraph()
 {
     if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, &m_graph)))
         throw std::runtime_error("no filter graph");
-    m_control = QueryHeld<IMediaControl>(m_graph.Get(), IID_IMediaControl);
-    m_events = QueryHeld<IMediaEventEx>(m_graph.Get(), IID_IMediaEventEx);
     m_seeking = QueryHeld<IMediaSeeking>(m_graph.Get(), IID_IMediaSeeking);
     QueryHeld<IMediaFilter>(m_graph.Get(), IID_IMediaFilter)->SetSyncSource(nullptr);
-}
-
-TestGraph::~TestGraph()
-{
-    m_control->Stop();
 }
 
 bool TestGraph::Completes(LONG boundMs)
 {
     LONG code = 0;
-    return m_events->WaitForCompletion(boundMs, &code) == S_OK && code == EC_COMPLETE;
+    return QueryHeld<IMediaEvent>(m_graph.Get(), IID_IMediaEvent)->WaitForCompletion(boundMs, &code) == S_OK &&
+           code == EC_COMPLETE;
 }
 
 HRESULT TestGraph::Add(IBaseFilter *filter, LPCWSTR name)
@@ -97,17 +77,12 @@ CTestInputPin *TestGraph::Record(IPin *out, CTestFilter *sink)
     return sink->In();
 }
 
-// ---- output pin -----------------------------------------------------------------
-
 CTestOutputPin::CTestOutputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr, LPCWSTR pName,
-                               std::vector<GUID> offered)
-    : CBaseOutputPin(NAME("Test output"), pFilter, pLock, phr, pName), m_offered(std::move(offered))
+                               const std::vector<GUID> &offered)
+    : CBaseOutputPin(NAME("Test output"), pFilter, pLock, phr, pName)
 {
-}
-
-CTestOutputPin::~CTestOutputPin()
-{
-    stopThread();
+    for (const GUID &subtype : offered)
+        m_types.push_back(TestType(subtype));
 }
 
 STDMETHODIMP CTestOutputPin::NonDelegatingQueryInterface(REFIID riid, void **ppv)
@@ -118,34 +93,27 @@ STDMETHODIMP CTestOutputPin::NonDelegatingQueryInterface(REFIID riid, void **ppv
 
 HRESULT CTestOutputPin::CheckMediaType(const CMediaType *pmt)
 {
-    if (!m_types.empty()) return std::find(m_types.begin(), m_types.end(), *pmt) != m_types.end() ? S_OK : S_FALSE;
-    if (*pmt->Type() != MEDIATYPE_Test) return S_FALSE;
-    return contains(m_offered, *pmt->Subtype()) ? S_OK : S_FALSE;
+    for (const CMediaType &t : m_types)
+        if (t.majortype == pmt->majortype && t.subtype == pmt->subtype) return S_OK;
+    return S_FALSE;
 }
 
 HRESULT CTestOutputPin::GetMediaType(int iPosition, CMediaType *pmt)
 {
     if (iPosition < 0) return E_INVALIDARG;
-    if (!m_types.empty()) {
-        if (iPosition >= static_cast<int>(m_types.size())) return VFW_S_NO_MORE_ITEMS;
-        *pmt = m_types[iPosition];
-        return S_OK;
-    }
-    if (iPosition >= static_cast<int>(m_offered.size())) return VFW_S_NO_MORE_ITEMS;
-    *pmt = TestType(m_offered[iPosition]);
+    if (iPosition >= static_cast<int>(m_types.size())) return VFW_S_NO_MORE_ITEMS;
+    *pmt = m_types[iPosition];
     return S_OK;
 }
 
 HRESULT CTestOutputPin::DecideBufferSize(IMemAllocator *pAlloc, ALLOCATOR_PROPERTIES *pProps)
 {
     m_request = *pProps;
-    ALLOCATOR_PROPERTIES want = *pProps;
+    ALLOCATOR_PROPERTIES want = *pProps, granted{};
     want.cBuffers = std::max(want.cBuffers, m_minBuffers);
     want.cbBuffer = std::max<LONG>(want.cbBuffer, m_bufferSize);
-    ALLOCATOR_PROPERTIES granted{};
     HRESULT hr = pAlloc->SetProperties(&want, &granted);
-    if (FAILED(hr)) return hr;
-    return granted.cbBuffer < m_bufferSize ? E_FAIL : S_OK;
+    return FAILED(hr) ? hr : granted.cbBuffer < m_bufferSize ? E_FAIL : S_OK;
 }
 
 HRESULT CTestOutputPin::Active()
@@ -163,11 +131,19 @@ HRESULT CTestOutputPin::Inactive()
     return hr;
 }
 
+// Delivers from the current position to the end, then the end of stream;
+// stops at a stop or at the first sample downstream does not take.
 void CTestOutputPin::startThread()
 {
     m_stop = false;
     m_deliveryEnded.Reset();
-    m_thread = std::thread(&CTestOutputPin::deliverLoop, this, m_position.load());
+    m_thread = std::thread([this] {
+        HRESULT hr = S_OK;
+        for (int i = m_position; i < m_sampleCount && !m_stop && hr == S_OK; ++i)
+            if ((m_lastResult = hr = DeliverOne(i, m_streamId)) == S_OK) m_position = i + 1;
+        if (hr == S_OK && !m_stop) DeliverEndOfStream();
+        m_deliveryEnded.Set();
+    });
 }
 
 void CTestOutputPin::stopThread()
@@ -179,10 +155,9 @@ void CTestOutputPin::stopThread()
 HRESULT CTestOutputPin::Push(const std::vector<BYTE> &bytes, DWORD streamId, REFERENCE_TIME start, REFERENCE_TIME stop,
                              bool discontinuity, bool syncPoint)
 {
-    IMediaSample *got = nullptr;
-    HRESULT hr = GetDeliveryBuffer(&got, nullptr, nullptr, 0);
+    ComPtr<IMediaSample> sample;
+    HRESULT hr = GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
     if (FAILED(hr)) return hr;
-    ComPtr<IMediaSample> sample = Adopt(got);
     if (static_cast<LONG>(bytes.size()) > sample->GetSize()) return VFW_E_BUFFER_OVERFLOW;
     BYTE *p = nullptr;
     sample->GetPointer(&p);
@@ -210,55 +185,10 @@ HRESULT CTestOutputPin::DeliverOne(int index, DWORD streamId)
     return Push(bytes, streamId, start, start + m_sampleDuration, false, index % 2 == 0);
 }
 
-void CTestOutputPin::deliverLoop(int first)
-{
-    for (int i = first; i < m_sampleCount && !m_stop; ++i) {
-        HRESULT hr = DeliverOne(i, m_streamId);
-        m_lastResult = hr;
-        if (hr != S_OK) {
-            m_deliveryEnded.Set();
-            return;
-        }
-        m_position = i + 1;
-    }
-    if (!m_stop) DeliverEndOfStream();
-    m_deliveryEnded.Set();
-}
-
 STDMETHODIMP CTestOutputPin::Notify(IBaseFilter *, Quality q)
 {
     std::lock_guard<std::mutex> guard(m_recordLock);
     m_quality.push_back(q);
-    return S_OK;
-}
-
-std::vector<SeekCall> CTestOutputPin::SeekCalls()
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    return m_seekCalls;
-}
-
-std::vector<Quality> CTestOutputPin::QualityMessages()
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    return m_quality;
-}
-
-STDMETHODIMP CTestOutputPin::GetCapabilities(DWORD *pCapabilities)
-{
-    *pCapabilities = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanGetDuration;
-    return S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::GetDuration(LONGLONG *pDuration)
-{
-    *pDuration = m_sampleCount * m_sampleDuration;
-    return S_OK;
-}
-
-STDMETHODIMP CTestOutputPin::GetCurrentPosition(LONGLONG *pCurrent)
-{
-    *pCurrent = m_position * m_sampleDuration;
     return S_OK;
 }
 
@@ -269,8 +199,8 @@ STDMETHODIMP CTestOutputPin::SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFla
         m_seekCalls.push_back({pCurrent ? *pCurrent : -1, dwCurrentFlags, pStop ? *pStop : -1, dwStopFlags});
     }
     if (!(dwCurrentFlags & AM_SEEKING_PositioningBitsMask)) return S_OK;
-    int index = static_cast<int>(*pCurrent / m_sampleDuration);
-    bool active = m_thread.joinable();
+    const int index = static_cast<int>(*pCurrent / m_sampleDuration);
+    const bool active = m_thread.joinable();
     if (active) {
         // Flush downstream first, so a thread held there comes back.
         m_stop = true;
@@ -290,8 +220,7 @@ STDMETHODIMP CTestOutputPin::SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFla
 STDMETHODIMP CTestOutputPin::GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest)
 {
     if (pEarliest) *pEarliest = 0;
-    if (pLatest) GetDuration(pLatest);
-    return S_OK;
+    return pLatest ? GetDuration(pLatest) : S_OK;
 }
 
 std::string Describe(const std::vector<ReceivedSample> &samples)
@@ -306,8 +235,6 @@ std::string Describe(const std::vector<ReceivedSample> &samples)
     }
     return text;
 }
-
-// ---- input pin ------------------------------------------------------------------
 
 struct PendingType {
     std::mutex lock;
@@ -345,26 +272,30 @@ CTestInputPin::CTestInputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr
 {
 }
 
-CTestInputPin::~CTestInputPin()
-{
-    ReleaseHeld();
-}
-
 HRESULT CTestInputPin::CheckMediaType(const CMediaType *pmt)
 {
     if (m_accepted.empty()) return S_OK; // takes anything, as a recorder of another filter's output
-    return *pmt->Type() == m_majorType && contains(m_accepted, *pmt->Subtype()) ? S_OK : S_FALSE;
-}
-
-HRESULT CTestInputPin::GetMediaType(int iPosition, CMediaType *)
-{
-    return iPosition < 0 ? E_INVALIDARG : VFW_S_NO_MORE_ITEMS;
+    const bool accepted = std::find(m_accepted.begin(), m_accepted.end(), *pmt->Subtype()) != m_accepted.end();
+    return *pmt->Type() == m_majorType && accepted ? S_OK : S_FALSE;
 }
 
 void CTestInputPin::note(std::string event)
 {
     m_events.push_back(std::move(event));
     m_recorded.notify_all();
+}
+
+void CTestInputPin::set(const std::function<void()> &change)
+{
+    std::lock_guard<std::mutex> guard(m_recordLock);
+    change();
+    m_recorded.notify_all();
+}
+
+bool CTestInputPin::wait(std::unique_lock<std::mutex> &lock, const std::function<bool()> &done)
+{
+    // Bounded only so that a fault fails the test instead of hanging it.
+    return m_recorded.wait_for(lock, std::chrono::seconds(20), done);
 }
 
 STDMETHODIMP CTestInputPin::Receive(IMediaSample *pSample)
@@ -383,173 +314,125 @@ STDMETHODIMP CTestInputPin::Receive(IMediaSample *pSample)
     note("sample " + std::to_string(r.streamId) + " " + std::to_string(r.Timed() ? r.start : 0));
     m_received.push_back(std::move(r));
     const size_t number = ++m_count;
-    if (m_holdSamples) {
-        pSample->AddRef();
-        m_held.push_back(pSample);
+    if (m_holdSamples) m_held.emplace_back(pSample);
+    // As a paused renderer: until it runs, flushes or stops.
+    if (m_holdWhilePaused && m_state == State_Paused && !m_flushingNow) {
+        note("held");
+        m_recorded.wait(lock, [this] { return m_state != State_Paused || m_flushingNow; });
+        if (m_flushingNow) return S_FALSE;
+        if (m_state != State_Running) return VFW_E_WRONG_STATE;
     }
-    hr = waitInReceive(lock);
-    if (hr != S_OK) return hr;
-    if (number == m_blockAt) {
+    if (number == m_blockAt || m_blockUntilFlush) {
         note("blocked");
-        m_recorded.wait(lock, [this] { return m_unblocked || m_flushingNow || !m_active; });
-        if (!m_unblocked) return m_flushingNow ? S_FALSE : VFW_E_WRONG_STATE;
-    }
-    const HRESULT result = number >= m_failFrom ? m_failure : S_OK;
-    lock.unlock();
-    if (m_blockUntilFlush) {
         m_entered.Set();
-        m_flushing.Wait();
-        return S_FALSE;
+        m_recorded.wait(lock, [this] { return (m_unblocked && !m_blockUntilFlush) || m_flushingNow || !m_active; });
+        if (m_blockUntilFlush || !m_unblocked) return m_flushingNow ? S_FALSE : VFW_E_WRONG_STATE;
     }
-    return result;
-}
-
-HRESULT CTestInputPin::waitInReceive(std::unique_lock<std::mutex> &lock)
-{
-    if (!m_holdWhilePaused || m_state != State_Paused || m_flushingNow) return S_OK;
-    note("held");
-    m_recorded.wait(lock, [this] { return m_state != State_Paused || m_flushingNow; });
-    if (m_flushingNow) return S_FALSE;
-    return m_state == State_Running ? S_OK : VFW_E_WRONG_STATE;
+    return number >= m_failFrom ? m_failure : S_OK;
 }
 
 STDMETHODIMP CTestInputPin::EndOfStream()
 {
     const bool ask = m_askStop.exchange(false);
-    {
-        std::unique_lock<std::mutex> lock(m_recordLock);
-        note("eos");
-        if (ask) m_recorded.wait_for(lock, std::chrono::seconds(20), [this] { return m_flushingNow; });
-    }
+    std::unique_lock<std::mutex> lock(m_recordLock);
+    note("eos");
     if (ask) {
+        wait(lock, [this] { return m_flushingNow; });
+        lock.unlock();
         LONGLONG stop = -1;
-        if (ComPtr<IMediaSeeking> seeking = QueryHeld<IMediaSeeking>(GetConnected(), IID_IMediaSeeking); seeking.Get())
+        if (ComPtr<IMediaSeeking> seeking = QueryHeld<IMediaSeeking>(GetConnected(), IID_IMediaSeeking))
             seeking->GetStopPosition(&stop);
-        std::lock_guard<std::mutex> guard(m_recordLock);
+        lock.lock();
         note("stop " + std::to_string(stop));
     }
+    lock.unlock();
     // A renderer tells the graph, not after a refusal or while flushing; while
     // paused only once it runs, so a seek's pause does not lose it.
     if (m_pOwner->HasOutputs() || CheckStreaming() != S_OK) return S_OK;
-    bool running = false;
-    {
-        std::lock_guard<std::mutex> guard(m_recordLock);
-        running = m_state == State_Running;
-        m_completePending = !running;
-    }
-    if (running) m_pOwner->SendEvent(EC_COMPLETE, S_OK, 0);
+    lock.lock();
+    const bool running = m_state == State_Running;
+    m_completePending = !running;
+    lock.unlock();
+    if (running) m_pOwner->NotifyEvent(EC_COMPLETE, S_OK, 0);
     return S_OK;
 }
 
 STDMETHODIMP CTestInputPin::BeginFlush()
 {
     HRESULT hr = CBaseInputPin::BeginFlush();
-    m_flushing.Set();
-    {
-        std::lock_guard<std::mutex> guard(m_recordLock);
+    set([this] {
         m_flushingNow = true;
         m_completePending = false;
         note("flush");
-    }
+    });
     ReleaseHeld();
     return hr;
 }
 
 STDMETHODIMP CTestInputPin::EndFlush()
 {
-    m_flushing.Reset();
     // Out of flushing before the record, so that a sample sent on seeing it is taken.
     HRESULT hr = CBaseInputPin::EndFlush();
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_flushingNow = false;
-    note("endflush");
+    set([this] {
+        m_flushingNow = false;
+        note("endflush");
+    });
     return hr;
 }
 
 STDMETHODIMP CTestInputPin::NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate)
 {
-    {
-        std::lock_guard<std::mutex> guard(m_recordLock);
-        note("segment " + std::to_string(tStart) + " " + std::to_string(tStop));
-    }
+    set([&] { note("segment " + std::to_string(tStart) + " " + std::to_string(tStop)); });
     return CBaseInputPin::NewSegment(tStart, tStop, dRate);
 }
 
 HRESULT CTestInputPin::Active()
 {
-    {
-        std::lock_guard<std::mutex> guard(m_recordLock);
-        m_active = true;
-    }
+    set([this] { m_active = true; });
     return CBaseInputPin::Active();
 }
 
 HRESULT CTestInputPin::Inactive()
 {
-    {
-        std::lock_guard<std::mutex> guard(m_recordLock);
-        m_active = false;
-        m_recorded.notify_all();
-    }
+    set([this] { m_active = false; });
     HRESULT hr = CBaseInputPin::Inactive();
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    note("inactive");
+    set([this] { note("inactive"); });
     return hr;
 }
 
 STDMETHODIMP CTestInputPin::Disconnect()
 {
-    {
-        std::lock_guard<std::mutex> guard(m_recordLock);
-        note("disconnect");
-    }
+    set([this] { note("disconnect"); });
     CAutoLock pinLock(m_pLock);
-    {
-        std::unique_lock<std::mutex> lock(m_recordLock);
-        const size_t mine = ++m_disconnects;
-        if (m_holdDisconnect) {
-            m_holdDisconnect = false;
-            note("disconnect held");
-            m_recorded.wait_for(lock, std::chrono::seconds(20), [&] {
-                return std::count(m_events.begin(), m_events.end(), "disconnect") > std::ptrdiff_t(mine);
-            });
-        }
+    std::unique_lock<std::mutex> lock(m_recordLock);
+    const size_t mine = ++m_disconnects;
+    if (m_holdDisconnect.exchange(false)) {
+        note("disconnect held");
+        wait(lock, [&] { return std::count(m_events.begin(), m_events.end(), "disconnect") > std::ptrdiff_t(mine); });
     }
+    lock.unlock();
     return CBaseInputPin::Disconnect();
 }
 
 void CTestInputPin::StateChanged(const char *event, FILTER_STATE state)
 {
     bool complete = false;
-    {
-        std::lock_guard<std::mutex> guard(m_recordLock);
+    set([&] {
         m_state = state;
         note(event);
         complete = m_completePending && state == State_Running;
         m_completePending = m_completePending && state == State_Paused;
-    }
-    if (complete) m_pOwner->SendEvent(EC_COMPLETE, S_OK, 0);
-}
-
-STDMETHODIMP CTestInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES *pProps)
-{
-    *pProps = m_requirements;
-    return S_OK;
+    });
+    if (complete) m_pOwner->NotifyEvent(EC_COMPLETE, S_OK, 0);
 }
 
 STDMETHODIMP CTestInputPin::GetAllocator(IMemAllocator **ppAllocator)
 {
     if (m_refuseAllocator) return VFW_E_NO_ALLOCATOR;
-    CheckPointer(ppAllocator, E_POINTER);
     CAutoLock lock(m_pLock);
-    if (!m_pAllocator) {
-        HRESULT hr = S_OK;
-        m_pAllocator = new CPendingTypeAllocator(m_pending, &hr);
-        m_pAllocator->AddRef();
-    }
-    *ppAllocator = m_pAllocator;
-    m_pAllocator->AddRef();
-    return S_OK;
+    HRESULT hr = S_OK;
+    if (!m_pAllocator) (m_pAllocator = new CPendingTypeAllocator(m_pending, &hr))->AddRef();
+    return CBaseInputPin::GetAllocator(ppAllocator);
 }
 
 void CTestInputPin::AttachToNextSample(const CMediaType &type)
@@ -559,95 +442,41 @@ void CTestInputPin::AttachToNextSample(const CMediaType &type)
     m_pending->pending = true;
 }
 
-void CTestInputPin::BlockAt(size_t number)
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_blockAt = number;
-    m_unblocked = false;
-}
-
-void CTestInputPin::Unblock()
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_unblocked = true;
-    m_recorded.notify_all();
-}
-
-void CTestInputPin::FailFrom(size_t number, HRESULT hr)
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_failFrom = number;
-    m_failure = hr;
-}
-
-std::vector<ReceivedSample> CTestInputPin::Received()
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    return m_received;
-}
-
-std::vector<std::string> CTestInputPin::Events()
-{
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    return m_events;
-}
-
-bool CTestInputPin::WaitReceived(size_t count)
-{
-    // Bounded only so that a fault fails the test instead of hanging it.
-    std::unique_lock<std::mutex> lock(m_recordLock);
-    return m_recorded.wait_for(lock, std::chrono::seconds(20), [&] { return m_received.size() >= count; });
-}
-
 bool CTestInputPin::WaitEvents(const std::function<bool(const std::vector<std::string> &)> &done)
 {
     std::unique_lock<std::mutex> lock(m_recordLock);
-    return m_recorded.wait_for(lock, std::chrono::seconds(20), [&] { return done(m_events); });
+    return wait(lock, [&] { return done(m_events); });
 }
 
 bool CTestInputPin::WaitFor(const std::string &event)
 {
-    return WaitEvents(
-        [&](const std::vector<std::string> &e) { return std::find(e.begin(), e.end(), event) != e.end(); });
+    return WaitEvents([&](const auto &e) { return std::count(e.begin(), e.end(), event) > 0; });
 }
 
 void CTestInputPin::Forget()
 {
-    std::lock_guard<std::mutex> guard(m_recordLock);
-    m_received.clear();
-    m_events.clear();
-    m_count = 0;
-    m_failFrom = SIZE_MAX;
+    set([this] {
+        m_received.clear();
+        m_events.clear();
+        m_count = 0;
+        m_failFrom = SIZE_MAX;
+    });
 }
 
 void CTestInputPin::ReleaseHeld()
 {
-    std::vector<IMediaSample *> held;
-    {
-        std::lock_guard<std::mutex> guard(m_recordLock);
-        held.swap(m_held);
-    }
-    for (IMediaSample *s : held)
-        s->Release();
+    std::vector<ComPtr<IMediaSample>> held;
+    set([&] { held.swap(m_held); });
 }
-
-// ---- filter ----------------------------------------------------------------------
 
 CTestFilter::CTestFilter(HRESULT *phr, int inputs, std::vector<std::vector<GUID>> outputs, REFCLSID clsid)
     : CBaseFilter(NAME("Test filter"), nullptr, &m_Lock, clsid)
 {
     for (int i = 0; i < inputs; ++i)
-        m_inputs.push_back(new CTestInputPin(this, &m_Lock, phr, (L"In" + std::to_wstring(i)).c_str()));
+        m_inputs.push_back(std::make_unique<CTestInputPin>(this, &m_Lock, phr, (L"In" + std::to_wstring(i)).c_str()));
     for (size_t i = 0; i < outputs.size(); ++i)
-        m_outputs.push_back(new CTestOutputPin(this, &m_Lock, phr, (L"Out" + std::to_wstring(i)).c_str(), outputs[i]));
-}
-
-CTestFilter::~CTestFilter()
-{
-    for (CTestOutputPin *p : m_outputs)
-        delete p;
-    for (CTestInputPin *p : m_inputs)
-        delete p;
+        m_outputs.push_back(
+            std::make_unique<CTestOutputPin>(this, &m_Lock, phr, (L"Out" + std::to_wstring(i)).c_str(), outputs[i]));
 }
 
 CTestFilter *CTestFilter::Source(std::vector<GUID> offered)
@@ -664,89 +493,61 @@ CTestFilter *CTestFilter::Sink(std::vector<GUID> accepted, REFCLSID clsid)
     return sink;
 }
 
-int CTestFilter::GetPinCount()
-{
-    CAutoLock lock(&m_Lock);
-    return static_cast<int>(m_inputs.size() + m_outputs.size());
-}
-
 CBasePin *CTestFilter::GetPin(int n)
 {
     CAutoLock lock(&m_Lock);
-    int inputs = static_cast<int>(m_inputs.size());
-    if (n >= 0 && n < inputs) return m_inputs[n];
-    if (n >= inputs && n < inputs + static_cast<int>(m_outputs.size())) return m_outputs[n - inputs];
-    return nullptr;
+    const size_t i = size_t(n), inputs = m_inputs.size();
+    if (n < 0 || i >= inputs + m_outputs.size()) return nullptr;
+    return i < inputs ? static_cast<CBasePin *>(m_inputs[i].get()) : m_outputs[i - inputs].get();
 }
 
 void CTestFilter::AddInput(LPCWSTR name)
 {
     CAutoLock lock(&m_Lock);
     HRESULT hr = S_OK;
-    m_inputs.push_back(new CTestInputPin(this, &m_Lock, &hr, name));
+    m_inputs.push_back(std::make_unique<CTestInputPin>(this, &m_Lock, &hr, name));
     IncrementPinVersion();
 }
 
 void CTestFilter::RemoveLastInput()
 {
     CAutoLock lock(&m_Lock);
-    delete m_inputs.back();
     m_inputs.pop_back();
     IncrementPinVersion();
 }
 
-void CTestFilter::note(const char *what)
+void CTestFilter::tell(const char *what, const char *event, FILTER_STATE state)
 {
     if (m_log) *m_log += m_logName + ":" + what + " ";
+    for (const auto &pin : m_inputs)
+        pin->StateChanged(event, state);
 }
 
-// The input pins hear of each change: "stop" before it (a held Receive
-// returns), "pause" and "run" after.
 STDMETHODIMP CTestFilter::Stop()
 {
-    note("Stop");
-    for (CTestInputPin *pin : m_inputs)
-        pin->StateChanged("stop", State_Stopped);
+    tell("Stop", "stop", State_Stopped); // first, so that a held Receive returns
     return CBaseFilter::Stop();
 }
 
 STDMETHODIMP CTestFilter::Pause()
 {
-    note("Pause");
-    HRESULT hr = CBaseFilter::Pause();
-    for (CTestInputPin *pin : m_inputs)
-        pin->StateChanged("pause", State_Paused);
+    const HRESULT hr = CBaseFilter::Pause();
+    tell("Pause", "pause", State_Paused);
     return hr;
 }
 
 STDMETHODIMP CTestFilter::Run(REFERENCE_TIME tStart)
 {
-    note("Run");
-    HRESULT hr = CBaseFilter::Run(tStart);
-    for (CTestInputPin *pin : m_inputs)
-        pin->StateChanged("run", State_Running);
+    const HRESULT hr = CBaseFilter::Run(tStart);
+    tell("Run", "run", State_Running);
     return hr;
 }
 
-// ---- graph -----------------------------------------------------------------
-
 STDMETHODIMP CTestGraph::QueryInterface(REFIID riid, void **ppv)
 {
-    if (riid == IID_IUnknown || riid == IID_IFilterGraph) {
-        *ppv = static_cast<IFilterGraph *>(this);
-    } else if (riid == IID_IMediaEventSink) {
-        *ppv = static_cast<IMediaEventSink *>(this);
-    } else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
+    *ppv = riid == IID_IUnknown || riid == IID_IFilterGraph ? static_cast<IFilterGraph *>(this) : nullptr;
+    if (riid == IID_IMediaEventSink) *ppv = static_cast<IMediaEventSink *>(this);
+    if (!*ppv) return E_NOINTERFACE;
     AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP CTestGraph::Notify(LONG code, LONG_PTR p1, LONG_PTR p2)
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_events.push_back({code, p1, p2});
     return S_OK;
 }

@@ -1,27 +1,20 @@
-// DirectShow test doubles on the base classes: one filter with any number of
-// recording input pins and pushing output pins. With outputs only it is a
-// push source (a delivery thread per pin, IMediaSeeking over sample
-// indexes), with inputs only a recording sink that completes as a renderer,
-// with both a converter for graph building. Also a graph of the platform's
-// filter graph manager to put them in and a filter graph stand-in that
-// collects events.
+// DirectShow test doubles on the base classes: a filter with recording input
+// pins and pushing output pins (a push source with IMediaSeeking over sample
+// indexes, a recording sink that completes as a renderer, or a converter);
+// a graph of the platform's filter graph manager to put them in; a filter
+// graph stand-in that collects events.
 #pragma once
 
-#include <amvideo.h>
 #include <dshow.h>
-#include <control.h>
-#include <evcode.h>
-#include <uuids.h>
-#include <vfwmsgs.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include <wrl/client.h>
@@ -62,6 +55,20 @@ template <class T> ComPtr<T> QueryHeld(IUnknown *object, REFIID iid)
 // The filter's pin of a direction, not counted (the filter keeps its pins).
 IPin *FirstPin(IBaseFilter *filter, PIN_DIRECTION direction, int skip = 0);
 
+// *out = value; S_OK, as a getter answers.
+template <class T> HRESULT Answer(T *out, T value)
+{
+    *out = value;
+    return S_OK;
+}
+
+// A copy of what a lock guards.
+template <class T> T LockedCopy(std::mutex &lock, const T &value)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return value;
+}
+
 class CTestFilter;
 class CTestInputPin;
 
@@ -71,18 +78,15 @@ class CTestInputPin;
 class TestGraph {
 public:
     TestGraph();
-    ~TestGraph();
+    ~TestGraph() { Stop(); }
     TestGraph(const TestGraph &) = delete;
     TestGraph &operator=(const TestGraph &) = delete;
 
     IGraphBuilder *operator->() const { return m_graph.Get(); }
-    IGraphBuilder *Graph() const { return m_graph.Get(); }
-    IMediaControl *Control() const { return m_control.Get(); }
-    IMediaEventEx *Events() const { return m_events.Get(); }
     IMediaSeeking *Seeking() const { return m_seeking.Get(); }
-    HRESULT Run() { return m_control->Run(); }
-    HRESULT Pause() { return m_control->Pause(); }
-    HRESULT Stop() { return m_control->Stop(); }
+    HRESULT Run() { return QueryHeld<IMediaControl>(m_graph.Get(), IID_IMediaControl)->Run(); }
+    HRESULT Pause() { return QueryHeld<IMediaControl>(m_graph.Get(), IID_IMediaControl)->Pause(); }
+    HRESULT Stop() { return QueryHeld<IMediaControl>(m_graph.Get(), IID_IMediaControl)->Stop(); }
     // EC_COMPLETE within the bound (a guard against hangs, not a timing check).
     bool Completes(LONG boundMs = 60000);
 
@@ -97,8 +101,6 @@ public:
 
 private:
     ComPtr<IGraphBuilder> m_graph;
-    ComPtr<IMediaControl> m_control;
-    ComPtr<IMediaEventEx> m_events;
     ComPtr<IMediaSeeking> m_seeking;
     ComPtr<IBaseFilter> m_source;
     std::vector<ComPtr<IBaseFilter>> m_filters;
@@ -113,8 +115,9 @@ struct SeekCall {
 
 class CTestOutputPin : public CBaseOutputPin, public IMediaSeeking {
 public:
-    CTestOutputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr, LPCWSTR pName, std::vector<GUID> offered);
-    ~CTestOutputPin() override;
+    CTestOutputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr, LPCWSTR pName,
+                   const std::vector<GUID> &offered);
+    ~CTestOutputPin() override { stopThread(); }
 
     DECLARE_IUNKNOWN
     STDMETHODIMP NonDelegatingQueryInterface(REFIID riid, void **ppv) override;
@@ -124,14 +127,17 @@ public:
     HRESULT DecideBufferSize(IMemAllocator *pAlloc, ALLOCATOR_PROPERTIES *pProps) override;
     HRESULT Active() override;
     HRESULT Inactive() override;
-    STDMETHODIMP Notify(IBaseFilter *pSender, Quality q) override;
+    STDMETHODIMP Notify(IBaseFilter *, Quality q) override;
 
     // IMediaSeeking: positions are sample indexes times the sample duration,
     // in media time only; what the graph and the pass-through ask.
-    STDMETHODIMP GetCapabilities(DWORD *pCapabilities) override;
-    STDMETHODIMP GetDuration(LONGLONG *pDuration) override;
-    STDMETHODIMP GetStopPosition(LONGLONG *pStop) override { return GetDuration(pStop); }
-    STDMETHODIMP GetCurrentPosition(LONGLONG *pCurrent) override;
+    STDMETHODIMP GetCapabilities(DWORD *p) override
+    {
+        return Answer(p, DWORD(AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanGetDuration));
+    }
+    STDMETHODIMP GetDuration(LONGLONG *p) override { return Answer(p, m_sampleCount * m_sampleDuration); }
+    STDMETHODIMP GetStopPosition(LONGLONG *p) override { return GetDuration(p); }
+    STDMETHODIMP GetCurrentPosition(LONGLONG *p) override { return Answer(p, m_position * m_sampleDuration); }
     STDMETHODIMP SetPositions(LONGLONG *pCurrent, DWORD dwCurrentFlags, LONGLONG *pStop, DWORD dwStopFlags) override;
     STDMETHODIMP GetAvailable(LONGLONG *pEarliest, LONGLONG *pLatest) override;
     STDMETHODIMP CheckCapabilities(DWORD *) override { return E_NOTIMPL; }
@@ -158,8 +164,7 @@ public:
     IMemInputPin *PeerInput() { return m_pInputPin; }
 
     // Settings, before the pin connects or goes active.
-    std::vector<GUID> m_offered;
-    std::vector<CMediaType> m_types; // whole types offered instead of Test ones when set
+    std::vector<CMediaType> m_types; // offered; taken by major type and subtype
     int m_sampleCount = 0;           // delivered by a thread of the pin's own while active
     REFERENCE_TIME m_sampleDuration = 10000;
     REFERENCE_TIME m_timeOffset = 0;
@@ -168,10 +173,9 @@ public:
     LONG m_minBuffers = 2;
     LONG m_bufferSize = 512;
 
-    // Records
     ALLOCATOR_PROPERTIES m_request{}; // what the peer asked for
-    std::vector<SeekCall> SeekCalls();
-    std::vector<Quality> QualityMessages();
+    std::vector<SeekCall> SeekCalls() { return LockedCopy(m_recordLock, m_seekCalls); }
+    std::vector<Quality> QualityMessages() { return LockedCopy(m_recordLock, m_quality); }
     HRESULT LastDeliverResult() const { return m_lastResult; }
     CAMEvent m_deliveryEnded{TRUE};   // the thread has sent its end of stream or given up
     CAMEvent m_deliveryStarted{TRUE}; // a sample is about to go downstream
@@ -179,7 +183,6 @@ public:
 private:
     void startThread();
     void stopThread();
-    void deliverLoop(int first);
 
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
@@ -191,16 +194,14 @@ private:
 };
 
 struct ReceivedSample {
-    REFERENCE_TIME start;
-    REFERENCE_TIME stop;
+    REFERENCE_TIME start, stop;
     BYTE firstByte;
     LONG length;
     DWORD streamId;
-    DWORD flags;              // AM_SAMPLE_*: time valid, splice point, discontinuity
-    LONGLONG mediaStart = -1; // -1 without a media time
-    LONGLONG mediaStop = -1;
-    std::vector<BYTE> bytes = {};   // the data
-    CMediaType type = CMediaType(); // the pin's type when it came
+    DWORD flags;                              // AM_SAMPLE_*: time valid, splice point, discontinuity
+    LONGLONG mediaStart = -1, mediaStop = -1; // -1 without a media time
+    std::vector<BYTE> bytes = {};             // the data
+    CMediaType type = CMediaType();           // the pin's type when it came
     bool Timed() const { return flags & AM_SAMPLE_TIMEVALID; }
 };
 
@@ -210,37 +211,58 @@ std::string Describe(const std::vector<ReceivedSample> &samples);
 class CTestInputPin : public CBaseInputPin {
 public:
     CTestInputPin(CTestFilter *pFilter, CCritSec *pLock, HRESULT *phr, LPCWSTR pName);
-    ~CTestInputPin() override;
+    ~CTestInputPin() override { ReleaseHeld(); }
 
     HRESULT CheckMediaType(const CMediaType *pmt) override;
-    HRESULT GetMediaType(int iPosition, CMediaType *pmt) override;
+    HRESULT GetMediaType(int iPosition, CMediaType *) override
+    {
+        return iPosition < 0 ? E_INVALIDARG : VFW_S_NO_MORE_ITEMS;
+    }
     STDMETHODIMP Receive(IMediaSample *pSample) override;
     STDMETHODIMP EndOfStream() override;
     STDMETHODIMP BeginFlush() override;
     STDMETHODIMP EndFlush() override;
-    STDMETHODIMP GetAllocatorRequirements(ALLOCATOR_PROPERTIES *pProps) override;
+    STDMETHODIMP GetAllocatorRequirements(ALLOCATOR_PROPERTIES *pProps) override
+    {
+        *pProps = m_requirements;
+        return S_OK;
+    }
     STDMETHODIMP GetAllocator(IMemAllocator **ppAllocator) override;
-
-    IMemAllocator *Allocator() { return m_pAllocator; }
-    BOOL RunTimeError() const { return m_bRunTimeError; }
-
     STDMETHODIMP NewSegment(REFERENCE_TIME tStart, REFERENCE_TIME tStop, double dRate) override;
     STDMETHODIMP Disconnect() override;
     HRESULT Active() override;
     HRESULT Inactive() override;
+
+    IMemAllocator *Allocator() { return m_pAllocator; }
 
     // Settings
     GUID m_majorType = MEDIATYPE_Test;
     std::vector<GUID> m_accepted{MEDIASUBTYPE_TestA}; // subtypes of m_majorType; empty: any type
     bool m_refuseAllocator = false;
     bool m_holdSamples = false;     // keep every received sample until released
-    bool m_blockUntilFlush = false; // wait in Receive until BeginFlush
+    bool m_blockUntilFlush = false; // every sample as one BlockAt names, but only a flush or a stop returns it
     ALLOCATOR_PROPERTIES m_requirements{2, 256, 16, 0};
     // Further behaviours, set at any time (under the record lock they are read with).
-    void
-    BlockAt(size_t number); // that received sample (from 1) records "blocked" and waits for Unblock, a flush or a stop
-    void Unblock();
-    void FailFrom(size_t number, HRESULT hr); // Receive answers hr from that sample (from 1) on
+    // That received sample (from 1) records "blocked" and waits for Unblock, a flush or a stop.
+    void BlockAt(size_t number)
+    {
+        set([&] {
+            m_blockAt = number;
+            m_unblocked = false;
+        });
+    }
+    void Unblock()
+    {
+        set([&] { m_unblocked = true; });
+    }
+    // Receive answers hr from that sample (from 1) on.
+    void FailFrom(size_t number, HRESULT hr)
+    {
+        set([&] {
+            m_failFrom = number;
+            m_failure = hr;
+        });
+    }
     // As a renderer: a sample that comes while paused records "held" and waits for Run, a flush or a stop.
     std::atomic<bool> m_holdWhilePaused{false};
     // The next Disconnect waits, holding the pin lock, until a second Disconnect call comes in.
@@ -250,15 +272,18 @@ public:
     // The next sample the pin's allocator hands out carries this type, as a renderer changes its surface.
     void AttachToNextSample(const CMediaType &type);
 
-    // Records
-    std::vector<ReceivedSample> Received();
-    bool WaitReceived(size_t count); // false when count never arrives
+    std::vector<ReceivedSample> Received() { return LockedCopy(m_recordLock, m_received); }
+    bool WaitReceived(size_t count)
+    {
+        return WaitEvents([&](auto &) { return m_received.size() >= count; });
+    }
     void ReleaseHeld();
     CAMEvent m_entered{TRUE}; // a blocking Receive has started waiting
     // In order: "sample STREAMID START", "segment START STOP", "flush", "endflush", "eos", "blocked", "held",
     // "pause", "run", "stop", "inactive", "disconnect", "disconnect held", "stop POSITION".
-    std::vector<std::string> Events();
-    // Waits until done(events) holds; false when the bound against hangs passes first.
+    std::vector<std::string> Events() { return LockedCopy(m_recordLock, m_events); }
+    // Waits until done(events) holds (checked under the record lock); false
+    // when the bound against hangs passes first.
     bool WaitEvents(const std::function<bool(const std::vector<std::string> &)> &done);
     bool WaitFor(const std::string &event); // until that event has been recorded
     void Forget();                          // drops the records kept so far
@@ -266,15 +291,15 @@ public:
 
 private:
     void note(std::string event); // with the record lock held
-    HRESULT waitInReceive(std::unique_lock<std::mutex> &lock);
+    void set(const std::function<void()> &change);
+    bool wait(std::unique_lock<std::mutex> &lock, const std::function<bool()> &done);
     CTestFilter *m_pOwner;
     std::mutex m_recordLock;
     std::condition_variable m_recorded;
     std::vector<ReceivedSample> m_received;
     std::vector<std::string> m_events;
     size_t m_count = 0; // samples received, Forget or not
-    std::vector<IMediaSample *> m_held;
-    CAMEvent m_flushing{TRUE};
+    std::vector<ComPtr<IMediaSample>> m_held;
     size_t m_blockAt = 0, m_failFrom = SIZE_MAX;
     HRESULT m_failure = S_OK;
     bool m_unblocked = false;
@@ -289,17 +314,17 @@ public:
     // Input pins "In0".. and one output pin "Out0".. per entry of outputs,
     // each offering its types.
     CTestFilter(HRESULT *phr, int inputs, std::vector<std::vector<GUID>> outputs, REFCLSID clsid = CLSID_TestFilter);
-    ~CTestFilter() override;
     static CTestFilter *Source(std::vector<GUID> offered = {MEDIASUBTYPE_TestA});
     static CTestFilter *Sink(std::vector<GUID> accepted = {MEDIASUBTYPE_TestA}, REFCLSID clsid = CLSID_TestSinkLow);
 
-    int GetPinCount() override;
+    int GetPinCount() override
+    {
+        CAutoLock lock(&m_Lock);
+        return int(m_inputs.size() + m_outputs.size());
+    }
     CBasePin *GetPin(int n) override;
-    CTestInputPin *In(int n = 0) { return m_inputs[n]; }
-    CTestOutputPin *Out(int n = 0) { return m_outputs[n]; }
-    CCritSec *Lock() { return &m_Lock; }
-    REFERENCE_TIME StartTime() { return m_tStart; }
-    HRESULT SendEvent(LONG code, LONG_PTR p1, LONG_PTR p2) { return NotifyEvent(code, p1, p2); }
+    CTestInputPin *In(int n = 0) { return m_inputs[n].get(); }
+    CTestOutputPin *Out(int n = 0) { return m_outputs[n].get(); }
     bool HasOutputs() const { return !m_outputs.empty(); }
 
     // Adds or removes an input pin and moves the pin version, as a filter
@@ -315,10 +340,11 @@ public:
     std::string m_logName;
 
 private:
-    void note(const char *what);
+    // Logs the change and tells the input pins.
+    void tell(const char *what, const char *event, FILTER_STATE state);
     CCritSec m_Lock;
-    std::vector<CTestInputPin *> m_inputs;
-    std::vector<CTestOutputPin *> m_outputs;
+    std::vector<std::unique_ptr<CTestInputPin>> m_inputs;
+    std::vector<std::unique_ptr<CTestOutputPin>> m_outputs;
 };
 
 // A filter graph that only collects the events its filters send.
@@ -326,8 +352,7 @@ class CTestGraph : public IFilterGraph, public IMediaEventSink {
 public:
     struct Event {
         LONG code;
-        LONG_PTR param1;
-        LONG_PTR param2;
+        LONG_PTR param1, param2;
     };
     std::mutex m_lock;
     std::vector<Event> m_events;
@@ -344,5 +369,10 @@ public:
     STDMETHODIMP Reconnect(IPin *) override { return E_NOTIMPL; }
     STDMETHODIMP Disconnect(IPin *) override { return E_NOTIMPL; }
     STDMETHODIMP SetDefaultSyncSource() override { return E_NOTIMPL; }
-    STDMETHODIMP Notify(LONG code, LONG_PTR p1, LONG_PTR p2) override;
+    STDMETHODIMP Notify(LONG code, LONG_PTR p1, LONG_PTR p2) override
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_events.push_back({code, p1, p2});
+        return S_OK;
+    }
 };
