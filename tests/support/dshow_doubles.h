@@ -83,6 +83,8 @@ public:
     TestGraph &operator=(const TestGraph &) = delete;
 
     IGraphBuilder *operator->() const { return m_graph.Get(); }
+    IGraphBuilder *Graph() const { return m_graph.Get(); }
+    ComPtr<IMediaEventEx> Events() const { return QueryHeld<IMediaEventEx>(m_graph.Get(), IID_IMediaEventEx); }
     IMediaSeeking *Seeking() const { return m_seeking.Get(); }
     HRESULT Run() { return QueryHeld<IMediaControl>(m_graph.Get(), IID_IMediaControl)->Run(); }
     HRESULT Pause() { return QueryHeld<IMediaControl>(m_graph.Get(), IID_IMediaControl)->Pause(); }
